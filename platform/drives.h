@@ -1,0 +1,51 @@
+// Drive table and Windows/host path mapping: the letters, types and host folders that stand in
+// for the machine's drives, and the translation of "X:\a\b" paths to host paths and back.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Values as GetDriveTypeA answers them.
+enum class DriveType : uint32_t {
+  kUnknown = 0,
+  kNoRootDir = 1,
+  kRemovable = 2,
+  kFixed = 3,
+  kRemote = 4,
+  kCdRom = 5,
+  kRamDisk = 6,
+};
+
+struct Drive {
+  char letter = 'C';           // upper case
+  DriveType type = DriveType::kFixed;
+  std::string host_folder;     // absolute host path without trailing slash ("/" for the root)
+};
+
+// $SETUP_ROOT, else $XDG_DATA_HOME/setupkit, else ~/.local/share/setupkit (no trailing slash).
+std::string SetupRoot();
+
+// The drive table: $SETUP_ROOT/drives when present, else C: (drive_c), Z: (/) and one CD-ROM
+// drive per mounted iso9660/udf file system from D: on. Read afresh on every call, so tests may
+// change SETUP_ROOT or the drives file between calls. Sorted by letter.
+std::vector<Drive> Drives();
+std::optional<Drive> FindDrive(char letter);
+
+// GetLogicalDriveStringsA: "C:\", "D:\", ... in letter order.
+std::vector<std::string> GetLogicalDriveStrings();
+// GetDriveTypeA of a root such as "C:\" (kNoRootDir when the letter is not in the table).
+DriveType GetDriveType(const std::string& root);
+
+// Maps a Windows path ("C:\Program Files\x", forward slashes accepted) to a host path. Existing
+// components are matched without regard to ASCII case; missing ones are kept as spelled. A path
+// that is already a host path (starts with '/') is returned unchanged. Nothing for a relative
+// path or an unknown drive.
+std::optional<std::string> ToHostPath(const std::string& windows_path);
+// Maps a host path back through the longest matching drive folder ("/home/u" -> "Z:\home\u").
+std::optional<std::string> ToWindowsPath(const std::string& host_path);
+
+}  // namespace platform

@@ -1,0 +1,96 @@
+// Files and folders with Windows semantics, addressed by Windows paths (host paths beginning
+// with '/' are accepted too). Operations answer by return value, as the Win32 calls they mirror.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+constexpr uint32_t kFileAttributeReadOnly = 0x01;
+constexpr uint32_t kFileAttributeHidden = 0x02;
+constexpr uint32_t kFileAttributeDirectory = 0x10;
+constexpr uint32_t kFileAttributeArchive = 0x20;
+constexpr uint32_t kFileAttributeNormal = 0x80;
+constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
+
+bool FileExists(const std::string& path);       // a file (not a folder) is there
+bool DirectoryExists(const std::string& path);  // a folder is there
+// GetFileAttributesA: kInvalidFileAttributes when nothing is there. Read-only is the owner's
+// write bit being off.
+uint32_t GetFileAttributes(const std::string& path);
+bool SetFileAttributes(const std::string& path, uint32_t attributes);
+std::optional<uint64_t> GetFileSize(const std::string& path);
+
+bool CreateDirectory(const std::string& path);  // one level; false when it exists or fails
+bool RemoveDirectory(const std::string& path);  // only an empty folder
+bool DeleteFile(const std::string& path);       // a file or a symbolic link, never a folder
+bool CopyFile(const std::string& from, const std::string& to, bool fail_if_exists);
+bool MoveFile(const std::string& from, const std::string& to);  // fails when `to` exists
+
+struct FindData {
+  std::string name;  // the component only, as spelled on disk
+  uint32_t attributes = 0;
+  uint64_t size = 0;
+  bool is_symlink = false;
+};
+// Find-first/next over "folder\pattern" (pattern with * and ?, matched without regard to
+// case). Names come in the order NTFS lists them: case-insensitive ordinal. "." and ".." are
+// not listed.
+std::vector<FindData> FindFiles(const std::string& folder, const std::string& pattern = "*");
+
+// GetTempPathA: the per-user temporary folder with a trailing backslash, created on demand.
+std::string GetTempPath();
+// Free bytes available to the caller on the drive holding `path`; nothing when unknown.
+std::optional<uint64_t> GetDiskFreeSpace(const std::string& path);
+
+// A read/write file handle (CreateFileA and friends). Moves, never copies; closes on destruction.
+class File {
+ public:
+  enum class Mode {
+    kRead,          // existing file, read only
+    kReadWrite,     // existing file, read and write
+    kCreate,        // create or truncate, write (and read)
+    kCreateNew,     // create exclusively: fails when anything is there (links included)
+  };
+  static std::optional<File> Open(const std::string& path, Mode mode);
+
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File();
+
+  // Reads up to `size` bytes at the current position; answers the count read (0 at the end).
+  size_t Read(void* buffer, size_t size);
+  // Reads exactly `size` bytes or answers false.
+  bool ReadExact(void* buffer, size_t size);
+  // Writes all bytes or answers false.
+  bool Write(const void* buffer, size_t size);
+  bool Seek(uint64_t position);
+  std::optional<uint64_t> Position() const;
+  std::optional<uint64_t> Size() const;
+  bool Truncate(uint64_t size);  // SetEndOfFile at `size`
+  bool Flush();                  // data reaches the disk (fsync)
+  // Gives the file the execute bits when its content starts with an ELF header or "#!"; done
+  // automatically on destruction of a handle that wrote the first bytes of the file.
+  void Close();
+
+ private:
+  explicit File(int fd, bool writable);
+  int fd_ = -1;
+  bool writable_ = false;
+  bool wrote_start_ = false;
+};
+
+// Whole-file helpers on top of File.
+std::optional<std::string> ReadFileBytes(const std::string& path);
+// Writes the bytes to a new file (replacing one that is there); false when anything fails.
+bool WriteFileBytes(const std::string& path, const void* data, size_t size);
+// Writes beside the target, flushes and renames over it, so readers see old or new, never half.
+bool WriteFileAtomically(const std::string& path, const void* data, size_t size);
+
+}  // namespace platform

@@ -1,0 +1,37 @@
+// The registry hive: five roots kept as registry-export text files under $SETUP_ROOT/registry/.
+// Keys and value names are matched without regard to case. Each change re-reads the root file
+// and writes it back atomically under an exclusive file lock, so concurrent processes keep each
+// other's values.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class RootKey { kClassesRoot, kCurrentUser, kLocalMachine, kUsers, kCurrentConfig };
+
+// "HKEY_LOCAL_MACHINE" / "HKLM" and so on (any case); nothing for another name.
+std::optional<RootKey> RootKeyFromName(const std::string& name);
+std::string RootLongName(RootKey root);   // "HKEY_LOCAL_MACHINE"
+std::string RootShortName(RootKey root);  // "HKLM"
+
+// Key paths use backslashes; leading and trailing backslashes are ignored. Texts are Windows-1252.
+bool RegCreateKey(RootKey root, const std::string& key);
+bool RegKeyExists(RootKey root, const std::string& key);
+// Writes a REG_SZ value, creating the key chain when missing. Empty name = the default value.
+bool RegSetString(RootKey root, const std::string& key, const std::string& name,
+                  const std::string& value);
+// Nothing when the key or value is missing, or when the value is not a string (REG_SZ).
+std::optional<std::string> RegGetString(RootKey root, const std::string& key,
+                                        const std::string& name);
+// True when a value of any type with that name exists.
+bool RegValueExists(RootKey root, const std::string& key, const std::string& name);
+bool RegDeleteValue(RootKey root, const std::string& key, const std::string& name);
+// Deletes a key that has no subkeys (RegDeleteKeyA); false otherwise.
+bool RegDeleteKey(RootKey root, const std::string& key);
+std::vector<std::string> RegValueNames(RootKey root, const std::string& key);
+std::vector<std::string> RegSubKeyNames(RootKey root, const std::string& key);
+
+}  // namespace platform
