@@ -1,0 +1,195 @@
+// TPak: the package container that travels appended to the installer executable (or in a file
+// of its own). Entries are named, grouped, CRC-checked blobs stored zlib-compressed or raw,
+// followed by a directory and a 16-byte trailer at the very end of the file.
+//
+// Every stored number is read as untrusted: the directory and each blob are checked against the
+// real file size before anything is allocated, so a damaged package yields "nothing", not a crash.
+// A TPak has no locking and one group cursor; group walks on one object must not interleave.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+
+// Entries of this full size or more are stored raw, never CRC-checked and copied in chunks.
+constexpr uint32_t kLargeEntrySize = 0x4600000;  // 70 MiB
+// Chunk in which large entries are copied.
+constexpr size_t kLargeEntryCopyChunk = 25u * 1024 * 1024;
+
+// Trailer layout (the last bytes of a package file).
+constexpr size_t kTrailerMagicOffset = 0;
+constexpr size_t kTrailerVersionOffset = 4;
+constexpr size_t kTrailerEntryCountOffset = 6;
+constexpr size_t kTrailerPackageBaseOffset = 8;
+constexpr size_t kTrailerDirectoryOffsetOffset = 12;
+constexpr size_t kTrailerSize = 16;
+constexpr std::array<char, 4> kPakMagic = {'Q', 'X', 'P', 'F'};
+constexpr uint16_t kPakVersion = 1;
+
+// Directory record: name length, name, then the fixed fields below.
+constexpr size_t kRecordNameLengthSize = 2;
+constexpr size_t kRecordCrcSize = 4;
+constexpr size_t kRecordOffsetSize = 4;
+constexpr size_t kRecordStoredSizeSize = 4;
+constexpr size_t kRecordFullSizeSize = 4;
+constexpr size_t kRecordGroupSize = 2;
+constexpr size_t kRecordFixedSize = kRecordNameLengthSize + kRecordCrcSize + kRecordOffsetSize +
+                                    kRecordStoredSizeSize + kRecordFullSizeSize +
+                                    kRecordGroupSize;
+static_assert(kRecordFixedSize == 20);
+
+// One entry of the directory (source_path is the write side's file and is never stored).
+struct TPakFile {
+  std::string name;
+  std::string source_path;
+  uint32_t crc = 0;
+  uint32_t offset = 0;
+  uint32_t stored_size = 0;  // compressed length; 0 = stored raw (or empty)
+  uint32_t full_size = 0;    // length after decompression
+  uint16_t group = 0;
+
+  bool IsLarge() const { return full_size >= kLargeEntrySize; }
+  bool IsRaw() const { return stored_size == 0 && full_size > 0; }
+  // Bytes the blob occupies in the file.
+  uint32_t BlobLength() const { return stored_size != 0 ? stored_size : full_size; }
+};
+
+// Copy of the 16-byte trailer.
+struct TPakTrailer {
+  std::array<char, 4> magic = {0, 0, 0, 0};
+  uint16_t version = 0;
+  uint16_t entry_count = 0;
+  uint32_t package_base = 0;
+  uint32_t directory_offset = 0;
+
+  bool HasMagic() const { return magic == kPakMagic; }
+};
+
+// An entry made ready for storing: the blob bytes, their CRC and the directory sizes.
+struct TPreparedEntry {
+  std::string stored;  // compressed zlib stream, or the raw bytes
+  uint32_t full_size = 0;
+  uint32_t crc = 0;  // CRC-32 of `stored`
+  bool compressed = false;
+};
+
+// Prepares raw bytes for storing exactly as TPak::PrepareData does: below 70 MiB compressed at
+// level 9 in zlib format; kept raw when compression makes them longer or when they are large.
+// Nothing for 0 bytes or for data too long for the 32-bit size fields. Thread-safe (pure), so a
+// packer can prepare entries on all cores and store them in directory order.
+std::optional<TPreparedEntry> PrepareEntry(const void* data, size_t size);
+
+// Reads a whole file through the platform layer; a missing or unreadable file raises SetupError.
+std::string ReadWholeFile(const std::string& path);
+
+// What a group walk step found.
+struct TGroupItem {
+  bool found = false;
+  int index = -1;
+  std::string name;
+  uint32_t full_size = 0;
+  std::optional<std::string> data;  // set only when loading was asked for and succeeded
+};
+
+class TPak {
+ public:
+  enum class Mode { kRead, kAppend, kCreate };
+
+  // Opens `file_name`: append (wins over create) opens an existing file for writing a package
+  // after its current end; create creates or truncates; neither opens for reading and reads
+  // the directory at once.
+  TPak(const std::string& file_name, bool create, bool append);
+  TPak(const TPak&) = delete;
+  TPak& operator=(const TPak&) = delete;
+  ~TPak();
+
+  Mode GetMode() const { return mode_; }
+  bool IsOpen() const { return file_.has_value(); }
+  const TPakTrailer& Trailer() const { return trailer_; }
+  // Package base: the length of the prefix before the first blob.
+  uint32_t PackageBase() const { return package_base_; }
+
+  const std::vector<TPakFile>& Entries() const { return entries_; }
+  int EntryCount() const { return static_cast<int>(entries_.size()); }
+  // Nullptr for an index outside the directory.
+  const TPakFile* Entry(int index) const;
+
+  // Reads trailer and directory. A missing trailer, foreign magic or a directory that does not
+  // fit the file leaves no entries.
+  void ReadDirectory();
+
+  // --- Writing (create and append modes) ---
+
+  // Appends a zeroed entry; answers its index.
+  int AddEntry(const std::string& name, const std::string& source_path, uint16_t group);
+  // Compresses or keeps raw, sets the entry's sizes and CRC; answers the blob bytes. Nothing
+  // for no bytes (the entry keeps CRC 0) or an index outside the directory.
+  std::optional<std::string> PrepareData(int index, const void* data, size_t size);
+  // PrepareData, then appends the blob at the end of the file and records its offset.
+  bool StoreFromMemory(int index, const void* data, size_t size);
+  // Stores the entry's source file. A file of 70 MiB or more is copied raw in chunks with CRC 0.
+  // A missing source file raises SetupError.
+  bool StoreFromFile(int index);
+  // Adds an entry whose blob was prepared by the caller (see PrepareEntry) and appends the blob.
+  // The entry is added even when storing fails; answers whether the blob was written.
+  bool AddPreparedEntry(const std::string& name, uint16_t group, const std::string& stored,
+                        uint32_t full_size, uint32_t crc, bool is_compressed);
+  bool AddPreparedEntry(const std::string& name, uint16_t group, const TPreparedEntry& entry);
+  // Writes the directory and the trailer at the end of the file.
+  bool WriteDirectory();
+
+  // --- Reading ---
+
+  // The blob as stored, when it is wholly in the file and its CRC matches (large entries are
+  // not checked). Nothing for an empty entry.
+  std::optional<std::string> ReadStored(int index);
+  // The entry's full-size data. A decompressed length that differs from the full size shows an
+  // "Error" message box and answers nothing; a broken zlib stream raises SetupError("error").
+  std::optional<std::string> LoadEntry(int index);
+  // True for a large entry without reading it; otherwise whether LoadEntry succeeds.
+  bool VerifyEntry(int index);
+  // Reads up to `size` bytes of a raw blob starting `position` bytes into it (for chunked
+  // copying of large entries); answers the count read, 0 past the blob or the file.
+  size_t ReadBlobRange(int index, uint64_t position, void* buffer, size_t size);
+
+  // First entry in directory order with that name (case ignored) and group, loaded. `full_size`
+  // receives the entry's full size when found and loaded, else 0.
+  std::optional<std::string> FindEntry(const std::string& name, uint16_t group,
+                                       uint32_t* full_size = nullptr);
+  // Index of that entry, without loading it.
+  std::optional<int> FindEntryIndex(const std::string& name, uint16_t group) const;
+
+  // Group walks over the one group cursor.
+  TGroupItem FirstInGroup(uint16_t group, bool load);
+  // From the cursor on: the next entry of the group; cursor := its index + 1. When none is left
+  // the result is not found and the cursor stays.
+  TGroupItem NextInGroup(uint16_t group, bool load);
+  std::optional<int> FirstIndexInGroup(uint16_t group);
+  std::optional<int> NextIndexInGroup(uint16_t group);
+  void ForEachInGroup(uint16_t group, const std::function<void(int index)>& callback);
+  // Number of entries whose group is not 0.
+  int CountGrouped() const;
+  int CountInGroup(uint16_t group) const;
+
+  void Close();
+
+ private:
+  bool AppendBlob(TPakFile& entry, const std::string& blob);
+  bool CopyLargeFile(TPakFile& entry, platform::File& source, uint64_t size);
+  bool BlobInFile(const TPakFile& entry) const;
+  TGroupItem MakeItem(int index, bool load);
+
+  Mode mode_ = Mode::kRead;
+  std::optional<platform::File> file_;
+  uint64_t file_size_ = 0;  // read mode: the size seen when the directory was read
+  std::vector<TPakFile> entries_;
+  TPakTrailer trailer_;
+  uint32_t package_base_ = 0;
+  int cursor_ = 0;
+};
