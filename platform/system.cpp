@@ -198,6 +198,11 @@ std::string GetEnvironmentVariable(const std::string& name) {
   return value != nullptr ? value : "";
 }
 
+std::string GetUserName() {
+  const std::string user = GetEnvironmentVariable("USER");
+  return user.empty() ? "user" : user;
+}
+
 void ExitProcess(int exit_code) {
   std::fflush(nullptr);
   _exit(exit_code);

@@ -29,6 +29,8 @@ void Sleep(uint32_t milliseconds);
 // GetEnvironmentStringsA: "NAME=value" texts.
 std::vector<std::string> EnvironmentStrings();
 std::string GetEnvironmentVariable(const std::string& name);
+// The user name of the per-user folders: $USER, else "user".
+std::string GetUserName();
 
 // Ends the process at once with the exit code, without running destructors (ExitProcess).
 [[noreturn]] void ExitProcess(int exit_code);

@@ -1,0 +1,243 @@
+// The drive table and the mapping between Windows paths and host paths.
+#include "platform/drives.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "platform/path_util.h"
+
+namespace platform {
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+std::string HomeFolder() {
+  std::string home = Env("HOME");
+  if (!home.empty()) return home;
+  if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) {
+    return entry->pw_dir;
+  }
+  return "/tmp";
+}
+
+std::optional<DriveType> DriveTypeFromName(std::string name) {
+  name = internal::AsciiLower(name);
+  if (name == "removable") return DriveType::kRemovable;
+  if (name == "fixed") return DriveType::kFixed;
+  if (name == "remote") return DriveType::kRemote;
+  if (name == "cdrom") return DriveType::kCdRom;
+  if (name == "ramdisk") return DriveType::kRamDisk;
+  return std::nullopt;
+}
+
+// Decodes the octal escapes (\040 for a blank) of a /proc/self/mounts field.
+std::string UnescapeMountField(const std::string& field) {
+  std::string out;
+  for (size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && field.size() - i >= 4 &&
+        std::all_of(field.begin() + i + 1, field.begin() + i + 4,
+                    [](char c) { return c >= '0' && c <= '7'; })) {
+      out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
+                               (field[i + 3] - '0'));
+      i += 3;
+    } else {
+      out += field[i];
+    }
+  }
+  return out;
+}
+
+// Mount points of the mounted CD/DVD file systems, in mount order.
+std::vector<std::string> OpticalMounts() {
+  std::vector<std::string> mounts;
+  std::ifstream in("/proc/self/mounts");
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string device, mount_point, type;
+    if (!(fields >> device >> mount_point >> type)) continue;
+    if (type == "iso9660" || type == "udf") mounts.push_back(UnescapeMountField(mount_point));
+  }
+  return mounts;
+}
+
+std::string TrimBlanks(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return "";
+  const size_t last = text.find_last_not_of(" \t\r\n");
+  return text.substr(first, last - first + 1);
+}
+
+// Reads "X: TYPE HOSTFOLDER" lines; the folder is the rest of the line and may hold blanks.
+// Blank lines and lines starting with '#' or ';' are skipped, as are malformed lines. A
+// relative folder is taken relative to the setup root.
+std::vector<Drive> ParseDrivesFile(const std::string& text, const std::string& root) {
+  std::vector<Drive> drives;
+  std::istringstream in(text);
+  std::string raw;
+  while (std::getline(in, raw)) {
+    const std::string line = TrimBlanks(raw);
+    if (line.empty() || line[0] == '#' || line[0] == ';') continue;
+    if (line.size() < 2 || line[1] != ':' || !std::isalpha(static_cast<unsigned char>(line[0]))) {
+      continue;
+    }
+    const size_t type_start = line.find_first_not_of(" \t", 2);
+    if (type_start == std::string::npos || type_start == 2) continue;
+    const size_t type_end = line.find_first_of(" \t", type_start);
+    if (type_end == std::string::npos) continue;
+    const auto type = DriveTypeFromName(line.substr(type_start, type_end - type_start));
+    if (!type) continue;
+    std::string folder = TrimBlanks(line.substr(type_end));
+    if (folder.empty()) continue;
+    if (folder[0] != '/') folder = root + "/" + folder;
+    Drive drive;
+    drive.letter = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
+    drive.type = *type;
+    drive.host_folder = internal::NormalizeHostPath(folder);
+    const bool taken = std::any_of(drives.begin(), drives.end(),
+                                   [&](const Drive& d) { return d.letter == drive.letter; });
+    if (!taken) drives.push_back(drive);
+  }
+  return drives;
+}
+
+std::vector<Drive> DefaultDrives(const std::string& root) {
+  std::vector<Drive> drives;
+  const std::string drive_c = root + "/drive_c";
+  internal::MakeHostFolders(drive_c);
+  drives.push_back(Drive{'C', DriveType::kFixed, drive_c});
+  drives.push_back(Drive{'Z', DriveType::kFixed, "/"});
+  char letter = 'D';
+  for (const std::string& mount : OpticalMounts()) {
+    if (letter >= 'Z') break;
+    drives.push_back(Drive{letter++, DriveType::kCdRom, internal::NormalizeHostPath(mount)});
+  }
+  return drives;
+}
+
+}  // namespace
+
+std::string SetupRoot() {
+  std::string root = Env("SETUP_ROOT");
+  if (root.empty()) {
+    const std::string data_home = Env("XDG_DATA_HOME");
+    root = (data_home.empty() ? HomeFolder() + "/.local/share" : data_home) + "/setupkit";
+  }
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  return root;
+}
+
+std::vector<Drive> Drives() {
+  const std::string root = SetupRoot();
+  std::vector<Drive> drives;
+  std::ifstream in(root + "/drives", std::ios::binary);
+  if (in) {
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    drives = ParseDrivesFile(text, root);
+  } else {
+    drives = DefaultDrives(root);
+  }
+  std::sort(drives.begin(), drives.end(),
+            [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+  return drives;
+}
+
+std::optional<Drive> FindDrive(char letter) {
+  letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  for (const Drive& drive : Drives()) {
+    if (drive.letter == letter) return drive;
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> GetLogicalDriveStrings() {
+  std::vector<std::string> roots;
+  for (const Drive& drive : Drives()) roots.push_back(std::string(1, drive.letter) + ":\\");
+  return roots;
+}
+
+DriveType GetDriveType(const std::string& root) {
+  if (root.size() < 2 || root[1] != ':') return DriveType::kNoRootDir;
+  const auto drive = FindDrive(root[0]);
+  return drive ? drive->type : DriveType::kNoRootDir;
+}
+
+std::optional<std::string> ToHostPath(const std::string& windows_path) {
+  if (!windows_path.empty() && windows_path[0] == '/') return windows_path;
+  if (windows_path.size() < 2 || windows_path[1] != ':' ||
+      !std::isalpha(static_cast<unsigned char>(windows_path[0]))) {
+    return std::nullopt;
+  }
+  // "C:name" is relative to the drive's current folder, which this system does not keep.
+  if (windows_path.size() > 2 && windows_path[2] != '\\' && windows_path[2] != '/') {
+    return std::nullopt;
+  }
+  const auto drive = FindDrive(windows_path[0]);
+  if (!drive) return std::nullopt;
+
+  // ".." is resolved on the text, as Windows does, and never climbs above the drive's root.
+  std::vector<std::string> components;
+  for (const std::string& part : internal::SplitPath(windows_path.substr(2))) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!components.empty()) components.pop_back();
+      continue;
+    }
+    components.push_back(part);
+  }
+
+  std::string host = drive->host_folder;
+  bool parent_exists = true;
+  for (const std::string& part : components) {
+    std::string name = part;
+    if (parent_exists) {
+      if (auto found = internal::FindNameIgnoringCase(host, part)) {
+        name = *found;
+      } else {
+        parent_exists = false;
+      }
+    }
+    host = internal::JoinHostPath(host, name);
+  }
+  return host;
+}
+
+std::optional<std::string> ToWindowsPath(const std::string& host_path) {
+  if (host_path.empty() || host_path[0] != '/') return std::nullopt;
+  const std::string path = internal::NormalizeHostPath(host_path);
+  const Drive* best = nullptr;
+  std::string best_rest;
+  const std::vector<Drive> drives = Drives();
+  for (const Drive& drive : drives) {
+    const std::string& folder = drive.host_folder;
+    std::string rest;
+    if (folder == "/") {
+      rest = path.substr(1);
+    } else if (path == folder) {
+      rest = "";
+    } else if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+               path[folder.size()] == '/') {
+      rest = path.substr(folder.size() + 1);
+    } else {
+      continue;
+    }
+    if (best == nullptr || folder.size() > best->host_folder.size()) {
+      best = &drive;
+      best_rest = rest;
+    }
+  }
+  if (best == nullptr) return std::nullopt;
+  std::replace(best_rest.begin(), best_rest.end(), '/', '\\');
+  return std::string(1, best->letter) + ":\\" + best_rest;
+}
+
+}  // namespace platform

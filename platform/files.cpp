@@ -1,0 +1,451 @@
+// Files and folders with Windows semantics on top of POSIX calls.
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "platform/drives.h"
+#include "platform/path_util.h"
+#include "platform/system.h"
+
+namespace platform {
+
+static_assert(sizeof(off_t) == 8, "large files need 64-bit file offsets");
+
+namespace {
+
+using internal::HostPathOf;
+
+bool StatHost(const std::string& host, struct stat& info) {
+  return !host.empty() && stat(host.c_str(), &info) == 0;
+}
+
+// Windows refuses to write or delete a read-only file. The owner write bit is the read-only
+// flag here, and the check is made by hand because root would pass the kernel's check.
+bool IsReadOnly(const struct stat& info) { return (info.st_mode & S_IWUSR) == 0; }
+
+uint32_t AttributesOf(const struct stat& info) {
+  uint32_t attributes = S_ISDIR(info.st_mode) ? kFileAttributeDirectory : kFileAttributeArchive;
+  if (IsReadOnly(info)) attributes |= kFileAttributeReadOnly;
+  return attributes;
+}
+
+// Matches a Windows wildcard pattern (* and ?) without regard to ASCII case.
+bool MatchPattern(const std::string& pattern, const std::string& name) {
+  // "*.*" lists every name, those without a dot too.
+  if (pattern == "*" || pattern == "*.*") return true;
+  const std::string p = internal::AsciiUpper(pattern);
+  const std::string n = internal::AsciiUpper(name);
+  size_t pi = 0, ni = 0, star = std::string::npos, resume = 0;
+  while (ni < n.size()) {
+    if (pi < p.size() && (p[pi] == '?' || p[pi] == n[ni])) {
+      ++pi, ++ni;
+    } else if (pi < p.size() && p[pi] == '*') {
+      star = pi++;
+      resume = ni;
+    } else if (star != std::string::npos) {
+      pi = star + 1;
+      ni = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (pi < p.size() && p[pi] == '*') ++pi;
+  return pi == p.size();
+}
+
+// The process umask, read without changing it.
+mode_t CurrentUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+  }
+  return 022;
+}
+
+// Adds execute bits where read bits are, when the file starts like a program.
+void MarkExecutableIfProgram(int fd) {
+  unsigned char head[4] = {};
+  const ssize_t got = pread(fd, head, sizeof head, 0);
+  const bool elf = got >= 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F';
+  const bool script = got >= 2 && head[0] == '#' && head[1] == '!';
+  if (!elf && !script) return;
+  struct stat info{};
+  if (fstat(fd, &info) != 0) return;
+  const mode_t mode = info.st_mode & 07777;
+  const mode_t exec = ((mode & S_IRUSR) ? S_IXUSR : 0) | ((mode & S_IRGRP) ? S_IXGRP : 0) |
+                      ((mode & S_IROTH) ? S_IXOTH : 0);
+  if ((mode | exec) != mode) fchmod(fd, mode | exec);
+}
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  const std::string host = HostPathOf(path);
+  struct stat info{};
+  if (StatHost(host, info)) return !S_ISDIR(info.st_mode);
+  // A dangling symbolic link is still a directory entry that is not a folder.
+  return !host.empty() && lstat(host.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat info{};
+  return StatHost(HostPathOf(path), info) && S_ISDIR(info.st_mode);
+}
+
+uint32_t GetFileAttributes(const std::string& path) {
+  const std::string host = HostPathOf(path);
+  struct stat info{};
+  if (StatHost(host, info)) return AttributesOf(info);
+  if (!host.empty() && lstat(host.c_str(), &info) == 0) return kFileAttributeArchive;
+  return kInvalidFileAttributes;
+}
+
+bool SetFileAttributes(const std::string& path, uint32_t attributes) {
+  const std::string host = HostPathOf(path);
+  struct stat info{};
+  if (!StatHost(host, info)) return false;
+  mode_t mode = info.st_mode & 07777;
+  if (attributes & kFileAttributeReadOnly) {
+    mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+  } else {
+    mode |= S_IWUSR;
+  }
+  return mode == (info.st_mode & 07777) || chmod(host.c_str(), mode) == 0;
+}
+
+std::optional<uint64_t> GetFileSize(const std::string& path) {
+  struct stat info{};
+  if (!StatHost(HostPathOf(path), info) || S_ISDIR(info.st_mode)) return std::nullopt;
+  return static_cast<uint64_t>(info.st_size);
+}
+
+bool CreateDirectory(const std::string& path) {
+  const std::string host = HostPathOf(path);
+  return !host.empty() && mkdir(host.c_str(), 0777) == 0;
+}
+
+bool RemoveDirectory(const std::string& path) {
+  const std::string host = HostPathOf(path);
+  return !host.empty() && rmdir(host.c_str()) == 0;
+}
+
+bool DeleteFile(const std::string& path) {
+  const std::string host = HostPathOf(path);
+  struct stat info{};
+  if (host.empty() || lstat(host.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
+  if (!S_ISLNK(info.st_mode) && IsReadOnly(info)) return false;
+  return unlink(host.c_str()) == 0;
+}
+
+bool CopyFile(const std::string& from, const std::string& to, bool fail_if_exists) {
+  struct stat source_info{};
+  if (!StatHost(HostPathOf(from), source_info) || S_ISDIR(source_info.st_mode)) return false;
+  auto source = File::Open(from, File::Mode::kRead);
+  if (!source) return false;
+  auto target = File::Open(to, fail_if_exists ? File::Mode::kCreateNew : File::Mode::kCreate);
+  if (!target) return false;
+  std::vector<char> buffer(1 << 20);
+  for (;;) {
+    const size_t got = source->Read(buffer.data(), buffer.size());
+    if (got == 0) break;
+    if (!target->Write(buffer.data(), got)) return false;
+  }
+  // The copy keeps the source's permission bits, which carry its read-only flag.
+  const std::string target_host = HostPathOf(to);
+  target->Close();
+  struct stat target_info{};
+  if (stat(target_host.c_str(), &target_info) == 0) {
+    chmod(target_host.c_str(), (source_info.st_mode | target_info.st_mode) & 07777 &
+                                   ~(IsReadOnly(source_info) ? 0222 : 0));
+  }
+  return true;
+}
+
+bool MoveFile(const std::string& from, const std::string& to) {
+  const std::string source = HostPathOf(from);
+  const std::string target = HostPathOf(to);
+  struct stat info{};
+  if (source.empty() || target.empty() || lstat(source.c_str(), &info) != 0) return false;
+  if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  struct stat existing{};
+  if (lstat(target.c_str(), &existing) == 0) return false;
+  if (errno == EINVAL || errno == ENOSYS) {
+    // The file system cannot refuse replacement itself; the check above stands in.
+    return rename(source.c_str(), target.c_str()) == 0;
+  }
+  if (errno == EXDEV && S_ISREG(info.st_mode)) {
+    // Another file system: copy, then delete the original (a read-only original stays).
+    if (!CopyFile(source, target, true)) return false;
+    if (unlink(source.c_str()) != 0) {
+      unlink(target.c_str());
+      return false;
+    }
+    return true;
+  }
+  return false;
+}
+
+std::vector<FindData> FindFiles(const std::string& folder, const std::string& pattern) {
+  std::string folder_path = folder;
+  std::string wildcard = pattern;
+  // Also accept the Win32 form "folder\pattern" in the first argument.
+  const size_t last_separator = folder_path.find_last_of("\\/");
+  if (wildcard == "*" && last_separator != std::string::npos &&
+      folder_path.find_first_of("*?", last_separator) != std::string::npos) {
+    wildcard = folder_path.substr(last_separator + 1);
+    folder_path.resize(last_separator + 1);
+  }
+  std::vector<FindData> found;
+  const std::string host = HostPathOf(folder_path);
+  if (host.empty()) return found;
+  DIR* dir = opendir(host.c_str());
+  if (dir == nullptr) return found;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == ".." || !MatchPattern(wildcard, name)) continue;
+    const std::string full = internal::JoinHostPath(host, name);
+    FindData data;
+    data.name = name;
+    struct stat link_info{};
+    struct stat info{};
+    if (lstat(full.c_str(), &link_info) != 0) continue;
+    data.is_symlink = S_ISLNK(link_info.st_mode);
+    if (stat(full.c_str(), &info) != 0) info = link_info;
+    data.attributes = AttributesOf(info);
+    data.size = S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size);
+    found.push_back(std::move(data));
+  }
+  closedir(dir);
+  std::sort(found.begin(), found.end(), [](const FindData& a, const FindData& b) {
+    const std::string ua = internal::AsciiUpper(a.name);
+    const std::string ub = internal::AsciiUpper(b.name);
+    // Unsigned byte order; names equal apart from case keep a fixed order too.
+    const int order = std::memcmp(ua.data(), ub.data(), std::min(ua.size(), ub.size()));
+    if (order != 0) return order < 0;
+    if (ua.size() != ub.size()) return ua.size() < ub.size();
+    return a.name < b.name;
+  });
+  return found;
+}
+
+std::string GetTempPath() {
+  const std::string path = "C:\\users\\" + GetUserName() + "\\Temp\\";
+  internal::MakeHostFolders(HostPathOf(path));
+  return path;
+}
+
+std::optional<uint64_t> GetDiskFreeSpace(const std::string& path) {
+  std::string host = HostPathOf(path);
+  if (host.empty()) return std::nullopt;
+  // A folder that does not exist yet lies on the drive of its nearest existing ancestor.
+  struct stat info{};
+  while (stat(host.c_str(), &info) != 0 && host != "/") {
+    const size_t slash = host.find_last_of('/');
+    host = slash == 0 || slash == std::string::npos ? "/" : host.substr(0, slash);
+  }
+  struct statvfs fs{};
+  if (statvfs(host.c_str(), &fs) != 0) return std::nullopt;
+  return static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+}
+
+// ---- File ----
+
+std::optional<File> File::Open(const std::string& path, Mode mode) {
+  const std::string host = HostPathOf(path);
+  if (host.empty()) return std::nullopt;
+  int flags = O_CLOEXEC;
+  bool writable = true;
+  switch (mode) {
+    case Mode::kRead:
+      flags |= O_RDONLY;
+      writable = false;
+      break;
+    case Mode::kReadWrite:
+      flags |= O_RDWR;
+      break;
+    case Mode::kCreate:
+      flags |= O_RDWR | O_CREAT;
+      break;
+    case Mode::kCreateNew:
+      flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+      break;
+  }
+  if (writable && mode != Mode::kCreateNew) {
+    struct stat info{};
+    if (stat(host.c_str(), &info) == 0 && (S_ISDIR(info.st_mode) || IsReadOnly(info))) {
+      return std::nullopt;
+    }
+  }
+  const int fd = open(host.c_str(), flags, 0666);
+  if (fd < 0) return std::nullopt;
+  struct stat info{};
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    close(fd);
+    return std::nullopt;
+  }
+  // Truncation after the checks, so a refused open leaves the old content in place.
+  if (mode == Mode::kCreate && ftruncate(fd, 0) != 0) {
+    close(fd);
+    return std::nullopt;
+  }
+  return File(fd, writable);
+}
+
+File::File(int fd, bool writable) : fd_(fd), writable_(writable) {}
+
+File::File(File&& other) noexcept
+    : fd_(other.fd_), writable_(other.writable_), wrote_start_(other.wrote_start_) {
+  other.fd_ = -1;
+}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    writable_ = other.writable_;
+    wrote_start_ = other.wrote_start_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+File::~File() { Close(); }
+
+size_t File::Read(void* buffer, size_t size) {
+  if (fd_ < 0) return 0;
+  auto* out = static_cast<char*>(buffer);
+  size_t total = 0;
+  while (total < size) {
+    const ssize_t got = read(fd_, out + total, size - total);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    total += static_cast<size_t>(got);
+  }
+  return total;
+}
+
+bool File::ReadExact(void* buffer, size_t size) { return Read(buffer, size) == size; }
+
+bool File::Write(const void* buffer, size_t size) {
+  if (fd_ < 0 || !writable_) return false;
+  if (size == 0) return true;
+  if (lseek(fd_, 0, SEEK_CUR) == 0) wrote_start_ = true;
+  const auto* in = static_cast<const char*>(buffer);
+  size_t total = 0;
+  while (total < size) {
+    const ssize_t put = write(fd_, in + total, size - total);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    total += static_cast<size_t>(put);
+  }
+  return true;
+}
+
+bool File::Seek(uint64_t position) {
+  if (fd_ < 0 || position > static_cast<uint64_t>(INT64_MAX)) return false;
+  return lseek(fd_, static_cast<off_t>(position), SEEK_SET) >= 0;
+}
+
+std::optional<uint64_t> File::Position() const {
+  if (fd_ < 0) return std::nullopt;
+  const off_t position = lseek(fd_, 0, SEEK_CUR);
+  if (position < 0) return std::nullopt;
+  return static_cast<uint64_t>(position);
+}
+
+std::optional<uint64_t> File::Size() const {
+  struct stat info{};
+  if (fd_ < 0 || fstat(fd_, &info) != 0) return std::nullopt;
+  return static_cast<uint64_t>(info.st_size);
+}
+
+bool File::Truncate(uint64_t size) {
+  if (fd_ < 0 || !writable_ || size > static_cast<uint64_t>(INT64_MAX)) return false;
+  return ftruncate(fd_, static_cast<off_t>(size)) == 0;
+}
+
+bool File::Flush() { return fd_ >= 0 && fsync(fd_) == 0; }
+
+void File::Close() {
+  if (fd_ < 0) return;
+  if (writable_ && wrote_start_) MarkExecutableIfProgram(fd_);
+  close(fd_);
+  fd_ = -1;
+}
+
+// ---- Whole files ----
+
+std::optional<std::string> ReadFileBytes(const std::string& path) {
+  auto file = File::Open(path, File::Mode::kRead);
+  if (!file) return std::nullopt;
+  std::string bytes;
+  if (auto size = file->Size()) bytes.reserve(static_cast<size_t>(*size));
+  char buffer[65536];
+  for (;;) {
+    const size_t got = file->Read(buffer, sizeof buffer);
+    if (got == 0) break;
+    bytes.append(buffer, got);
+  }
+  return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const void* data, size_t size) {
+  auto file = File::Open(path, File::Mode::kCreate);
+  if (!file || !file->Write(data, size)) return false;
+  file->Close();
+  return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const void* data, size_t size) {
+  const std::string host = HostPathOf(path);
+  if (host.empty()) return false;
+  const size_t slash = host.find_last_of('/');
+  const std::string folder = slash == 0 ? "/" : host.substr(0, slash);
+  std::string temp = folder + "/." + host.substr(slash + 1) + ".XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) return false;
+  bool ok = true;
+  const auto* bytes = static_cast<const char*>(data);
+  size_t total = 0;
+  while (ok && total < size) {
+    const ssize_t put = write(fd, bytes + total, size - total);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) ok = false;
+    else total += static_cast<size_t>(put);
+  }
+  // The new file takes the old one's permissions, or the usual ones for a new file.
+  struct stat old_info{};
+  const mode_t mode = stat(host.c_str(), &old_info) == 0 ? (old_info.st_mode & 07777)
+                                                         : (0666 & ~CurrentUmask());
+  ok = ok && fchmod(fd, mode) == 0;
+  if (ok && size > 0) MarkExecutableIfProgram(fd);
+  ok = ok && fsync(fd) == 0;
+  ok = (close(fd) == 0) && ok;
+  ok = ok && rename(temp.c_str(), host.c_str()) == 0;
+  if (!ok) {
+    unlink(temp.c_str());
+    return false;
+  }
+  const int dir_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir_fd >= 0) {
+    fsync(dir_fd);
+    close(dir_fd);
+  }
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,100 @@
+// Host path helpers shared by the platform sources.
+#include "platform/path_util.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/drives.h"
+
+namespace platform::internal {
+
+std::string AsciiLower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+std::string AsciiUpper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+std::vector<std::string> SplitPath(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string current;
+  for (char c : path) {
+    if (c == '\\' || c == '/') {
+      if (!current.empty()) parts.push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  if (!current.empty()) parts.push_back(current);
+  return parts;
+}
+
+std::string NormalizeHostPath(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string current;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '/') {
+      if (current == "..") {
+        if (!parts.empty()) parts.pop_back();
+      } else if (!current.empty() && current != ".") {
+        parts.push_back(current);
+      }
+      current.clear();
+    } else {
+      current += path[i];
+    }
+  }
+  std::string out;
+  for (const std::string& part : parts) out += "/" + part;
+  return out.empty() ? "/" : out;
+}
+
+std::string JoinHostPath(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+std::optional<std::string> FindNameIgnoringCase(const std::string& folder,
+                                                const std::string& name) {
+  struct stat info{};
+  if (lstat(JoinHostPath(folder, name).c_str(), &info) == 0) return name;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return std::nullopt;
+  const std::string wanted = AsciiLower(name);
+  std::optional<std::string> best;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string candidate = entry->d_name;
+    if (AsciiLower(candidate) != wanted) continue;
+    if (!best || candidate < *best) best = candidate;
+  }
+  closedir(dir);
+  return best;
+}
+
+bool MakeHostFolders(const std::string& path) {
+  struct stat info{};
+  if (stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+  const size_t slash = path.find_last_of('/');
+  if (slash != std::string::npos && slash > 0 && !MakeHostFolders(path.substr(0, slash))) {
+    return false;
+  }
+  if (mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) {
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  }
+  return false;
+}
+
+std::string HostPathOf(const std::string& path) { return ToHostPath(path).value_or(""); }
+
+}  // namespace platform::internal

@@ -1,0 +1,26 @@
+// Helpers shared by the platform sources for host paths and names; not for callers above.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform::internal {
+
+std::string AsciiLower(std::string text);
+std::string AsciiUpper(std::string text);
+// Components of a path split at '\' and '/', empty ones dropped.
+std::vector<std::string> SplitPath(const std::string& path);
+// Collapses "//", "." and ".." of an absolute host path; no trailing slash except for "/".
+std::string NormalizeHostPath(const std::string& path);
+std::string JoinHostPath(const std::string& folder, const std::string& name);
+// The entry of `folder` named `name`: the exact name when it exists, else the first entry
+// (in byte order) equal to it without regard to ASCII case; nothing when there is none.
+std::optional<std::string> FindNameIgnoringCase(const std::string& folder,
+                                                const std::string& name);
+// mkdir -p; true when the folder exists afterwards.
+bool MakeHostFolders(const std::string& path);
+// Host path of a Windows or host path; empty when it cannot be mapped.
+std::string HostPathOf(const std::string& path);
+
+}  // namespace platform::internal
