@@ -1,0 +1,193 @@
+// The registry: one export-format text file per root under $SETUP_ROOT/registry/. Reads parse
+// the file as it is (writers replace it by rename, so a reader sees a whole file); changes run
+// under an exclusive flock on a lock file beside it and re-read the file before changing it.
+#include "platform/registry.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/path_util.h"
+#include "platform/registry_file.h"
+
+namespace platform {
+namespace {
+
+using internal::NormalizeKeyPath;
+using internal::RegistryDocument;
+using internal::RegistryKey;
+using internal::RegistryValue;
+
+struct RootNames {
+  RootKey root;
+  const char* long_name;
+  const char* short_name;
+};
+
+constexpr RootNames kRoots[] = {
+    {RootKey::kClassesRoot, "HKEY_CLASSES_ROOT", "HKCR"},
+    {RootKey::kCurrentUser, "HKEY_CURRENT_USER", "HKCU"},
+    {RootKey::kLocalMachine, "HKEY_LOCAL_MACHINE", "HKLM"},
+    {RootKey::kUsers, "HKEY_USERS", "HKU"},
+    {RootKey::kCurrentConfig, "HKEY_CURRENT_CONFIG", "HKCC"},
+};
+
+const RootNames& NamesOf(RootKey root) {
+  for (const RootNames& names : kRoots) {
+    if (names.root == root) return names;
+  }
+  return kRoots[2];
+}
+
+std::string RegistryFolder() { return SetupRoot() + "/registry"; }
+
+std::string RootFile(RootKey root) {
+  return RegistryFolder() + "/" + NamesOf(root).short_name + ".reg";
+}
+
+RegistryDocument Load(RootKey root) {
+  const auto bytes = ReadFileBytes(RootFile(root));
+  return RegistryDocument::Parse(bytes.value_or(""), NamesOf(root).long_name);
+}
+
+// Holds an exclusive lock on the root's lock file for its lifetime.
+class RootLock {
+ public:
+  explicit RootLock(RootKey root) {
+    if (!internal::MakeHostFolders(RegistryFolder())) return;
+    const std::string path = RootFile(root) + ".lock";
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) return;
+    int result;
+    do {
+      result = flock(fd_, LOCK_EX);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+      close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~RootLock() {
+    if (fd_ >= 0) {
+      flock(fd_, LOCK_UN);
+      close(fd_);
+    }
+  }
+  RootLock(const RootLock&) = delete;
+  RootLock& operator=(const RootLock&) = delete;
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// Runs `change` on the current content under the lock. `change` answers whether it succeeded;
+// the file is written only then, and the operation answers false when the write fails.
+bool Change(RootKey root, const std::function<bool(RegistryDocument&)>& change) {
+  RootLock lock(root);
+  if (!lock.Held()) return false;
+  RegistryDocument doc = Load(root);
+  if (!change(doc)) return false;
+  const std::string text = doc.Serialize(NamesOf(root).long_name);
+  return WriteFileAtomically(RootFile(root), text.data(), text.size());
+}
+
+}  // namespace
+
+std::optional<RootKey> RootKeyFromName(const std::string& name) {
+  const std::string upper = internal::AsciiUpper(name);
+  for (const RootNames& names : kRoots) {
+    if (upper == names.long_name || upper == names.short_name) return names.root;
+  }
+  return std::nullopt;
+}
+
+std::string RootLongName(RootKey root) { return NamesOf(root).long_name; }
+std::string RootShortName(RootKey root) { return NamesOf(root).short_name; }
+
+bool RegCreateKey(RootKey root, const std::string& key) {
+  const std::string path = NormalizeKeyPath(key);
+  if (path.empty()) return true;
+  if (Load(root).FindKey(path) != nullptr) return true;
+  return Change(root, [&](RegistryDocument& doc) {
+    doc.CreateKey(path);
+    return true;
+  });
+}
+
+bool RegKeyExists(RootKey root, const std::string& key) {
+  return Load(root).KeyExists(NormalizeKeyPath(key));
+}
+
+bool RegSetString(RootKey root, const std::string& key, const std::string& name,
+                  const std::string& value) {
+  const std::string path = NormalizeKeyPath(key);
+  return Change(root, [&](RegistryDocument& doc) {
+    RegistryKey& node = doc.CreateKey(path);
+    RegistryValue* existing = RegistryDocument::FindValue(node, name);
+    if (existing == nullptr) {
+      node.values.push_back(RegistryValue{name, true, value, ""});
+    } else {
+      existing->is_string = true;
+      existing->text = value;
+      existing->raw.clear();
+    }
+    return true;
+  });
+}
+
+std::optional<std::string> RegGetString(RootKey root, const std::string& key,
+                                        const std::string& name) {
+  RegistryDocument doc = Load(root);
+  RegistryKey* node = doc.FindKey(NormalizeKeyPath(key));
+  if (node == nullptr) return std::nullopt;
+  const RegistryValue* value = RegistryDocument::FindValue(*node, name);
+  if (value == nullptr || !value->is_string) return std::nullopt;
+  return value->text;
+}
+
+bool RegValueExists(RootKey root, const std::string& key, const std::string& name) {
+  RegistryDocument doc = Load(root);
+  RegistryKey* node = doc.FindKey(NormalizeKeyPath(key));
+  return node != nullptr && RegistryDocument::FindValue(*node, name) != nullptr;
+}
+
+bool RegDeleteValue(RootKey root, const std::string& key, const std::string& name) {
+  const std::string path = NormalizeKeyPath(key);
+  return Change(root, [&](RegistryDocument& doc) {
+    RegistryKey* node = doc.FindKey(path);
+    if (node == nullptr) return false;
+    RegistryValue* value = RegistryDocument::FindValue(*node, name);
+    if (value == nullptr) return false;
+    node->values.erase(node->values.begin() + (value - node->values.data()));
+    return true;
+  });
+}
+
+bool RegDeleteKey(RootKey root, const std::string& key) {
+  const std::string path = NormalizeKeyPath(key);
+  if (path.empty()) return false;
+  return Change(root, [&](RegistryDocument& doc) {
+    if (doc.HasSubKeys(path)) return false;
+    return doc.RemoveKey(path);
+  });
+}
+
+std::vector<std::string> RegValueNames(RootKey root, const std::string& key) {
+  std::vector<std::string> names;
+  RegistryDocument doc = Load(root);
+  if (RegistryKey* node = doc.FindKey(NormalizeKeyPath(key))) {
+    for (const RegistryValue& value : node->values) names.push_back(value.name);
+  }
+  return names;
+}
+
+std::vector<std::string> RegSubKeyNames(RootKey root, const std::string& key) {
+  return Load(root).SubKeyNames(NormalizeKeyPath(key));
+}
+
+}  // namespace platform

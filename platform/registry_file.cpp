@@ -1,0 +1,286 @@
+// Reading and writing the registry-export text format.
+#include "platform/registry_file.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/path_util.h"
+#include "platform/text_encoding.h"
+
+namespace platform::internal {
+namespace {
+
+constexpr char kHeader[] = "Windows Registry Editor Version 5.00";
+
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && AsciiUpper(a) == AsciiUpper(b);
+}
+
+// Splits text into lines, dropping a CR before each LF.
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    pos = end + 1;
+  }
+  return lines;
+}
+
+// Reads a quoted text starting at `pos` (on the opening quote); leaves `pos` after the closing
+// quote. Escapes: \\ \" and, for line breaks, \n \r; any other backslash stays as written.
+std::optional<std::string> ReadQuoted(const std::string& line, size_t& pos) {
+  if (pos >= line.size() || line[pos] != '"') return std::nullopt;
+  std::string out;
+  for (++pos; pos < line.size(); ++pos) {
+    const char c = line[pos];
+    if (c == '"') {
+      ++pos;
+      return out;
+    }
+    if (c == '\\' && pos + 1 < line.size()) {
+      const char next = line[++pos];
+      if (next == '\\' || next == '"') {
+        out += next;
+      } else if (next == 'n') {
+        out += '\n';
+      } else if (next == 'r') {
+        out += '\r';
+      } else {
+        out += '\\';
+        out += next;
+      }
+      continue;
+    }
+    out += c;
+  }
+  return std::nullopt;
+}
+
+std::string Quote(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '\\' || c == '"') {
+      out += '\\';
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// Decodes hex(1): UTF-16LE bytes of a REG_SZ written in hex form (with its terminating zero).
+std::optional<std::string> DecodeHexString(const std::string& raw) {
+  std::string digits;
+  std::u16string text;
+  std::vector<unsigned char> bytes;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    const char c = raw[i];
+    if (std::isxdigit(static_cast<unsigned char>(c))) {
+      digits += c;
+      if (digits.size() == 2) {
+        bytes.push_back(static_cast<unsigned char>(std::stoi(digits, nullptr, 16)));
+        digits.clear();
+      }
+    } else if (c == ',' || c == '\\' || c == ' ' || c == '\n' || c == '\t') {
+      if (!digits.empty()) return std::nullopt;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (!digits.empty()) return std::nullopt;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    text += static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+  }
+  while (!text.empty() && text.back() == 0) text.pop_back();
+  return Utf16ToCp1252(text);
+}
+
+}  // namespace
+
+std::string NormalizeKeyPath(const std::string& key) {
+  std::string out;
+  std::string current;
+  for (size_t i = 0; i <= key.size(); ++i) {
+    if (i == key.size() || key[i] == '\\') {
+      if (!current.empty()) out += (out.empty() ? "" : "\\") + current;
+      current.clear();
+    } else {
+      current += key[i];
+    }
+  }
+  return out;
+}
+
+RegistryDocument RegistryDocument::Parse(const std::string& bytes,
+                                         const std::string& root_long_name) {
+  std::string text = bytes;
+  if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF &&
+      static_cast<unsigned char>(text[1]) == 0xFE) {
+    std::u16string wide;
+    for (size_t i = 2; i + 1 < text.size(); i += 2) {
+      wide += static_cast<char16_t>(static_cast<unsigned char>(text[i]) |
+                                    (static_cast<unsigned char>(text[i + 1]) << 8));
+    }
+    text = Utf16ToUtf8(wide);
+  } else if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    text.erase(0, 3);
+  }
+
+  RegistryDocument doc;
+  const std::vector<std::string> lines = SplitLines(text);
+  RegistryKey* current = nullptr;
+  const std::string root_upper = AsciiUpper(root_long_name);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (line.empty() || line[0] == ';') continue;
+    if (line[0] == '[') {
+      current = nullptr;
+      const size_t close = line.find_last_of(']');
+      if (close == std::string::npos) continue;
+      const std::string full = Utf8ToCp1252(line.substr(1, close - 1));
+      const size_t slash = full.find('\\');
+      if (AsciiUpper(full.substr(0, slash)) != root_upper) continue;
+      const std::string path =
+          NormalizeKeyPath(slash == std::string::npos ? "" : full.substr(slash + 1));
+      current = &doc.CreateKey(path);
+      continue;
+    }
+    if (current == nullptr) continue;
+    RegistryValue value;
+    size_t pos = 0;
+    if (line[0] == '@') {
+      pos = 1;
+    } else {
+      auto name = ReadQuoted(line, pos);
+      if (!name) continue;
+      value.name = Utf8ToCp1252(*name);
+    }
+    if (pos >= line.size() || line[pos] != '=') continue;
+    ++pos;
+    if (pos < line.size() && line[pos] == '"') {
+      auto data = ReadQuoted(line, pos);
+      if (!data) continue;
+      value.is_string = true;
+      value.text = Utf8ToCp1252(*data);
+    } else {
+      value.raw = line.substr(pos);
+      // Hex data wraps over lines that end in a backslash.
+      while (!value.raw.empty() && value.raw.back() == '\\' && i + 1 < lines.size()) {
+        value.raw += "\n" + lines[++i];
+      }
+      if (value.raw == "-") continue;  // a deletion entry, nothing to keep
+      if (AsciiLower(value.raw).rfind("hex(1):", 0) == 0) {
+        if (auto decoded = DecodeHexString(value.raw.substr(7))) {
+          // Read as a string, written back in its own hex form while unchanged.
+          value.is_string = true;
+          value.text = *decoded;
+        }
+      }
+    }
+    if (RegistryValue* existing = FindValue(*current, value.name)) {
+      *existing = std::move(value);
+    } else {
+      current->values.push_back(std::move(value));
+    }
+  }
+  return doc;
+}
+
+std::string RegistryDocument::Serialize(const std::string& root_long_name) const {
+  std::string out = std::string(kHeader) + "\r\n";
+  for (const RegistryKey& key : keys_) {
+    out += "\r\n[" + root_long_name + (key.path.empty() ? "" : "\\") + Cp1252ToUtf8(key.path) +
+           "]\r\n";
+    for (const RegistryValue& value : key.values) {
+      out += value.name.empty() ? "@" : Quote(Cp1252ToUtf8(value.name));
+      out += '=';
+      if (value.is_string && value.raw.empty()) {
+        out += Quote(Cp1252ToUtf8(value.text));
+      } else {
+        std::string raw = value.raw;
+        for (size_t p = 0; (p = raw.find('\n', p)) != std::string::npos; p += 2) {
+          raw.insert(p, "\r");
+        }
+        out += raw;
+      }
+      out += "\r\n";
+    }
+  }
+  return out;
+}
+
+RegistryKey* RegistryDocument::FindKey(const std::string& path) {
+  for (RegistryKey& key : keys_) {
+    if (SameName(key.path, path)) return &key;
+  }
+  return nullptr;
+}
+
+const RegistryKey* RegistryDocument::FindKey(const std::string& path) const {
+  return const_cast<RegistryDocument*>(this)->FindKey(path);
+}
+
+bool RegistryDocument::KeyExists(const std::string& path) const {
+  return path.empty() || FindKey(path) != nullptr || HasSubKeys(path);
+}
+
+RegistryKey& RegistryDocument::CreateKey(const std::string& path) {
+  if (RegistryKey* key = FindKey(path)) return *key;
+  const size_t slash = path.find_last_of('\\');
+  if (slash != std::string::npos) CreateKey(path.substr(0, slash));
+  // A new key takes the spelling of its existing parent, as the real registry keeps names.
+  std::string spelled = path;
+  if (slash != std::string::npos) {
+    if (const RegistryKey* parent = FindKey(path.substr(0, slash))) {
+      spelled = parent->path + path.substr(slash);
+    }
+  }
+  keys_.push_back(RegistryKey{spelled, {}});
+  return keys_.back();
+}
+
+bool RegistryDocument::HasSubKeys(const std::string& path) const {
+  return !SubKeyNames(path).empty();
+}
+
+std::vector<std::string> RegistryDocument::SubKeyNames(const std::string& path) const {
+  std::vector<std::string> names;
+  const std::string prefix = path.empty() ? "" : AsciiUpper(path) + "\\";
+  for (const RegistryKey& key : keys_) {
+    if (key.path.empty() || key.path.size() <= prefix.size()) continue;
+    if (AsciiUpper(key.path.substr(0, prefix.size())) != prefix) continue;
+    const std::string rest = key.path.substr(prefix.size());
+    const std::string name = rest.substr(0, rest.find('\\'));
+    const bool known = std::any_of(names.begin(), names.end(),
+                                   [&](const std::string& n) { return SameName(n, name); });
+    if (!known) names.push_back(name);
+  }
+  return names;
+}
+
+bool RegistryDocument::RemoveKey(const std::string& path) {
+  const auto it = std::find_if(keys_.begin(), keys_.end(),
+                               [&](const RegistryKey& key) { return SameName(key.path, path); });
+  if (it == keys_.end()) return false;
+  keys_.erase(it);
+  return true;
+}
+
+RegistryValue* RegistryDocument::FindValue(RegistryKey& key, const std::string& name) {
+  for (RegistryValue& value : key.values) {
+    if (SameName(value.name, name)) return &value;
+  }
+  return nullptr;
+}
+
+}  // namespace platform::internal
