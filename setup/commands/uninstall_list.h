@@ -1,0 +1,84 @@
+// The uninstall list: what an install created (files, registry values, folders), saved as the
+// enciphered install log beside the product and read back by the uninstaller, which removes it.
+//
+// Install log: u16 count of files, u16 count of registry records, u16 count of folders, then
+// every text of the three lists in that order as u16 length + bytes enciphered with the digit
+// key (kInstallLogKey). Little-endian; no magic, version or checksum.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TUninstallList {
+ public:
+  // Largest number of texts per list and of bytes per text that the log can hold.
+  static constexpr size_t kMaxTexts = 0xFFFF;
+  static constexpr size_t kMaxTextBytes = 0xFFFF;
+
+  // The process-wide list of the running setup.
+  static TUninstallList& Instance();
+
+  void Clear();
+  // True when the list holds a text equal to `text` (letters A-Z compared without case).
+  bool HasFile(const std::string& text) const;
+  bool HasRegistryEntry(const std::string& text) const;
+  // Records a file in contracted form (ContractPath), once.
+  void AddFile(const std::string& path);
+  // Records a registry record ("ROOT" "key" "name" "value"), once.
+  void AddRegistryEntry(const std::string& record);
+  // Records a folder, always (duplicates kept).
+  void AddFolder(const std::string& path);
+
+  const std::vector<std::string>& Files() const { return files_; }
+  const std::vector<std::string>& RegistryEntries() const { return registry_entries_; }
+  const std::vector<std::string>& Folders() const { return folders_; }
+
+  // folder + "\" + prefix + "install.log".
+  static std::string LogPath(const std::string& folder, const std::string& prefix);
+
+  // Writes the install log: beside the target first, then renamed over it, so a failure never
+  // leaves a half-written log. Refuses (answers false, any old log stays) when a list has more
+  // than kMaxTexts texts or a text has more than kMaxTextBytes bytes, as such a log could not
+  // be read back. The list itself is not changed.
+  bool SaveLog(const std::string& folder, const std::string& prefix) const;
+  // Reads the install log. No file there: answers false, the lists stay as they are. Otherwise
+  // the lists are replaced by what the file holds; a truncated or damaged file is read as far
+  // as its complete texts go (answers false then).
+  bool LoadLog(const std::string& folder, const std::string& prefix);
+
+  // The log's bytes for the current lists; nothing when a limit is exceeded.
+  std::optional<std::string> EncodeLog() const;
+  // Replaces the lists by the texts in `bytes`; answers false when the data end early (the
+  // complete texts before that point are kept).
+  bool DecodeLog(std::string_view bytes);
+
+  // Removal, one recorded item at a time (the uninstaller's removal run drives the order:
+  // files first to last, folders last to first, registry records first to last).
+  // Expands the recorded path and deletes the file when one is there.
+  static bool RemoveFile(const std::string& recorded);
+  // Removes the folder (as recorded) when it exists and is empty.
+  static bool RemoveFolder(const std::string& recorded);
+  // Deletes the named value of a registry record from its key, opened without creating it.
+  static bool DeleteRegistryEntry(const std::string& record);
+  // All three removal steps in their order.
+  void RemoveAll() const;
+
+ private:
+  std::vector<std::string> files_;
+  std::vector<std::string> registry_entries_;
+  std::vector<std::string> folders_;
+};
+
+// Creates every missing folder along an absolute path ("X:\a\b"), recording each folder it
+// created in `list` (the process-wide list by default). Other paths are left alone.
+void ForceFolders(const std::string& path);
+void ForceFolders(TUninstallList& list, const std::string& path);
+
+// Creates the folder chain of the file's folder (ForceFolders), then creates or truncates the
+// file and writes `size` bytes of `data` (a null `data` leaves an empty file). Answers whether
+// the file was written.
+bool WriteWholeFile(const std::string& path, const void* data, size_t size);
