@@ -1,0 +1,356 @@
+// Opening a package, reading its directory and loading, verifying and walking its entries.
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/message_box.h"
+#include "setup/core/buffer_manager.h"
+#include "setup/core/crc32.h"
+#include "setup/core/pak.h"
+#include "setup/core/setup_error.h"
+
+namespace {
+
+// Buffered exact reads from a region of a file, never past the region's end, so a damaged
+// directory costs at most one small buffer however large its counts claim to be.
+class RegionReader {
+ public:
+  RegionReader(platform::File& file, uint64_t start, uint64_t length)
+      : file_(file), next_(start), left_(length) {}
+
+  bool Read(void* destination, size_t size) {
+    auto* out = static_cast<char*>(destination);
+    while (size > 0) {
+      if (used_ == buffer_.size() && !Refill()) return false;
+      const size_t take = std::min(size, buffer_.size() - used_);
+      std::memcpy(out, buffer_.data() + used_, take);
+      used_ += take;
+      out += take;
+      size -= take;
+    }
+    return true;
+  }
+
+ private:
+  static constexpr size_t kChunk = 64 * 1024;
+
+  bool Refill() {
+    if (left_ == 0) return false;
+    const size_t take = static_cast<size_t>(std::min<uint64_t>(left_, kChunk));
+    buffer_.resize(take);
+    if (!file_.Seek(next_) || !file_.ReadExact(buffer_.data(), take)) return false;
+    next_ += take;
+    left_ -= take;
+    used_ = 0;
+    return true;
+  }
+
+  platform::File& file_;
+  uint64_t next_;
+  uint64_t left_;
+  std::string buffer_;
+  size_t used_ = 0;
+};
+
+uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+uint32_t Le32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Lower-casing of Windows-1252 text, the system code page of the names in a package.
+unsigned char LowerCp1252(unsigned char c) {
+  if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
+  switch (c) {
+    case 0x8A: return 0x9A;
+    case 0x8C: return 0x9C;
+    case 0x8E: return 0x9E;
+    case 0x9F: return 0xFF;
+    default: return c;
+  }
+}
+
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (LowerCp1252(static_cast<unsigned char>(a[i])) !=
+        LowerCp1252(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Deflate cannot expand data by more than about 1032 to 1, so a full size beyond this bound
+// cannot come out of the stored bytes; no buffer of that size is allocated for it.
+uint64_t MaxInflatedSize(uint64_t stored_size) { return stored_size * 1040 + 1024; }
+
+struct ZStream {
+  z_stream stream{};
+  bool initialised = false;
+  ~ZStream() {
+    if (initialised) inflateEnd(&stream);
+  }
+};
+
+// Inflates a zlib stream into `out`, sized to `expected` up front when that size is possible.
+// Output beyond `expected` is counted but not kept. Answers the total length the stream
+// produced; a broken or cut stream raises SetupError("error").
+uint64_t Inflate(const std::string& stored, uint32_t expected, std::string& out) {
+  ZStream z;
+  if (inflateInit(&z.stream) != Z_OK) throw SetupError("error");
+  z.initialised = true;
+  out.clear();
+  if (expected <= MaxInflatedSize(stored.size())) out.resize(expected);
+
+  z.stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stored.data()));
+  uint64_t input_left = stored.size();
+  uint64_t produced = 0;
+  char scratch[64 * 1024];
+  for (;;) {
+    if (z.stream.avail_in == 0 && input_left > 0) {
+      const uInt take = static_cast<uInt>(std::min<uint64_t>(input_left, 1u << 30));
+      z.stream.avail_in = take;
+      input_left -= take;
+    }
+    Bytef* target;
+    size_t room;
+    if (produced < out.size()) {
+      target = reinterpret_cast<Bytef*>(out.data() + produced);
+      room = std::min<size_t>(out.size() - produced, 1u << 30);
+    } else {
+      target = reinterpret_cast<Bytef*>(scratch);
+      room = sizeof scratch;
+    }
+    z.stream.next_out = target;
+    z.stream.avail_out = static_cast<uInt>(room);
+    const int result = inflate(&z.stream, Z_NO_FLUSH);
+    produced += room - z.stream.avail_out;
+    if (result == Z_STREAM_END) break;
+    if (result == Z_OK) continue;
+    // Z_BUF_ERROR with room left means the input ended before the stream did.
+    throw SetupError("error");
+  }
+  return produced;
+}
+
+}  // namespace
+
+TPak::TPak(const std::string& file_name, bool create, bool append) {
+  if (append) {
+    mode_ = Mode::kAppend;
+    file_ = platform::File::Open(file_name, platform::File::Mode::kReadWrite);
+    if (file_) {
+      const uint64_t size = file_->Size().value_or(0);
+      package_base_ = static_cast<uint32_t>(std::min<uint64_t>(size, 0xFFFFFFFFu));
+    }
+  } else if (create) {
+    mode_ = Mode::kCreate;
+    file_ = platform::File::Open(file_name, platform::File::Mode::kCreate);
+    package_base_ = 0;
+  } else {
+    mode_ = Mode::kRead;
+    file_ = platform::File::Open(file_name, platform::File::Mode::kRead);
+    ReadDirectory();
+  }
+}
+
+TPak::~TPak() = default;
+
+const TPakFile* TPak::Entry(int index) const {
+  if (index < 0 || index >= EntryCount()) return nullptr;
+  return &entries_[static_cast<size_t>(index)];
+}
+
+void TPak::ReadDirectory() {
+  entries_.clear();
+  trailer_ = TPakTrailer();
+  cursor_ = 0;
+  if (!file_) return;
+  const std::optional<uint64_t> size = file_->Size();
+  if (!size || *size < kTrailerSize) return;
+  file_size_ = *size;
+
+  unsigned char raw[kTrailerSize];
+  if (!file_->Seek(*size - kTrailerSize) || !file_->ReadExact(raw, sizeof raw)) return;
+  TPakTrailer trailer;
+  std::memcpy(trailer.magic.data(), raw + kTrailerMagicOffset, trailer.magic.size());
+  trailer.version = Le16(raw + kTrailerVersionOffset);
+  trailer.entry_count = Le16(raw + kTrailerEntryCountOffset);
+  trailer.package_base = Le32(raw + kTrailerPackageBaseOffset);
+  trailer.directory_offset = Le32(raw + kTrailerDirectoryOffsetOffset);
+  if (!trailer.HasMagic()) {
+    trailer_ = trailer;  // kept for diagnostics; without the magic the package is absent
+    return;
+  }
+
+  // The directory lies between its offset and the trailer; every record must be wholly inside.
+  // A directory that does not fit makes the whole package count as absent.
+  const uint64_t directory_end = *size - kTrailerSize;
+  if (trailer.directory_offset > directory_end) return;
+  const uint64_t directory_length = directory_end - trailer.directory_offset;
+  if (trailer.entry_count > directory_length / kRecordFixedSize) return;
+
+  RegionReader reader(*file_, trailer.directory_offset, directory_length);
+  std::vector<TPakFile> entries(trailer.entry_count);
+  for (TPakFile& entry : entries) {
+    unsigned char length_bytes[kRecordNameLengthSize];
+    if (!reader.Read(length_bytes, sizeof length_bytes)) return;
+    entry.name.resize(Le16(length_bytes));
+    if (!reader.Read(entry.name.data(), entry.name.size())) return;
+    unsigned char fixed[kRecordFixedSize - kRecordNameLengthSize];
+    if (!reader.Read(fixed, sizeof fixed)) return;
+    const unsigned char* p = fixed;
+    entry.crc = Le32(p);
+    p += kRecordCrcSize;
+    entry.offset = Le32(p);
+    p += kRecordOffsetSize;
+    entry.stored_size = Le32(p);
+    p += kRecordStoredSizeSize;
+    entry.full_size = Le32(p);
+    p += kRecordFullSizeSize;
+    entry.group = Le16(p);
+  }
+  trailer_ = trailer;
+  entries_ = std::move(entries);
+}
+
+bool TPak::BlobInFile(const TPakFile& entry) const {
+  const std::optional<uint64_t> size = file_ ? file_->Size() : std::nullopt;
+  if (!size) return false;
+  return entry.offset <= *size && entry.BlobLength() <= *size - entry.offset;
+}
+
+std::optional<std::string> TPak::ReadStored(int index) {
+  const TPakFile* entry = Entry(index);
+  if (entry == nullptr || !file_) return std::nullopt;
+  const uint32_t length = entry->BlobLength();
+  if (length == 0 || !BlobInFile(*entry)) return std::nullopt;
+  std::string blob(length, '\0');
+  if (!file_->Seek(entry->offset) || !file_->ReadExact(blob.data(), blob.size())) {
+    return std::nullopt;
+  }
+  // Large raw entries carry no CRC (it is not computed when they are packed from a file).
+  if (entry->IsRaw() && entry->IsLarge()) return blob;
+  if (ComputeCrc32(blob.data(), blob.size()) != entry->crc) return std::nullopt;
+  return blob;
+}
+
+std::optional<std::string> TPak::LoadEntry(int index) {
+  std::optional<std::string> stored = ReadStored(index);
+  if (!stored) return std::nullopt;
+  const TPakFile& entry = entries_[static_cast<size_t>(index)];
+  if (entry.IsRaw()) return stored;
+  if (entry.stored_size == 0 || entry.full_size == 0) return std::nullopt;
+
+  std::string data;
+  const uint64_t produced = Inflate(*stored, entry.full_size, data);
+  if (produced != entry.full_size || data.size() != entry.full_size) {
+    platform::MessageBox(entry.name + "\r\rError: DecompSize - " + std::to_string(produced) +
+                             " OrigSize - " + std::to_string(entry.full_size),
+                         "Error", platform::kMbOk);
+    return std::nullopt;
+  }
+  return data;
+}
+
+bool TPak::VerifyEntry(int index) {
+  const TPakFile* entry = Entry(index);
+  if (entry == nullptr) return false;
+  if (entry->IsLarge()) return true;
+  return LoadEntry(index).has_value();
+}
+
+size_t TPak::ReadBlobRange(int index, uint64_t position, void* buffer, size_t size) {
+  const TPakFile* entry = Entry(index);
+  if (entry == nullptr || !file_) return 0;
+  const uint32_t length = entry->BlobLength();
+  if (position >= length || !BlobInFile(*entry)) return 0;
+  const size_t take = static_cast<size_t>(std::min<uint64_t>(size, length - position));
+  if (!file_->Seek(entry->offset + position)) return 0;
+  size_t done = 0;
+  auto* out = static_cast<char*>(buffer);
+  while (done < take) {
+    const size_t got = file_->Read(out + done, take - done);
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+std::optional<int> TPak::FindEntryIndex(const std::string& name, uint16_t group) const {
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (entries_[i].group == group && SameNameIgnoringCase(entries_[i].name, name)) {
+      return static_cast<int>(i);
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> TPak::FindEntry(const std::string& name, uint16_t group,
+                                           uint32_t* full_size) {
+  if (full_size != nullptr) *full_size = 0;
+  const std::optional<int> index = FindEntryIndex(name, group);
+  if (!index) return std::nullopt;
+  std::optional<std::string> data = LoadEntry(*index);
+  if (data && full_size != nullptr) *full_size = entries_[static_cast<size_t>(*index)].full_size;
+  return data;
+}
+
+TGroupItem TPak::MakeItem(int index, bool load) {
+  TGroupItem item;
+  item.found = true;
+  item.index = index;
+  item.name = entries_[static_cast<size_t>(index)].name;
+  item.full_size = entries_[static_cast<size_t>(index)].full_size;
+  if (load) item.data = LoadEntry(index);
+  return item;
+}
+
+TGroupItem TPak::FirstInGroup(uint16_t group, bool load) {
+  cursor_ = 0;
+  return NextInGroup(group, load);
+}
+
+TGroupItem TPak::NextInGroup(uint16_t group, bool load) {
+  const std::optional<int> index = NextIndexInGroup(group);
+  if (!index) return TGroupItem();
+  return MakeItem(*index, load);
+}
+
+std::optional<int> TPak::FirstIndexInGroup(uint16_t group) {
+  cursor_ = 0;
+  return NextIndexInGroup(group);
+}
+
+std::optional<int> TPak::NextIndexInGroup(uint16_t group) {
+  for (int i = std::max(cursor_, 0); i < EntryCount(); ++i) {
+    if (entries_[static_cast<size_t>(i)].group == group) {
+      cursor_ = i + 1;
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
+void TPak::ForEachInGroup(uint16_t group, const std::function<void(int index)>& callback) {
+  for (std::optional<int> index = FirstIndexInGroup(group); index;
+       index = NextIndexInGroup(group)) {
+    callback(*index);
+  }
+}
+
+int TPak::CountGrouped() const {
+  return static_cast<int>(std::count_if(entries_.begin(), entries_.end(),
+                                        [](const TPakFile& e) { return e.group != 0; }));
+}
+
+int TPak::CountInGroup(uint16_t group) const {
+  return static_cast<int>(std::count_if(entries_.begin(), entries_.end(),
+                                        [group](const TPakFile& e) { return e.group == group; }));
+}
+
+void TPak::Close() { file_.reset(); }
