@@ -1,0 +1,288 @@
+#include "setup/core/text_services.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "platform/text_encoding.h"
+#include "setup/core/setup_state.h"
+
+namespace {
+
+// Limits of the repeated replacement when the value is at least as long as the pattern (only
+// then can the text keep growing or cycle): at most text length + 4096 replacements and a
+// result of at most 16 Mi characters. Every practical replacement (paths, language texts,
+// placeholders) stays far below both; beyond them the replacement would not end.
+constexpr size_t kExtraReplacements = 4096;
+constexpr size_t kMaxReplacedLength = size_t{1} << 24;
+
+char FoldByte(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Fold(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) c = FoldByte(c);
+  return folded;
+}
+
+// Each UTF-16 unit becomes one Windows-1252 byte ('?' when it has none), then A-Z are lowered.
+std::string Fold(std::u16string_view text) {
+  std::string folded;
+  folded.reserve(text.size());
+  for (char16_t unit : text) {
+    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
+      folded.push_back(FoldByte(static_cast<char>(unit)));
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      folded.push_back('?');
+    } else {
+      const std::string byte = platform::Utf16ToCp1252(std::u16string(1, unit));
+      folded.push_back(byte.size() == 1 ? byte[0] : '?');
+    }
+  }
+  return folded;
+}
+
+// Every occurrence of the original text replaced once, left to right; inserted text is not
+// searched again.
+template <typename Char>
+std::basic_string<Char> ReplaceOnce(std::basic_string_view<Char> text, const std::string& ft,
+                                    const std::string& fp, std::basic_string_view<Char> value) {
+  std::basic_string<Char> result;
+  size_t from = 0;
+  for (size_t pos = ft.find(fp); pos != std::string::npos; pos = ft.find(fp, from)) {
+    result.append(text.substr(from, pos - from));
+    result.append(value);
+    from = pos + fp.size();
+  }
+  result.append(text.substr(from));
+  return result;
+}
+
+template <typename Char>
+std::basic_string<Char> ReplaceAllImpl(std::basic_string_view<Char> text,
+                                       std::basic_string_view<Char> pattern,
+                                       std::basic_string_view<Char> value) {
+  if (pattern.empty()) return std::basic_string<Char>(text);
+  const std::string fp = Fold(pattern);
+  const std::string fv = Fold(value);
+  std::string ft = Fold(text);
+  // A value that holds the pattern would be found again after every replacement, forever.
+  if (fv.find(fp) != std::string::npos) return ReplaceOnce(text, ft, fp, value);
+
+  const bool shrinks = value.size() < pattern.size();  // then the loop always ends
+  const size_t max_steps = text.size() + kExtraReplacements;
+  std::basic_string<Char> result(text);
+  size_t steps = 0;
+  size_t from = 0;
+  for (size_t pos = ft.find(fp); pos != std::string::npos; pos = ft.find(fp, from)) {
+    if (!shrinks && (++steps > max_steps ||
+                     result.size() - pattern.size() + value.size() > kMaxReplacedLength)) {
+      return ReplaceOnce(text, Fold(text), fp, value);
+    }
+    result.replace(pos, pattern.size(), value);
+    ft.replace(pos, fp.size(), fv);
+    // No occurrence started before `pos`, and the text before it did not change, so the next
+    // first occurrence cannot start earlier than one pattern length before it: searching from
+    // there finds the same occurrence as a search from the start.
+    from = pos >= fp.size() - 1 ? pos - (fp.size() - 1) : 0;
+  }
+  return result;
+}
+
+std::string ExpandEnvironment(std::string text) {
+  const SetupState& state = SetupState::Instance();
+  if (text.find('%') == std::string::npos || state.environment.empty()) return text;
+  for (const TSysVar& var : state.environment) {
+    text = ReplaceAll(text, "%" + var.name + "%", var.value);
+  }
+  return text;
+}
+
+struct RootName {
+  const char* short_name;
+  const char* long_name;
+  platform::RootKey key;
+};
+constexpr RootName kRoots[] = {
+    {"HKLM", "HKEY_LOCAL_MACHINE", platform::RootKey::kLocalMachine},
+    {"HKCU", "HKEY_CURRENT_USER", platform::RootKey::kCurrentUser},
+    {"HKCR", "HKEY_CLASSES_ROOT", platform::RootKey::kClassesRoot},
+    {"HKU", "HKEY_USERS", platform::RootKey::kUsers},
+    {"HKCC", "HKEY_CURRENT_CONFIG", platform::RootKey::kCurrentConfig},
+};
+constexpr int kRootCount = 5;
+
+}  // namespace
+
+std::string ReplaceAll(std::string_view text, std::string_view pattern, std::string_view value) {
+  return ReplaceAllImpl<char>(text, pattern, value);
+}
+
+std::u16string ReplaceAll(std::u16string_view text, std::u16string_view pattern,
+                          std::u16string_view value) {
+  return ReplaceAllImpl<char16_t>(text, pattern, value);
+}
+
+std::string ExpandPath(std::string_view text) {
+  const SetupState& state = SetupState::Instance();
+  const std::string& install_dir = state.InstallDir();
+  std::string result(text);
+  result = ReplaceAll(result, "$INSTDIR", install_dir);
+  result = ReplaceAll(result, "$INSTALLDIR", install_dir);
+  result = ReplaceAll(result, "$SMPROGRAMS", state.sm_programs);
+  result = ReplaceAll(result, "$PROGRAMFILES", state.program_files);
+  result = ReplaceAll(result, "$DESKTOP", state.desktop);
+  result = ReplaceAll(result, "$CDDRIVE", state.cd_drive);
+  result = ReplaceAll(result, "$LANGUAGESELECTION", state.language_selection);
+  result = ExpandEnvironment(std::move(result));
+  return ReplaceAll(result, "\\\\", "\\");
+}
+
+std::string ContractPath(std::string_view text) {
+  const SetupState& state = SetupState::Instance();
+  std::string result(text);
+  const std::pair<const std::string*, const char*> folders[] = {
+      {&state.InstallDir(), "$INSTDIR"},
+      {&state.sm_programs, "$SMPROGRAMS"},
+      {&state.program_files, "$PROGRAMFILES"},
+      {&state.desktop, "$DESKTOP"},
+  };
+  for (const auto& [folder, variable] : folders) {
+    // A folder that could not be resolved is just "\"; contracting it would turn every
+    // backslash of the path into a variable.
+    if (*folder == "\\") continue;
+    result = ReplaceAll(result, *folder, variable);
+  }
+  return ExpandEnvironment(std::move(result));
+}
+
+std::string FormatSize(int64_t bytes) {
+  static const char* const kUnits[] = {"Bytes", "KB", "MB", "GB"};
+  // The unit is chosen by magnitude, so a negative count reads like its positive counterpart
+  // with a minus sign.
+  const bool negative = bytes < 0;
+  double value = std::fabs(static_cast<double>(bytes));
+  int unit = 0;
+  for (;;) {
+    value /= 1024.0;
+    const double whole = std::trunc(value);
+    if (whole > 0) ++unit;
+    if (whole == 0) {
+      value *= 1024.0;
+      break;
+    }
+    if (unit == 3) break;
+  }
+  if (negative) value = -value;
+  char buffer[64];
+  const auto [end, ec] =
+      std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, 2);
+  std::string text = ec == std::errc() ? std::string(buffer, end) : std::string("0.00");
+  return text + " " + kUnits[unit];
+}
+
+int RootIndexFromName(std::string_view name) {
+  std::string upper(name);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  for (int i = 0; i < kRootCount; ++i) {
+    if (upper == kRoots[i].short_name) return i;
+  }
+  return 0;
+}
+
+std::optional<platform::RootKey> RootKeyFromIndex(int index) {
+  if (index < 0 || index >= kRootCount) return std::nullopt;
+  return kRoots[index].key;
+}
+
+std::string RootLongName(int index) {
+  if (index < 0 || index >= kRootCount) return "!ERROR!";
+  return kRoots[index].long_name;
+}
+
+std::string RootShortName(int index) {
+  if (index < 0 || index >= kRootCount) return "!ERROR!";
+  return kRoots[index].short_name;
+}
+
+std::string IncludeTrailingBackslash(std::string_view text) {
+  std::string result(text);
+  if (!result.empty() && result.back() != '\\') result.push_back('\\');
+  return result;
+}
+
+NameValue SplitNameValue(std::string_view text) {
+  const size_t eq = text.find('=');
+  if (eq == std::string_view::npos) return {std::string(), std::string(text)};
+  return {std::string(text.substr(0, eq)), std::string(text.substr(eq + 1))};
+}
+
+NameValue SplitNameValueStrict(std::string_view text) {
+  const size_t eq = text.find('=');
+  if (eq == std::string_view::npos) return {};
+  return {std::string(text.substr(0, eq)), std::string(text.substr(eq + 1))};
+}
+
+int32_t StrToIntOrMinusOne(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
+  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+  if (begin < end && text[begin] == '+') ++begin;  // from_chars takes "-" only
+  if (begin == end) return -1;
+  int32_t value = 0;
+  const auto [ptr, ec] = std::from_chars(text.data() + begin, text.data() + end, value, 10);
+  if (ec != std::errc() || ptr != text.data() + end) return -1;
+  return value;
+}
+
+std::string FloatToStrDot(long double value) {
+  constexpr int kPrecision = 15;
+  std::string text;
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+  if (value == 0) {
+    text = "0";
+  } else {
+    // Correctly rounded to 15 significant digits, independent of the locale: "d.ddd...e+XX".
+    char buffer[64];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof(buffer), value,
+                                         std::chars_format::scientific, kPrecision - 1);
+    const std::string_view sci(buffer, ec == std::errc() ? end - buffer : 0);
+    const size_t e_pos = sci.find('e');
+    if (e_pos == std::string_view::npos) return "0.0";
+    std::string digits;
+    bool negative = false;
+    for (char c : sci.substr(0, e_pos)) {
+      if (c == '-') negative = true;
+      if (c >= '0' && c <= '9') digits.push_back(c);
+    }
+    int exponent = 0;
+    std::string_view exp_text = sci.substr(e_pos + 1);
+    if (!exp_text.empty() && exp_text[0] == '+') exp_text.remove_prefix(1);
+    std::from_chars(exp_text.data(), exp_text.data() + exp_text.size(), exponent);
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+
+    if (negative) text.push_back('-');
+    if (exponent >= kPrecision || exponent < -5) {
+      text.push_back(digits[0]);
+      if (digits.size() > 1) text += "." + digits.substr(1);
+      text += "E" + std::to_string(exponent);
+    } else if (exponent >= 0) {
+      const size_t int_digits = static_cast<size_t>(exponent) + 1;
+      if (digits.size() <= int_digits) {
+        text += digits + std::string(int_digits - digits.size(), '0');
+      } else {
+        text += digits.substr(0, int_digits) + "." + digits.substr(int_digits);
+      }
+    } else {
+      text += "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+    }
+  }
+  if (text.find('.') == std::string::npos) text += ".0";
+  return text;
+}
+
+std::string AsciiLower(std::string_view text) { return Fold(text); }
