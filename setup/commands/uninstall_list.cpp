@@ -1,0 +1,190 @@
+#include "setup/commands/uninstall_list.h"
+
+#include <algorithm>
+
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "setup/commands/ciphers.h"
+#include "setup/core/buffer_manager.h"
+#include "setup/core/text_services.h"
+
+namespace {
+
+constexpr size_t kCountFieldSize = 2;
+constexpr size_t kHeaderSize = 3 * kCountFieldSize;
+
+bool ContainsFolded(const std::vector<std::string>& list, const std::string& text) {
+  const std::string folded = AsciiLower(text);
+  return std::any_of(list.begin(), list.end(),
+                     [&](const std::string& item) { return AsciiLower(item) == folded; });
+}
+
+// One token of a registry record: leading blanks skipped, cut at the first blank or tab outside
+// double quotes, every double quote removed.
+std::string SplitFirstToken(std::string_view& rest) {
+  size_t start = 0;
+  while (start < rest.size() && (rest[start] == ' ' || rest[start] == '\t')) ++start;
+  std::string token;
+  bool quoted = false;
+  size_t i = start;
+  for (; i < rest.size(); ++i) {
+    const char c = rest[i];
+    if (c == '"') {
+      quoted = !quoted;
+      continue;
+    }
+    if (!quoted && (c == ' ' || c == '\t')) break;
+    token.push_back(c);
+  }
+  rest.remove_prefix(i);
+  return token;
+}
+
+// Reads one list of `count` texts; false when the data end before the last one is complete.
+bool DecodeList(TBufferManager& buffer, uint16_t count, std::vector<std::string>& list) {
+  // Each text takes at least its two length bytes, which bounds what a count can claim.
+  list.reserve(std::min<size_t>(count, buffer.Remaining() / kCountFieldSize));
+  for (uint16_t i = 0; i < count; ++i) {
+    if (buffer.Remaining() < kCountFieldSize) return false;
+    const uint16_t length = buffer.ReadUInt16();
+    if (length > buffer.Remaining()) return false;
+    const std::string stored = length == 0 ? std::string() : buffer.ReadBytes(length).value();
+    list.push_back(DecryptWithDigitKey(kInstallLogKey, stored));
+  }
+  return true;
+}
+
+}  // namespace
+
+TUninstallList& TUninstallList::Instance() {
+  static TUninstallList list;
+  return list;
+}
+
+void TUninstallList::Clear() {
+  files_.clear();
+  registry_entries_.clear();
+  folders_.clear();
+}
+
+bool TUninstallList::HasFile(const std::string& text) const {
+  return ContainsFolded(files_, text);
+}
+
+bool TUninstallList::HasRegistryEntry(const std::string& text) const {
+  return ContainsFolded(registry_entries_, text);
+}
+
+void TUninstallList::AddFile(const std::string& path) {
+  std::string contracted = ContractPath(path);
+  if (!HasFile(contracted)) files_.push_back(std::move(contracted));
+}
+
+void TUninstallList::AddRegistryEntry(const std::string& record) {
+  if (!HasRegistryEntry(record)) registry_entries_.push_back(record);
+}
+
+void TUninstallList::AddFolder(const std::string& path) { folders_.push_back(path); }
+
+std::string TUninstallList::LogPath(const std::string& folder, const std::string& prefix) {
+  return folder + "\\" + prefix + "install.log";
+}
+
+std::optional<std::string> TUninstallList::EncodeLog() const {
+  const std::vector<std::string>* lists[] = {&files_, &registry_entries_, &folders_};
+  for (const auto* list : lists) {
+    if (list->size() > kMaxTexts) return std::nullopt;
+    for (const std::string& text : *list) {
+      if (text.size() > kMaxTextBytes) return std::nullopt;
+    }
+  }
+  TBufferWriter writer;
+  for (const auto* list : lists) writer.WriteUInt16(static_cast<uint16_t>(list->size()));
+  for (const auto* list : lists) {
+    for (const std::string& text : *list) {
+      writer.WriteShortString(EncryptWithDigitKey(kInstallLogKey, text));
+    }
+  }
+  return writer.Take();
+}
+
+bool TUninstallList::DecodeLog(std::string_view bytes) {
+  Clear();
+  if (bytes.size() < kHeaderSize) return false;
+  TBufferManager buffer(bytes);
+  const uint16_t file_count = buffer.ReadUInt16();
+  const uint16_t registry_count = buffer.ReadUInt16();
+  const uint16_t folder_count = buffer.ReadUInt16();
+  return DecodeList(buffer, file_count, files_) &&
+         DecodeList(buffer, registry_count, registry_entries_) &&
+         DecodeList(buffer, folder_count, folders_);
+}
+
+bool TUninstallList::SaveLog(const std::string& folder, const std::string& prefix) const {
+  const std::optional<std::string> bytes = EncodeLog();
+  if (!bytes) return false;
+  return platform::WriteFileAtomically(LogPath(folder, prefix), bytes->data(), bytes->size());
+}
+
+bool TUninstallList::LoadLog(const std::string& folder, const std::string& prefix) {
+  const std::string path = LogPath(folder, prefix);
+  if (!platform::FileExists(path)) return false;
+  const std::optional<std::string> bytes = platform::ReadFileBytes(path);
+  if (!bytes) {
+    Clear();
+    return false;
+  }
+  return DecodeLog(*bytes);
+}
+
+bool TUninstallList::RemoveFile(const std::string& recorded) {
+  const std::string path = ExpandPath(recorded);
+  return platform::FileExists(path) && platform::DeleteFile(path);
+}
+
+bool TUninstallList::RemoveFolder(const std::string& recorded) {
+  return platform::DirectoryExists(recorded) && platform::RemoveDirectory(recorded);
+}
+
+bool TUninstallList::DeleteRegistryEntry(const std::string& record) {
+  std::string_view rest(record);
+  const std::string root_name = SplitFirstToken(rest);
+  const std::string key = SplitFirstToken(rest);
+  const std::string value_name = SplitFirstToken(rest);
+  const std::optional<platform::RootKey> root = RootKeyFromIndex(RootIndexFromName(root_name));
+  if (!root || !platform::RegKeyExists(*root, key)) return false;
+  return platform::RegDeleteValue(*root, key, value_name);
+}
+
+void TUninstallList::RemoveAll() const {
+  for (const std::string& file : files_) RemoveFile(file);
+  for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) RemoveFolder(*it);
+  for (const std::string& record : registry_entries_) DeleteRegistryEntry(record);
+}
+
+void ForceFolders(const std::string& path) { ForceFolders(TUninstallList::Instance(), path); }
+
+void ForceFolders(TUninstallList& list, const std::string& path) {
+  if (path.size() <= 3 || path[1] != ':' || path[2] != '\\') return;
+  std::string current = path.substr(0, 3);
+  std::string_view rest = std::string_view(path).substr(3);
+  while (!rest.empty()) {
+    const size_t slash = rest.find('\\');
+    const size_t take = slash == std::string_view::npos ? rest.size() : slash + 1;
+    current.append(rest.substr(0, take));
+    rest.remove_prefix(take);
+    if (!platform::DirectoryExists(current) && platform::CreateDirectory(current)) {
+      list.AddFolder(current);
+    }
+  }
+}
+
+bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
+  const size_t slash = path.find_last_of('\\');
+  if (slash != std::string::npos) ForceFolders(path.substr(0, slash));
+  std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kCreate);
+  if (!file) return false;
+  const bool written = data == nullptr || size == 0 || file->Write(data, size);
+  file->Close();
+  return written;
+}
