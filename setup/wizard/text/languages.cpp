@@ -105,8 +105,10 @@ void TLanguage::LoadFromBuffer(const void* data, size_t size) {
     LanguageIds.push_back(static_cast<uint16_t>(ParseNumber(ids, true, 0xFFFF)));
   } else {
     while (!ids.empty()) {
+      // A last id without its ';' leaves an empty piece, which is not a number.
       const size_t semicolon = ids.find(';');
-      const std::string id = ids.substr(0, semicolon);
+      const std::string id = semicolon == std::string::npos ? std::string()
+                                                             : ids.substr(0, semicolon);
       LanguageIds.push_back(static_cast<uint16_t>(ParseNumber(id, true, 0xFFFF)));
       ids = semicolon == std::string::npos ? std::string() : ids.substr(semicolon + 1);
     }
