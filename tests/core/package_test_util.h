@@ -1,0 +1,79 @@
+// Helpers for the package and record tests: a private temporary folder and whole-file byte
+// access with small damage helpers.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+namespace pak_test {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "setupkit-core-XXXXXX");
+    char* made = mkdtemp(pattern.data());
+    path_ = made != nullptr ? made : "";
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void FlipByte(const std::string& path, uint64_t position) {
+  std::string bytes = ReadBytes(path);
+  bytes[position] = static_cast<char>(bytes[position] ^ 0x5A);
+  WriteBytes(path, bytes);
+}
+
+inline void PutLe32(std::string& bytes, uint64_t position, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[position + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+inline uint32_t GetLe32(const std::string& bytes, uint64_t position) {
+  uint32_t value = 0;
+  for (int i = 0; i < 4; ++i) {
+    value |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[position + i])) << (8 * i);
+  }
+  return value;
+}
+
+inline std::string RandomBytes(size_t size, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
+  return bytes;
+}
+
+// Text that compresses well.
+inline std::string TextBytes(size_t size) {
+  static const std::string kLine = "Setup copies the product files into the install folder.\r\n";
+  std::string text;
+  while (text.size() < size) text += kLine;
+  text.resize(size);
+  return text;
+}
+
+}  // namespace pak_test
