@@ -380,6 +380,14 @@ std::optional<ShellLink> ReadShellLink(const std::string& link_path) {
   if ((flags & kHasIconLocation) && !ReadStringData(in, unicode, link.icon_location)) {
     return std::nullopt;
   }
+  // ExtraData: blocks of (size, signature, data) up to a terminal block smaller than 4 bytes.
+  // A file cut short before the terminal block is not a whole link.
+  for (;;) {
+    uint32_t block_size = 0;
+    if (!in.U32(block_size)) return std::nullopt;
+    if (block_size < 4) break;
+    if (!in.Skip(block_size - 4)) return std::nullopt;
+  }
   // Without a LinkInfo the relative path, taken from the link's folder, names the target.
   if (link.target.empty() && !relative.empty()) {
     link.target = FolderOf(link_path) + "\\" + relative;

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "test_root.h"
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+using platform_test::TempSetupRoot;
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST(DrivesTest, DefaultTableHasDriveCUnderTheRootAndZAtHostRoot) {
+  TempSetupRoot root;
+  const auto c = FindDrive('c');
+  ASSERT_TRUE(c);
+  EXPECT_EQ(c->letter, 'C');
+  EXPECT_EQ(c->type, DriveType::kFixed);
+  EXPECT_EQ(c->host_folder, root.DriveC());
+  EXPECT_TRUE(fs::is_directory(root.DriveC()));
+  const auto z = FindDrive('Z');
+  ASSERT_TRUE(z);
+  EXPECT_EQ(z->host_folder, "/");
+  EXPECT_EQ(GetDriveType("C:\\"), DriveType::kFixed);
+  EXPECT_EQ(GetDriveType("Q:\\"), DriveType::kNoRootDir);
+  const auto roots = GetLogicalDriveStrings();
+  ASSERT_GE(roots.size(), 2u);
+  EXPECT_EQ(roots.front(), "C:\\");
+  EXPECT_EQ(roots.back(), "Z:\\");
+}
+
+TEST(DrivesTest, DrivesFileReplacesTheTable) {
+  TempSetupRoot root;
+  fs::create_directories(root.Path() + "/my cd/disc one");
+  WriteText(root.Path() + "/drives",
+            "# test drives\r\n"
+            "e: cdrom " + root.Path() + "/my cd/disc one  \r\n"
+            "C: fixed " + root.Path() + "/sys/\n"
+            "\n"
+            "R: ramdisk relative/ram\n"
+            "N: remote /mnt/net\n"
+            "X: floppy /nowhere\n"   // unknown type: skipped
+            "Y:fixed /nowhere\n");   // no blank after the colon: skipped
+  const auto drives = Drives();
+  ASSERT_EQ(drives.size(), 4u);
+  EXPECT_EQ(drives[0].letter, 'C');
+  EXPECT_EQ(drives[0].host_folder, root.Path() + "/sys");
+  EXPECT_EQ(drives[1].letter, 'E');
+  EXPECT_EQ(drives[1].type, DriveType::kCdRom);
+  EXPECT_EQ(drives[1].host_folder, root.Path() + "/my cd/disc one");
+  EXPECT_EQ(drives[2].letter, 'N');
+  EXPECT_EQ(drives[2].type, DriveType::kRemote);
+  EXPECT_EQ(drives[3].letter, 'R');
+  EXPECT_EQ(drives[3].host_folder, root.Path() + "/relative/ram");
+  EXPECT_FALSE(FindDrive('Z'));
+  EXPECT_EQ(GetDriveType("e:\\"), DriveType::kCdRom);
+  EXPECT_EQ(ToHostPath("E:\\setup.exe"), root.Path() + "/my cd/disc one/setup.exe");
+  EXPECT_EQ(ToWindowsPath(root.Path() + "/my cd/disc one/a/b"), "E:\\a\\b");
+}
+
+TEST(DrivesTest, WindowsPathResolvesExistingComponentsIgnoringCase) {
+  TempSetupRoot root;
+  fs::create_directories(root.DriveC() + "/Program Files/MyApp");
+  EXPECT_EQ(ToHostPath("c:\\PROGRAM FILES\\myapp\\New Folder\\x.TXT"),
+            root.DriveC() + "/Program Files/MyApp/New Folder/x.TXT");
+  EXPECT_EQ(ToHostPath("C:/program files//MyApp/"), root.DriveC() + "/Program Files/MyApp");
+  EXPECT_EQ(ToHostPath("C:\\"), root.DriveC());
+  // An exact match wins over another spelling of the same name.
+  fs::create_directories(root.DriveC() + "/program files");
+  EXPECT_EQ(ToHostPath("C:\\program files"), root.DriveC() + "/program files");
+  EXPECT_EQ(ToHostPath("C:\\PROGRAM files"), root.DriveC() + "/Program Files");
+}
+
+TEST(DrivesTest, DotDotNeverLeavesTheDrive) {
+  TempSetupRoot root;
+  EXPECT_EQ(ToHostPath("C:\\a\\..\\..\\..\\etc\\passwd"), root.DriveC() + "/etc/passwd");
+  EXPECT_EQ(ToHostPath("C:\\a\\.\\b\\..\\c"), root.DriveC() + "/a/c");
+}
+
+TEST(DrivesTest, UnmappablePathsAnswerNothing) {
+  TempSetupRoot root;
+  EXPECT_FALSE(ToHostPath("relative\\path"));
+  EXPECT_FALSE(ToHostPath("C:relative"));
+  EXPECT_FALSE(ToHostPath("Q:\\no\\such\\drive"));
+  EXPECT_FALSE(ToHostPath(""));
+  EXPECT_EQ(ToHostPath("/already/host"), "/already/host");
+  EXPECT_FALSE(ToWindowsPath("not/absolute"));
+}
+
+TEST(DrivesTest, HostPathMapsBackThroughTheLongestDriveFolder) {
+  TempSetupRoot root;
+  EXPECT_EQ(ToWindowsPath(root.DriveC() + "/Program Files/x.exe"), "C:\\Program Files\\x.exe");
+  EXPECT_EQ(ToWindowsPath(root.DriveC()), "C:\\");
+  EXPECT_EQ(ToWindowsPath("/usr/share/doc"), "Z:\\usr\\share\\doc");
+  EXPECT_EQ(ToWindowsPath("/"), "Z:\\");
+  // A folder that merely starts with the drive folder's name is not inside it.
+  const auto sibling = ToWindowsPath(root.DriveC() + "_other/x");
+  ASSERT_TRUE(sibling);
+  EXPECT_EQ(sibling->substr(0, 3), "Z:\\");
+  // Round trip of a new path.
+  const auto host = ToHostPath("C:\\Games\\Tool\\App.exe");
+  ASSERT_TRUE(host);
+  EXPECT_EQ(ToWindowsPath(*host), "C:\\Games\\Tool\\App.exe");
+}
+
+}  // namespace
+}  // namespace platform

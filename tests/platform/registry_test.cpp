@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "test_root.h"
+
+namespace platform {
+namespace {
+
+using platform_test::TempSetupRoot;
+
+std::string RootFileText(const TempSetupRoot& root, const char* name) {
+  return ReadFileBytes(root.Path() + "/registry/" + name).value_or("");
+}
+
+TEST(RegistryTest, RootNames) {
+  EXPECT_EQ(RootKeyFromName("hklm"), RootKey::kLocalMachine);
+  EXPECT_EQ(RootKeyFromName("HKEY_Current_User"), RootKey::kCurrentUser);
+  EXPECT_EQ(RootKeyFromName("HKU"), RootKey::kUsers);
+  EXPECT_FALSE(RootKeyFromName("HKXX"));
+  EXPECT_EQ(RootLongName(RootKey::kClassesRoot), "HKEY_CLASSES_ROOT");
+  EXPECT_EQ(RootShortName(RootKey::kCurrentConfig), "HKCC");
+}
+
+TEST(RegistryTest, StringsSurviveTheFileAndMatchKeysIgnoringCase) {
+  TempSetupRoot root;
+  const std::string tricky = "C:\\Path \"quoted\"\r\nline two \x80\x81\xE9 end\\";
+  ASSERT_TRUE(RegSetString(RootKey::kCurrentUser, "\\Software\\Maker\\Tool\\", "Path", tricky));
+  ASSERT_TRUE(RegSetString(RootKey::kCurrentUser, "Software\\Maker\\Tool", "", "default"));
+  ASSERT_TRUE(RegSetString(RootKey::kCurrentUser, "SOFTWARE\\maker\\tool", "path", "second"));
+
+  EXPECT_EQ(RegGetString(RootKey::kCurrentUser, "software\\MAKER\\Tool", "PATH"), "second");
+  ASSERT_TRUE(RegSetString(RootKey::kCurrentUser, "Software\\Maker\\Tool", "Path", tricky));
+  EXPECT_EQ(RegGetString(RootKey::kCurrentUser, "Software\\Maker\\Tool", "Path"), tricky);
+  EXPECT_EQ(RegGetString(RootKey::kCurrentUser, "Software\\Maker\\Tool", ""), "default");
+  EXPECT_EQ(RegValueNames(RootKey::kCurrentUser, "Software\\Maker\\Tool"),
+            (std::vector<std::string>{"Path", ""}));
+  EXPECT_EQ(RegSubKeyNames(RootKey::kCurrentUser, "software"),
+            std::vector<std::string>{"Maker"});
+  EXPECT_FALSE(RegGetString(RootKey::kLocalMachine, "Software\\Maker\\Tool", "Path"));
+
+  const std::string text = RootFileText(root, "HKCU.reg");
+  EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Maker\\Tool]\r\n"), std::string::npos);
+  EXPECT_NE(text.find("@=\"default\"\r\n"), std::string::npos);
+}
+
+TEST(RegistryTest, NonStringValuesLoadRoundTripAndReadAsNonString) {
+  TempSetupRoot root;
+  const std::string hex_line =
+      "\"Expand\"=hex(2):25,00,53,00,59,00,53,00,54,00,45,00,4d,00,52,00,4f,00,4f,00,\\\r\n"
+      "  54,00,25,00,00,00";
+  const std::string original =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\Kit]\r\n"
+      "\"Count\"=dword:0000002a\r\n" + hex_line + "\r\n"
+      "\"Wide\"=hex(1):41,00,42,00,00,00\r\n"
+      "\"Text\"=\"plain\"\r\n";
+  ASSERT_TRUE(CreateDirectory(root.Path() + "/registry"));
+  ASSERT_TRUE(WriteFileBytes(root.Path() + "/registry/HKLM.reg", original.data(), original.size()));
+
+  EXPECT_TRUE(RegValueExists(RootKey::kLocalMachine, "software\\kit", "count"));
+  EXPECT_FALSE(RegGetString(RootKey::kLocalMachine, "Software\\Kit", "Count"));
+  EXPECT_FALSE(RegGetString(RootKey::kLocalMachine, "Software\\Kit", "Expand"));
+  EXPECT_EQ(RegGetString(RootKey::kLocalMachine, "Software\\Kit", "Wide"), "AB");
+  EXPECT_EQ(RegGetString(RootKey::kLocalMachine, "Software\\Kit", "Text"), "plain");
+
+  // A change elsewhere rewrites the file; the other values come back byte for byte.
+  ASSERT_TRUE(RegSetString(RootKey::kLocalMachine, "Software\\Kit", "Text", "changed"));
+  const std::string text = RootFileText(root, "HKLM.reg");
+  EXPECT_NE(text.find("\"Count\"=dword:0000002a\r\n"), std::string::npos);
+  EXPECT_NE(text.find(hex_line + "\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\"Wide\"=hex(1):41,00,42,00,00,00\r\n"), std::string::npos);
+  EXPECT_FALSE(RegGetString(RootKey::kLocalMachine, "Software\\Kit", "Count"));
+
+  // Overwriting a non-string value with a string makes it a string.
+  ASSERT_TRUE(RegSetString(RootKey::kLocalMachine, "Software\\Kit", "Count", "7"));
+  EXPECT_EQ(RegGetString(RootKey::kLocalMachine, "Software\\Kit", "Count"), "7");
+}
+
+TEST(RegistryTest, KeysAndValuesAreDeletedLikeTheRegistryDoes) {
+  TempSetupRoot root;
+  ASSERT_TRUE(RegCreateKey(RootKey::kClassesRoot, "proto\\shell\\open\\command"));
+  EXPECT_TRUE(RegKeyExists(RootKey::kClassesRoot, "PROTO\\Shell"));
+  EXPECT_FALSE(RegDeleteKey(RootKey::kClassesRoot, "proto\\shell"));  // has a subkey
+  ASSERT_TRUE(RegSetString(RootKey::kClassesRoot, "proto", "URL Protocol", ""));
+  EXPECT_EQ(RegGetString(RootKey::kClassesRoot, "proto", "URL Protocol"), "");
+  EXPECT_TRUE(RegDeleteValue(RootKey::kClassesRoot, "proto", "url protocol"));
+  EXPECT_FALSE(RegDeleteValue(RootKey::kClassesRoot, "proto", "url protocol"));
+  EXPECT_TRUE(RegDeleteKey(RootKey::kClassesRoot, "proto\\shell\\open\\command"));
+  EXPECT_TRUE(RegDeleteKey(RootKey::kClassesRoot, "proto\\shell\\open"));
+  EXPECT_FALSE(RegKeyExists(RootKey::kClassesRoot, "proto\\shell\\open"));
+  EXPECT_TRUE(RegKeyExists(RootKey::kClassesRoot, "proto\\shell"));
+  EXPECT_FALSE(RegDeleteKey(RootKey::kClassesRoot, "no\\such\\key"));
+}
+
+TEST(RegistryTest, ConcurrentProcessesKeepEachOthersValues) {
+  TempSetupRoot root;
+  constexpr int kWriters = 2;
+  constexpr int kValues = 60;
+  std::vector<pid_t> children;
+  for (int writer = 0; writer < kWriters; ++writer) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      bool ok = true;
+      for (int i = 0; i < kValues; ++i) {
+        ok = RegSetString(RootKey::kLocalMachine, "Software\\Race",
+                          "w" + std::to_string(writer) + "_" + std::to_string(i),
+                          std::to_string(writer * 1000 + i)) && ok;
+      }
+      _exit(ok ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(RegValueNames(RootKey::kLocalMachine, "Software\\Race").size(),
+            size_t{kWriters * kValues});
+  for (int writer = 0; writer < kWriters; ++writer) {
+    for (int i = 0; i < kValues; ++i) {
+      EXPECT_EQ(RegGetString(RootKey::kLocalMachine, "Software\\Race",
+                             "w" + std::to_string(writer) + "_" + std::to_string(i)),
+                std::to_string(writer * 1000 + i));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace platform
