@@ -1,0 +1,185 @@
+#include "setup/core/startup_modes.h"
+
+#include <cctype>
+
+#include "platform/files.h"
+#include "platform/message_box.h"
+#include "setup/commands/uninstall_list.h"
+#include "setup/core/command_class.h"
+#include "setup/core/compiled_lines.h"
+#include "setup/core/pak.h"
+#include "setup/core/setup_info.h"
+#include "setup/core/setup_state.h"
+#include "setup/core/text_services.h"
+#include "setup/wizard/text/languages.h"
+
+namespace {
+
+std::string FileNamePart(const std::string& path) {
+  size_t cut = path.find_last_of("\\/:");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string StripPass(const std::string& text, char open, char close) {
+  std::string result;
+  size_t pos = 0;
+  while (true) {
+    size_t start = text.find(open, pos);
+    if (start == std::string::npos) {
+      result += text.substr(pos);
+      return result;
+    }
+    result += text.substr(pos, start - pos);
+    size_t end = text.find(close, start + 1);
+    if (end == std::string::npos) {
+      result += text.substr(start);
+      return result;
+    }
+    std::string inside = text.substr(start + 1, end - start - 1);
+    bool keep = false;
+    for (char c : inside) {
+      if (c < '1' || c > '9') keep = true;
+    }
+    if (!inside.empty() && keep) result += text.substr(start, end - start + 1);
+    pos = end + 1;
+  }
+}
+
+std::string JoinFolder(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && folder.back() == '\\') return folder + name;
+  return folder + "\\" + name;
+}
+
+}  // namespace
+
+std::string StripCopySuffixes(const std::string& text) {
+  return StripPass(StripPass(text, '(', ')'), '[', ']');
+}
+
+std::string ReadInstallFolderFromRegistry() {
+  SetupState& state = SetupState::Instance();
+  for (const TInstallDirRegKey& place : state.SetupInfo().InstallDirRegKey) {
+    if (place.Key.empty()) continue;
+    std::optional<platform::RootKey> root = RootKeyFromIndex(place.HKEY);
+    if (!root) continue;
+    state.registry.SetRootKey(*root);
+    if (!state.registry.OpenKey(place.Path, false)) continue;
+    std::optional<std::string> value = state.registry.ReadString(place.Key);
+    state.registry.CloseKey();
+    if (value && !value->empty()) return *value;
+  }
+  return {};
+}
+
+void LoadStartupLanguages(TPak& pak, TLanguages& languages, uint16_t system_language_id) {
+  for (int i = 0; i < pak.EntryCount(); ++i) {
+    const TPakFile& entry = *pak.Entry(i);
+    if (entry.group != 0 || !IsLanguageEntryName(entry.name)) continue;
+    // An entry that yields no data (empty, or not loadable) is passed over, so the tables
+    // after it still load.
+    std::optional<std::string> data = pak.LoadEntry(i);
+    if (!data || data->empty()) continue;
+    languages.AddLanguage(data->data(), data->size());
+  }
+  languages.ChooseForLanguageId(system_language_id);
+}
+
+bool UpdateSpaceAvailable(const std::string& folder) {
+  if (folder.empty() || !std::isalpha(static_cast<unsigned char>(folder[0]))) return false;
+  std::string root = std::string(1, folder[0]) + ":\\";
+  std::optional<uint64_t> free = platform::GetDiskFreeSpace(root);
+  SetupState::Instance().SetSpaceAvailable(free ? static_cast<int64_t>(*free) : -1);
+  return true;
+}
+
+bool RunSecondStage(const SecondStageInput& input) {
+  SetupState& state = SetupState::Instance();
+  TPak& pak = *state.package;
+  TSetupInfoFile& info = state.SetupInfo();
+
+  state.ResolveSystemFolders();  // $CDDRIVE and the shell folders, once
+  state.SetSpaceRequired(static_cast<int64_t>(input.grouped_bytes));
+
+  std::optional<std::string> setup_info = pak.FindEntry("SetupInfo", 0);
+  if (!setup_info) {
+    platform::MessageBox("Error: Setup Information Missing. Setup is corrupt",
+                         "Verification Error", platform::kMbOk);
+    return false;
+  }
+  info.ReadFromBuffer(setup_info->data(), setup_info->size());
+  int64_t running_total = 0;
+
+  const bool uninstall_mode = info.IsUninstaller == 1;
+  if (uninstall_mode) {
+    const std::string log_path = JoinFolder(info.InstallDir, info.UninstallPrefix + "install.log");
+    if (!platform::FileExists(log_path)) {
+      platform::MessageBox("Error: install log is missing", "Setup Error", platform::kMbOk);
+      return false;
+    }
+    std::string folder = info.InstallDir;
+    while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+    TUninstallList::Instance().LoadLog(folder, info.UninstallPrefix);
+  } else {
+    std::optional<std::string> lines = pak.FindEntry("CompiledLines", 0);
+    if (!lines) {
+      platform::MessageBox("Error: Compiled Lines Missing. Setup is corrupt",
+                           "Verification Error", platform::kMbOk);
+      return false;
+    }
+    state.CompiledLines().LoadFromBuffer(lines->data(), lines->size());
+    if (input.register_commands) input.register_commands(state.Commands());
+
+    // Group kind flags: element n describes package group n.
+    state.group_kinds.assign(1, false);
+    const TCompLines& compiled = state.CompiledLines();
+    for (int i = 0; i < compiled.Count(); ++i) {
+      int32_t id = compiled[i].CommandID;
+      if (id < 1 || id > 32) continue;
+      TCommandClass* command = state.Commands().ById(id);
+      if (!command) continue;
+      uint8_t kind = command->GroupKind();
+      if (kind == kGroupKindFiles) state.group_kinds.push_back(false);
+      if (kind == kGroupKindArchive) state.group_kinds.push_back(true);
+    }
+    for (const TPakFile& entry : pak.Entries()) {
+      if (entry.group == 0 || entry.group >= state.group_kinds.size()) continue;
+      if (state.group_kinds[entry.group]) {
+        running_total += entry.stored_size != 0 ? entry.stored_size : entry.full_size;
+      } else {
+        running_total += entry.full_size;
+      }
+    }
+  }
+  state.SetSpaceRequired(running_total);
+
+  if (!uninstall_mode && !input.package_from_command_line) {
+    const std::string expected = AsciiLower(FileNamePart(info.SetupExeName));
+    const std::string found_name = FileNamePart(input.own_executable_path);
+    if (StripCopySuffixes(AsciiLower(found_name)) != expected) {
+      platform::MessageBox("Error: Setup`s filename has been renamed\r\rExpected: \r" +
+                               FileNamePart(info.SetupExeName) + "\r\rFound: \r" + found_name,
+                           "Error", platform::kMbOk);
+      return false;
+    }
+  }
+
+  LoadStartupLanguages(pak, Languages(), input.system_language_id);
+
+  if (!uninstall_mode) {
+    bool any_place = false;
+    for (const TInstallDirRegKey& place : info.InstallDirRegKey) {
+      if (!place.Key.empty()) any_place = true;
+    }
+    if (any_place) {
+      std::string from_registry = ReadInstallFolderFromRegistry();
+      if (!from_registry.empty()) info.InstallDir = from_registry;
+    }
+    if (info.InstallDir.empty()) {
+      platform::MessageBox("Error: Registry Key Not Found. Please Install Software", "Error",
+                           platform::kMbOk);
+      return false;
+    }
+    UpdateSpaceAvailable(info.InstallDir);
+  }
+  return true;
+}

@@ -1,0 +1,41 @@
+// Second stage of the runtime's start-up: the setup information decides install or uninstall
+// mode; install mode loads the compiled script, uninstall mode the install log; then the
+// language tables, the space figures, the system folders, the executable-name check and the
+// install folder. No Qt.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class TCommandList;
+class TPak;
+class TLanguages;
+
+struct SecondStageInput {
+  uint64_t grouped_bytes = 0;      // from the first stage
+  bool package_from_command_line = false;
+  std::string own_executable_path;  // host path of the running program
+  uint16_t system_language_id = 0x0409;
+  // Registers the script commands in id order (install mode only).
+  std::function<void(TCommandList&)> register_commands;
+};
+
+// Runs the stage on SetupState. Answers false when a message was shown and the program must end
+// (exit code 2). Errors raised here propagate to the caller, which reports them.
+bool RunSecondStage(const SecondStageInput& input);
+
+// Removes bracketed copy numbers such as "(2)" and "[1]" (groups of the digits 1-9 only, and
+// empty groups) from a file name: round brackets first, then square brackets.
+std::string StripCopySuffixes(const std::string& text);
+
+// The first non-empty string value named by the setup record's install-folder registry places.
+std::string ReadInstallFolderFromRegistry();
+
+// Loads every group-0 "LANGUAGE-" entry of the package in directory order into `languages`,
+// passing over entries that yield no data, and chooses the table for the system language.
+void LoadStartupLanguages(TPak& pak, TLanguages& languages, uint16_t system_language_id);
+
+// The free bytes of the drive of `folder` when it begins with a drive letter (-1 when the drive
+// is unknown); answers false for a folder that does not begin with a letter.
+bool UpdateSpaceAvailable(const std::string& folder);
