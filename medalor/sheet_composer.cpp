@@ -146,20 +146,22 @@ TPicture TSheetComposer::ComposeSheet(const std::vector<std::string>& names, int
   return sheet;
 }
 
-std::string TSheetComposer::RenderSheetPng(const std::vector<std::string>& names, int per_row,
-                                           bool half_size, int filter_index) const {
+TPicture TSheetComposer::RenderSheet(const std::vector<std::string>& names, int per_row,
+                                     bool half_size, int filter_index) const {
   TPicture sheet = ComposeSheet(names, per_row);
   if (half_size) HalveSheet(sheet, filter_index);
-  return EncodePng(sheet);
+  return sheet;
 }
 
-void TSheetComposer::SaveSheet(const std::string& file_name,
-                               const std::vector<std::string>& names, int per_row,
-                               bool half_size, int filter_index) const {
-  const std::string bytes = RenderSheetPng(names, per_row, half_size, filter_index);
+TPicture TSheetComposer::SaveSheet(const std::string& file_name,
+                                   const std::vector<std::string>& names, int per_row,
+                                   bool half_size, int filter_index) const {
+  TPicture sheet = RenderSheet(names, per_row, half_size, filter_index);
+  const std::string bytes = EncodePng(sheet);
   if (!platform::WriteFileBytes(file_name, bytes.data(), bytes.size())) {
     throw SheetError("Cannot create file \"" + file_name + "\".");
   }
+  return sheet;
 }
 
 }  // namespace medalor

@@ -36,12 +36,12 @@ class TSheetComposer {
   // A new sheet holding the frame and the named badges at `per_row` a row (<= 0: one row).
   // Every badge file is read afresh. Throws SheetError when a badge cannot be read.
   TPicture ComposeSheet(const std::vector<std::string>& names, int per_row) const;
-  // ComposeSheet, HalveSheet when `half_size`, then the picture as PNG bytes.
-  std::string RenderSheetPng(const std::vector<std::string>& names, int per_row, bool half_size,
-                             int filter_index) const;
-  // Renders as above and writes the file, replacing one that is there. Throws SheetError when
-  // the file cannot be written.
-  void SaveSheet(const std::string& file_name, const std::vector<std::string>& names, int per_row,
+  // ComposeSheet, then HalveSheet when `half_size`: the picture that is shown and saved.
+  TPicture RenderSheet(const std::vector<std::string>& names, int per_row, bool half_size,
+                       int filter_index) const;
+  // Renders as above and writes it as an 8-bit RGBA PNG file, replacing one that is there;
+  // answers the picture written. Throws SheetError when the file cannot be written.
+  TPicture SaveSheet(const std::string& file_name, const std::vector<std::string>& names, int per_row,
                  bool half_size, int filter_index) const;
 
   const std::vector<TPicture>& Images() const { return images_; }
