@@ -151,6 +151,12 @@ bool DeleteFile(const std::string& path) {
 bool CopyFile(const std::string& from, const std::string& to, bool fail_if_exists) {
   struct stat source_info{};
   if (!StatHost(HostPathOf(from), source_info) || S_ISDIR(source_info.st_mode)) return false;
+  // Copying a file onto itself would truncate it before reading; Windows refuses it too.
+  struct stat target_before{};
+  if (StatHost(HostPathOf(to), target_before) && target_before.st_dev == source_info.st_dev &&
+      target_before.st_ino == source_info.st_ino) {
+    return false;
+  }
   auto source = File::Open(from, File::Mode::kRead);
   if (!source) return false;
   auto target = File::Open(to, fail_if_exists ? File::Mode::kCreateNew : File::Mode::kCreate);
@@ -413,6 +419,9 @@ bool WriteFileBytes(const std::string& path, const void* data, size_t size) {
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size) {
   const std::string host = HostPathOf(path);
   if (host.empty()) return false;
+  struct stat old_info{};
+  const bool replacing = stat(host.c_str(), &old_info) == 0;
+  if (replacing && (S_ISDIR(old_info.st_mode) || IsReadOnly(old_info))) return false;
   const size_t slash = host.find_last_of('/');
   const std::string folder = slash == 0 ? "/" : host.substr(0, slash);
   std::string temp = folder + "/." + host.substr(slash + 1) + ".XXXXXX";
@@ -428,9 +437,7 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
     else total += static_cast<size_t>(put);
   }
   // The new file takes the old one's permissions, or the usual ones for a new file.
-  struct stat old_info{};
-  const mode_t mode = stat(host.c_str(), &old_info) == 0 ? (old_info.st_mode & 07777)
-                                                         : (0666 & ~CurrentUmask());
+  const mode_t mode = replacing ? (old_info.st_mode & 07777) : (0666 & ~CurrentUmask());
   ok = ok && fchmod(fd, mode) == 0;
   if (ok && size > 0) MarkExecutableIfProgram(fd);
   ok = ok && fsync(fd) == 0;

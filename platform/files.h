@@ -1,5 +1,7 @@
 // Files and folders with Windows semantics, addressed by Windows paths (host paths beginning
 // with '/' are accepted too). Operations answer by return value, as the Win32 calls they mirror.
+// A file whose owner write bit is off is read-only: it cannot be opened for writing, copied
+// over, replaced or deleted until the flag is cleared (checked here, so it holds for root too).
 #pragma once
 
 #include <cstdint>
@@ -19,9 +21,12 @@ constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
 
 bool FileExists(const std::string& path);       // a file (not a folder) is there
 bool DirectoryExists(const std::string& path);  // a folder is there
-// GetFileAttributesA: kInvalidFileAttributes when nothing is there. Read-only is the owner's
-// write bit being off.
+// GetFileAttributesA: kInvalidFileAttributes when nothing is there. Folders answer
+// kFileAttributeDirectory, files kFileAttributeArchive, plus kFileAttributeReadOnly when the
+// owner's write bit is off. Hidden is never reported.
 uint32_t GetFileAttributes(const std::string& path);
+// Only the read-only flag has an effect: set, it clears every write bit; clear, it sets the
+// owner's write bit.
 bool SetFileAttributes(const std::string& path, uint32_t attributes);
 std::optional<uint64_t> GetFileSize(const std::string& path);
 
@@ -91,6 +96,7 @@ std::optional<std::string> ReadFileBytes(const std::string& path);
 // Writes the bytes to a new file (replacing one that is there); false when anything fails.
 bool WriteFileBytes(const std::string& path, const void* data, size_t size);
 // Writes beside the target, flushes and renames over it, so readers see old or new, never half.
+// Keeps the old file's permissions; refuses a read-only target.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size);
 
 }  // namespace platform

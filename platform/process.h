@@ -17,6 +17,8 @@ std::vector<std::string> SplitCommandLine(const std::string& command_line);
 
 class Process {
  public:
+  // A process that has ended is reaped here; one still running is left running, and a
+  // detached thread reaps it when it ends, so no zombie stays behind.
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;

@@ -108,6 +108,9 @@ TEST(FilesTest, CreateDeleteCopyMoveFollowWindowsRules) {
   ASSERT_TRUE(WriteString("C:\\Folder\\one.txt", "changed"));
   EXPECT_TRUE(CopyFile("C:\\Folder\\one.txt", "C:\\two.txt", false));
   EXPECT_EQ(ReadFileBytes("C:\\two.txt"), "changed");
+  // Onto itself (another spelling of the same file) the copy is refused and nothing is lost.
+  EXPECT_FALSE(CopyFile("C:\\two.txt", "c:\\TWO.TXT", false));
+  EXPECT_EQ(ReadFileBytes("C:\\two.txt"), "changed");
   EXPECT_FALSE(MoveFile("C:\\two.txt", "C:\\Folder\\one.txt"));  // target exists
   EXPECT_TRUE(MoveFile("C:\\two.txt", "C:\\Folder\\three.txt"));
   EXPECT_FALSE(FileExists("C:\\two.txt"));
