@@ -195,20 +195,7 @@ std::optional<std::string> ToHostPath(const std::string& windows_path) {
     components.push_back(part);
   }
 
-  std::string host = drive->host_folder;
-  bool parent_exists = true;
-  for (const std::string& part : components) {
-    std::string name = part;
-    if (parent_exists) {
-      if (auto found = internal::FindNameIgnoringCase(host, part)) {
-        name = *found;
-      } else {
-        parent_exists = false;
-      }
-    }
-    host = internal::JoinHostPath(host, name);
-  }
-  return host;
+  return internal::ResolveIgnoringCase(drive->host_folder, components);
 }
 
 std::optional<std::string> ToWindowsPath(const std::string& host_path) {

@@ -1,5 +1,5 @@
 // Files and folders with Windows semantics, addressed by Windows paths (host paths beginning
-// with '/' are accepted too). Operations answer by return value, as the Win32 calls they mirror.
+// with '/' are accepted too; relative paths are taken against the working folder, as by Win32). Operations answer by return value, as the Win32 calls they mirror.
 // A file whose owner write bit is off is read-only: it cannot be opened for writing, copied
 // over, replaced or deleted until the flag is cleared (checked here, so it holds for root too).
 #pragma once

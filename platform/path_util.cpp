@@ -2,7 +2,9 @@
 #include "platform/path_util.h"
 
 #include <dirent.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -82,6 +84,24 @@ std::optional<std::string> FindNameIgnoringCase(const std::string& folder,
   return best;
 }
 
+std::string ResolveIgnoringCase(const std::string& base,
+                                const std::vector<std::string>& components) {
+  std::string host = base;
+  bool parent_exists = true;
+  for (const std::string& part : components) {
+    std::string name = part;
+    if (parent_exists) {
+      if (auto found = FindNameIgnoringCase(host, part)) {
+        name = *found;
+      } else {
+        parent_exists = false;  // nothing below a missing folder can exist
+      }
+    }
+    host = JoinHostPath(host, name);
+  }
+  return host;
+}
+
 bool MakeHostFolders(const std::string& path) {
   struct stat info{};
   if (stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
@@ -95,6 +115,23 @@ bool MakeHostFolders(const std::string& path) {
   return false;
 }
 
-std::string HostPathOf(const std::string& path) { return ToHostPath(path).value_or(""); }
+std::string HostPathOf(const std::string& path) {
+  if (path.empty()) return "";
+  if (path[0] == '/' || (path.size() >= 2 && path[1] == ':')) return ToHostPath(path).value_or("");
+  char buffer[PATH_MAX];
+  if (getcwd(buffer, sizeof buffer) == nullptr) return "";
+  const std::string cwd = buffer;
+  if (path[0] == '\\') {
+    // "\\server\share" names a network share, which no drive maps.
+    if (path.size() >= 2 && path[1] == '\\') return "";
+    // "\folder" starts at the root of the working folder's drive.
+    const auto drive = ToWindowsPath(cwd);
+    if (!drive) return "";
+    return ToHostPath(drive->substr(0, 2) + path).value_or("");
+  }
+  std::string joined = cwd + "/";
+  for (char c : path) joined += c == '\\' ? '/' : c;
+  return ResolveIgnoringCase("/", SplitPath(NormalizeHostPath(joined)));
+}
 
 }  // namespace platform::internal

@@ -18,9 +18,13 @@ std::string JoinHostPath(const std::string& folder, const std::string& name);
 // (in byte order) equal to it without regard to ASCII case; nothing when there is none.
 std::optional<std::string> FindNameIgnoringCase(const std::string& folder,
                                                 const std::string& name);
+// Appends `components` to the existing host folder `base`, taking each existing component in
+// its spelling on disk (ASCII case ignored); missing ones are kept as given.
+std::string ResolveIgnoringCase(const std::string& base, const std::vector<std::string>& components);
 // mkdir -p; true when the folder exists afterwards.
 bool MakeHostFolders(const std::string& path);
-// Host path of a Windows or host path; empty when it cannot be mapped.
+// Host path of a Windows or host path; empty when it cannot be mapped. Unlike ToHostPath it
+// also takes relative paths, against the working folder, as Win32 file calls do.
 std::string HostPathOf(const std::string& path);
 
 }  // namespace platform::internal

@@ -161,13 +161,13 @@ bool Process::Running() { return ExitCode() == kStillActive; }
 std::unique_ptr<Process> ShellExecute(const std::string& file, const std::string& parameters,
                                       const std::string& working_directory) {
   std::string host = internal::HostPathOf(file);
-  // A bare program name is looked up along PATH, as the shell finds programs.
-  if (host.empty() && !file.empty() && file.find_first_of("\\/:") == std::string::npos) {
+  struct stat info{};
+  // A bare program name not in the working folder is looked up along PATH.
+  if ((host.empty() || stat(host.c_str(), &info) != 0) && !file.empty() &&
+      file.find_first_of("\\/:") == std::string::npos) {
     host = FindInPath(file);
   }
-  if (host.empty()) return nullptr;
-  struct stat info{};
-  if (stat(host.c_str(), &info) != 0) return nullptr;
+  if (host.empty() || stat(host.c_str(), &info) != 0) return nullptr;
 
   std::string working_folder;
   if (!working_directory.empty()) {

@@ -151,6 +151,19 @@ TEST(FilesTest, HandlesUseSixtyFourBitOffsets) {
   EXPECT_EQ(file->Size(), 3u);
 }
 
+TEST(FilesTest, RelativePathsStartAtTheWorkingFolder) {
+  TempSetupRoot root;
+  ASSERT_TRUE(CreateDirectory("C:\\Work"));
+  const fs::path saved = fs::current_path();
+  fs::current_path(root.DriveC() + "/Work");
+  EXPECT_TRUE(WriteString("Data\\..\\note.txt", "n"));
+  EXPECT_TRUE(FileExists("C:\\Work\\note.txt"));
+  EXPECT_TRUE(FileExists("NOTE.TXT"));
+  EXPECT_TRUE(FileExists("\\work\\Note.txt"));  // root of the working folder's drive
+  EXPECT_FALSE(FileExists("\\\\server\\share\\note.txt"));
+  fs::current_path(saved);
+}
+
 TEST(FilesTest, TempFolderIsPerUserAndCreated) {
   TempSetupRoot root;
   EXPECT_EQ(GetTempPath(), "C:\\users\\tester\\Temp\\");
