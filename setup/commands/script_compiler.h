@@ -174,5 +174,9 @@ class TScriptCompiler {
   std::string error_text_;
   int error_line_ = 0;
   int current_line_ = -1;  // compiled line index being compiled, for messages
-  std::vector<bool> definition_only_;  // per compiled line
+  std::string changelog_entry_;
+  // The three folders in Windows form, without a final backslash.
+  std::string source_folder_;
+  std::string data_folder_;
+  std::string working_folder_;
 };

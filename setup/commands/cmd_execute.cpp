@@ -1,0 +1,27 @@
+#include "setup/commands/cmd_execute.h"
+
+#include <memory>
+
+#include "platform/process.h"
+#include "platform/system.h"
+#include "setup/core/setup_state.h"
+#include "setup/core/text_services.h"
+
+void TExecuteCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
+  if (line.Arguments.empty()) return;
+  line.Arguments[0] = ExpandPath(line.Arguments[0]);
+  std::string parameters;
+  if (line.Arguments.size() >= 2) {
+    line.Arguments[1] = ExpandPath(line.Arguments[1]);
+    parameters = line.Arguments[1];
+  }
+  std::unique_ptr<platform::Process> process = platform::ShellExecute(line.Arguments[0], parameters);
+  if (!process) return;  // not there or not startable: the script goes on
+  SetupState& state = SetupState::Instance();
+  // Waits for the process itself to end, so a program whose exit code happens to be 259 (the
+  // "still active" value) does not keep the install waiting.
+  while (process->Running()) {
+    if (state.StopRequested() || state.Terminating()) break;
+    platform::Sleep(1);
+  }
+}

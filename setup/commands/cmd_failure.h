@@ -1,0 +1,12 @@
+// `failure`: ends the run: shows text 23 on the second status line and requests the stop; the
+// closing steps still run.
+#pragma once
+
+#include "setup/commands/script_command.h"
+
+class TFailureCommand : public TScriptCommand {
+ public:
+  TFailureCommand() : TScriptCommand("failure", 0) {}
+  // No compile work and no argument check: every line is accepted.
+  void SFXProcess(TCompLine& line, int line_index) override;
+};

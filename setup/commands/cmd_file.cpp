@@ -1,0 +1,45 @@
+#include "setup/commands/cmd_file.h"
+
+#include <string>
+
+#include "platform/message_box.h"
+#include "setup/commands/file_operations.h"
+#include "setup/commands/script_compiler.h"
+#include "setup/core/setup_info.h"
+#include "setup/core/setup_state.h"
+#include "setup/core/text_services.h"
+
+bool TFileCommand::Compile(TCompLine& line, int /*line_index*/) {
+  if (!HasArgs(line)) return false;
+  TScriptCompiler* compiler = TScriptCompiler::Current();
+  if (compiler == nullptr) return true;
+  const uint16_t group = compiler->NextGroup();
+  const std::string source = line.Arguments[0];
+  std::vector<std::string> arguments = line.Arguments;
+  arguments.push_back(std::to_string(group));
+  line.SetArguments(std::move(arguments));
+  compiler->AddPath(source, group, std::string(), false, std::string());
+  return true;
+}
+
+void TFileCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
+  const int count = static_cast<int>(line.Arguments.size());
+  const int32_t group = count > 0 ? StrToIntOrMinusOne(line.Arguments.back()) : -1;
+  const std::string& install_dir = SetupState::Instance().SetupInfo().InstallDir;
+  if (count <= 2) {
+    ExtractGroup(install_dir, group);
+    return;
+  }
+  const std::string folder =
+      IncludeTrailingBackslash(IncludeTrailingBackslash(install_dir) + line.Arg(1));
+  if (count == 3) {
+    ExtractGroup(folder, group);
+  } else if (count == 8) {
+    if (RegistryCondition(line.Arg(2), line.Arg(3), line.Arg(4), line.Arg(5), line.Arg(6))) {
+      ExtractGroup(folder, group);
+    }
+  } else {
+    platform::MessageBox("TFileCommand.SFXProcess - Param Count Invalid!!!", "Error",
+                         platform::kMbOk);
+  }
+}

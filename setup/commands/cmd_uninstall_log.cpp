@@ -1,0 +1,12 @@
+#include "setup/commands/cmd_uninstall_log.h"
+
+#include "setup/commands/uninstall_list.h"
+#include "setup/core/text_services.h"
+
+void TUninstallLogLoadCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
+  TUninstallList::Instance().LoadLog(ExpandPath(line.Arg(0)), line.Arg(1));
+}
+
+void TUninstallLogSaveCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
+  TUninstallList::Instance().SaveLog(ExpandPath(line.Arg(0)), line.Arg(1));
+}

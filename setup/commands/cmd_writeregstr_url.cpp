@@ -1,0 +1,44 @@
+#include "setup/commands/cmd_writeregstr_url.h"
+
+#include <string>
+
+#include "setup/commands/command_support.h"
+#include "setup/commands/uninstall_list.h"
+#include "setup/core/setup_state.h"
+#include "setup/core/text_services.h"
+
+namespace {
+
+// Writes the key's values; a key that cannot be opened is skipped, like writeregstr does.
+void WriteDefault(TRegistryAccessor& registry, const std::string& key, const std::string& value,
+                  const std::string* second_name = nullptr) {
+  if (registry.OpenKey(key, true)) {
+    registry.WriteString(std::string(), value);
+    if (second_name != nullptr) registry.WriteString(*second_name, std::string());
+  }
+  registry.CloseKey();
+}
+
+}  // namespace
+
+void TWriteRegStr_URLCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
+  const std::string protocol = line.Arg(0);
+  const std::string icon_key = protocol + "\\DefaultIcon\\";
+  const std::string command_key = protocol + "\\shell\\open\\command\\";
+  std::string command = "\"" + ExpandPath(line.Arg(2)) + "\"";
+  for (size_t i = 3; i < line.Arguments.size(); ++i) command += " \"" + line.Arguments[i] + "\"";
+
+  TRegistryAccessor& registry = SetupState::Instance().registry;
+  registry.SetRootKey(platform::RootKey::kClassesRoot);
+  const std::string url_protocol = "URL Protocol";
+  WriteDefault(registry, protocol, "URL:" + protocol + " Protocol", &url_protocol);
+  WriteDefault(registry, icon_key, ExpandPath(line.Arg(1)));
+  WriteDefault(registry, command_key, command);
+
+  // Root, key, value name, value: removal deletes these values (the keys' default values).
+  TUninstallList& list = TUninstallList::Instance();
+  list.AddRegistryEntry(RegistryRecord("HKCR", protocol, "", ""));
+  list.AddRegistryEntry(RegistryRecord("HKCR", protocol, url_protocol, ""));
+  list.AddRegistryEntry(RegistryRecord("HKCR", icon_key, "", ""));
+  list.AddRegistryEntry(RegistryRecord("HKCR", command_key, "", ""));
+}

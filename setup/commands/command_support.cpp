@@ -1,0 +1,68 @@
+#include "setup/commands/command_support.h"
+
+#include "platform/text_encoding.h"
+#include "setup/commands/script_command.h"
+#include "setup/core/setup_state.h"
+#include "setup/core/text_services.h"
+#include "setup/wizard/text/languages.h"
+
+bool TScriptCommand::Compile(TCompLine& line, int /*line_index*/) { return HasArgs(line); }
+
+int32_t JumpTarget(const TCompLine& line, int argument) {
+  return StrToIntOrMinusOne(line.Arg(argument));
+}
+
+std::u16string TextWithFileName(int number, const std::string& file_name) {
+  return ReplaceAll(GetText(number), u"<%FILENAME%>", platform::Cp1252ToUtf16(file_name));
+}
+
+std::string JoinPath(const std::string& folder, const std::string& part) {
+  if (folder.empty()) return part;
+  size_t skip = 0;
+  while (skip < part.size() && (part[skip] == '\\' || part[skip] == '/')) ++skip;
+  return IncludeTrailingBackslash(folder) + part.substr(skip);
+}
+
+std::string ExtractFilePath(const std::string& path) {
+  const size_t pos = path.find_last_of("\\/:");
+  return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
+}
+
+std::string ExtractFileName(const std::string& path) {
+  const size_t pos = path.find_last_of("\\/:");
+  return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+platform::RootKey RootFromShortName(const std::string& name) {
+  return RootKeyFromIndex(RootIndexFromName(name)).value_or(platform::RootKey::kLocalMachine);
+}
+
+std::string RegistryRecord(const std::string& root, const std::string& key,
+                           const std::string& value_name, const std::string& value) {
+  return "\"" + root + "\" \"" + key + "\" \"" + value_name + "\" \"" + value + "\"";
+}
+
+std::string LowerCp1252(const std::string& text) {
+  std::string result = text;
+  for (char& ch : result) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
+      ch = static_cast<char>(c + 0x20);
+    } else if (c == 0x8A || c == 0x8C || c == 0x8E) {
+      ch = static_cast<char>(c + 0x10);
+    } else if (c == 0x9F) {
+      ch = static_cast<char>(0xFF);
+    }
+  }
+  return result;
+}
+
+bool SameTextCp1252(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && LowerCp1252(a) == LowerCp1252(b);
+}
+
+void StopRunWithFailure() {
+  SetupState& state = SetupState::Instance();
+  state.SetSecondStatusText(GetText(kTextFailed), true);
+  state.RequestStop();
+}

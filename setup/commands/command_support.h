@@ -1,0 +1,39 @@
+// Small services the command classes share: argument access, jump targets, language texts
+// with a file name, path joining and registry root selection.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/registry.h"
+#include "setup/core/compiled_lines.h"
+
+// The argument's value as a jump target: its integer value, or -1 when it is not a number.
+int32_t JumpTarget(const TCompLine& line, int argument);
+
+// Text `number` of the current language table with "<%FILENAME%>" replaced by `file_name`.
+std::u16string TextWithFileName(int number, const std::string& file_name);
+
+// Joins a folder and a relative part with exactly one backslash between them.
+std::string JoinPath(const std::string& folder, const std::string& part);
+// The folder part of a path, with its final backslash ("C:\a\b.txt" gives "C:\a\").
+std::string ExtractFilePath(const std::string& path);
+// The name after the last backslash, slash or colon.
+std::string ExtractFileName(const std::string& path);
+
+// The registry root for a short name (HKLM, HKCU, HKCR, HKU, HKCC, any case); any other name
+// selects HKEY_LOCAL_MACHINE.
+platform::RootKey RootFromShortName(const std::string& name);
+
+// A registry record of the uninstall list: four double-quoted parts separated by blanks.
+std::string RegistryRecord(const std::string& root, const std::string& key,
+                           const std::string& value_name, const std::string& value);
+
+// Lower-cases a Windows-1252 text the way the system lower-cases names (A-Z and the accented
+// capitals), for comparing label names.
+std::string LowerCp1252(const std::string& text);
+bool SameTextCp1252(const std::string& a, const std::string& b);
+
+// The run stops the way the failure command stops it: text 23 on the second status line,
+// StopRequested set.
+void StopRunWithFailure();

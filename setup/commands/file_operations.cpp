@@ -1,0 +1,206 @@
+#include "setup/commands/file_operations.h"
+
+#include <algorithm>
+#include <set>
+#include <vector>
+
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "setup/commands/command_support.h"
+#include "setup/commands/uninstall_list.h"
+#include "setup/core/pak.h"
+#include "setup/core/setup_error.h"
+#include "setup/core/setup_state.h"
+#include "setup/core/text_services.h"
+#include "setup/wizard/text/languages.h"
+
+namespace {
+
+std::string CollapseBackslashes(const std::string& path) {
+  std::string result;
+  result.reserve(path.size());
+  for (char c : path) {
+    if (c == '\\' && !result.empty() && result.back() == '\\') continue;
+    result.push_back(c);
+  }
+  return result;
+}
+
+bool IsDriveRootOrEmpty(const std::string& folder) {
+  std::string trimmed = folder;
+  while (!trimmed.empty() && (trimmed.back() == '\\' || trimmed.back() == '/')) trimmed.pop_back();
+  if (trimmed.empty()) return true;  // "", "\" or "/"
+  return trimmed.size() == 2 && trimmed[1] == ':';
+}
+
+bool IsFalseFlag(const std::string& flag) {
+  const std::string lower = AsciiLower(flag);
+  return lower == "0" || lower == "false" || lower == "f";
+}
+
+}  // namespace
+
+std::string FindOnCdDrives(const std::string& path) {
+  if (AsciiLower(path).find("$cddrive") == std::string::npos) return path;
+  for (const std::string& root : platform::GetLogicalDriveStrings()) {
+    if (platform::GetDriveType(root) != platform::DriveType::kCdRom) continue;
+    const std::string candidate = ReplaceAll(path, "$CDDRIVE", root);
+    if (platform::FileExists(CollapseBackslashes(candidate))) return candidate;
+  }
+  return path;
+}
+
+bool RemoveFolderTree(const std::string& folder) {
+  if (IsDriveRootOrEmpty(folder)) return false;
+  if (!platform::DirectoryExists(folder)) return false;
+  std::string top = folder;
+  while (top.size() > 3 && (top.back() == '\\' || top.back() == '/')) top.pop_back();
+  // A folder given as a link: only the link goes, never what it points to.
+  for (const platform::FindData& item :
+       platform::FindFiles(ExtractFilePath(top), ExtractFileName(top))) {
+    if (item.is_symlink && AsciiLower(item.name) == AsciiLower(ExtractFileName(top))) {
+      return platform::DeleteFile(top);
+    }
+  }
+
+  std::vector<std::string> pending = {top};
+  std::set<std::string> stuck;  // folders a pass could not empty; never listed again
+  while (!pending.empty()) {
+    const std::string current = pending.back();
+    bool progress = false;
+    for (const platform::FindData& item : platform::FindFiles(current, "*")) {
+      const std::string path = JoinPath(current, item.name);
+      if (item.is_symlink) {
+        // A link (to a file or a folder) goes as a link; what it points to stays.
+        progress |= platform::DeleteFile(path);
+      } else if ((item.attributes & platform::kFileAttributeDirectory) != 0) {
+        if (stuck.count(AsciiLower(path)) == 0) {
+          pending.push_back(path);
+          progress = true;
+        }
+      } else {
+        progress |= platform::DeleteFile(path);
+      }
+    }
+    // The last pending folder is either a subfolder just found or `current` itself.
+    const std::string last = pending.back();
+    if (platform::RemoveDirectory(last)) {
+      pending.pop_back();
+      progress = true;
+    } else if (last == current && !progress) {
+      stuck.insert(AsciiLower(current));
+      pending.pop_back();
+    }
+  }
+  return !platform::DirectoryExists(top);
+}
+
+bool RegistryCondition(const std::string& root, const std::string& key,
+                       const std::string& value_name, const std::string& expected,
+                       const std::string& match_flag) {
+  TRegistryAccessor& registry = SetupState::Instance().registry;
+  registry.SetRootKey(RootFromShortName(root));
+  bool equal = false;
+  if (registry.OpenKey(key, true)) {
+    std::optional<std::string> value = registry.ReadString(value_name);
+    if (!value && registry.ValueExists(value_name)) {
+      registry.CloseKey();
+      throw SetupError("Invalid data type for '" + value_name + "'");
+    }
+    registry.CloseKey();
+    equal = value.value_or(std::string()) == expected;
+  }
+  return IsFalseFlag(match_flag) ? !equal : equal;
+}
+
+bool IsSafeEntryName(const std::string& entry) {
+  if (entry.empty()) return false;
+  if (entry[0] == '\\' || entry[0] == '/') return false;
+  if (entry.find(':') != std::string::npos) return false;
+  size_t start = 0;
+  while (start <= entry.size()) {
+    size_t end = entry.find_first_of("\\/", start);
+    if (end == std::string::npos) end = entry.size();
+    std::string part = entry.substr(start, end - start);
+    // Windows ignores trailing dots and blanks of a component, so ". ." is ".." too.
+    while (!part.empty() && (part.back() == '.' || part.back() == ' ')) {
+      if (part.find_first_not_of(". ") == std::string::npos) break;
+      part.pop_back();
+    }
+    if (!part.empty() && part.find_first_not_of(". ") == std::string::npos &&
+        part.find("..") != std::string::npos) {
+      return false;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+bool CopyLargeEntry(const std::string& destination, const std::string& display_name,
+                    uint64_t size, int index) {
+  SetupState& state = SetupState::Instance();
+  ForceFolders(ExtractFilePath(destination));
+  std::optional<platform::File> file =
+      platform::File::Open(destination, platform::File::Mode::kCreate);
+  std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(size, kLargeEntryCopyChunk)));
+  uint64_t remaining = size;
+  while (remaining > 0) {
+    const uint64_t chunk = std::min<uint64_t>(remaining, kLargeEntryCopyChunk);
+    state.SetStatusText(TextWithFileName(
+        kTextExtracting, display_name + " - " + FormatSize(static_cast<int64_t>(size - remaining)) +
+                             " / " + FormatSize(static_cast<int64_t>(size))));
+    const size_t read =
+        state.package ? state.package->ReadBlobRange(index, size - remaining, buffer.data(),
+                                                     static_cast<size_t>(chunk))
+                      : 0;
+    if (read != chunk) {
+      // The package ends inside the entry: leave no half-copied file behind.
+      if (file) {
+        file->Close();
+        file.reset();
+        platform::DeleteFile(destination);
+      }
+      return false;
+    }
+    if (file) file->Write(buffer.data(), static_cast<size_t>(chunk));
+    remaining -= chunk;
+  }
+  return true;
+}
+
+bool ExtractGroup(const std::string& folder, int32_t group) {
+  SetupState& state = SetupState::Instance();
+  TPak* pak = state.package.get();
+  if (group < 0 || group > 0xFFFF) return true;
+  const auto group16 = static_cast<uint16_t>(group);
+  int index = -1;
+  if (pak != nullptr) index = pak->FirstIndexInGroup(group16).value_or(-1);
+  while (true) {
+    const TPakFile* entry = index >= 0 ? pak->Entry(index) : nullptr;
+    state.SetStatusText(TextWithFileName(kTextExtracting, entry ? entry->name : std::string()));
+    if (entry == nullptr) break;
+    if (IsSafeEntryName(entry->name)) {
+      const std::string target = JoinPath(folder, entry->name);
+      TUninstallList::Instance().AddFile(target);
+      if (entry->IsLarge()) {
+        if (!CopyLargeEntry(target, entry->name, entry->full_size, index)) {
+          StopRunWithFailure();
+          return false;
+        }
+      } else if (entry->full_size == 0) {
+        WriteWholeFile(target, nullptr, 0);
+      } else {
+        std::optional<std::string> data = pak->LoadEntry(index);
+        if (!data || data->size() != entry->full_size) {
+          // Damaged or cut-short data: writing an empty or partial file would pass as success.
+          StopRunWithFailure();
+          return false;
+        }
+        WriteWholeFile(target, data->data(), data->size());
+      }
+    }
+    state.StepProgress(true);
+    index = pak->NextIndexInGroup(group16).value_or(-1);
+  }
+  return true;
+}

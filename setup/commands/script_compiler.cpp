@@ -1,0 +1,376 @@
+#include "setup/commands/script_compiler.h"
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "setup/commands/command_support.h"
+#include "setup/commands/file_operations.h"
+#include "setup/commands/register_commands.h"
+#include "setup/commands/script_command.h"
+#include "setup/core/text_services.h"
+
+namespace {
+
+thread_local TScriptCompiler* current_compiler = nullptr;
+
+// Sets the thread's current compiler for the length of one Compile call.
+class CurrentCompilerScope {
+ public:
+  explicit CurrentCompilerScope(TScriptCompiler* compiler) : previous_(current_compiler) {
+    current_compiler = compiler;
+  }
+  ~CurrentCompilerScope() { current_compiler = previous_; }
+  CurrentCompilerScope(const CurrentCompilerScope&) = delete;
+  CurrentCompilerScope& operator=(const CurrentCompilerScope&) = delete;
+
+ private:
+  TScriptCompiler* previous_;
+};
+
+bool IsAbsoluteWindowsPath(const std::string& path) {
+  return (path.size() >= 2 && path[1] == ':') || (!path.empty() && path[0] == '\\');
+}
+
+std::string CollapseBackslashes(const std::string& path) {
+  std::string result;
+  result.reserve(path.size());
+  for (char c : path) {
+    if (c == '\\' && !result.empty() && result.back() == '\\') continue;
+    result.push_back(c);
+  }
+  return result;
+}
+
+// A script or command-line path in Windows form: host paths ("/home/u/x/") go through the drive
+// table, forward slashes become backslashes; a final separator is kept.
+std::string ToWindowsForm(const std::string& path) {
+  if (path.empty()) return path;
+  const bool trailing = path.back() == '/' || path.back() == '\\';
+  std::string result;
+  if (path[0] == '/') {
+    std::string host = path;
+    while (host.size() > 1 && host.back() == '/') host.pop_back();
+    result = platform::ToWindowsPath(host).value_or(host);
+  } else {
+    result = path;
+  }
+  for (char& c : result) {
+    if (c == '/') c = '\\';
+  }
+  if (trailing) result = IncludeTrailingBackslash(result);
+  return CollapseBackslashes(result);
+}
+
+std::string HostPath(const std::string& windows_path) {
+  return platform::ToHostPath(windows_path).value_or(windows_path);
+}
+
+}  // namespace
+
+TScriptCompiler::TScriptCompiler() { groups_.resize(1); }
+
+TScriptCompiler::~TScriptCompiler() = default;
+
+TScriptCompiler* TScriptCompiler::Current() { return current_compiler; }
+
+bool TScriptCompiler::IsSafeEntryName(const std::string& entry) {
+  return ::IsSafeEntryName(entry);
+}
+
+std::string TScriptCompiler::WindowsFolder(const std::string& folder) const {
+  std::string result = ToWindowsForm(folder);
+  while (result.size() > 3 && result.back() == '\\') result.pop_back();
+  return result;
+}
+
+bool TScriptCompiler::Compile(const std::vector<TScriptLine>& script) {
+  CurrentCompilerScope scope(this);
+  source_folder_ = WindowsFolder(SourceFolder);
+  std::string data = DataFolder;
+  if (data.empty()) {
+    data = std::filesystem::path(platform::OwnExecutablePath()).parent_path().string();
+  }
+  data_folder_ = WindowsFolder(data);
+  std::string work = WorkingFolder;
+  if (work.empty()) {
+    std::error_code error;
+    work = std::filesystem::current_path(error).string();
+  }
+  working_folder_ = WindowsFolder(work);
+
+  commands_.Clear();
+  RegisterCommands(commands_);
+
+  if (script.size() > kMaxCompiledLines) {
+    SetError(static_cast<int>(kMaxCompiledLines),
+             "Script has more than " + std::to_string(kMaxCompiledLines) + " lines");
+    return false;
+  }
+
+  // Every line goes into the table first: labels may come after the jumps that use them.
+  lines_.Clear();
+  for (size_t i = 0; i < script.size(); ++i) {
+    const TScriptLine& source = script[i];
+    TCompLine line;
+    line.LineIndex = static_cast<int32_t>(i);
+    if (source.kind == TScriptLine::Kind::kLabel && !source.words.empty()) {
+      line.SetArguments({source.words[0]});
+    } else if (source.kind == TScriptLine::Kind::kCommand && !source.words.empty()) {
+      const int32_t id = commands_.IdOf(source.words[0]);
+      if (id == 0) {
+        SetError(static_cast<int>(i), "Unknown command - " + source.words[0]);
+      } else {
+        line.CommandID = id;
+        line.SetArguments(std::vector<std::string>(source.words.begin() + 1, source.words.end()));
+      }
+    }
+    lines_.Add(std::move(line));
+  }
+
+  // Then every command line compiles, in line order (group numbers are handed out in it).
+  for (int i = 0; i < lines_.Count(); ++i) {
+    TCommandClass* command = commands_.ById(lines_[i].CommandID);
+    if (command == nullptr) continue;
+    current_line_ = i;
+    const int had = static_cast<int>(lines_[i].Arguments.size());
+    if (!command->Compile(lines_[i], i)) {
+      const auto* script_command = dynamic_cast<const TScriptCommand*>(command);
+      const int needs = script_command ? script_command->RequiredArgs() : 0;
+      SetError(i, "Too few arguments for " + command->Name() + " - needs " +
+                      std::to_string(needs) + ", has " + std::to_string(had));
+    }
+  }
+  current_line_ = -1;
+
+  if (errors_.empty() && !lines_.Encode()) {
+    SetError(0, "Compiled script too large (an argument is longer than 65535 bytes)");
+  }
+  return errors_.empty();
+}
+
+TCompLines TScriptCompiler::StoredLines() const {
+  TCompLines stored = lines_;
+  for (TCompLine& line : stored.Lines) {
+    const TCommandClass* command = commands_.ById(line.CommandID);
+    if (command != nullptr && command->DefinitionOnly() != 0) line = TCompLine::Empty();
+  }
+  return stored;
+}
+
+std::string TScriptCompiler::StoredLinesBytes() const {
+  return StoredLines().Encode().value_or(std::string());
+}
+
+std::string TScriptCompiler::SetupInfoBytes() const { return setup_info_.Encode(); }
+
+std::vector<TPackFile> TScriptCompiler::FilesToPack() const {
+  std::vector<TPackFile> result;
+  for (const TGroup& group : groups_) {
+    for (const TGroup::TFile& file : group.files) {
+      result.push_back({file.entry, HostPath(file.source), file.group});
+    }
+  }
+  return result;
+}
+
+const std::string& TScriptCompiler::OutFile() const { return setup_info_.SetupExeName; }
+const std::string& TScriptCompiler::PagesName() const { return setup_info_.PagesName; }
+const std::string& TScriptCompiler::UninstallPagesName() const {
+  return setup_info_.UninstallPagesName;
+}
+const std::string& TScriptCompiler::ChangelogEntry() const { return setup_info_.Changelog; }
+
+void TScriptCompiler::SetError(int line_index, const std::string& text) {
+  error_text_ = text;
+  error_line_ = line_index + 1;
+  errors_.push_back({line_index + 1, text});
+}
+
+void TScriptCompiler::ReportNotice(const std::string& text) {
+  notices_.push_back({current_line_ + 1, text});
+  if (OnNotice) OnNotice(text);
+}
+
+void TScriptCompiler::ReportProgress(const std::string& text) {
+  if (OnProgress) OnProgress(text);
+}
+
+uint16_t TScriptCompiler::NextGroup() {
+  if (group_counter_ == 0xFFFF) {
+    SetError(current_line_, "Too many package groups");
+    return group_counter_;
+  }
+  return ++group_counter_;
+}
+
+int TScriptCompiler::TakeRegKeySlot() {
+  const int slot = reg_key_slot_;
+  if (reg_key_slot_ < kInstallDirRegKeyCount - 1) ++reg_key_slot_;
+  return slot;
+}
+
+std::string TScriptCompiler::ResolveLabel(const std::string& label, int line_index) {
+  std::string result = label;
+  // The last label of that name wins.
+  for (int j = 0; j < lines_.Count(); ++j) {
+    const TCompLine& candidate = lines_[j];
+    if (candidate.CommandID == 0 && !candidate.Arguments.empty() &&
+        SameTextCp1252(candidate.Arguments[0], label)) {
+      result = std::to_string(j);
+    }
+  }
+  if (StrToIntOrMinusOne(result) == -1 && result != "-1") {
+    SetError(line_index, "Label not found - " + label);
+  }
+  return result;
+}
+
+std::string TScriptCompiler::ResolveSourcePath(const std::string& path, bool as_written) const {
+  const std::string windows = ToWindowsForm(path);
+  if (as_written) return windows;
+  if (!source_folder_.empty()) {
+    return IsAbsoluteWindowsPath(windows) ? windows
+                                          : CollapseBackslashes(source_folder_ + "\\" + windows);
+  }
+  // Paths used as written are relative to the working folder, as a Windows tool sees them.
+  if (IsAbsoluteWindowsPath(windows) || working_folder_.empty()) return windows;
+  return CollapseBackslashes(working_folder_ + "\\" + windows);
+}
+
+void TScriptCompiler::EnsureGroup(uint16_t group, const std::string& name) {
+  if (groups_.size() > group) return;
+  groups_.resize(static_cast<size_t>(group) + 1);
+  groups_.back().name = AsciiLower(name);
+}
+
+void TScriptCompiler::AddPath(const std::string& path, uint16_t group,
+                              const std::string& group_name, bool as_written,
+                              const std::string& prefix) {
+  EnsureGroup(group, group_name);
+  const std::string full = ResolveSourcePath(path, as_written);
+  if (!platform::DirectoryExists(full)) {
+    if (platform::FileExists(full)) AddSourceFile(full, ExtractFileName(full), prefix, group);
+    return;
+  }
+  if (full.back() != '\\') {
+    // The folder walk lists "folder\" entries only; without the backslash nothing would be
+    // packed and the installer would silently lack the whole folder.
+    SetError(current_line_, "Folder needs a final backslash - " + path);
+    return;
+  }
+  std::deque<std::string> queue = {full};
+  while (!queue.empty()) ScanFolder(queue, full, prefix, group);
+}
+
+void TScriptCompiler::ScanFolder(std::deque<std::string>& queue, const std::string& root,
+                                 const std::string& prefix, uint16_t group) {
+  const std::string folder = queue.front();
+  queue.pop_front();
+  const std::string own_icon =
+      AsciiLower(data_folder_ + "\\layout\\" + setup_info_.PagesName + "\\icon.ico");
+  for (const platform::FindData& item : platform::FindFiles(folder, "*")) {
+    const std::string path = folder + item.name;
+    if ((item.attributes & platform::kFileAttributeDirectory) != 0) {
+      // A linked folder could lead back into the tree; only real subfolders are walked.
+      if (!item.is_symlink) queue.push_back(path + "\\");
+      continue;
+    }
+    if (!setup_info_.PagesName.empty() && AsciiLower(path) == own_icon) continue;
+    if (platform::FileExists(path)) {
+      AddSourceFile(path, path.substr(root.size()), prefix, group);
+    }
+  }
+}
+
+void TScriptCompiler::AddSourceFile(const std::string& source, const std::string& entry,
+                                    const std::string& prefix, uint16_t group) {
+  if (!platform::FileExists(source)) return;
+  if (group != 0 && !IsSafeEntryName(prefix + entry)) {
+    SetError(current_line_, "Entry name leaves its folder - " + prefix + entry);
+    return;
+  }
+  ReportProgress("Adding To List " + entry + " Current Count: " + std::to_string(file_count_));
+  if (group != 0) {
+    uint16_t found_group = 0;
+    size_t found_index = 0;
+    if (FindPreviousInstance(entry, group, found_group, found_index)) {
+      TGroup::TFile& file = groups_[found_group].files[found_index];
+      file.source = source;
+      file.entry = entry;
+      ReportNotice("Replacing Previous Instance of " + entry);
+      return;
+    }
+  }
+  const uint16_t target = FindNamedGroup(group);
+  groups_[target].files.push_back({source, prefix + entry, target});
+  ++file_count_;
+}
+
+uint16_t TScriptCompiler::FindNamedGroup(uint16_t group) const {
+  if (groups_.size() < 2 || group >= groups_.size() || groups_[group].name.empty()) return group;
+  for (size_t i = 1; i < groups_.size(); ++i) {
+    if (i != group && groups_[i].name == groups_[group].name) return static_cast<uint16_t>(i);
+  }
+  return group;
+}
+
+bool TScriptCompiler::FindPreviousInstance(const std::string& entry, uint16_t group,
+                                           uint16_t& found_group, size_t& found_index) const {
+  if (groups_.size() < 2 || group >= groups_.size() || groups_[group].name.empty()) return false;
+  const std::string lower_entry = AsciiLower(entry);
+  for (size_t i = 1; i < groups_.size(); ++i) {
+    if (i == group || groups_[i].name != groups_[group].name) continue;
+    const std::vector<TGroup::TFile>& files = groups_[i].files;
+    for (size_t k = 0; k < files.size(); ++k) {
+      if (AsciiLower(files[k].entry) == lower_entry) {
+        found_group = static_cast<uint16_t>(i);
+        found_index = k;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+void TScriptCompiler::AddLanguage(const std::string& name, bool uninstall, int line_index) {
+  const std::string source =
+      CollapseBackslashes(data_folder_ + "\\languages\\" + ToWindowsForm(name) + ".wri");
+  if (!platform::FileExists(source)) {
+    SetError(line_index, "Language table not found - " + name + " (" + HostPath(source) + ")");
+    return;
+  }
+  (uninstall ? uninstall_languages_ : languages_).push_back(name);
+  AddSourceFile(source, (uninstall ? "UNINSTALL_LANGUAGE-" : "LANGUAGE-") + name, std::string(),
+                0);
+}
+
+void TScriptCompiler::SetChangelog(const std::string& argument, int line_index) {
+  // With a source folder the entry is named as written; without one it gets a leading
+  // backslash. The wizard loads the change log by this entry name.
+  setup_info_.Changelog = source_folder_.empty() ? "\\" + argument : argument;
+  std::string source = ToWindowsForm(argument);
+  if (!IsAbsoluteWindowsPath(source)) {
+    const std::string& base = source_folder_.empty() ? working_folder_ : source_folder_;
+    source = CollapseBackslashes(base + "\\" + source);
+  }
+  std::vector<TGroup::TFile>& files = groups_[0].files;
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (files[i].entry == changelog_entry_) {
+      files.erase(files.begin() + static_cast<std::ptrdiff_t>(i));
+      break;
+    }
+  }
+  changelog_source_.clear();
+  changelog_entry_.clear();
+  if (!platform::FileExists(source)) {
+    SetError(line_index, "Change log not found - " + argument);
+    return;
+  }
+  changelog_source_ = HostPath(source);
+  changelog_entry_ = setup_info_.Changelog;
+  files.push_back({source, changelog_entry_, 0});
+}
