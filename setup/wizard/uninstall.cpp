@@ -1,0 +1,165 @@
+#include "setup/wizard/uninstall.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "setup/commands/uninstall_list.h"
+#include "setup/core/exe_icon.h"
+#include "setup/core/pak.h"
+#include "setup/core/setup_info.h"
+#include "setup/core/setup_state.h"
+#include "setup/core/text_services.h"
+#include "setup/wizard/temp_files.h"
+#include "setup/wizard/text/languages.h"
+
+namespace setup_wizard {
+
+namespace {
+
+constexpr size_t kCopyChunk = 1 << 20;
+
+// Length of the runtime image at the front of the running program's file: everything before its
+// own package, or the whole file when it carries none (a package named on the command line).
+// Entries that own no bytes in the file (never stored, size 0) do not count.
+std::optional<uint64_t> RuntimeImageLength(const std::string& own_path) {
+  std::optional<uint64_t> file_size = platform::GetFileSize(own_path);
+  if (!file_size) return std::nullopt;
+  TPak own(own_path, false, false);
+  if (!own.Trailer().HasMagic()) return *file_size;
+  uint64_t start = own.Trailer().directory_offset;
+  for (const TPakFile& entry : own.Entries()) {
+    if (entry.BlobLength() > 0) start = std::min<uint64_t>(start, entry.offset);
+  }
+  own.Close();
+  return std::min(start, *file_size);
+}
+
+bool CopyPrefix(const std::string& from, const std::string& to, uint64_t length) {
+  auto source = platform::File::Open(from, platform::File::Mode::kRead);
+  if (!source) return false;
+  platform::DeleteFile(to);
+  auto target = platform::File::Open(to, platform::File::Mode::kCreateNew);
+  if (!target) return false;
+  std::vector<char> buffer(kCopyChunk);
+  uint64_t left = length;
+  while (left > 0) {
+    size_t part = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
+    if (!source->ReadExact(buffer.data(), part) || !target->Write(buffer.data(), part)) {
+      target->Close();
+      platform::DeleteFile(to);
+      return false;
+    }
+    left -= part;
+  }
+  target->Close();
+  return true;
+}
+
+bool StartsWithUninstall(const std::string& name) {
+  return name.size() >= 10 && AsciiLower(name.substr(0, 10)) == "uninstall_";
+}
+
+bool IsIconEntry(const std::string& name) { return AsciiLower(name) == "uninstall_icon.ico"; }
+
+}  // namespace
+
+std::string UninstallKeyPath(const std::string& short_name) {
+  return "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + short_name;
+}
+
+void RegisterUninstaller() {
+  SetupState& state = SetupState::Instance();
+  const TSetupInfoFile& info = state.SetupInfo();
+  TPak* pak = state.package.get();
+  if (!pak || pak->EntryCount() == 0) return;
+
+  const std::string own_path = platform::OwnExecutablePath();
+  std::optional<uint64_t> image_length = RuntimeImageLength(own_path);
+  if (!image_length || *image_length == 0) return;
+
+  ForceFolders(info.InstallDir);
+  const std::string uninstaller = JoinPath(info.InstallDir, info.UninstallExeName);
+  if (!CopyPrefix(own_path, uninstaller, *image_length)) return;
+
+  for (int i = 0; i < pak->EntryCount(); ++i) {
+    const TPakFile& entry = *pak->Entry(i);
+    if (entry.group != 0 || !IsIconEntry(entry.name)) continue;
+    std::optional<std::string> icon = pak->LoadEntry(i);
+    if (!icon) continue;
+    const std::string icon_path = TempFilePath("icon.ico");
+    if (WriteFreshFile(icon_path, icon->data(), icon->size())) {
+      ReplaceExeIcon(icon_path, uninstaller);
+      platform::DeleteFile(icon_path);
+    }
+  }
+
+  bool complete = true;
+  {
+    TPak out(uninstaller, false, true);
+    if (!out.IsOpen()) return;
+    for (int i = 0; i < pak->EntryCount(); ++i) {
+      const TPakFile entry = *pak->Entry(i);
+      if (entry.group != 0 || !StartsWithUninstall(entry.name) || IsIconEntry(entry.name)) {
+        continue;
+      }
+      int index = out.AddEntry(entry.name.substr(10), "", 0);
+      std::optional<std::string> data = pak->LoadEntry(i);
+      if (data && !data->empty() && !out.StoreFromMemory(index, data->data(), data->size())) {
+        complete = false;
+      }
+    }
+    TSetupInfoFile copy = info;
+    copy.IsUninstaller = 1;
+    const std::string record = copy.Encode();
+    int index = out.AddEntry("SetupInfo", "", 0);
+    if (!out.StoreFromMemory(index, record.data(), record.size())) complete = false;
+    if (!out.WriteDirectory()) complete = false;
+    out.Close();
+  }
+  if (!complete) {
+    platform::DeleteFile(uninstaller);
+    return;
+  }
+  // Registered only once the uninstaller is there, and never without a name: an empty name
+  // would address the Uninstall key itself.
+  if (info.ShortName.empty()) return;
+  state.registry.SetRootKey(platform::RootKey::kLocalMachine);
+  if (state.registry.OpenKey(UninstallKeyPath(info.ShortName), true)) {
+    state.registry.WriteString("DisplayName", info.ShortName);
+    state.registry.WriteString("UninstallString", uninstaller);
+    state.registry.CloseKey();
+  }
+}
+
+std::u16string FormatProgressText(const std::u16string& name, int number, int total) {
+  std::u16string text = GetText(kTextItemProgress);
+  text = ReplaceAll(text, u"<%QXPNAME%>", name);
+  std::string n = std::to_string(number);
+  std::string t = std::to_string(total);
+  text = ReplaceAll(text, u"<%FNUM%>", std::u16string(n.begin(), n.end()));
+  text = ReplaceAll(text, u"<%FTOTAL%>", std::u16string(t.begin(), t.end()));
+  return text;
+}
+
+bool ProgressStep(int done, int total, int last) {
+  if (total <= 0) return false;
+  return static_cast<int64_t>(done) * 100 / total > last;
+}
+
+void StartFinaliser() {
+  SetupState& state = SetupState::Instance();
+  TPak* pak = state.package.get();
+  if (!pak) return;
+  std::optional<std::string> program = pak->FindEntry("FINALISE.EXE", 0);
+  if (!program || program->empty()) return;
+  const std::string path = TempFilePath("FINALISE.exe");
+  if (!WriteFreshFile(path, program->data(), program->size())) return;
+  const std::string own_host = platform::OwnExecutablePath();
+  const std::string own = platform::ToWindowsPath(own_host).value_or(own_host);
+  platform::ShellExecute(path, "\"" + own + "\"");
+}
+
+}  // namespace setup_wizard
