@@ -1,6 +1,8 @@
 // The drive table and the mapping between Windows paths and host paths.
 #include "platform/drives.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 #include "platform/path_util.h"
@@ -137,18 +140,54 @@ std::string SetupRoot() {
 }
 
 std::vector<Drive> Drives() {
+  // The table is built again only when its inputs change: the setup root, the drives file's
+  // content, or (for the default table) the mount table. Every path mapping asks for it.
+  struct Cache {
+    std::mutex mutex;
+    bool valid = false;
+    std::string root;
+    std::optional<std::string> drives_file;
+    std::vector<Drive> drives;
+    int mounts_fd = -1;
+  };
+  static Cache cache;
+
   const std::string root = SetupRoot();
-  std::vector<Drive> drives;
-  std::ifstream in(root + "/drives", std::ios::binary);
-  if (in) {
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    drives = ParseDrivesFile(text, root);
-  } else {
-    drives = DefaultDrives(root);
+  std::optional<std::string> drives_file;
+  if (const int fd = open((root + "/drives").c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+    drives_file.emplace();
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(fd, buffer, sizeof buffer)) > 0) drives_file->append(buffer, got);
+    close(fd);
   }
-  std::sort(drives.begin(), drives.end(),
-            [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
-  return drives;
+
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  bool mounts_changed = false;
+  if (!drives_file) {
+    // An open /proc/self/mounts reports POLLPRI once after every mount or unmount.
+    if (cache.mounts_fd < 0) {
+      cache.mounts_fd = open("/proc/self/mounts", O_RDONLY | O_CLOEXEC);
+      mounts_changed = true;
+    } else {
+      pollfd watch{cache.mounts_fd, POLLPRI, 0};
+      mounts_changed = poll(&watch, 1, 0) > 0 && (watch.revents & (POLLPRI | POLLERR)) != 0;
+    }
+  }
+  if (!cache.valid || cache.root != root || cache.drives_file != drives_file || mounts_changed) {
+    std::vector<Drive> drives =
+        drives_file ? ParseDrivesFile(*drives_file, root) : DefaultDrives(root);
+    std::sort(drives.begin(), drives.end(),
+              [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    cache.drives = std::move(drives);
+    cache.root = root;
+    cache.drives_file = std::move(drives_file);
+    cache.valid = true;
+  } else if (!cache.drives_file) {
+    // The default C: folder comes back when someone removed it.
+    internal::MakeHostFolders(root + "/drive_c");
+  }
+  return cache.drives;
 }
 
 std::optional<Drive> FindDrive(char letter) {

@@ -63,6 +63,18 @@ TEST(DrivesTest, DrivesFileReplacesTheTable) {
   EXPECT_EQ(GetDriveType("e:\\"), DriveType::kCdRom);
   EXPECT_EQ(ToHostPath("E:\\setup.exe"), root.Path() + "/my cd/disc one/setup.exe");
   EXPECT_EQ(ToWindowsPath(root.Path() + "/my cd/disc one/a/b"), "E:\\a\\b");
+
+  // Changes to the file show at once, also when the size stays the same.
+  WriteText(root.Path() + "/drives", "F: fixed /f\n");
+  ASSERT_EQ(Drives().size(), 1u);
+  WriteText(root.Path() + "/drives", "G: fixed /g\n");
+  EXPECT_EQ(Drives().at(0).letter, 'G');
+  fs::remove(root.Path() + "/drives");
+  EXPECT_TRUE(FindDrive('C'));
+  // The default C: folder is made again when it was removed.
+  fs::remove_all(root.DriveC());
+  EXPECT_EQ(ToHostPath("C:\\x"), root.DriveC() + "/x");
+  EXPECT_TRUE(fs::is_directory(root.DriveC()));
 }
 
 TEST(DrivesTest, WindowsPathResolvesExistingComponentsIgnoringCase) {
