@@ -1,0 +1,116 @@
+#include "setup/core/setup_thread.h"
+
+#include <exception>
+#include <utility>
+
+#include "platform/system.h"
+#include "setup/archive/archive_runs.h"
+#include "setup/commands/uninstall_list.h"
+#include "setup/core/command_class.h"
+#include "setup/core/compiled_lines.h"
+#include "setup/core/setup_info.h"
+#include "setup/core/setup_state.h"
+#include "setup/errorlog/error_log.h"
+
+namespace {
+
+// Ids the registry defines; a line with any other id is not dispatched.
+constexpr int32_t kFirstCommandId = 1;
+constexpr int32_t kLastCommandId = 32;
+
+}  // namespace
+
+TSetupThread::TSetupThread() : thread_([this] { Body(); }) {}
+
+TSetupThread::~TSetupThread() {
+  RequestStop();
+  WaitFor();
+}
+
+void TSetupThread::WaitFor() {
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void TSetupThread::SetWriteUninstallerHook(UninstallerWriter hook) {
+  std::lock_guard<std::mutex> lock(hook_mutex_);
+  write_uninstaller_ = std::move(hook);
+}
+
+void TSetupThread::SetErrorReporter(ErrorReporter reporter) {
+  std::lock_guard<std::mutex> lock(hook_mutex_);
+  error_reporter_ = std::move(reporter);
+}
+
+void TSetupThread::Body() {
+  while (!QuitRequested()) {
+    if (RunRequested()) {
+      std::string error;
+      try {
+        PerformRun();
+      } catch (const std::exception& e) {
+        error = e.what();
+        if (error.empty()) error = "Unknown error";
+      } catch (...) {
+        error = "Unknown error";
+      }
+      if (!error.empty()) {
+        ErrorReporter reporter;
+        {
+          std::lock_guard<std::mutex> lock(hook_mutex_);
+          reporter = error_reporter_;
+        }
+        if (reporter) {
+          reporter(error, kErrorTypeSetupThread);
+        } else {
+          WriteErrorLog(error, kErrorTypeSetupThread);
+        }
+      }
+      run_requested_.store(false, std::memory_order_release);
+    }
+    platform::Sleep(1);
+  }
+}
+
+void TSetupThread::PerformRun() {
+  RunLines();
+  ClosingSteps();
+}
+
+void TSetupThread::RunLines() {
+  SetupState& state = SetupState::Instance();
+  TCompLines& lines = state.CompiledLines();
+  TCommandList& commands = state.Commands();
+  while (lines.Count() > 0) {
+    const int32_t current = state.CurrentLine() + 1;
+    state.SetCurrentLine(current);
+    if (current >= 0 && current < lines.Count()) {
+      const TCompLine& line = lines[current];
+      const int32_t target = line.LineIndex;
+      // Only registry ids with a line index inside the script reach a command.
+      if (line.CommandID >= kFirstCommandId && line.CommandID <= kLastCommandId &&
+          target >= 0 && target < lines.Count()) {
+        if (TCommandClass* command = commands.ById(line.CommandID)) {
+          command->SFXProcess(lines[target], target);
+        }
+      }
+    }
+    if (state.CurrentLine() >= lines.Count() - 1 || state.StopRequested()) break;
+  }
+}
+
+void TSetupThread::ClosingSteps() {
+  SetupState& state = SetupState::Instance();
+  // A container a vfsupdate line left open is finished before anything else.
+  CloseOpenVfsContainer();
+  const TSetupInfoFile& info = state.SetupInfo();
+  ForceFolders(info.InstallDir);
+  if (info.CreateUninstaller == 1) {
+    TUninstallList::Instance().SaveLog(info.InstallDir, info.UninstallPrefix);
+    UninstallerWriter hook;
+    {
+      std::lock_guard<std::mutex> lock(hook_mutex_);
+      hook = write_uninstaller_;
+    }
+    if (hook) hook();
+  }
+}

@@ -1,0 +1,62 @@
+// TSetupThread: the script runner. A worker thread that idles until the wizard requests a run,
+// then runs every compiled line once through the command registry, performs the closing steps
+// of an install (install folder, install log, uninstaller) and clears the request again.
+//
+// Hand-over: RunRequested and QuitRequested are atomics (release on write, acquire on read);
+// while a run is in progress the window thread only waits for RunRequested to clear, so the
+// runner alone touches the package, the compiled lines and the uninstall list. No exception
+// leaves the thread: an error escaping a run goes to the error report as "Setup Thread".
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class TSetupThread {
+ public:
+  // Writes and registers the uninstaller; called on the runner thread after the install log was
+  // saved, only when the setup information's CreateUninstaller is 1.
+  using UninstallerWriter = std::function<void()>;
+  // Receives an error that escaped a run (message, error type). The default hands it to
+  // WriteErrorLog, which ends the process; a reporter that returns ends just that run.
+  using ErrorReporter = std::function<void(const std::string&, const std::string&)>;
+
+  // Clears both flags and starts the thread at once.
+  TSetupThread();
+  // Asks the thread to quit and waits for it (a run in progress is finished first).
+  ~TSetupThread();
+  TSetupThread(const TSetupThread&) = delete;
+  TSetupThread& operator=(const TSetupThread&) = delete;
+
+  // The wizard's side: set CurrentLine to -1 first, then request the run and wait until
+  // RunRequested() is false again.
+  void RequestRun() { run_requested_.store(true, std::memory_order_release); }
+  bool RunRequested() const { return run_requested_.load(std::memory_order_acquire); }
+  // QuitRequested := true; the idle loop ends after the current run (if any).
+  void RequestStop() { quit_requested_.store(true, std::memory_order_release); }
+  bool QuitRequested() const { return quit_requested_.load(std::memory_order_acquire); }
+  // Waits for the thread to end (after RequestStop).
+  void WaitFor();
+
+  // The call point for writing the uninstaller (set by the wizard before a run).
+  void SetWriteUninstallerHook(UninstallerWriter hook);
+  void SetErrorReporter(ErrorReporter reporter);
+
+  // One run on the calling thread: the line loop and the closing steps. The thread body calls
+  // it; it may throw.
+  void PerformRun();
+
+ private:
+  void Body();
+  void RunLines();
+  void ClosingSteps();
+
+  std::atomic<bool> run_requested_{false};
+  std::atomic<bool> quit_requested_{false};
+  std::mutex hook_mutex_;
+  UninstallerWriter write_uninstaller_;
+  ErrorReporter error_reporter_;
+  std::thread thread_;
+};
