@@ -68,7 +68,8 @@ mode_t CurrentUmask() {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {
-    if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    if (line.rfind("Umask:", 0) == 0)
+      return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
   }
   return 022;
 }
@@ -77,10 +78,11 @@ mode_t CurrentUmask() {
 void MarkExecutableIfProgram(int fd) {
   unsigned char head[4] = {};
   const ssize_t got = pread(fd, head, sizeof head, 0);
-  const bool elf = got >= 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F';
+  const bool elf =
+      got >= 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F';
   const bool script = got >= 2 && head[0] == '#' && head[1] == '!';
   if (!elf && !script) return;
-  struct stat info{};
+  struct stat info {};
   if (fstat(fd, &info) != 0) return;
   const mode_t mode = info.st_mode & 07777;
   const mode_t exec = ((mode & S_IRUSR) ? S_IXUSR : 0) | ((mode & S_IRGRP) ? S_IXGRP : 0) |
@@ -92,20 +94,20 @@ void MarkExecutableIfProgram(int fd) {
 
 bool FileExists(const std::string& path) {
   const std::string host = HostPathOf(path);
-  struct stat info{};
+  struct stat info {};
   if (StatHost(host, info)) return !S_ISDIR(info.st_mode);
   // A dangling symbolic link is still a directory entry that is not a folder.
   return !host.empty() && lstat(host.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   return StatHost(HostPathOf(path), info) && S_ISDIR(info.st_mode);
 }
 
 uint32_t GetFileAttributes(const std::string& path) {
   const std::string host = HostPathOf(path);
-  struct stat info{};
+  struct stat info {};
   if (StatHost(host, info)) return AttributesOf(info);
   if (!host.empty() && lstat(host.c_str(), &info) == 0) return kFileAttributeArchive;
   return kInvalidFileAttributes;
@@ -113,7 +115,7 @@ uint32_t GetFileAttributes(const std::string& path) {
 
 bool SetFileAttributes(const std::string& path, uint32_t attributes) {
   const std::string host = HostPathOf(path);
-  struct stat info{};
+  struct stat info {};
   if (!StatHost(host, info)) return false;
   mode_t mode = info.st_mode & 07777;
   if (attributes & kFileAttributeReadOnly) {
@@ -125,7 +127,7 @@ bool SetFileAttributes(const std::string& path, uint32_t attributes) {
 }
 
 std::optional<uint64_t> GetFileSize(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   if (!StatHost(HostPathOf(path), info) || S_ISDIR(info.st_mode)) return std::nullopt;
   return static_cast<uint64_t>(info.st_size);
 }
@@ -142,17 +144,17 @@ bool RemoveDirectory(const std::string& path) {
 
 bool DeleteFile(const std::string& path) {
   const std::string host = HostPathOf(path);
-  struct stat info{};
+  struct stat info {};
   if (host.empty() || lstat(host.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
   if (!S_ISLNK(info.st_mode) && IsReadOnly(info)) return false;
   return unlink(host.c_str()) == 0;
 }
 
 bool CopyFile(const std::string& from, const std::string& to, bool fail_if_exists) {
-  struct stat source_info{};
+  struct stat source_info {};
   if (!StatHost(HostPathOf(from), source_info) || S_ISDIR(source_info.st_mode)) return false;
   // Copying a file onto itself would truncate it before reading; Windows refuses it too.
-  struct stat target_before{};
+  struct stat target_before {};
   if (StatHost(HostPathOf(to), target_before) && target_before.st_dev == source_info.st_dev &&
       target_before.st_ino == source_info.st_ino) {
     return false;
@@ -170,7 +172,7 @@ bool CopyFile(const std::string& from, const std::string& to, bool fail_if_exist
   // The copy keeps the source's permission bits, which carry its read-only flag.
   const std::string target_host = HostPathOf(to);
   target->Close();
-  struct stat target_info{};
+  struct stat target_info {};
   if (stat(target_host.c_str(), &target_info) == 0) {
     chmod(target_host.c_str(), (source_info.st_mode | target_info.st_mode) & 07777 &
                                    ~(IsReadOnly(source_info) ? 0222 : 0));
@@ -181,13 +183,13 @@ bool CopyFile(const std::string& from, const std::string& to, bool fail_if_exist
 bool MoveFile(const std::string& from, const std::string& to) {
   const std::string source = HostPathOf(from);
   const std::string target = HostPathOf(to);
-  struct stat info{};
+  struct stat info {};
   if (source.empty() || target.empty() || lstat(source.c_str(), &info) != 0) return false;
   if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
     return true;
   }
   if (errno == EEXIST) return false;
-  struct stat existing{};
+  struct stat existing {};
   if (lstat(target.c_str(), &existing) == 0) return false;
   if (errno == EINVAL || errno == ENOSYS) {
     // The file system cannot refuse replacement itself; the check above stands in.
@@ -226,8 +228,8 @@ std::vector<FindData> FindFiles(const std::string& folder, const std::string& pa
     const std::string full = internal::JoinHostPath(host, name);
     FindData data;
     data.name = name;
-    struct stat link_info{};
-    struct stat info{};
+    struct stat link_info {};
+    struct stat info {};
     if (lstat(full.c_str(), &link_info) != 0) continue;
     data.is_symlink = S_ISLNK(link_info.st_mode);
     if (stat(full.c_str(), &info) != 0) info = link_info;
@@ -258,12 +260,12 @@ std::optional<uint64_t> GetDiskFreeSpace(const std::string& path) {
   std::string host = HostPathOf(path);
   if (host.empty()) return std::nullopt;
   // A folder that does not exist yet lies on the drive of its nearest existing ancestor.
-  struct stat info{};
+  struct stat info {};
   while (stat(host.c_str(), &info) != 0 && host != "/") {
     const size_t slash = host.find_last_of('/');
     host = slash == 0 || slash == std::string::npos ? "/" : host.substr(0, slash);
   }
-  struct statvfs fs{};
+  struct statvfs fs {};
   if (statvfs(host.c_str(), &fs) != 0) return std::nullopt;
   return static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
 }
@@ -291,14 +293,14 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
       break;
   }
   if (writable && mode != Mode::kCreateNew) {
-    struct stat info{};
+    struct stat info {};
     if (stat(host.c_str(), &info) == 0 && (S_ISDIR(info.st_mode) || IsReadOnly(info))) {
       return std::nullopt;
     }
   }
   const int fd = open(host.c_str(), flags, 0666);
   if (fd < 0) return std::nullopt;
-  struct stat info{};
+  struct stat info {};
   if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
     close(fd);
     return std::nullopt;
@@ -374,7 +376,7 @@ std::optional<uint64_t> File::Position() const {
 }
 
 std::optional<uint64_t> File::Size() const {
-  struct stat info{};
+  struct stat info {};
   if (fd_ < 0 || fstat(fd_, &info) != 0) return std::nullopt;
   return static_cast<uint64_t>(info.st_size);
 }
@@ -419,7 +421,7 @@ bool WriteFileBytes(const std::string& path, const void* data, size_t size) {
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size) {
   const std::string host = HostPathOf(path);
   if (host.empty()) return false;
-  struct stat old_info{};
+  struct stat old_info {};
   const bool replacing = stat(host.c_str(), &old_info) == 0;
   if (replacing && (S_ISDIR(old_info.st_mode) || IsReadOnly(old_info))) return false;
   const size_t slash = host.find_last_of('/');
@@ -433,8 +435,10 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
   while (ok && total < size) {
     const ssize_t put = write(fd, bytes + total, size - total);
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) ok = false;
-    else total += static_cast<size_t>(put);
+    if (put <= 0)
+      ok = false;
+    else
+      total += static_cast<size_t>(put);
   }
   // The new file takes the old one's permissions, or the usual ones for a new file.
   const mode_t mode = replacing ? (old_info.st_mode & 07777) : (0666 & ~CurrentUmask());

@@ -12,8 +12,7 @@ int MessageBoxPresenter::ShowWide(const std::u16string& text, const std::u16stri
   return Show(Utf16ToCp1252(text), Utf16ToCp1252(caption), flags);
 }
 
-int UnattendedPresenter::Show(const std::string& text, const std::string& caption,
-                              uint32_t flags) {
+int UnattendedPresenter::Show(const std::string& text, const std::string& caption, uint32_t flags) {
   // The console speaks UTF-8; the texts are Windows-1252.
   const std::string line = Cp1252ToUtf8(caption) + ": " + Cp1252ToUtf8(text) + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
@@ -40,8 +39,7 @@ std::vector<ScriptedPresenter::Shown> ScriptedPresenter::Messages() const {
   return shown_;
 }
 
-int ScriptedPresenter::Show(const std::string& text, const std::string& caption,
-                            uint32_t flags) {
+int ScriptedPresenter::Show(const std::string& text, const std::string& caption, uint32_t flags) {
   std::lock_guard<std::mutex> lock(mutex_);
   shown_.push_back(Shown{text, caption, flags});
   if (!answers_.empty()) {
@@ -61,8 +59,7 @@ std::mutex& PresenterMutex() {
 }
 
 std::shared_ptr<MessageBoxPresenter>& PresenterSlot() {
-  static std::shared_ptr<MessageBoxPresenter> presenter =
-      std::make_shared<UnattendedPresenter>();
+  static std::shared_ptr<MessageBoxPresenter> presenter = std::make_shared<UnattendedPresenter>();
   return presenter;
 }
 

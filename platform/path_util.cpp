@@ -69,7 +69,7 @@ std::string JoinHostPath(const std::string& folder, const std::string& name) {
 
 std::optional<std::string> FindNameIgnoringCase(const std::string& folder,
                                                 const std::string& name) {
-  struct stat info{};
+  struct stat info {};
   if (lstat(JoinHostPath(folder, name).c_str(), &info) == 0) return name;
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return std::nullopt;
@@ -103,7 +103,7 @@ std::string ResolveIgnoringCase(const std::string& base,
 }
 
 bool MakeHostFolders(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   if (stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
   const size_t slash = path.find_last_of('/');
   if (slash != std::string::npos && slash > 0 && !MakeHostFolders(path.substr(0, slash))) {

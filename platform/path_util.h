@@ -16,11 +16,11 @@ std::string NormalizeHostPath(const std::string& path);
 std::string JoinHostPath(const std::string& folder, const std::string& name);
 // The entry of `folder` named `name`: the exact name when it exists, else the first entry
 // (in byte order) equal to it without regard to ASCII case; nothing when there is none.
-std::optional<std::string> FindNameIgnoringCase(const std::string& folder,
-                                                const std::string& name);
+std::optional<std::string> FindNameIgnoringCase(const std::string& folder, const std::string& name);
 // Appends `components` to the existing host folder `base`, taking each existing component in
 // its spelling on disk (ASCII case ignored); missing ones are kept as given.
-std::string ResolveIgnoringCase(const std::string& base, const std::vector<std::string>& components);
+std::string ResolveIgnoringCase(const std::string& base,
+                                const std::vector<std::string>& components);
 // mkdir -p; true when the folder exists afterwards.
 bool MakeHostFolders(const std::string& path);
 // Host path of a Windows or host path; empty when it cannot be mapped. Unlike ToHostPath it

@@ -31,7 +31,7 @@ std::string FindInPath(const std::string& name) {
     pos = end + 1;
     if (folder.empty()) continue;
     const std::string candidate = folder + "/" + name;
-    struct stat info{};
+    struct stat info {};
     if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
         access(candidate.c_str(), X_OK) == 0) {
       return candidate;
@@ -41,7 +41,7 @@ std::string FindInPath(const std::string& name) {
 }
 
 bool IsExecutableFile(const std::string& host) {
-  struct stat info{};
+  struct stat info {};
   return stat(host.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
          (info.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0 && access(host.c_str(), X_OK) == 0;
 }
@@ -161,7 +161,7 @@ bool Process::Running() { return ExitCode() == kStillActive; }
 std::unique_ptr<Process> ShellExecute(const std::string& file, const std::string& parameters,
                                       const std::string& working_directory) {
   std::string host = internal::HostPathOf(file);
-  struct stat info{};
+  struct stat info {};
   // A bare program name not in the working folder is looked up along PATH.
   if ((host.empty() || stat(host.c_str(), &info) != 0) && !file.empty() &&
       file.find_first_of("\\/:") == std::string::npos) {

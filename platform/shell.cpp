@@ -281,7 +281,7 @@ bool WriteShellLink(const std::string& link_path, const ShellLink& link) {
   uint32_t attributes = 0;
   uint64_t created = 0, accessed = 0, written = 0;
   uint32_t file_size = 0;
-  struct stat info{};
+  struct stat info {};
   if (auto host = ToHostPath(link.target); host && stat(host->c_str(), &info) == 0) {
     attributes = GetFileAttributes(link.target);
     created = ToFileTime(info.st_ctim);

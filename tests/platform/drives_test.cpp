@@ -1,9 +1,10 @@
+#include "platform/drives.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "platform/drives.h"
 #include "platform/files.h"
 #include "test_root.h"
 
@@ -41,13 +42,17 @@ TEST(DrivesTest, DrivesFileReplacesTheTable) {
   fs::create_directories(root.Path() + "/my cd/disc one");
   WriteText(root.Path() + "/drives",
             "# test drives\r\n"
-            "e: cdrom " + root.Path() + "/my cd/disc one  \r\n"
-            "C: fixed " + root.Path() + "/sys/\n"
-            "\n"
-            "R: ramdisk relative/ram\n"
-            "N: remote /mnt/net\n"
-            "X: floppy /nowhere\n"   // unknown type: skipped
-            "Y:fixed /nowhere\n");   // no blank after the colon: skipped
+            "e: cdrom " +
+                root.Path() +
+                "/my cd/disc one  \r\n"
+                "C: fixed " +
+                root.Path() +
+                "/sys/\n"
+                "\n"
+                "R: ramdisk relative/ram\n"
+                "N: remote /mnt/net\n"
+                "X: floppy /nowhere\n"  // unknown type: skipped
+                "Y:fixed /nowhere\n");  // no blank after the colon: skipped
   const auto drives = Drives();
   ASSERT_EQ(drives.size(), 4u);
   EXPECT_EQ(drives[0].letter, 'C');

@@ -1,3 +1,5 @@
+#include "platform/files.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -5,7 +7,6 @@
 #include <fstream>
 
 #include "platform/drives.h"
-#include "platform/files.h"
 #include "test_root.h"
 
 namespace platform {
@@ -19,7 +20,7 @@ bool WriteString(const std::string& path, const std::string& bytes) {
 }
 
 mode_t ModeOf(const std::string& windows_path) {
-  struct stat info{};
+  struct stat info {};
   EXPECT_EQ(stat(ToHostPath(windows_path)->c_str(), &info), 0);
   return info.st_mode & 07777;
 }
@@ -54,7 +55,10 @@ TEST(FilesTest, FindFilesListsInCaseInsensitiveOrdinalOrder) {
 
 TEST(FilesTest, ProgramContentGetsExecuteBits) {
   TempSetupRoot root;
-  const std::string elf("\x7F" "ELF\x02\x01\x01", 7);
+  const std::string elf(
+      "\x7F"
+      "ELF\x02\x01\x01",
+      7);
   ASSERT_TRUE(WriteString("C:\\prog.exe", elf));
   EXPECT_EQ(ModeOf("C:\\prog.exe") & 0100, 0100);
   ASSERT_TRUE(WriteString("C:\\run.bat", "#!/bin/sh\necho hi\n"));

@@ -1,3 +1,5 @@
+#include "platform/process.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -5,7 +7,6 @@
 
 #include "platform/drives.h"
 #include "platform/files.h"
-#include "platform/process.h"
 #include "platform/system.h"
 #include "test_root.h"
 
@@ -25,7 +26,7 @@ TEST(SplitCommandLineTest, FollowsTheWindowsRules) {
   EXPECT_EQ(SplitCommandLine("x\"a b\"y"), (Args{"xa by"}));
   EXPECT_EQ(SplitCommandLine("\"\" b"), (Args{"", "b"}));
   EXPECT_EQ(SplitCommandLine("C:\\dir\\ \"C:\\x y\\\\\""), (Args{"C:\\dir\\", "C:\\x y\\"}));
-  EXPECT_EQ(SplitCommandLine("a\\\\\\\"b"), (Args{"a\\\"b"}));    // 3 backslashes + quote
+  EXPECT_EQ(SplitCommandLine("a\\\\\\\"b"), (Args{"a\\\"b"}));          // 3 backslashes + quote
   EXPECT_EQ(SplitCommandLine("a\\\\\\\\\"b c\""), (Args{"a\\\\b c"}));  // 4 + quote
   EXPECT_EQ(SplitCommandLine("a\\\\b"), (Args{"a\\\\b"}));
   // Doubled quotes inside quotes give a quote and end the quoted part.

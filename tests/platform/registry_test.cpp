@@ -1,3 +1,5 @@
+#include "platform/registry.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -6,7 +8,6 @@
 
 #include "platform/drives.h"
 #include "platform/files.h"
-#include "platform/registry.h"
 #include "test_root.h"
 
 namespace platform {
@@ -40,8 +41,7 @@ TEST(RegistryTest, StringsSurviveTheFileAndMatchKeysIgnoringCase) {
   EXPECT_EQ(RegGetString(RootKey::kCurrentUser, "Software\\Maker\\Tool", ""), "default");
   EXPECT_EQ(RegValueNames(RootKey::kCurrentUser, "Software\\Maker\\Tool"),
             (std::vector<std::string>{"Path", ""}));
-  EXPECT_EQ(RegSubKeyNames(RootKey::kCurrentUser, "software"),
-            std::vector<std::string>{"Maker"});
+  EXPECT_EQ(RegSubKeyNames(RootKey::kCurrentUser, "software"), std::vector<std::string>{"Maker"});
   EXPECT_FALSE(RegGetString(RootKey::kLocalMachine, "Software\\Maker\\Tool", "Path"));
 
   const std::string text = RootFileText(root, "HKCU.reg");
@@ -58,7 +58,9 @@ TEST(RegistryTest, NonStringValuesLoadRoundTripAndReadAsNonString) {
   const std::string original =
       "Windows Registry Editor Version 5.00\r\n\r\n"
       "[HKEY_LOCAL_MACHINE\\Software\\Kit]\r\n"
-      "\"Count\"=dword:0000002a\r\n" + hex_line + "\r\n"
+      "\"Count\"=dword:0000002a\r\n" +
+      hex_line +
+      "\r\n"
       "\"Wide\"=hex(1):41,00,42,00,00,00\r\n"
       "\"Text\"=\"plain\"\r\n";
   ASSERT_TRUE(CreateDirectory(root.Path() + "/registry"));
@@ -112,7 +114,8 @@ TEST(RegistryTest, ConcurrentProcessesKeepEachOthersValues) {
       for (int i = 0; i < kValues; ++i) {
         ok = RegSetString(RootKey::kLocalMachine, "Software\\Race",
                           "w" + std::to_string(writer) + "_" + std::to_string(i),
-                          std::to_string(writer * 1000 + i)) && ok;
+                          std::to_string(writer * 1000 + i)) &&
+             ok;
       }
       _exit(ok ? 0 : 1);
     }

@@ -1,3 +1,5 @@
+#include "platform/shell.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -5,7 +7,6 @@
 #include <random>
 
 #include "platform/files.h"
-#include "platform/shell.h"
 #include "test_root.h"
 
 namespace platform {
@@ -46,7 +47,10 @@ class ShellLinkTest : public ::testing::Test {
     return link;
   }
   std::string WriteSample() {
-    EXPECT_TRUE(WriteFileBytes("C:\\Program Files\\Medalor\\Medalor.exe", "\x7F" "ELF", 4));
+    EXPECT_TRUE(WriteFileBytes("C:\\Program Files\\Medalor\\Medalor.exe",
+                               "\x7F"
+                               "ELF",
+                               4));
     EXPECT_TRUE(WriteShellLink(kLink, Sample()));
     return ReadFileBytes(kLink).value_or("");
   }
@@ -65,8 +69,8 @@ TEST_F(ShellLinkTest, WrittenLinkReadsBackWithEveryField) {
   const unsigned char clsid[16] = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                    0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
   EXPECT_EQ(std::memcmp(bytes.data() + 4, clsid, 16), 0);
-  EXPECT_EQ(U32At(bytes, 52), 4u);  // the target's size
-  EXPECT_EQ(U32At(bytes, 60), 3u);  // show command
+  EXPECT_EQ(U32At(bytes, 52), 4u);                // the target's size
+  EXPECT_EQ(U32At(bytes, 60), 3u);                // show command
   EXPECT_EQ(U32At(bytes, bytes.size() - 4), 0u);  // terminal block
 
   const auto link = ReadShellLink(kLink);

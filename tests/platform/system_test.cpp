@@ -1,9 +1,10 @@
+#include "platform/system.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "platform/message_box.h"
-#include "platform/system.h"
 #include "test_root.h"
 
 namespace platform {
@@ -79,14 +80,16 @@ TEST(MessageBoxTest, ScriptedPresenterRecordsAndAnswersInOrder) {
   SetPresenter(scripted);
   scripted->QueueAnswer(kIdCancel);
   EXPECT_EQ(MessageBox("Continue?", "Setup", kMbOkCancel | kMbIconQuestion), kIdCancel);
-  EXPECT_EQ(MessageBox("Again?", "Setup", kMbOkCancel), kIdOk);      // queue empty
+  EXPECT_EQ(MessageBox("Again?", "Setup", kMbOkCancel), kIdOk);  // queue empty
   EXPECT_EQ(MessageBox("Sure?", "Setup", kMbYesNo), kIdYes);
   EXPECT_EQ(MessageBoxWide(u"Gr\u00FC\u00DFe \u20AC \u0416", u"Cap", kMbOk), kIdOk);
   const auto shown = scripted->Messages();
   ASSERT_EQ(shown.size(), 4u);
   EXPECT_EQ(shown[0].text, "Continue?");
   EXPECT_EQ(shown[0].flags, kMbOkCancel | kMbIconQuestion);
-  EXPECT_EQ(shown[3].text, "Gr\xFC\xDF" "e \x80 ?");
+  EXPECT_EQ(shown[3].text,
+            "Gr\xFC\xDF"
+            "e \x80 ?");
   EXPECT_EQ(shown[3].caption, "Cap");
   SetPresenter(nullptr);  // back to the unattended presenter
   EXPECT_NE(dynamic_cast<UnattendedPresenter*>(GetPresenter().get()), nullptr);

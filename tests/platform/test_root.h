@@ -37,7 +37,8 @@ class ScopedEnv {
 // A fresh folder used as SETUP_ROOT (with USER fixed to "tester"), removed afterwards.
 class TempSetupRoot {
  public:
-  TempSetupRoot() : path_(MakeTempFolder()), root_env_("SETUP_ROOT", path_), user_env_("USER", "tester") {}
+  TempSetupRoot()
+      : path_(MakeTempFolder()), root_env_("SETUP_ROOT", path_), user_env_("USER", "tester") {}
   ~TempSetupRoot() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
@@ -51,7 +52,8 @@ class TempSetupRoot {
 
  private:
   static std::string MakeTempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "setupkit-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "setupkit-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
     return pattern;
   }

@@ -38,7 +38,9 @@ TEST(UnicodeTest, SurrogatePairsAndMalformedInput) {
   EXPECT_EQ(Utf16ToUtf8(emoji), "x\xF0\x9F\x98\x80y");
   EXPECT_EQ(Utf8ToUtf16("x\xF0\x9F\x98\x80y"), emoji);
   // A lone surrogate, a cut sequence and an overlong form each become U+FFFD.
-  EXPECT_EQ(Utf16ToUtf8(std::u16string{u'a', 0xD800, u'b'}), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(Utf16ToUtf8(std::u16string{u'a', 0xD800, u'b'}),
+            "a\xEF\xBF\xBD"
+            "b");
   EXPECT_EQ(Utf8ToUtf16("a\xE2\x82"), (std::u16string{u'a', 0xFFFD, 0xFFFD}));
   EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), (std::u16string{0xFFFD, 0xFFFD}));
 }
