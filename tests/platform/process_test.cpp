@@ -1,6 +1,9 @@
 #include "platform/process.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cerrno>
 
 #include <filesystem>
 #include <fstream>
@@ -77,6 +80,25 @@ TEST_F(ShellExecuteTest, KilledProcessReportsTheSignal) {
   auto process = ShellExecute("C:\\die.exe", "");
   ASSERT_TRUE(process);
   EXPECT_EQ(WaitForExit(*process), 128u + 9u);
+}
+
+TEST_F(ShellExecuteTest, DroppedHandleLeavesNoZombie) {
+  const std::string script = "#!/bin/sh\nwhile [ ! -e go ]; do sleep 0.01; done\n";
+  ASSERT_TRUE(CreateDirectory("C:\\W"));
+  ASSERT_TRUE(WriteFileBytes("C:\\W\\wait.exe", script.data(), script.size()));
+  auto process = ShellExecute("C:\\W\\wait.exe", "", "C:\\W");
+  ASSERT_TRUE(process);
+  const int pid = process->Pid();
+  process.reset();  // still running: the program goes on without its handle
+  EXPECT_EQ(kill(pid, 0), 0);
+  ASSERT_TRUE(WriteFileBytes("C:\\W\\go", "", 0));
+  // A zombie still answers kill(pid, 0); a reaped process does not.
+  bool gone = false;
+  for (int i = 0; i < 20000 && !gone; ++i) {
+    gone = kill(pid, 0) != 0 && errno == ESRCH;
+    if (!gone) Sleep(1);
+  }
+  EXPECT_TRUE(gone);
 }
 
 TEST_F(ShellExecuteTest, MissingFilesStartNothing) {

@@ -97,6 +97,44 @@ TEST_F(ShellLinkTest, MinimalLinkHasOnlyItsTarget) {
   EXPECT_EQ(link->show_command, 1);
 }
 
+// An 8-bit link as older Windows versions write it: an item-ID list, a LinkInfo whose target is
+// split into base path and suffix, ANSI strings and an extra data block.
+TEST_F(ShellLinkTest, ReadsAnsiLinkWithItemIdListAndExtraData) {
+  std::string bytes(76, '\0');
+  const auto put32 = [&](size_t at, uint32_t v) { std::memcpy(bytes.data() + at, &v, 4); };
+  const auto add32 = [&](uint32_t v) { bytes.append(reinterpret_cast<const char*>(&v), 4); };
+  put32(0, 0x4C);
+  const unsigned char clsid[16] = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                   0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+  std::memcpy(bytes.data() + 4, clsid, 16);
+  put32(20, 0x01 | 0x02 | 0x20);  // item-ID list, LinkInfo, arguments; not Unicode
+  put32(60, 7);
+  bytes += std::string("\x06\x00\x04\x00\xAA\xBB\x00\x00", 8);  // list: one item, terminator
+  const std::string base = "C:\\Old\\";
+  const std::string suffix = "app.exe";
+  const uint32_t info_size = 0x1C + static_cast<uint32_t>(base.size() + 1 + suffix.size() + 1);
+  add32(info_size);
+  add32(0x1C);
+  add32(0x01);  // VolumeIDAndLocalBasePath
+  add32(0);     // no VolumeID here: its contents are not needed to read the target
+  add32(0x1C);
+  add32(0);
+  add32(0x1C + static_cast<uint32_t>(base.size() + 1));
+  bytes += base + '\0' + suffix + '\0';
+  bytes += std::string("\x05\x00-x \xE9!", 7);
+  add32(12);  // an extra data block: size, signature, four bytes
+  add32(0xA0000099);
+  add32(0);
+  add32(0);  // terminal block
+  ASSERT_TRUE(WriteFileBytes("C:\\ansi.lnk", bytes.data(), bytes.size()));
+  const auto link = ReadShellLink("C:\\ansi.lnk");
+  ASSERT_TRUE(link);
+  EXPECT_EQ(link->target, "C:\\Old\\app.exe");
+  EXPECT_EQ(link->arguments, "-x \xE9!");
+  EXPECT_EQ(link->show_command, 7);
+  EXPECT_EQ(link->working_directory, "");
+}
+
 TEST_F(ShellLinkTest, TruncatedOrDamagedLinksAreRejected) {
   const std::string bytes = WriteSample();
   ASSERT_FALSE(bytes.empty());
