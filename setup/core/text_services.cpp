@@ -230,7 +230,10 @@ int32_t StrToIntOrMinusOne(std::string_view text) {
   size_t end = text.size();
   while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
   while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
-  if (begin < end && text[begin] == '+') ++begin;  // from_chars takes "-" only
+  if (begin < end && text[begin] == '+') {
+    ++begin;  // from_chars takes "-" only
+    if (begin < end && text[begin] == '-') return -1;
+  }
   if (begin == end) return -1;
   int32_t value = 0;
   const auto [ptr, ec] = std::from_chars(text.data() + begin, text.data() + end, value, 10);
