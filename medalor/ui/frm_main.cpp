@@ -151,8 +151,7 @@ void TFrmMain::BuildControls() {
   label7_->setFont(terminal);
   label7_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   label7_->setContentsMargins(0, 0, 8, 0);
-  label7_->setText(QStringLiteral("Badge artwork drawn for Medalor. Built with Qt, libpng and "
-                                  "FreeImage."));
+  label7_->setText(QStringLiteral("Built with Qt, libpng and FreeImage."));
 
   bevel1_ = new QFrame(this);
   bevel1_->setObjectName(QStringLiteral("Bevel1"));

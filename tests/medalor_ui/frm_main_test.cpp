@@ -238,3 +238,35 @@ TEST_F(FrmMainTest, MissingNoneTemplateIsReportedAndLeavesTheCatalogueEmpty) {
 
 }  // namespace
 }  // namespace medalor
+
+namespace medalor {
+namespace {
+
+// Opens the window on the shipped artwork, picks a few badges and saves what it looks like as
+// medalor_window.png in the build folder, for a person to look at.
+TEST(FrmMainArtworkTest, ShippedArtworkLoadsAndTheWindowCanBeGrabbed) {
+  testing::App();
+  const std::string bin = SETUPKIT_BIN_DIR;
+  if (!platform::DirectoryExists(bin + "/Badges")) GTEST_SKIP() << "artwork not copied yet";
+  TFrmMain window(TSheetComposer(bin + "/Badges", bin + "/BadgeLayout"));
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  auto* thumbs = window.findChild<QListWidget*>("ThumbView");
+  ASSERT_GE(thumbs->count(), 24);
+  auto* backgrounds = window.findChild<QComboBox*>("BackgroundList");
+  ASSERT_GE(backgrounds->count(), 4);
+  backgrounds->setCurrentIndex(backgrounds->findText("Walnut"));
+  for (int i : {0, 7, 13, 17, 21, 24, 25, 3, 9, 14}) {
+    const QRect rect = thumbs->visualItemRect(thumbs->item(i));
+    QTest::mouseClick(thumbs->viewport(), Qt::LeftButton, {}, rect.center());
+  }
+  const QImage sheet = window.findChild<TSheetView*>("Image2")->Sheet();
+  EXPECT_EQ(sheet.size(), QSize(279, 110));
+  EXPECT_EQ(qAlpha(sheet.pixel(2, 2)), 255);  // an opaque template
+  const QImage shot = window.grab().toImage();
+  EXPECT_EQ(shot.size(), window.size());
+  EXPECT_TRUE(shot.save(QString::fromStdString(bin + "/../medalor_window.png")));
+}
+
+}  // namespace
+}  // namespace medalor
