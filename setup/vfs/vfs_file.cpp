@@ -40,6 +40,12 @@ void TVFSFile::CreateEmptyContainer(const std::string& path, std::array<char, 4>
     left -= n;
   }
   if (!ok || !file->Flush()) throw SetupError("Unable to write " + path + ".");
+  file->Close();
+  // A new container carries its checksum like any finalised one.
+  TVFSFile container;
+  container.OpenContainer(path, true);
+  container.FinaliseContainer(false);
+  container.CloseContainer();
 }
 
 void TVFSFile::OpenContainer(const std::string& path, bool whole_tree) {

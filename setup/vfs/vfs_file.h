@@ -26,8 +26,8 @@ class TVFSFile {
   TVFSFile(const TVFSFile&) = delete;
   TVFSFile& operator=(const TVFSFile&) = delete;
 
-  // Writes an empty container: header with a zero checksum, free block table, empty root table
-  // and zeroed data area. Raises SetupError when the file cannot be written.
+  // Writes an empty, finalised container: header with its checksum, free block table, empty
+  // root table and zeroed data area. Raises SetupError when the file cannot be written.
   static void CreateEmptyContainer(const std::string& path, std::array<char, 4> identifier,
                                    const std::string& description, uint32_t block_size,
                                    uint32_t block_count, uint32_t root_count);
