@@ -121,14 +121,10 @@ bool IsSafeEntryName(const std::string& entry) {
   while (start <= entry.size()) {
     size_t end = entry.find_first_of("\\/", start);
     if (end == std::string::npos) end = entry.size();
-    std::string part = entry.substr(start, end - start);
-    // Windows ignores trailing dots and blanks of a component, so ". ." is ".." too.
-    while (!part.empty() && (part.back() == '.' || part.back() == ' ')) {
-      if (part.find_first_not_of(". ") == std::string::npos) break;
-      part.pop_back();
-    }
-    if (!part.empty() && part.find_first_not_of(". ") == std::string::npos &&
-        part.find("..") != std::string::npos) {
+    const std::string part = entry.substr(start, end - start);
+    // Windows drops trailing dots and blanks of a component, so ".. " and "..." climb too.
+    if (part.find("..") != std::string::npos &&
+        part.find_first_not_of(". ") == std::string::npos) {
       return false;
     }
     start = end + 1;
