@@ -1,0 +1,277 @@
+// setupc run as a program: errors, the installer it writes, reproducibility and page sets.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+
+#include "setup/core/compiled_lines.h"
+#include "setup/core/pak.h"
+#include "setup/core/setup_info.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+std::string RandomBytes(size_t size, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  // Half random, half repeating text, so the data compress a little but not to nothing.
+  for (size_t i = 0; i < size; ++i) {
+    bytes[i] = i % 2 ? static_cast<char>(random()) : static_cast<char>('a' + i % 7);
+  }
+  return bytes;
+}
+
+struct RunResult {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+class SetupcTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::temp_directory_path() /
+           (std::string("setupkit_setupc_") + info->name() + "_" + std::to_string(getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "out");
+    // The drive table and registry of the child stay inside the test folder.
+    setenv("SETUP_ROOT", (dir_ / "root").c_str(), 1);
+    runtime_ = std::string("#!runtime image\n") + RandomBytes(3000, 7);
+    WriteFile(dir_ / "runtime", runtime_);
+    // A source tree: files of the top folder come before those of its subfolder.
+    WriteFile(dir_ / "src" / "b.txt", "second file\r\n");
+    WriteFile(dir_ / "src" / "A.dat", RandomBytes(200000, 1));
+    WriteFile(dir_ / "src" / "empty.txt", "");
+    WriteFile(dir_ / "src" / "sub" / "c.bin", RandomBytes(70000, 2));
+    WriteFile(dir_ / "src" / "sub" / "deeper" / "d.txt", "d");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  RunResult Run(const std::string& arguments) {
+    const std::string command = std::string(SETUPKIT_BIN_DIR) + "/setupc " + arguments + " >" +
+                                (dir_ / "stdout").string() + " 2>" + (dir_ / "stderr").string();
+    const int status = std::system(command.c_str());
+    RunResult result;
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = ReadFile(dir_ / "stdout");
+    result.err = ReadFile(dir_ / "stderr");
+    return result;
+  }
+
+  // Writes the script and compiles it with the stand-in runtime into out/.
+  RunResult Compile(const std::string& script, const std::string& extra = "") {
+    WriteFile(dir_ / "setup.sus", script);
+    return Run("--runtime " + (dir_ / "runtime").string() + " -o " + (dir_ / "out").string() +
+               " " + extra + " " + (dir_ / "setup.sus").string());
+  }
+
+  std::string Script() const { return (dir_ / "setup.sus").string(); }
+
+  fs::path dir_;
+  std::string runtime_;
+};
+
+constexpr const char kGoodScript[] =
+    "; a small installer\r\n"
+    "name \"Test Setup\"\r\n"
+    "shortname Test\r\n"
+    "OUTFILE test.exe\r\n"
+    "installdir \"$PROGRAMFILES\\Test\\\"\r\n"
+    "language install\\english\r\n"
+    "uninstalllanguage uninstall\\czech\r\n"
+    "\r\n"
+    "File src\\\r\n"
+    "message <LANG21>\r\n"
+    "goto end\r\n"
+    "end:\r\n";
+
+TEST_F(SetupcTest, ErrorsNameFileLineAndMessageAndWriteNothing) {
+  const RunResult result = Compile(
+      "name Broken\r\n"
+      "outfile broken.exe\r\n"
+      "goto nowhere\r\n"
+      "frobnicate now\r\n"
+      "writeregstr HKCU Software\\x\r\n"
+      "# a comment\r\n"
+      "iffileexists a.txt here 0\r\n"
+      "here:\r\n");
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_NE(result.err.find(Script() + ":3: Label not found - nowhere"), std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find(Script() + ":4: "), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find(Script() + ":5: "), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find(":7:"), std::string::npos) << result.err;  // the label exists
+  EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+}
+
+TEST_F(SetupcTest, MissingOutfileAndBadCommandLine) {
+  RunResult result = Compile("name NoName\r\n");
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_NE(result.err.find("outfile"), std::string::npos);
+  result = Compile("name x\r\noutfile ..\\escape.exe\r\n");
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_NE(result.err.find(Script() + ":2: "), std::string::npos) << result.err;
+  EXPECT_FALSE(fs::exists(dir_ / "escape.exe"));
+  EXPECT_EQ(Run("").exit_code, 1);
+  EXPECT_EQ(Run("-j 0 x.sus").exit_code, 1);
+}
+
+TEST_F(SetupcTest, WritesAnInstallerThatReadsBack) {
+  const RunResult result = Compile(kGoodScript, "-v");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_NE(result.out.find("Adding To List"), std::string::npos) << result.out;
+  const fs::path installer = dir_ / "out" / "test.exe";
+  const std::string bytes = ReadFile(installer);
+  ASSERT_GT(bytes.size(), runtime_.size());
+  EXPECT_EQ(bytes.substr(0, runtime_.size()), runtime_);
+  EXPECT_FALSE(fs::exists(dir_ / "out" / "test.exe.partial"));
+
+  TPak pak(installer.string(), false, false);
+  ASSERT_TRUE(pak.Trailer().HasMagic());
+  EXPECT_EQ(pak.Trailer().version, 1);
+  EXPECT_EQ(pak.Trailer().package_base, runtime_.size());
+  std::map<std::string, int> index;
+  std::vector<std::string> group1;
+  for (int i = 0; i < pak.EntryCount(); ++i) {
+    // Empty entries hold no bytes and are never verified.
+    if (pak.Entry(i)->full_size != 0) {
+      EXPECT_TRUE(pak.VerifyEntry(i)) << pak.Entry(i)->name;
+    }
+    index[pak.Entry(i)->name] = i;
+    if (pak.Entry(i)->group == 1) group1.push_back(pak.Entry(i)->name);
+    EXPECT_LE(pak.Entry(i)->group, 1);
+  }
+  EXPECT_EQ(pak.Entry(0)->name, "SetupInfo");
+  EXPECT_EQ(pak.Entry(1)->name, "CompiledLines");
+  // Breadth-first, in the listing order of each folder (case ignored).
+  EXPECT_EQ(group1, (std::vector<std::string>{"A.dat", "b.txt", "empty.txt", "sub\\c.bin",
+                                              "sub\\deeper\\d.txt"}));
+  EXPECT_EQ(pak.LoadEntry(index["A.dat"]), ReadFile(dir_ / "src" / "A.dat"));
+  EXPECT_EQ(pak.LoadEntry(index["sub\\c.bin"]), ReadFile(dir_ / "src" / "sub" / "c.bin"));
+  EXPECT_EQ(pak.Entry(index["empty.txt"])->full_size, 0u);
+  EXPECT_GT(pak.Entry(index["A.dat"])->stored_size, 0u);  // compressed
+
+  EXPECT_EQ(pak.LoadEntry(index.at("LANGUAGE-install\\english")),
+            ReadFile(std::string(SETUPKIT_BIN_DIR) + "/languages/install/english.wri"));
+  EXPECT_EQ(pak.LoadEntry(index.at("UNINSTALL_LANGUAGE-uninstall\\czech")),
+            ReadFile(std::string(SETUPKIT_BIN_DIR) + "/languages/uninstall/czech.wri"));
+
+  const std::optional<std::string> info_bytes = pak.LoadEntry(index.at("SetupInfo"));
+  ASSERT_TRUE(info_bytes);
+  TSetupInfoFile info;
+  info.ReadFromBuffer(info_bytes->data(), info_bytes->size());
+  EXPECT_EQ(info.SetupName, "Test Setup");
+  EXPECT_EQ(info.ShortName, "Test");
+  EXPECT_EQ(info.SetupExeName, "test.exe");
+  EXPECT_EQ(info.InstallDir, "$PROGRAMFILES\\Test\\");
+  EXPECT_EQ(info.CreateUninstaller, 0);
+
+  const std::optional<std::string> line_bytes = pak.LoadEntry(index.at("CompiledLines"));
+  ASSERT_TRUE(line_bytes);
+  TCompLines lines;
+  lines.LoadFromBuffer(line_bytes->data(), line_bytes->size());
+  ASSERT_EQ(lines.Count(), 12);
+  EXPECT_EQ(lines[1], TCompLine::Empty());  // name: definition lines are stored empty
+  EXPECT_EQ(lines[5].CommandID, 18);        // language lines keep their id
+  EXPECT_EQ(lines[8].CommandID, 7);
+  EXPECT_EQ(lines[8].LineIndex, 8);
+  EXPECT_EQ(lines[8].Arguments, (std::vector<std::string>{"src\\", "1"}));
+  EXPECT_EQ(lines[10].CommandID, 1);
+  EXPECT_EQ(lines[10].Arguments, (std::vector<std::string>{"11"}));
+  EXPECT_EQ(lines[11].CommandID, 0);
+  EXPECT_EQ(lines[11].Arguments, (std::vector<std::string>{"end"}));
+  pak.Close();
+}
+
+TEST_F(SetupcTest, SameInputsGiveTheSameBytesOnAnyNumberOfThreads) {
+  ASSERT_EQ(Compile(kGoodScript, "-j 1").exit_code, 0);
+  const std::string one = ReadFile(dir_ / "out" / "test.exe");
+  ASSERT_EQ(Compile(kGoodScript, "-j 4").exit_code, 0);
+  const std::string four = ReadFile(dir_ / "out" / "test.exe");
+  ASSERT_EQ(Compile(kGoodScript).exit_code, 0);
+  const std::string again = ReadFile(dir_ / "out" / "test.exe");
+  EXPECT_EQ(one, four);
+  EXPECT_EQ(one, again);
+}
+
+// A data folder of our own with a small install and uninstall page set.
+class SetupcPageSetTest : public SetupcTest {
+ protected:
+  void SetUp() override {
+    SetupcTest::SetUp();
+    const fs::path data = dir_ / "data";
+    fs::create_directories(data);
+    fs::copy(std::string(SETUPKIT_BIN_DIR) + "/languages", data / "languages",
+             fs::copy_options::recursive);
+    WriteFile(data / "layout" / "Inst" / "pages.TXT",
+              "[Pages]\r\nwelcome.txt\r\nSide.txt\r\n[PageTypes]\r\nWelcome\r\nMainLayout\r\n");
+    WriteFile(data / "layout" / "Inst" / "Welcome.txt",
+              "[Title]\r\nType=TLabel\r\nCaption=<LANG1>\r\n[Log]\r\nType=TRichEdit\r\n"
+              "file=<%CHANGELOG%>\r\n");
+    WriteFile(data / "layout" / "Inst" / "side.txt",
+              "[Side]\r\nType=TImage\r\nFile=pics\\side.jpg\r\n");
+    WriteFile(data / "layout" / "Inst" / "Pics" / "Side.JPG", RandomBytes(5000, 3));
+    WriteFile(data / "layout" / "Inst" / "icon.ico", "install icon");
+    WriteFile(data / "layout" / "Uninst" / "Pages.txt", "[Pages]\r\nbye.txt\r\n");
+    WriteFile(data / "layout" / "Uninst" / "bye.txt", "[Bye]\r\nType=TLabel\r\n");
+    WriteFile(data / "layout" / "Uninst" / "icon.ico", "uninstall icon");
+  }
+  std::string DataOption() const { return "--data " + (dir_ / "data").string(); }
+};
+
+TEST_F(SetupcPageSetTest, PacksPageListLayoutsPicturesAndUninstallMaterial) {
+  if (!fs::exists(std::string(SETUPKIT_BIN_DIR) + "/setup-finalise")) {
+    GTEST_SKIP() << "setup-finalise is not built";
+  }
+  const RunResult result =
+      Compile("name P\r\noutfile p.exe\r\npages inst\r\nuninstallpages uninst\r\n",
+              DataOption());
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  TPak pak((dir_ / "out" / "p.exe").string(), false, false);
+  std::vector<std::string> names;
+  for (const TPakFile& entry : pak.Entries()) names.push_back(entry.name);
+  EXPECT_EQ(names, (std::vector<std::string>{
+                       "SetupInfo", "CompiledLines", "Pages.txt", "welcome.txt", "Side.txt",
+                       "pics\\side.jpg", "UNINSTALL_Pages.txt", "UNINSTALL_bye.txt",
+                       "UNINSTALL_FINALISE.EXE", "UNINSTALL_ICON.ICO"}));
+  EXPECT_EQ(pak.FindEntry("pics\\side.jpg", 0),
+            ReadFile(dir_ / "data" / "layout" / "Inst" / "Pics" / "Side.JPG"));
+  EXPECT_EQ(pak.FindEntry("UNINSTALL_ICON.ICO", 0), "uninstall icon");
+  EXPECT_EQ(pak.FindEntry("UNINSTALL_FINALISE.EXE", 0),
+            ReadFile(std::string(SETUPKIT_BIN_DIR) + "/setup-finalise"));
+  pak.Close();
+}
+
+TEST_F(SetupcPageSetTest, MissingPageSetMaterialIsAnErrorAtTheLine) {
+  fs::remove(dir_ / "data" / "layout" / "Inst" / "Pics" / "Side.JPG");
+  RunResult result = Compile("name P\r\noutfile p.exe\r\n\r\npages inst\r\n", DataOption());
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_NE(result.err.find(Script() + ":4: page set 'inst': picture 'pics\\side.jpg'"),
+            std::string::npos)
+      << result.err;
+  result = Compile("name P\r\noutfile p.exe\r\npages nothere\r\n", DataOption());
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_NE(result.err.find(Script() + ":3: page set 'nothere' not found"), std::string::npos)
+      << result.err;
+  EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+}
+
+}  // namespace

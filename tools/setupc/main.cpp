@@ -1,0 +1,255 @@
+// setupc: compiles a setup script into a finished installer (the runtime with its package).
+//
+//   setupc [--data DIR] [--source DIR] [--runtime FILE] [-o OUTDIR] [-j N] [-v] SCRIPT
+//
+// Exit codes: 0 written, 1 bad command line, 2 compile or packing error (nothing written).
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/process.h"
+#include "setup/commands/script_compiler.h"
+#include "tools/setupc/page_set.h"
+#include "tools/setupc/package_writer.h"
+
+namespace {
+
+struct Options {
+  std::string data_folder;
+  std::string source_folder;
+  std::string runtime;
+  std::string out_folder;
+  std::string script;
+  unsigned jobs = 0;  // 0: one per core
+  bool verbose = false;
+};
+
+constexpr const char kUsage[] =
+    "usage: setupc [--data DIR] [--source DIR] [--runtime FILE] [-o OUTDIR] [-j N] [-v] SCRIPT\n"
+    "  --data DIR      folder holding languages/ and layout/ (default: beside setupc)\n"
+    "  --source DIR    folder the file, qxpupdate and vfsupdate sources are read from\n"
+    "  --runtime FILE  installer runtime the package is appended to (default: setup beside "
+    "setupc)\n"
+    "  -o OUTDIR       folder the installer is written to (default: the script's folder)\n"
+    "  -j N            compress on N threads (default: one per core)\n"
+    "  -v              print the compiler's progress and notices\n";
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](std::string& into) {
+      if (i + 1 >= args.size()) return false;
+      into = args[++i];
+      return true;
+    };
+    if (arg == "--data") {
+      if (!value(options.data_folder)) return false;
+    } else if (arg == "--source") {
+      if (!value(options.source_folder)) return false;
+    } else if (arg == "--runtime") {
+      if (!value(options.runtime)) return false;
+    } else if (arg == "-o") {
+      if (!value(options.out_folder)) return false;
+    } else if (arg == "-j") {
+      std::string jobs;
+      if (!value(jobs)) return false;
+      try {
+        const int n = std::stoi(jobs);
+        if (n < 1 || n > 1024) return false;
+        options.jobs = static_cast<unsigned>(n);
+      } catch (const std::exception&) {
+        return false;
+      }
+    } else if (arg == "-v") {
+      options.verbose = true;
+    } else if (!arg.empty() && arg[0] == '-') {
+      return false;
+    } else if (options.script.empty()) {
+      options.script = arg;
+    } else {
+      return false;
+    }
+  }
+  return !options.script.empty();
+}
+
+std::string Absolute(const std::string& path) {
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.lexically_normal().string();
+}
+
+std::string ParentFolder(const std::string& path) {
+  return std::filesystem::path(Absolute(path)).parent_path().string();
+}
+
+// The installer's file name must be a plain name: it lands in OUTDIR and nowhere else.
+bool IsPlainFileName(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return name.find_first_of("/\\:") == std::string::npos;
+}
+
+// Line (1-based) of the last script line whose command word is `word` (any case), or 0.
+int LastLineOf(const std::vector<TScriptLine>& script, const std::string& word) {
+  int found = 0;
+  for (size_t i = 0; i < script.size(); ++i) {
+    if (script[i].kind != TScriptLine::Kind::kCommand || script[i].words.empty()) continue;
+    std::string first = script[i].words[0];
+    for (char& c : first) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (first == word) found = static_cast<int>(i) + 1;
+  }
+  return found;
+}
+
+class ErrorSink {
+ public:
+  explicit ErrorSink(std::string script) : script_(std::move(script)) {}
+  void At(int line, const std::string& message) {
+    if (line > 0) {
+      std::cerr << script_ << ':' << line << ": " << message << '\n';
+    } else {
+      std::cerr << script_ << ": " << message << '\n';
+    }
+    ++count_;
+  }
+  int count() const { return count_; }
+
+ private:
+  std::string script_;
+  int count_ = 0;
+};
+
+// Adds the page set's material under `prefix` ("" or "UNINSTALL_").
+void AddPageSet(const std::string& layout_folder, const std::string& name,
+                const std::string& prefix, int line, ErrorSink& errors,
+                std::vector<setupc::PackageItem>& items, std::string* icon_path) {
+  setupc::PageSet set = setupc::CollectPageSet(layout_folder, name);
+  for (const std::string& error : set.errors) errors.At(line, error);
+  for (const setupc::PageSetFile& file : set.files) {
+    items.push_back({prefix + file.entry_name, 0, file.host_path, std::nullopt});
+  }
+  if (icon_path) *icon_path = set.icon_host_path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::cerr << kUsage;
+    return 1;
+  }
+  const std::string program_folder = ParentFolder(platform::OwnExecutablePath());
+  const std::string data_folder =
+      options.data_folder.empty() ? program_folder : Absolute(options.data_folder);
+  const std::string runtime =
+      options.runtime.empty() ? program_folder + "/setup" : Absolute(options.runtime);
+  const std::string out_folder =
+      options.out_folder.empty() ? ParentFolder(options.script) : Absolute(options.out_folder);
+  ErrorSink errors(options.script);
+
+  std::optional<std::string> text = platform::ReadFileBytes(Absolute(options.script));
+  if (!text) {
+    errors.At(0, "cannot read the script");
+    return 2;
+  }
+  const std::vector<TScriptLine> script = ParseScriptText(*text);
+
+  TScriptCompiler compiler;
+  compiler.SourceFolder =
+      options.source_folder.empty() ? std::string() : Absolute(options.source_folder);
+  compiler.DataFolder = data_folder;
+  compiler.WorkingFolder = ParentFolder(options.script);
+  if (options.verbose) {
+    compiler.OnProgress = [](const std::string& line) { std::cout << line << '\n'; };
+    compiler.OnNotice = [](const std::string& line) { std::cout << line << '\n'; };
+  }
+  compiler.Compile(script);
+  for (const TCompileMessage& error : compiler.Errors()) errors.At(error.line, error.text);
+
+  const TSetupInfoFile& info = compiler.SetupInfo();
+  if (!IsPlainFileName(info.SetupExeName)) {
+    const int line = LastLineOf(script, "outfile");
+    errors.At(line, info.SetupExeName.empty()
+                        ? "no outfile line names the installer"
+                        : "outfile must be a plain file name: " + info.SetupExeName);
+  }
+  if (errors.count() > 0) return 2;
+
+  // Directory order: the records, the compiler's group-0 files (language tables, change log),
+  // the page sets, then the groups' files.
+  std::vector<setupc::PackageItem> items;
+  items.push_back({"SetupInfo", 0, "", compiler.SetupInfoBytes()});
+  items.push_back({"CompiledLines", 0, "", compiler.StoredLinesBytes()});
+  const std::vector<TPackFile> files = compiler.FilesToPack();
+  for (const TPackFile& file : files) {
+    if (file.group == 0) items.push_back({file.entry_name, 0, file.source_path, std::nullopt});
+  }
+  const std::string layout_folder = data_folder + "/layout";
+  if (!info.PagesName.empty()) {
+    AddPageSet(layout_folder, info.PagesName, "", LastLineOf(script, "pages"), errors, items,
+               nullptr);
+  }
+  if (!info.UninstallPagesName.empty()) {
+    const int line = LastLineOf(script, "uninstallpages");
+    std::string icon;
+    AddPageSet(layout_folder, info.UninstallPagesName, "UNINSTALL_", line, errors, items, &icon);
+    const std::string finaliser = program_folder + "/setup-finalise";
+    if (!platform::FileExists(finaliser)) {
+      errors.At(line, "the uninstaller needs setup-finalise beside setupc: " + finaliser);
+    } else {
+      items.push_back({"UNINSTALL_FINALISE.EXE", 0, finaliser, std::nullopt});
+    }
+    if (icon.empty()) {
+      errors.At(line, "page set '" + info.UninstallPagesName + "' has no icon.ico");
+    } else {
+      items.push_back({"UNINSTALL_ICON.ICO", 0, icon, std::nullopt});
+    }
+  }
+  for (const TPackFile& file : files) {
+    if (file.group == 0) continue;
+    if (!TScriptCompiler::IsSafeEntryName(file.entry_name)) {
+      errors.At(0, "entry name would leave its folder: " + file.entry_name);
+    }
+    items.push_back({file.entry_name, file.group, file.source_path, std::nullopt});
+  }
+  if (!platform::FileExists(runtime)) errors.At(0, "runtime not found: " + runtime);
+  if (!platform::DirectoryExists(out_folder)) errors.At(0, "no such folder: " + out_folder);
+  if (errors.count() > 0) return 2;
+
+  // The installer is built beside its final name and renamed into place only when complete.
+  const std::string target = out_folder + "/" + info.SetupExeName;
+  const std::string partial = target + ".partial";
+  std::error_code fs_error;
+  std::filesystem::remove(partial, fs_error);
+  if (!platform::CopyFile(runtime, partial, false)) {
+    errors.At(0, "cannot write " + partial);
+    return 2;
+  }
+  const unsigned jobs = options.jobs != 0 ? options.jobs
+                                          : std::max(1u, std::thread::hardware_concurrency());
+  const setupc::PackageResult result = setupc::AppendPackage(partial, items, jobs);
+  if (!result.ok) {
+    std::filesystem::remove(partial, fs_error);
+    errors.At(0, result.error);
+    return 2;
+  }
+  std::filesystem::rename(partial, target, fs_error);
+  if (fs_error) {
+    std::filesystem::remove(partial, fs_error);
+    errors.At(0, "cannot write " + target);
+    return 2;
+  }
+  if (options.verbose) {
+    std::cout << "Wrote " << target << " (" << items.size() << " entries)\n";
+  }
+  return 0;
+}

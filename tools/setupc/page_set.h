@@ -1,0 +1,29 @@
+// Collects what a page set in the compiler's layout folder brings into a package: the page list,
+// every layout file it names and every picture those layouts name.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace setupc {
+
+struct PageSetFile {
+  std::string entry_name;  // as the page list or the layout writes it
+  std::string host_path;   // the file found (names matched without regard to case)
+};
+
+struct PageSet {
+  std::vector<PageSetFile> files;  // page list first, then each layout followed by its pictures
+  std::string icon_host_path;      // icon.ico of the set; empty when the set has none
+  std::vector<std::string> errors;
+};
+
+// Finds `relative` (backslash or slash separated) below `folder`, matching every component
+// without regard to ASCII case; empty when there is no such file.
+std::string FindFileIgnoringCase(const std::string& folder, const std::string& relative);
+
+// Reads the page set `name` from `layout_folder` (the folder holding one folder per page set).
+// A missing folder, page list, layout or picture is reported in `errors`.
+PageSet CollectPageSet(const std::string& layout_folder, const std::string& name);
+
+}  // namespace setupc
