@@ -77,9 +77,9 @@ TEST(UnicodeStringListTest, LastLineWithoutEndShortAndAbsentBlobs) {
 }
 
 TEST(LanguageTest, ReadsNameIdsAndTexts) {
-  const TLanguage language = Load(
-      U("Česky\r\n0405;0c09;\r\n1 Vítejte v <%SETUPTITLE%>\r\n26 \r\n5   Click on the Install "
-        "button  \r\n\"30\"\tquoted number\r\n  7 \"kept\" quotes\r\n5 second five\r\n"));
+  const TLanguage language =
+      Load(U("Česky\r\n0405;0c09;\r\n1 Vítejte v <%SETUPTITLE%>\r\n26 \r\n5   Click on the Install "
+             "button  \r\n\"30\"\tquoted number\r\n  7 \"kept\" quotes\r\n5 second five\r\n"));
   EXPECT_EQ(language.Name, U("Česky"));
   EXPECT_EQ(language.LanguageIds, (std::vector<uint16_t>{0x0405, 0x0c09}));
   ASSERT_EQ(language.Texts.size(), 6u);
@@ -153,8 +153,8 @@ TEST(LanguagesTest, ExpandsNestedTokens) {
 
 TEST(LanguagesTest, TextsThatLeadBackToThemselvesStop) {
   // Directly, through another text, and doubling at every step.
-  const TLanguages languages =
-      WithTexts(u"1 a<LANG1>\r\n2 <LANG3>\r\n3 <LANG2>\r\n4 <LANG5><LANG5>\r\n5 <LANG4><LANG4>\r\n");
+  const TLanguages languages = WithTexts(
+      u"1 a<LANG1>\r\n2 <LANG3>\r\n3 <LANG2>\r\n4 <LANG5><LANG5>\r\n5 <LANG4><LANG4>\r\n");
   const std::u16string self = languages.ExpandLangTokens(u"<LANG1>");
   EXPECT_EQ(self, std::u16string(TLanguages::kMaxTokenReplacements, u'a') + u"<LANG1>");
   EXPECT_NE(languages.ExpandLangTokens(u"x<LANG2>y").find(u"<LANG"), std::u16string::npos);
@@ -176,7 +176,9 @@ TEST(LanguageStringsTest, PlaceholdersReadTheirVariablesWhenApplied) {
             u"Medalor / Med 2.00 GB");
   available = "3.50 GB";
   EXPECT_EQ(strings.ApplyPlaceholders(u"<%SPACEAVA%>"), u"3.50 GB");
-  title = "\xC8" "esky";  // Windows-1252 bytes become UTF-16
+  title =
+      "\xC8"
+      "esky";  // Windows-1252 bytes become UTF-16
   EXPECT_EQ(strings.ApplyPlaceholders(u"<%SETUPTITLE%>"), U("Èesky"));
 }
 
@@ -238,8 +240,7 @@ TEST(LoadLanguagesFromPackageTest, TakesGroupZeroLanguageEntriesInDirectoryOrder
                         english.size());
     pak.StoreFromMemory(pak.AddEntry("SetupInfo", "", 0), other.data(), other.size());
     pak.StoreFromMemory(pak.AddEntry("LANGUAGE-x", "", 1), other.data(), other.size());
-    pak.StoreFromMemory(pak.AddEntry("language-install\\czech", "", 0), czech.data(),
-                        czech.size());
+    pak.StoreFromMemory(pak.AddEntry("language-install\\czech", "", 0), czech.data(), czech.size());
     pak.StoreFromMemory(pak.AddEntry("UNINSTALL_LANGUAGE-y", "", 0), other.data(), other.size());
     ASSERT_TRUE(pak.WriteDirectory());
     pak.Close();

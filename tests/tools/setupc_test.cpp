@@ -79,8 +79,8 @@ class SetupcTest : public ::testing::Test {
   // Writes the script and compiles it with the stand-in runtime into out/.
   RunResult Compile(const std::string& script, const std::string& extra = "") {
     WriteFile(dir_ / "setup.sus", script);
-    return Run("--runtime " + (dir_ / "runtime").string() + " -o " + (dir_ / "out").string() +
-               " " + extra + " " + (dir_ / "setup.sus").string());
+    return Run("--runtime " + (dir_ / "runtime").string() + " -o " + (dir_ / "out").string() + " " +
+               extra + " " + (dir_ / "setup.sus").string());
   }
 
   std::string Script() const { return (dir_ / "setup.sus").string(); }
@@ -242,16 +242,15 @@ TEST_F(SetupcPageSetTest, PacksPageListLayoutsPicturesAndUninstallMaterial) {
     GTEST_SKIP() << "setup-finalise is not built";
   }
   const RunResult result =
-      Compile("name P\r\noutfile p.exe\r\npages inst\r\nuninstallpages uninst\r\n",
-              DataOption());
+      Compile("name P\r\noutfile p.exe\r\npages inst\r\nuninstallpages uninst\r\n", DataOption());
   ASSERT_EQ(result.exit_code, 0) << result.err;
   TPak pak((dir_ / "out" / "p.exe").string(), false, false);
   std::vector<std::string> names;
   for (const TPakFile& entry : pak.Entries()) names.push_back(entry.name);
-  EXPECT_EQ(names, (std::vector<std::string>{
-                       "SetupInfo", "CompiledLines", "Pages.txt", "welcome.txt", "Side.txt",
-                       "pics\\side.jpg", "UNINSTALL_Pages.txt", "UNINSTALL_bye.txt",
-                       "UNINSTALL_FINALISE.EXE", "UNINSTALL_ICON.ICO"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"SetupInfo", "CompiledLines", "Pages.txt",
+                                             "welcome.txt", "Side.txt", "pics\\side.jpg",
+                                             "UNINSTALL_Pages.txt", "UNINSTALL_bye.txt",
+                                             "UNINSTALL_FINALISE.EXE", "UNINSTALL_ICON.ICO"}));
   EXPECT_EQ(pak.FindEntry("pics\\side.jpg", 0),
             ReadFile(dir_ / "data" / "layout" / "Inst" / "Pics" / "Side.JPG"));
   EXPECT_EQ(pak.FindEntry("UNINSTALL_ICON.ICO", 0), "uninstall icon");

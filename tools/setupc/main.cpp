@@ -14,8 +14,8 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "setup/commands/script_compiler.h"
-#include "tools/setupc/page_set.h"
 #include "tools/setupc/package_writer.h"
+#include "tools/setupc/page_set.h"
 
 namespace {
 
@@ -234,8 +234,8 @@ int main(int argc, char** argv) {
     errors.At(0, "cannot write " + partial);
     return 2;
   }
-  const unsigned jobs = options.jobs != 0 ? options.jobs
-                                          : std::max(1u, std::thread::hardware_concurrency());
+  const unsigned jobs =
+      options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
   const setupc::PackageResult result = setupc::AppendPackage(partial, items, jobs);
   if (!result.ok) {
     std::filesystem::remove(partial, fs_error);

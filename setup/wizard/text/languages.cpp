@@ -107,8 +107,8 @@ void TLanguage::LoadFromBuffer(const void* data, size_t size) {
     while (!ids.empty()) {
       // A last id without its ';' leaves an empty piece, which is not a number.
       const size_t semicolon = ids.find(';');
-      const std::string id = semicolon == std::string::npos ? std::string()
-                                                             : ids.substr(0, semicolon);
+      const std::string id =
+          semicolon == std::string::npos ? std::string() : ids.substr(0, semicolon);
       LanguageIds.push_back(static_cast<uint16_t>(ParseNumber(id, true, 0xFFFF)));
       ids = semicolon == std::string::npos ? std::string() : ids.substr(semicolon + 1);
     }
@@ -127,8 +127,8 @@ void TLanguage::LoadFromBuffer(const void* data, size_t size) {
         break;
       }
     }
-    std::u16string token = separator == std::u16string::npos ? Trim(line)
-                                                             : line.substr(0, separator);
+    std::u16string token =
+        separator == std::u16string::npos ? Trim(line) : line.substr(0, separator);
     std::erase(token, u'"');
     TLID item;
     item.Number = static_cast<uint16_t>(ParseNumber(ToNarrow(token), false, 0xFFFF));
@@ -173,10 +173,8 @@ std::u16string TLanguages::ExpandLangTokens(const std::u16string& text) const {
     if (at == std::u16string::npos) break;
     const size_t number_start = at + kToken.size();
     const size_t close = result.find(u'>', number_start);
-    const std::string digits =
-        ToNarrow(result.substr(number_start, close == std::u16string::npos
-                                                 ? std::u16string::npos
-                                                 : close - number_start));
+    const std::string digits = ToNarrow(result.substr(
+        number_start, close == std::u16string::npos ? std::u16string::npos : close - number_start));
     if (close == std::u16string::npos) {
       throw SetupError(Quoted(digits) + " is not a valid integer value");
     }

@@ -114,23 +114,23 @@ class TLanguageStrings {
 };
 
 // Text numbers the runtime asks for itself.
-inline constexpr int kTextSpaceAvailable = 7;     // free-space label on the patch page
-inline constexpr int kTextBack = 12;              // Back button
-inline constexpr int kTextNext = 13;              // Next button
-inline constexpr int kTextCancel = 14;            // Cancel button
-inline constexpr int kTextStart = 15;             // Next button on the patch page
-inline constexpr int kTextFinish = 16;            // Cancel button on the finish page
-inline constexpr int kTextCopyingFile = 17;       // "<%FILENAME%>"
-inline constexpr int kTextExtracting = 18;        // "<%FILENAME%>"
-inline constexpr int kTextItemProgress = 19;      // "<%QXPNAME%>", "<%FNUM%>", "<%FTOTAL%>"
-inline constexpr int kTextWritingHeader = 20;     // "<%QXPNAME%>"
-inline constexpr int kTextFailed = 23;            // second status line of a failed run
-inline constexpr int kTextRegistryPhase = 24;     // removal run: registry values
-inline constexpr int kTextFolderPhase = 25;       // removal run: folders
-inline constexpr int kTextUninstallTitle = 26;    // appended to the uninstaller's title
-inline constexpr int kTextQuitQuestion = 27;      // close confirmation text
-inline constexpr int kTextQuitCaption = 28;       // close confirmation caption
-inline constexpr int kTextLoadingArchive = 29;    // "<%QXPNAME%>"
+inline constexpr int kTextSpaceAvailable = 7;   // free-space label on the patch page
+inline constexpr int kTextBack = 12;            // Back button
+inline constexpr int kTextNext = 13;            // Next button
+inline constexpr int kTextCancel = 14;          // Cancel button
+inline constexpr int kTextStart = 15;           // Next button on the patch page
+inline constexpr int kTextFinish = 16;          // Cancel button on the finish page
+inline constexpr int kTextCopyingFile = 17;     // "<%FILENAME%>"
+inline constexpr int kTextExtracting = 18;      // "<%FILENAME%>"
+inline constexpr int kTextItemProgress = 19;    // "<%QXPNAME%>", "<%FNUM%>", "<%FTOTAL%>"
+inline constexpr int kTextWritingHeader = 20;   // "<%QXPNAME%>"
+inline constexpr int kTextFailed = 23;          // second status line of a failed run
+inline constexpr int kTextRegistryPhase = 24;   // removal run: registry values
+inline constexpr int kTextFolderPhase = 25;     // removal run: folders
+inline constexpr int kTextUninstallTitle = 26;  // appended to the uninstaller's title
+inline constexpr int kTextQuitQuestion = 27;    // close confirmation text
+inline constexpr int kTextQuitCaption = 28;     // close confirmation caption
+inline constexpr int kTextLoadingArchive = 29;  // "<%QXPNAME%>"
 
 // The five placeholders every run registers, in this order.
 inline constexpr const char* kPlaceholderSetupTitle = "<%SETUPTITLE%>";
