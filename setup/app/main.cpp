@@ -1,0 +1,235 @@
+// setup: the installer runtime (and, as a copy with its own package, the uninstaller).
+//
+//   setup [PACKAGE] [--unattended [--dir=PATH]] [--screenshot-dir DIR]
+//
+// Exit codes: 0 finished, 1 cancelled by the user, 2 failed (a start-up message, a `failure`
+// line, an error report, no display without --unattended).
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/drives.h"
+#include "platform/message_box.h"
+#include "platform/process.h"
+#include "platform/system.h"
+#include "setup/commands/register_commands.h"
+#include "setup/core/setup_info.h"
+#include "setup/core/setup_state.h"
+#include "setup/core/startup_modes.h"
+#include "setup/core/startup_package.h"
+#include "setup/core/text_services.h"
+#include "setup/errorlog/error_log.h"
+#include "setup/wizard/main_form.h"
+#include "setup/wizard/qt_presenter.h"
+#include "setup/wizard/text/languages.h"
+#include "setup/wizard/verify_form.h"
+
+namespace {
+
+constexpr int kExitFinished = 0;
+constexpr int kExitCancelled = 1;
+constexpr int kExitFailed = 2;
+
+struct Options {
+  bool unattended = false;
+  std::string dir;
+  std::string screenshot_dir;
+  std::vector<std::string> params;  // everything else, in order (parameter 1 may be a package)
+  std::string error;
+};
+
+Options ParseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--unattended") {
+      options.unattended = true;
+    } else if (arg.rfind("--dir=", 0) == 0) {
+      options.dir = arg.substr(6);
+    } else if (arg == "--screenshot-dir") {
+      if (i + 1 >= argc) {
+        options.error = "--screenshot-dir needs a folder";
+      } else {
+        options.screenshot_dir = argv[++i];
+      }
+    } else if (arg.rfind("--screenshot-dir=", 0) == 0) {
+      options.screenshot_dir = arg.substr(17);
+    } else {
+      options.params.push_back(arg);
+    }
+  }
+  return options;
+}
+
+bool HasDisplay() {
+  auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+  };
+  return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+const char* KindName(setup_wizard::PageKind kind) {
+  using setup_wizard::PageKind;
+  switch (kind) {
+    case PageKind::Welcome: return "welcome";
+    case PageKind::Changelog: return "changelog";
+    case PageKind::InstallDir: return "installdir";
+    case PageKind::Patch: return "patch";
+    case PageKind::Patching: return "patching";
+    case PageKind::Finish: return "finish";
+    case PageKind::MainLayout: return "mainlayout";
+    case PageKind::Uninstall: return "uninstall";
+    case PageKind::LanguageSelection: return "languageselection";
+  }
+  return "page";
+}
+
+// An unattended run has no one to read Qt's notes about the offscreen platform.
+void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg) {
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+  }
+}
+
+std::string InstallFolderFromOption(const std::string& dir) {
+  std::string folder = dir;
+  if (!folder.empty() && folder[0] == '/') {
+    folder = platform::ToWindowsPath(QDir::cleanPath(QString::fromStdString(folder)).toStdString())
+                 .value_or(folder);
+  }
+  for (char& c : folder) {
+    if (c == '/') c = '\\';
+  }
+  return IncludeTrailingBackslash(folder);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options = ParseOptions(argc, argv);
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "setup: %s\n", options.error.c_str());
+    return kExitFailed;
+  }
+  if (!options.unattended && !HasDisplay()) {
+    std::fprintf(stderr,
+                 "setup: no display found (DISPLAY and WAYLAND_DISPLAY are not set); run "
+                 "\"setup --unattended [--dir=PATH]\" to install without a window\n");
+    return kExitFailed;
+  }
+  if (options.unattended) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    qInstallMessageHandler(QuietMessages);
+  }
+
+  SetupState& state = SetupState::Instance();
+  state.params = options.params;
+  state.SetUnattended(options.unattended);
+  const uint16_t language_id = platform::GetSystemDefaultLangId();
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Verifying Contents");
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  TSetupInfoFile& info = state.SetupInfo();
+  RegisterStandardPlaceholders(LanguageStrings(), info.SetupName, info.ShortName, info.Changelog,
+                               state.space_required_text, state.space_available_text);
+  if (!options.unattended) platform::SetPresenter(std::make_shared<setup_wizard::QtMessageBoxPresenter>());
+
+  // The window (and with it the idle runner) exists before verification, as it is hidden.
+  auto window = std::make_unique<setup_wizard::TFrmMain>();
+  int exit_code = kExitFailed;
+  try {
+    PackageChoice choice = ChoosePackageFile(options.params);
+    FirstStageResult first;
+    {
+      setup_wizard::TFrmVerify verify;
+      if (!options.unattended) verify.ShowNow();
+      first = OpenAndVerifyPackage(choice, options.unattended ? nullptr : &verify,
+                                   options.unattended ? 0 : 500);
+    }
+    if (!first.ok) return kExitFailed;  // the window's destructor joins the runner
+
+    SecondStageInput input;
+    input.grouped_bytes = first.grouped_bytes;
+    input.package_from_command_line = choice.from_command_line;
+    input.own_executable_path = platform::OwnExecutablePath();
+    input.system_language_id = language_id;
+    input.register_commands = [](TCommandList& list) { RegisterCommands(list); };
+    if (!RunSecondStage(input)) return kExitFailed;
+    if (!options.dir.empty()) info.InstallDir = InstallFolderFromOption(options.dir);
+
+    int shot = 0;
+    window->on_page_shown = [&](int page) {
+      if (options.screenshot_dir.empty()) return;
+      auto& pages = window->PageControl().Pages;
+      if (page < 0 || static_cast<size_t>(page) >= pages.size()) return;
+      QDir().mkpath(QString::fromStdString(options.screenshot_dir));
+      char name[64];
+      std::snprintf(name, sizeof name, "%02d-%s.png", ++shot, KindName(pages[page]->Kind));
+      window->grab().save(QString::fromStdString(options.screenshot_dir) + "/" + name);
+    };
+    window->SetPagesUp();
+    window->show();
+
+    bool stuck = false;
+    if (options.unattended) {
+      std::function<void()> step;
+      step = [&] {
+        if (window->Closed()) return;
+        if (window->Working()) {
+          QTimer::singleShot(5, step);
+          return;
+        }
+        std::optional<setup_wizard::PageKind> kind = window->PageControl().CurrentKind();
+        if (!kind || *kind == setup_wizard::PageKind::Finish) {
+          window->close();
+        } else if (window->NextButton()->isVisible() && window->NextButton()->isEnabled()) {
+          window->NextButtonClick();
+        } else {
+          std::fprintf(stderr, "setup: cannot go on from the %s page (%s)\n", KindName(*kind),
+                       *kind == setup_wizard::PageKind::Patch
+                           ? "not enough free space in the install folder"
+                           : "the install folder cannot be used");
+          stuck = true;
+          QApplication::exit(kExitFailed);
+          return;
+        }
+        if (window->Closed()) {
+          QApplication::quit();
+        } else {
+          QTimer::singleShot(0, step);
+        }
+      };
+      QTimer::singleShot(0, step);
+    } else {
+      QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
+      QApplication::setQuitOnLastWindowClosed(true);
+    }
+    app.exec();
+    window->StopRunner();
+    if (stuck) {
+      exit_code = kExitFailed;
+    } else if (window->ClosedOnFinish()) {
+      exit_code = state.StopRequested() ? kExitFailed : kExitFinished;
+    } else {
+      exit_code = kExitCancelled;
+    }
+    if (options.unattended) {
+      std::printf("%s\n", exit_code == kExitFinished    ? "setup: finished"
+                          : exit_code == kExitCancelled ? "setup: cancelled"
+                                                        : "setup: failed");
+    }
+  } catch (const std::exception& error) {
+    WriteErrorLog(error.what(), "");
+  }
+  window.reset();
+  return exit_code;
+}
