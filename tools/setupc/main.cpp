@@ -56,9 +56,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       if (!value(options.runtime)) return false;
     } else if (arg == "-o") {
       if (!value(options.out_folder)) return false;
-    } else if (arg == "-j") {
-      std::string jobs;
-      if (!value(jobs)) return false;
+    } else if (arg.rfind("-j", 0) == 0) {
+      std::string jobs = arg.substr(2);  // "-j4" or "-j 4"
+      if (jobs.empty() && !value(jobs)) return false;
       try {
         const int n = std::stoi(jobs);
         if (n < 1 || n > 1024) return false;
