@@ -1,0 +1,69 @@
+// setup-finalise: left behind by the uninstaller to finish what it cannot do itself. Started
+// from a copy in the temporary folder with the uninstaller's full path, it waits until no
+// process runs that file any more (a few seconds at most), deletes it, removes the install
+// folder when nothing is left in it, and deletes its own temporary copy.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/process.h"
+
+namespace {
+
+constexpr auto kWaitLimit = std::chrono::seconds(10);
+constexpr auto kPollInterval = std::chrono::milliseconds(50);
+
+// Whether any process runs the program file `host_path` (its /proc/PID/exe points there).
+bool AnyProcessRuns(const std::filesystem::path& host_path) {
+  std::error_code error;
+  std::filesystem::path wanted = std::filesystem::weakly_canonical(host_path, error);
+  if (error) wanted = host_path;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::error_code link_error;
+    std::filesystem::path exe = std::filesystem::read_symlink(entry.path() / "exe", link_error);
+    if (link_error) continue;
+    if (exe == wanted) return true;
+  }
+  return false;
+}
+
+std::string HostPath(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  return platform::ToHostPath(path).value_or(path);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || !argv[1][0]) {
+    std::fprintf(stderr, "usage: setup-finalise \"UNINSTALLER PATH\"\n");
+    return 2;
+  }
+  std::string uninstaller = argv[1];
+  // A quoted path may arrive with its quotes when the caller did not split it.
+  if (uninstaller.size() >= 2 && uninstaller.front() == '"' && uninstaller.back() == '"') {
+    uninstaller = uninstaller.substr(1, uninstaller.size() - 2);
+  }
+  const std::string host = HostPath(uninstaller);
+  const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
+  while (AnyProcessRuns(host) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(kPollInterval);
+  }
+  int exit_code = 0;
+  if (platform::FileExists(uninstaller) && !platform::DeleteFile(uninstaller)) exit_code = 1;
+  // The install folder goes only when the uninstaller was the last thing in it.
+  size_t cut = uninstaller.find_last_of("\\/");
+  if (cut != std::string::npos && cut > 0) {
+    std::string folder = uninstaller.substr(0, cut);
+    if (platform::DirectoryExists(folder)) platform::RemoveDirectory(folder);
+  }
+  platform::DeleteFile(platform::OwnExecutablePath());
+  return exit_code;
+}
