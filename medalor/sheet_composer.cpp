@@ -1,14 +1,13 @@
 #include "medalor/sheet_composer.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 #include "medalor/drawing.h"
 #include "medalor/half_size.h"
 #include "medalor/png_codec.h"
 #include "platform/files.h"
+#include "platform/process.h"
 
 namespace medalor {
 namespace {
@@ -28,8 +27,7 @@ std::string Join(const std::string& folder, const std::string& name) {
 }  // namespace
 
 std::string ProgramFolder() {
-  std::error_code error;
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe", error).string();
+  const std::string self = platform::OwnExecutablePath();
   const size_t slash = self.find_last_of('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : self.substr(0, slash);

@@ -117,6 +117,11 @@ TEST(CheckerboardTest, TilesSixteenPixelSquaresWithMixedQuadrants) {
   EXPECT_EQ(board.At(15, 15), light);
   EXPECT_EQ(board.At(39, 19), light);  // clipped tile at the corner: x 7 of the tile, y 3
   EXPECT_EQ(board.At(24, 17), dark);
+
+  // An empty bitmap is left alone rather than tiled forever.
+  TPicture empty(0, 16, TRgba{}, false);
+  DrawCheckerboard(empty);
+  EXPECT_TRUE(empty.Empty());
 }
 
 }  // namespace
