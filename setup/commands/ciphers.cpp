@@ -69,7 +69,8 @@ std::string TQuillEncryptionType::SubtractKeyPass(std::string_view key, std::str
   size_t j = 0;
   for (size_t p = 0; p < n; ++p) {
     const int digit = key.empty() ? 0 : DigitValue(key[j]);
-    const char v = static_cast<char>(static_cast<uint8_t>((static_cast<uint8_t>(text[p]) - digit) & 0xFF));
+    const char v =
+        static_cast<char>(static_cast<uint8_t>((static_cast<uint8_t>(text[p]) - digit) & 0xFF));
     // Prepending each byte in turn leaves the bytes in reverse order.
     result[prepend ? n - 1 - p : p] = v;
     if (!key.empty() && ++j == key.size()) j = 0;

@@ -67,9 +67,7 @@ void TUninstallList::Clear() {
   folders_.clear();
 }
 
-bool TUninstallList::HasFile(const std::string& text) const {
-  return ContainsFolded(files_, text);
-}
+bool TUninstallList::HasFile(const std::string& text) const { return ContainsFolded(files_, text); }
 
 bool TUninstallList::HasRegistryEntry(const std::string& text) const {
   return ContainsFolded(registry_entries_, text);

@@ -11,7 +11,8 @@ constexpr size_t kFirstImageSizeOffset = 14;
 constexpr size_t kFirstImageOffsetOffset = 18;
 
 bool IsElf(const std::string& executable) {
-  std::optional<platform::File> file = platform::File::Open(executable, platform::File::Mode::kRead);
+  std::optional<platform::File> file =
+      platform::File::Open(executable, platform::File::Mode::kRead);
   if (!file) return false;
   char magic[4] = {};
   return file->ReadExact(magic, sizeof(magic)) && magic[0] == 0x7F && magic[1] == 'E' &&

@@ -60,10 +60,10 @@ class SetupState {
   void SetSpaceAvailable(int64_t bytes);
 
   // --- path variables (values of $PROGRAMFILES, $SMPROGRAMS, $DESKTOP, $CDDRIVE) ---
-  std::string program_files;       // ends in "\"
-  std::string sm_programs;         // ends in "\"
-  std::string desktop;             // ends in "\"
-  std::string cd_drive;            // "D:\" or empty when the machine has no CD-ROM drive
+  std::string program_files;  // ends in "\"
+  std::string sm_programs;    // ends in "\"
+  std::string desktop;        // ends in "\"
+  std::string cd_drive;       // "D:\" or empty when the machine has no CD-ROM drive
   std::string language_selection = "English";
   // Resolves the shell folders and the first CD-ROM drive of the drive table once (start-up).
   // A shell folder that cannot be resolved gives "\".

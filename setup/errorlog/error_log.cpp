@@ -47,7 +47,8 @@ std::optional<std::pair<std::string, platform::File>> CreateLogFile(const std::s
   for (uint32_t number = 0; number < kMaxLogNumber; ++number) {
     const std::string path = folder + ErrorLogFileName(number);
     if (platform::FileExists(path) || platform::DirectoryExists(path)) continue;
-    std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kCreateNew);
+    std::optional<platform::File> file =
+        platform::File::Open(path, platform::File::Mode::kCreateNew);
     if (file) return std::make_pair(path, std::move(*file));
     // Someone else took this number in the meantime: try the next; otherwise give up.
     if (!platform::FileExists(path)) return std::nullopt;

@@ -39,8 +39,7 @@ struct ErrorLogContents {
 
 // Collects the contents from SetupState, the package, TOSInfo and the clock (takes about one
 // second: two clock measurements).
-ErrorLogContents CollectErrorLogContents(const std::string& message,
-                                         const std::string& error_type);
+ErrorLogContents CollectErrorLogContents(const std::string& message, const std::string& error_type);
 // The report text, lines ending in CR LF.
 std::string FormatErrorLog(const ErrorLogContents& contents);
 // The "Params" value: upper-cased parameters separated by blanks; "/J" and the two parameters

@@ -39,8 +39,8 @@ TEST(DigitKeyCipherTest, ShiftsEachByteByTheNextDigitModulo256) {
 
 TEST(DigitKeyCipherTest, RoundTripsEveryByte) {
   std::string text = AllBytes() + AllBytes() + "tail";
-  for (std::string_view key : {kInstallLogKey, kUpdateKey, std::string_view("0"),
-                               std::string_view("")}) {
+  for (std::string_view key :
+       {kInstallLogKey, kUpdateKey, std::string_view("0"), std::string_view("")}) {
     const std::string cipher = EncryptWithDigitKey(key, text);
     EXPECT_EQ(cipher.size(), text.size());
     EXPECT_EQ(DecryptWithDigitKey(key, cipher), text);
@@ -65,7 +65,7 @@ TEST(QuillCipherTest, KeysAreTheDigitsOfSineAndCosine) {
 TEST(QuillCipherTest, KeysUseExtendedPrecision) {
   // These seeds render differently in the last of 15 digits when computed in double.
   TQuillEncryptionType quill;
-  quill.SineSeed = 114;  // 0.784980388681311 (double: 0.78498038868131)
+  quill.SineSeed = 114;   // 0.784980388681311 (double: 0.78498038868131)
   quill.CosineSeed = 91;  // -0.994367460928202 (double: ...201)
   EXPECT_EQ(quill.MakeKey(TQuillEncryptionType::Key::kA), "78498388681311");
   EXPECT_EQ(quill.MakeKey(TQuillEncryptionType::Key::kB), "9943674692822");

@@ -49,8 +49,7 @@ TEST_F(UninstallListTest, SmallListSavesExactBytes) {
   ASSERT_TRUE(list.SaveLog("C:\\Tool", ""));
   // Key digits 4 5 6 8 4 9 5 0 3 3 ... raise the bytes of every text from its first digit on.
   const std::string expected = std::string("\x01\x00\x01\x00\x01\x00", 6) +
-                               std::string("\x02\x00", 2) + "eg" +
-                               std::string("\x10\x00", 2) +
+                               std::string("\x02\x00", 2) + "eg" + std::string("\x10\x00", 2) +
                                "&MQKY+%\"N%#%%\"&$" +  // "HKCU" "K" "" ""
                                std::string("\x03\x00", 2) + "G?b";
   EXPECT_EQ(ReadLog(HostC("Tool/install.log")), expected);

@@ -84,8 +84,7 @@ TEST(ErrorLogFormatTest, ReportLayout) {
       "CPU Speed              : 2400Mhz\r\n";
   EXPECT_EQ(FormatErrorLog(c), expected);
   c.error_type = kErrorTypeSetupThread;
-  EXPECT_NE(FormatErrorLog(c).find("ErrorType              : Setup Thread\r\n"),
-            std::string::npos);
+  EXPECT_NE(FormatErrorLog(c).find("ErrorType              : Setup Thread\r\n"), std::string::npos);
 
   EXPECT_EQ(ErrorReportMessage("boom", "", "C:\\T\\ErrorLog0000.TXT"),
             "Unknown Error: boom\r\rError Log Created. Please Include "
@@ -94,9 +93,7 @@ TEST(ErrorLogFormatTest, ReportLayout) {
 
 class ErrorLogProcessTest : public StateTest {
  protected:
-  std::string TempHost() {
-    return platform::ToHostPath(platform::GetTempPath()).value();
-  }
+  std::string TempHost() { return platform::ToHostPath(platform::GetTempPath()).value(); }
   // Runs `body` in a child process with stderr sent to a file; answers the exit status.
   int RunChild(const std::function<void()>& body) {
     const std::string err_path = Root() + "/child_stderr.txt";

@@ -144,8 +144,11 @@ TEST_F(SetupStateTest, IconImageMustLieInsideTheIconFile) {
   std::ofstream(good, std::ios::binary) << MakeIcon(image, 40, 22);
   EXPECT_EQ(ReadFirstIconImage("C:\\good.ico"), image);
 
-  for (auto [size, offset] : {std::pair<uint32_t, uint32_t>{41, 22}, {40, 23}, {0xFFFFFFFF, 22},
-                              {16, 0xFFFFFFF8}, {0, 22}}) {
+  for (auto [size, offset] : {std::pair<uint32_t, uint32_t>{41, 22},
+                              {40, 23},
+                              {0xFFFFFFFF, 22},
+                              {16, 0xFFFFFFF8},
+                              {0, 22}}) {
     std::ofstream(HostC("bad.ico"), std::ios::binary | std::ios::trunc)
         << MakeIcon(image, size, offset);
     EXPECT_FALSE(ReadFirstIconImage("C:\\bad.ico").has_value()) << size << " " << offset;

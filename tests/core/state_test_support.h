@@ -43,8 +43,7 @@ class ScopedEnv {
 };
 
 inline std::string MakeTempFolder() {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "setupkit-state-XXXXXX").string();
+  std::string pattern = (std::filesystem::temp_directory_path() / "setupkit-state-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) std::abort();
   return pattern;
 }

@@ -172,8 +172,8 @@ class DecimalCommaLocale {
     }
     if (std::system("command -v localedef >/dev/null 2>&1") == 0) {
       folder_ = state_test::MakeTempFolder();
-      const std::string command = "localedef -i de_DE -f UTF-8 '" + folder_ +
-                                  "/de_DE.UTF-8' >/dev/null 2>&1";
+      const std::string command =
+          "localedef -i de_DE -f UTF-8 '" + folder_ + "/de_DE.UTF-8' >/dev/null 2>&1";
       if (std::system(command.c_str()) >= 0) {
         setenv("LOCPATH", folder_.c_str(), 1);
         if (std::setlocale(LC_ALL, "de_DE.UTF-8") && HasDecimalComma()) return;
