@@ -55,8 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       // A stream that passes its CRC but does not inflate is raised by design.
     }
   }
-  for (TGroupItem item = pak.FirstInGroup(1, false); item.found;
-       item = pak.NextInGroup(1, false)) {
+  for (TGroupItem item = pak.FirstInGroup(1, false); item.found; item = pak.NextInGroup(1, false)) {
   }
   return 0;
 }

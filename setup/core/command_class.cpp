@@ -1,8 +1,8 @@
 #include "setup/core/command_class.h"
 
-#include "setup/core/compiled_lines.h"
-
 #include <utility>
+
+#include "setup/core/compiled_lines.h"
 
 TCommandClass::TCommandClass(std::string name, uint8_t definition_only)
     : name_(std::move(name)), definition_only_(definition_only) {}
@@ -55,6 +55,4 @@ int32_t TCommandList::IdOf(const std::string& name) const {
   return 0;
 }
 
-TCommandClass* TCommandList::FindByName(const std::string& name) const {
-  return ById(IdOf(name));
-}
+TCommandClass* TCommandList::FindByName(const std::string& name) const { return ById(IdOf(name)); }

@@ -40,8 +40,7 @@ constexpr size_t kRecordStoredSizeSize = 4;
 constexpr size_t kRecordFullSizeSize = 4;
 constexpr size_t kRecordGroupSize = 2;
 constexpr size_t kRecordFixedSize = kRecordNameLengthSize + kRecordCrcSize + kRecordOffsetSize +
-                                    kRecordStoredSizeSize + kRecordFullSizeSize +
-                                    kRecordGroupSize;
+                                    kRecordStoredSizeSize + kRecordFullSizeSize + kRecordGroupSize;
 static_assert(kRecordFixedSize == 20);
 
 // One entry of the directory (source_path is the write side's file and is never stored).

@@ -147,8 +147,7 @@ bool TPak::AddPreparedEntry(const std::string& name, uint16_t group, const std::
 }
 
 bool TPak::AddPreparedEntry(const std::string& name, uint16_t group, const TPreparedEntry& entry) {
-  return AddPreparedEntry(name, group, entry.stored, entry.full_size, entry.crc,
-                          entry.compressed);
+  return AddPreparedEntry(name, group, entry.stored, entry.full_size, entry.crc, entry.compressed);
 }
 
 bool TPak::WriteDirectory() {

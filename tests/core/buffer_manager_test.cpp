@@ -1,8 +1,8 @@
+#include "setup/core/buffer_manager.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "setup/core/buffer_manager.h"
 
 namespace {
 

@@ -1,10 +1,11 @@
+#include "setup/core/compiled_lines.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
 #include "setup/core/command_class.h"
-#include "setup/core/compiled_lines.h"
 
 namespace {
 
@@ -31,11 +32,26 @@ TEST(CompiledLinesTest, SmallScriptHasExactStoredBytes) {
   ASSERT_TRUE(bytes.has_value());
   const std::string expected(
       "\x04\x00"
-      "\x07\x00\x00\x00" "\x00\x00\x00\x00" "\x02\x00\x00\x00"
-      "\x08\x00" "$INSTDIR" "\x01\x00" "1"
-      "\xFF\xFF\xFF\xFF" "\xFF\xFF\xFF\xFF" "\x00\x00\x00\x00"
-      "\x00\x00\x00\x00" "\xFF\xFF\xFF\xFF" "\x01\x00\x00\x00" "\x05\x00" "start"
-      "\x01\x00\x00\x00" "\x03\x00\x00\x00" "\x01\x00\x00\x00" "\x01\x00" "2",
+      "\x07\x00\x00\x00"
+      "\x00\x00\x00\x00"
+      "\x02\x00\x00\x00"
+      "\x08\x00"
+      "$INSTDIR"
+      "\x01\x00"
+      "1"
+      "\xFF\xFF\xFF\xFF"
+      "\xFF\xFF\xFF\xFF"
+      "\x00\x00\x00\x00"
+      "\x00\x00\x00\x00"
+      "\xFF\xFF\xFF\xFF"
+      "\x01\x00\x00\x00"
+      "\x05\x00"
+      "start"
+      "\x01\x00\x00\x00"
+      "\x03\x00\x00\x00"
+      "\x01\x00\x00\x00"
+      "\x01\x00"
+      "2",
       2 + 12 + 10 + 3 + 12 + 12 + 7 + 12 + 3);
   EXPECT_EQ(*bytes, expected);
 
@@ -81,9 +97,14 @@ TEST(CompiledLinesTest, TruncatedDataLoadsWhatIsThereWithCountsMatchingArguments
 }
 
 TEST(CompiledLinesTest, ClaimedArgumentCountBeyondTheDataAllocatesNothingLarge) {
-  std::string bytes("\x01\x00" "\x07\x00\x00\x00" "\x00\x00\x00\x00" "\xFF\xFF\xFF\x7F"
-                    "\x01\x00" "a",
-                    2 + 12 + 3);
+  std::string bytes(
+      "\x01\x00"
+      "\x07\x00\x00\x00"
+      "\x00\x00\x00\x00"
+      "\xFF\xFF\xFF\x7F"
+      "\x01\x00"
+      "a",
+      2 + 12 + 3);
   TCompLines lines;
   lines.LoadFromBuffer(bytes.data(), bytes.size());
   ASSERT_EQ(lines.Count(), 1);

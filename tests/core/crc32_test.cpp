@@ -1,10 +1,11 @@
+#include "setup/core/crc32.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <string>
 
 #include "package_test_util.h"
-#include "setup/core/crc32.h"
 
 namespace {
 

@@ -48,8 +48,7 @@ class PackageTest : public ::testing::Test {
     EXPECT_TRUE(pak.IsOpen());
     for (const Item& item : items) {
       const int index = pak.AddEntry(item.name, "", item.group);
-      EXPECT_EQ(pak.StoreFromMemory(index, item.data.data(), item.data.size()),
-                !item.data.empty());
+      EXPECT_EQ(pak.StoreFromMemory(index, item.data.data(), item.data.size()), !item.data.empty());
     }
     EXPECT_TRUE(pak.WriteDirectory());
     pak.Close();
@@ -154,7 +153,10 @@ TEST_F(PackageTest, StoreFromFileAndMissingSourceFile) {
 
 TEST_F(PackageTest, AppendModeAddsPackageAfterExecutablePrefix) {
   const std::string path = dir_.File("setup.exe");
-  const std::string prefix = "\x7f" "ELF" + RandomBytes(40000, 3);
+  const std::string prefix =
+      "\x7f"
+      "ELF" +
+      RandomBytes(40000, 3);
   WriteBytes(path, prefix);
   const std::vector<Item> items = MixedItems();
   {
@@ -280,11 +282,8 @@ TEST_F(PackageTest, FileWithoutPackageHasNoEntries) {
 }
 
 TEST_F(PackageTest, GroupWalksFollowDirectoryOrderWithOneCursor) {
-  const std::string path = WritePackage({{"a", 1, "A"},
-                                         {"b", 0, "B"},
-                                         {"c", 1, "CC"},
-                                         {"d", 2, "D"},
-                                         {"e", 1, "EEE"}});
+  const std::string path =
+      WritePackage({{"a", 1, "A"}, {"b", 0, "B"}, {"c", 1, "CC"}, {"d", 2, "D"}, {"e", 1, "EEE"}});
   TPak pak(path, false, false);
   TGroupItem item = pak.FirstInGroup(1, true);
   ASSERT_TRUE(item.found);

@@ -1,9 +1,10 @@
+#include "setup/core/setup_info.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "package_test_util.h"
-#include "setup/core/setup_info.h"
 
 namespace {
 
@@ -39,11 +40,14 @@ TEST(SetupInfoTest, StoredFormHasFieldsInOrderWithoutPadding) {
   info.InstallDirRegKey[0] = {1, "P", "K"};
   info.CreateUninstaller = 1;
   const std::string bytes = info.Encode();
+  const std::string set_up_name("\x02\x00\x41\x42", 4);  // "AB"
+  const std::string six_empty_strings(6 * 2, '\0');
+  const std::string first_place("\x01\x01\x00P\x01\x00K", 7);
+  const std::string four_empty_places(4 * 5, '\0');
+  const std::string empty_page_sets(2 * 2, '\0');
+  const std::string flags("\x00\x01", 2);
   const std::string expected =
-      std::string("\x02\x00" "AB", 4) + std::string(12, '\0') +  // SetupName, 6 empty strings
-      std::string("\x01\x01\x00P\x01\x00K", 7) +                  // first registry place
-      std::string(4 * 5, '\0') + std::string(4, '\0') +           // other places, page sets
-      std::string("\x00\x01", 2);                                  // the two flags
+      set_up_name + six_empty_strings + first_place + four_empty_places + empty_page_sets + flags;
   EXPECT_EQ(bytes, expected);
 }
 
