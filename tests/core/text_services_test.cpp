@@ -64,6 +64,14 @@ TEST_F(TextServicesTest, EnvironmentVariablesExpandFromTheSnapshot) {
   EXPECT_EQ(ExpandPath("a%%b"), "a%%b");
 }
 
+TEST_F(TextServicesTest, ValuesHoldingTheirOwnVariableExpandOnce) {
+  state_test::ScopedEnv var("SETUPKIT_LOOP", std::string("%setupkit_loop%\\x"));
+  State().TakeEnvironmentSnapshot();
+  EXPECT_EQ(ExpandPath("%SETUPKIT_LOOP%"), "%setupkit_loop%\\x");
+  SetInstallDir("C:\\$INSTDIR\\");
+  EXPECT_EQ(ExpandPath("$instdir\\a"), "C:\\$INSTDIR\\a");
+}
+
 TEST_F(TextServicesTest, ContractPathPrefersTheInstallFolderAndRoundTrips) {
   State().ResolveSystemFolders();
   SetInstallDir("C:\\Program Files\\Tool\\");
