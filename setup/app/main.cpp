@@ -180,8 +180,8 @@ int main(int argc, char** argv) {
     window->show();
 
     bool stuck = false;
+    std::function<void()> step;  // lives as long as the timers that call it
     if (options.unattended) {
-      std::function<void()> step;
       step = [&] {
         if (window->Closed()) return;
         if (window->Working()) {

@@ -120,6 +120,8 @@ TSE_ShellTreeView::TSE_ShellTreeView(QWidget* parent) : QTreeWidget(parent) {
   setRootIsDecorated(true);
   setUniformRowHeights(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
+  // Only the item drawing paints a selection: from the text to the row's right edge.
+  setStyleSheet("QTreeView { show-decoration-selected: 0; }");
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
     LoadChildren(item);

@@ -47,6 +47,7 @@ void TFrmMain::RunInstall() {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     QApplication::processEvents();  // the last queued status and gauge updates
+    if (on_page_shown) on_page_shown(pages_->CurrentPage);  // the finished run, once more
     SelectPage(pages_->CurrentPage + 1);
     SetWorkingState(false);
   } catch (const std::exception& error) {
