@@ -135,6 +135,13 @@ bool IsSafeEntryName(const std::string& entry) {
 bool CopyLargeEntry(const std::string& destination, const std::string& display_name,
                     uint64_t size, int index) {
   SetupState& state = SetupState::Instance();
+  TPak* pak = state.package.get();
+  const TPakFile* entry = pak ? pak->Entry(index) : nullptr;
+  if (entry == nullptr) return false;
+  // The blobs lie before the directory; an entry reaching into it (or past the end of the file)
+  // belongs to a package that was cut short or damaged.
+  const uint32_t directory = pak->Trailer().directory_offset;
+  if (entry->offset > directory || size > directory - entry->offset) return false;
   ForceFolders(ExtractFilePath(destination));
   std::optional<platform::File> file =
       platform::File::Open(destination, platform::File::Mode::kCreate);
@@ -146,9 +153,7 @@ bool CopyLargeEntry(const std::string& destination, const std::string& display_n
         kTextExtracting, display_name + " - " + FormatSize(static_cast<int64_t>(size - remaining)) +
                              " / " + FormatSize(static_cast<int64_t>(size))));
     const size_t read =
-        state.package ? state.package->ReadBlobRange(index, size - remaining, buffer.data(),
-                                                     static_cast<size_t>(chunk))
-                      : 0;
+        pak->ReadBlobRange(index, size - remaining, buffer.data(), static_cast<size_t>(chunk));
     if (read != chunk) {
       // The package ends inside the entry: leave no half-copied file behind.
       if (file) {

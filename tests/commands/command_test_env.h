@@ -154,9 +154,16 @@ class CommandTest : public ::testing::Test {
     return compiler;
   }
 
+  // An entry added to a package beside the compiler's files, prepared by the test.
+  struct ExtraEntry {
+    std::string name;
+    uint16_t group = 0;
+    TPreparedEntry blob;
+  };
+
   // Writes the compiler's package with TPak in create mode, then opens it in read mode as the
   // shared package and loads the setup information and the compiled lines from it.
-  void PackAndLoad(const TScriptCompiler& compiler, const std::string& install_dir = "C:\\Demo") {
+  void PackAndLoad(const TScriptCompiler& compiler, const std::vector<ExtraEntry>& extra = {}) {
     const std::string package = root_ + "/package.bin";
     {
       TPak writer(package, true, false);
@@ -167,10 +174,18 @@ class CommandTest : public ::testing::Test {
       for (const TPackFile& file : compiler.FilesToPack()) {
         writer.StoreFromFile(writer.AddEntry(file.entry_name, file.source_path, file.group));
       }
+      for (const ExtraEntry& entry : extra) {
+        writer.AddPreparedEntry(entry.name, entry.group, entry.blob);
+      }
       writer.WriteDirectory();
       writer.Close();
     }
-    LoadPackage(package, install_dir);
+    LoadPackage(package);
+  }
+
+  static ExtraEntry Extra(const std::string& name, uint16_t group, const std::string& data) {
+    std::optional<TPreparedEntry> blob = PrepareEntry(data.data(), data.size());
+    return {name, group, blob.value_or(TPreparedEntry())};
   }
 
   void LoadPackage(const std::string& package, const std::string& install_dir = "C:\\Demo") {
@@ -202,12 +217,13 @@ class CommandTest : public ::testing::Test {
   }
 
   // Compile, pack, load and run in one step; the script must compile cleanly.
-  void CompileAndRun(const std::string& text, TSetupThread::UninstallerWriter hook = nullptr) {
+  void CompileAndRun(const std::string& text, TSetupThread::UninstallerWriter hook = nullptr,
+                     const std::vector<ExtraEntry>& extra = {}) {
     std::unique_ptr<TScriptCompiler> compiler = CompileText(text);
     for (const TCompileMessage& error : compiler->Errors()) {
       ADD_FAILURE() << "line " << error.line << ": " << error.text;
     }
-    PackAndLoad(*compiler);
+    PackAndLoad(*compiler, extra);
     Run(std::move(hook));
   }
 

@@ -1,0 +1,267 @@
+// The file commands run through the library: extraction of package groups (also large raw
+// entries and damaged packages), the registry condition, copyfile from a CD-ROM drive, rename,
+// delete, createdirectory and rmdir.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "command_test_env.h"
+#include "platform/registry.h"
+#include "setup/commands/file_operations.h"
+
+namespace command_test {
+namespace {
+
+bool Contains(const std::vector<std::string>& texts, const std::string& text) {
+  return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+class FileCommandsTest : public CommandTest {};
+
+TEST_F(FileCommandsTest, ExtractsSeveralGroupsWithStatusTextAndProgress) {
+  WriteFile(Host("src/app/a.txt"), "alpha");
+  WriteFile(Host("src/app/sub/b.txt"), std::string(100000, 'b'));
+  WriteFile(Host("src/app/empty.dat"), "");
+  WriteFile(Host("src/extra/c.txt"), "gamma");
+  WriteFile(C("Demo/a.txt"), "old content that is longer");
+  CompileAndRun("file app\\\nfile extra\\ Docs\nfile extra\\c.txt Docs\\\n");
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
+
+  EXPECT_EQ(ReadFile(C("Demo/a.txt")), "alpha");  // replaced without asking
+  EXPECT_EQ(ReadFile(C("Demo/sub/b.txt")), std::string(100000, 'b'));
+  EXPECT_EQ(ReadFile(C("Demo/empty.dat")), "");
+  EXPECT_EQ(ReadFile(C("Demo/Docs/c.txt")), "gamma");
+
+  const std::vector<std::string> texts = StatusTexts();
+  EXPECT_TRUE(Contains(texts, "Extracting a.txt"));
+  EXPECT_TRUE(Contains(texts, "Extracting sub\\b.txt"));
+  EXPECT_TRUE(Contains(texts, "Extracting c.txt"));
+  // Every group walk ends with the text for an empty name.
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "Extracting "), 3);
+  EXPECT_EQ(gauge_->Positions(), (std::vector<int32_t>{1, 2, 3, 4, 5}));
+
+  // The same target from two groups is recorded once; folders are recorded parent first.
+  const std::vector<std::string>& files = TUninstallList::Instance().Files();
+  EXPECT_EQ(std::count(files.begin(), files.end(), "$INSTDIR\\Docs\\c.txt"), 1);
+  EXPECT_TRUE(Contains(files, "$INSTDIR\\sub\\b.txt"));
+  const std::vector<std::string>& folders = TUninstallList::Instance().Folders();
+  EXPECT_TRUE(Contains(folders, "C:\\Demo\\Docs")) << ::testing::PrintToString(folders);
+  EXPECT_FALSE(Contains(folders, "C:\\Demo\\"));  // existed before the run
+}
+
+TEST_F(FileCommandsTest, LargeEntryIsCopiedRawInChunks) {
+  const size_t size = kLargeEntrySize;  // exactly 70 MiB: the smallest large entry
+  std::string data(size, '\0');
+  for (size_t i = 0; i < size; i += 4096) data[i] = static_cast<char>(i / 4096);
+  data[size - 1] = 'Z';
+  WriteFile(Host("src/big/huge.bin"), data);
+  CompileAndRun("file big\\\n");
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
+
+  const TPakFile* entry = SetupState::Instance().package->Entry(2);
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->stored_size, 0u);
+  EXPECT_TRUE(ReadFile(C("Demo/huge.bin")) == data);
+  std::vector<std::string> chunks;
+  for (const std::string& text : StatusTexts()) {
+    if (text.rfind("Extracting huge.bin - ", 0) == 0) chunks.push_back(text);
+  }
+  EXPECT_EQ(chunks, (std::vector<std::string>{"Extracting huge.bin - 0.00 Bytes / 70.00 MB",
+                                              "Extracting huge.bin - 25.00 MB / 70.00 MB",
+                                              "Extracting huge.bin - 50.00 MB / 70.00 MB"}));
+  EXPECT_FALSE(SetupState::Instance().StopRequested());
+}
+
+// A package whose large entry claims more bytes than are there: past the end of the file, or
+// only into the directory that follows the blobs.
+class CutShortPackageTest : public FileCommandsTest,
+                            public ::testing::WithParamInterface<uint32_t> {};
+
+TEST_P(CutShortPackageTest, LargeEntryStopsTheRunWithoutWritingGarbage) {
+  WriteFile(Host("src/big/huge.bin"), std::string(kLargeEntrySize, 'h'));
+  auto compiler = CompileText("file big\\\ncreatedirectory $INSTDIR\\after\n");
+  ASSERT_TRUE(compiler->Errors().empty());
+  PackAndLoad(*compiler);
+  SetupState::Instance().package.reset();
+
+  // Raise the entry's full size in its directory record.
+  const std::string package = root_ + "/package.bin";
+  std::string bytes = *ReadFile(package);
+  uint32_t directory = 0;
+  std::memcpy(&directory, bytes.data() + bytes.size() - 4, 4);
+  const size_t name_at = bytes.find("huge.bin", directory);
+  ASSERT_NE(name_at, std::string::npos);
+  uint32_t full = 0;
+  std::memcpy(&full, bytes.data() + name_at + 8 + 12, 4);
+  full += GetParam();
+  std::memcpy(bytes.data() + name_at + 8 + 12, &full, 4);
+  WriteFile(package, bytes);
+  LoadPackage(package);
+  Run();
+
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
+  EXPECT_FALSE(fs::exists(C("Demo/huge.bin")));
+  EXPECT_FALSE(fs::exists(C("Demo/after")));
+  EXPECT_TRUE(SetupState::Instance().StopRequested());
+  EXPECT_EQ(platform::Utf16ToUtf8(second_status_->Text()), "Setup failed to install.");
+}
+
+INSTANTIATE_TEST_SUITE_P(PastTheFileOrIntoTheDirectory, CutShortPackageTest,
+                         ::testing::Values(64u * 1024 * 1024, 10u));
+
+TEST_F(FileCommandsTest, DamagedSmallEntryStopsTheRun) {
+  ExtraEntry broken = Extra("bad.txt", 1, std::string(5000, 'q'));
+  broken.blob.crc ^= 1;  // the stored bytes no longer match their CRC
+  CompileAndRun("file nothing\\\ncreatedirectory $INSTDIR\\after\n", nullptr, {broken});
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
+  EXPECT_FALSE(fs::exists(C("Demo/bad.txt")));
+  EXPECT_FALSE(fs::exists(C("Demo/after")));
+  EXPECT_TRUE(SetupState::Instance().StopRequested());
+}
+
+TEST_F(FileCommandsTest, EntriesThatWouldLeaveTheFolderAreSkipped) {
+  CompileAndRun("file nothing\\ Sub\n", nullptr,
+                {Extra("..\\..\\escape.txt", 1, "evil"), Extra("C:\\rooted.txt", 1, "evil"),
+                 Extra("\\abs.txt", 1, "evil"), Extra("ok\\fine.txt", 1, "good")});
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
+  EXPECT_EQ(ReadFile(C("Demo/Sub/ok/fine.txt")), "good");
+  EXPECT_FALSE(fs::exists(C("escape.txt")));
+  EXPECT_FALSE(fs::exists(C("rooted.txt")));
+  EXPECT_FALSE(fs::exists(C("abs.txt")));
+  EXPECT_FALSE(fs::exists(C("Demo/abs.txt")));
+  EXPECT_EQ(TUninstallList::Instance().Files(),
+            std::vector<std::string>{"$INSTDIR\\Sub\\ok\\fine.txt"});
+}
+
+TEST_F(FileCommandsTest, RegistryConditionDecidesExtraction) {
+  WriteFile(Host("src/app/a.txt"), "a");
+  ASSERT_TRUE(platform::RegSetString(platform::RootKey::kCurrentUser, "Software\\Cond", "Ver",
+                                     "2.0"));
+  CompileAndRun(
+      "file app\\ Equal HKCU Software\\Cond Ver 2.0 1\n"
+      "file app\\ CaseCounts HKCU Software\\Cond Ver 2.0X 1\n"
+      "file app\\ Negated HKCU Software\\Cond Ver 2.0 F\n"
+      "file app\\ Differs hkcu Software\\Cond Ver 1.0 false\n"
+      "file app\\ DoubleZero HKCU Software\\Cond Ver 1.0 00\n"
+      "file app\\ MissingKey HKCU Software\\Absent Ver \"\" 1\n"
+      "file app\\ BadCount HKCU Software\\Cond Ver\n"
+      "createdirectory $INSTDIR\\after\n");
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
+  EXPECT_TRUE(fs::exists(C("Demo/Equal/a.txt")));
+  EXPECT_FALSE(fs::exists(C("Demo/CaseCounts")));
+  EXPECT_FALSE(fs::exists(C("Demo/Negated")));
+  EXPECT_TRUE(fs::exists(C("Demo/Differs/a.txt")));
+  EXPECT_FALSE(fs::exists(C("Demo/DoubleZero")));  // only "0" negates, not "00"
+  EXPECT_TRUE(fs::exists(C("Demo/MissingKey/a.txt")));
+  EXPECT_TRUE(platform::RegKeyExists(platform::RootKey::kCurrentUser, "Software\\Absent"));
+  EXPECT_FALSE(fs::exists(C("Demo/BadCount")));
+  const std::vector<platform::ScriptedPresenter::Shown> shown = presenter_->Messages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, "TFileCommand.SFXProcess - Param Count Invalid!!!");
+  EXPECT_EQ(shown[0].caption, "Error");
+  EXPECT_TRUE(fs::exists(C("Demo/after")));  // the script went on
+}
+
+TEST_F(FileCommandsTest, CopyFileFindsTheSourceOnTheFirstCdDriveThatHoldsIt) {
+  WriteFile(Host("cd_e/setup/only_e.dat"), "from E");
+  WriteFile(Host("cd_d/setup/both.dat"), "from D");
+  WriteFile(Host("cd_e/setup/both.dat"), "from E");
+  EXPECT_EQ(FindOnCdDrives("$cddrive\\setup\\only_e.dat"), "E:\\\\setup\\only_e.dat");
+  EXPECT_EQ(FindOnCdDrives("$CDDRIVE\\setup\\none.dat"), "$CDDRIVE\\setup\\none.dat");
+  EXPECT_EQ(FindOnCdDrives("C:\\plain.txt"), "C:\\plain.txt");
+
+  CompileAndRun(
+      "copyfile $CDDRIVE\\setup\\only_e.dat $INSTDIR\\Data\\one.dat\n"
+      "copyfile $CDDRIVE\\setup\\both.dat $INSTDIR\\two.dat\n"
+      "copyfile $CDDRIVE\\setup\\missing.dat $INSTDIR\\three.dat\n"
+      "iffileexists $CDDRIVE\\setup\\both.dat found 0\n"
+      "goto end\n"
+      "found:\n"
+      "createdirectory $INSTDIR\\found\n"
+      "end:\n");
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
+  EXPECT_EQ(ReadFile(C("Demo/Data/one.dat")), "from E");
+  EXPECT_EQ(ReadFile(C("Demo/two.dat")), "from D");
+  EXPECT_FALSE(fs::exists(C("Demo/three.dat")));
+  EXPECT_TRUE(fs::exists(C("Demo/found")));
+  EXPECT_TRUE(Contains(StatusTexts(), "Copying File only_e.dat"));
+  // A failed copy is still recorded.
+  EXPECT_TRUE(Contains(TUninstallList::Instance().Files(), "$INSTDIR\\three.dat"));
+}
+
+TEST_F(FileCommandsTest, RenameDeleteAndCreateDirectory) {
+  WriteFile(C("Demo/old.txt"), "old");
+  WriteFile(C("Demo/gone.txt"), "gone");
+  WriteFile(C("Demo/taken.txt"), "taken");
+  WriteFile(C("Demo/keep.txt"), "keep");
+  CompileAndRun(
+      "rename $INSTDIR\\old.txt $INSTDIR\\new.txt\n"
+      "rename $INSTDIR\\missing.txt $INSTDIR\\other.txt\n"
+      "rename $INSTDIR\\keep.txt $INSTDIR\\taken.txt\n"
+      "delete $INSTDIR\\gone.txt\n"
+      "delete $INSTDIR\\nothing.txt\n"
+      "createdirectory $INSTDIR\\A\\B\\\n"
+      "createdirectory $INSTDIR\\A\\\n");
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
+  EXPECT_EQ(ReadFile(C("Demo/new.txt")), "old");
+  EXPECT_FALSE(fs::exists(C("Demo/old.txt")));
+  EXPECT_FALSE(fs::exists(C("Demo/other.txt")));
+  EXPECT_EQ(ReadFile(C("Demo/taken.txt")), "taken");  // an existing target is not replaced
+  EXPECT_EQ(ReadFile(C("Demo/keep.txt")), "keep");
+  EXPECT_FALSE(fs::exists(C("Demo/gone.txt")));
+  EXPECT_TRUE(fs::is_directory(C("Demo/A/B")));
+  EXPECT_EQ(TUninstallList::Instance().Folders(),
+            (std::vector<std::string>{"C:\\Demo\\A\\", "C:\\Demo\\A\\B\\", "C:\\Demo\\A\\B\\",
+                                      "C:\\Demo\\A\\"}));
+  // rename and delete keep their expanded arguments in the loaded line.
+  EXPECT_EQ(SetupState::Instance().CompiledLines()[0].Arguments[0], "C:\\Demo\\old.txt");
+  EXPECT_TRUE(TUninstallList::Instance().Files().empty());
+}
+
+TEST_F(FileCommandsTest, RmdirRemovesTheTreeButNeverFollowsLinks) {
+  WriteFile(C("Demo/tree/a.txt"), "a");
+  WriteFile(C("Demo/tree/sub/deeper/b.txt"), "b");
+  WriteFile(C("Demo/tree/sub/.hidden"), "h");
+  WriteFile(C("Outside/precious.txt"), "keep me");
+  fs::create_directory_symlink(C("Outside"), C("Demo/tree/sub/link"));
+  fs::create_symlink(C("Outside/precious.txt"), C("Demo/tree/file_link"));
+  CompileAndRun("rmdir $INSTDIR\\tree 1\nrmdir $INSTDIR\\absent 0\n");
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
+  EXPECT_FALSE(fs::exists(C("Demo/tree")));
+  EXPECT_EQ(ReadFile(C("Outside/precious.txt")), "keep me");
+  EXPECT_TRUE(fs::exists(C("Demo")));
+}
+
+TEST_F(FileCommandsTest, RemoveFolderTreeRefusesRootsAndFollowsNoLinkedTop) {
+  WriteFile(C("keep.txt"), "k");
+  EXPECT_FALSE(RemoveFolderTree(""));
+  EXPECT_FALSE(RemoveFolderTree("C:\\"));
+  EXPECT_FALSE(RemoveFolderTree("C:"));
+  EXPECT_FALSE(RemoveFolderTree("\\"));
+  EXPECT_TRUE(fs::exists(C("keep.txt")));
+
+  WriteFile(C("Real/inside.txt"), "i");
+  fs::create_directory_symlink(C("Real"), C("Linked"));
+  EXPECT_TRUE(RemoveFolderTree("C:\\Linked\\"));
+  EXPECT_FALSE(fs::is_symlink(C("Linked")));
+  EXPECT_EQ(ReadFile(C("Real/inside.txt")), "i");
+}
+
+TEST_F(FileCommandsTest, RemoveFolderTreeGivesUpOnWhatItCannotDelete) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop the superuser";
+  WriteFile(C("Tree/locked/file.txt"), "x");
+  WriteFile(C("Tree/free/other.txt"), "y");
+  fs::permissions(C("Tree/locked"), fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_FALSE(RemoveFolderTree("C:\\Tree"));
+  fs::permissions(C("Tree/locked"), fs::perms::owner_all);
+  EXPECT_FALSE(fs::exists(C("Tree/free")));
+  EXPECT_TRUE(fs::exists(C("Tree/locked/file.txt")));
+}
+
+}  // namespace
+}  // namespace command_test
