@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <set>
@@ -369,12 +370,10 @@ TEST_F(PackageTest, BrokenZlibStreamWithMatchingCrcRaisesError) {
 TEST_F(PackageTest, LargeEntriesAreRawUncheckedAndReadInRanges) {
   const std::string big = dir_.File("big.dat");
   const std::string below = dir_.File("below.dat");
-  {
-    std::string data = TextBytes(kLargeEntrySize);
-    WriteBytes(big, data);
-    data.resize(kLargeEntrySize - 1);
-    WriteBytes(below, data);
-  }
+  const std::string head = RandomBytes(3000, 21);
+  const std::string tail = RandomBytes(3000, 22);
+  pak_test::MakeSparseFile(big, kLargeEntrySize, head, tail);
+  pak_test::MakeSparseFile(below, kLargeEntrySize - 1, head, tail);
   const std::string path = dir_.File("pkg.bin");
   {
     TPak pak(path, true, false);
@@ -408,7 +407,9 @@ TEST_F(PackageTest, LargeEntriesAreRawUncheckedAndReadInRanges) {
   EXPECT_TRUE(pak.VerifyEntry(0));
   EXPECT_FALSE(pak.VerifyEntry(1));
 
-  const std::string expected = TextBytes(kLargeEntrySize);
+  std::string expected(kLargeEntrySize, '\0');
+  expected.replace(0, head.size(), head);
+  expected.replace(expected.size() - tail.size(), tail.size(), tail);
   std::string chunk(1000, '\0');
   EXPECT_EQ(pak.ReadBlobRange(0, 0, chunk.data(), chunk.size()), 1000u);
   EXPECT_EQ(chunk, expected.substr(0, 1000));
@@ -426,12 +427,15 @@ TEST_F(PackageTest, TruncationAtEveryLengthYieldsNoEntries) {
                                          {"raw", 1, RandomBytes(40, 1)},
                                          {"CompiledLines", 0, TextBytes(90)}});
   const std::string whole = ReadBytes(path);
-  const std::string cut = dir_.File("cut.bin");
   for (size_t length = 0; length < whole.size(); ++length) {
+    // A new file per length: see OverwriteBytes for why files are not truncated and rewritten.
+    const std::string cut = dir_.File("cut" + std::to_string(length));
     WriteBytes(cut, whole.substr(0, length));
     TPak pak(cut, false, false);
     EXPECT_EQ(pak.EntryCount(), 0) << length;
     EXPECT_FALSE(pak.FindEntry("SetupInfo", 0).has_value());
+    pak.Close();
+    std::filesystem::remove(cut);
   }
 }
 
@@ -447,6 +451,7 @@ TEST_F(PackageTest, RandomCorruptionNeverYieldsWrongData) {
 
   std::mt19937 random(20240611);
   const std::string damaged = dir_.File("damaged.bin");
+  WriteBytes(damaged, whole);
   int loaded = 0;
   for (int round = 0; round < 3000; ++round) {
     std::string bytes = whole;
@@ -454,7 +459,7 @@ TEST_F(PackageTest, RandomCorruptionNeverYieldsWrongData) {
     for (int f = 0; f < flips; ++f) {
       bytes[random() % bytes.size()] ^= static_cast<char>(1 + random() % 255);
     }
-    WriteBytes(damaged, bytes);
+    pak_test::OverwriteBytes(damaged, bytes);
     TPak pak(damaged, false, false);
     for (int i = 0; i < pak.EntryCount(); ++i) {
       try {

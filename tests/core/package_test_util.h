@@ -42,10 +42,32 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+// Rewrites an existing file of the same length in place. Not truncating matters: on some file
+// systems truncating and rewriting a file forces its data to disk at close, which makes tests
+// that damage a file thousands of times crawl on a busy disk.
+inline void OverwriteBytes(const std::string& path, const std::string& bytes) {
+  std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
 inline void FlipByte(const std::string& path, uint64_t position) {
-  std::string bytes = ReadBytes(path);
-  bytes[position] = static_cast<char>(bytes[position] ^ 0x5A);
-  WriteBytes(path, bytes);
+  std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+  file.seekg(static_cast<std::streamoff>(position));
+  const char old = static_cast<char>(file.get());
+  file.seekp(static_cast<std::streamoff>(position));
+  file.put(static_cast<char>(old ^ 0x5A));
+}
+
+// A file of `size` bytes that are zero except for `head` at the start and `tail` at the end;
+// made sparse, so even a 70 MiB file costs no disk writes.
+inline void MakeSparseFile(const std::string& path, uint64_t size, const std::string& head,
+                           const std::string& tail) {
+  WriteBytes(path, "");
+  std::filesystem::resize_file(path, size);
+  std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+  file.write(head.data(), static_cast<std::streamsize>(head.size()));
+  file.seekp(static_cast<std::streamoff>(size - tail.size()));
+  file.write(tail.data(), static_cast<std::streamsize>(tail.size()));
 }
 
 inline void PutLe32(std::string& bytes, uint64_t position, uint32_t value) {
