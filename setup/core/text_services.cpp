@@ -25,20 +25,32 @@ std::string Fold(std::string_view text) {
   return folded;
 }
 
-// Each UTF-16 unit becomes one Windows-1252 byte ('?' when it has none), then A-Z are lowered.
+// The characters that Windows-1252 keeps at 0x80-0x9F, by their UTF-16 units.
+struct Cp1252High {
+  char16_t unit[32];
+  Cp1252High() {
+    for (int i = 0; i < 32; ++i) {
+      const std::u16string wide =
+          platform::Cp1252ToUtf16(std::string(1, static_cast<char>(0x80 + i)));
+      unit[i] = wide.size() == 1 ? wide[0] : u'\0';
+    }
+  }
+};
+
+char UnitToCp1252(char16_t unit) {
+  if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) return static_cast<char>(unit);
+  static const Cp1252High high;
+  for (int i = 0; i < 32; ++i) {
+    if (high.unit[i] == unit && unit != 0) return static_cast<char>(0x80 + i);
+  }
+  return '?';  // no Windows-1252 character, as the system conversion answers
+}
+
+// Each UTF-16 unit becomes one Windows-1252 byte, then A-Z are lowered.
 std::string Fold(std::u16string_view text) {
   std::string folded;
   folded.reserve(text.size());
-  for (char16_t unit : text) {
-    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
-      folded.push_back(FoldByte(static_cast<char>(unit)));
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      folded.push_back('?');
-    } else {
-      const std::string byte = platform::Utf16ToCp1252(std::u16string(1, unit));
-      folded.push_back(byte.size() == 1 ? byte[0] : '?');
-    }
-  }
+  for (char16_t unit : text) folded.push_back(FoldByte(UnitToCp1252(unit)));
   return folded;
 }
 

@@ -99,6 +99,7 @@ TEST(ReplaceAllTest, ReplacesEveryOccurrenceIgnoringAsciiCase) {
   // Only A-Z fold: Windows-1252 letters keep their case.
   EXPECT_EQ(ReplaceAll(u"\u00C4x\u00E4X", u"\u00E4x", u"-"), u"\u00C4x-");
   EXPECT_EQ(ReplaceAll(u"<%NAME%> \u0160", u"<%name%>", u"Tool"), u"Tool \u0160");
+  EXPECT_EQ(ReplaceAll(u"5 \u20AC \u0160", u"\u20AC \u0160", u"EUR"), u"5 EUR");
 }
 
 TEST(ReplaceAllTest, EndsWhenTheValueHoldsItsOwnPattern) {
