@@ -94,6 +94,8 @@ std::string TPakSystem::ArchivePath(const std::string& install_dir, const std::s
   if (!install_dir.empty() && (install_dir.back() == '\\' || install_dir.back() == '/')) {
     return install_dir + name;
   }
+  // A host folder (as tools and tests give) keeps host separators.
+  if (!install_dir.empty() && install_dir.front() == '/') return install_dir + "/" + name;
   return install_dir + "\\" + name;
 }
 
