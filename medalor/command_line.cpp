@@ -153,7 +153,7 @@ int RunSheetCommand(const std::vector<std::string>& args, TSheetComposer& compos
     const TPicture sheet = composer.SaveSheet(target.string(), names, options.per_row,
                                               options.half_size, options.filter);
     out << "Saved a " << sheet.Width() << " x " << sheet.Height() << " sheet of " << names.size()
-        << " badges to " << target.string() << "\n";
+        << (names.size() == 1 ? " badge" : " badges") << " to " << target.string() << "\n";
     return kExitOk;
   } catch (const SheetError& e) {
     err << "Medalor: " << e.what() << "\n";

@@ -86,6 +86,7 @@ QListWidget* MakeIconList(QWidget* parent, const char* name, int y) {
   list->setFrameShape(QFrame::Box);
   list->setFrameShadow(QFrame::Plain);
   list->setLineWidth(1);
+  list->viewport()->setAttribute(Qt::WA_Hover, false);  // no hover highlight either
   return list;
 }
 
