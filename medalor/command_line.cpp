@@ -88,7 +88,8 @@ std::string Parse(const std::vector<std::string>& args, Options& options) {
       int number = 0;
       const char* end = value.data() + value.size();
       const auto [ptr, ec] = std::from_chars(value.data(), end, number);
-      if (ec != std::errc() || ptr != end) return "--per-row needs a whole number, not \"" + value + "\"";
+      if (ec != std::errc() || ptr != end)
+        return "--per-row needs a whole number, not \"" + value + "\"";
       options.per_row = number;
     } else {
       const std::optional<int> index = FilterIndex(value);

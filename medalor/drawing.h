@@ -18,9 +18,9 @@ constexpr int kCornerSize = 25;
 constexpr TRgba kMagenta{255, 0, 255, 255};
 
 // The resampling filters in FreeImage's FREE_IMAGE_FILTER order, as the filter choice shows them.
-constexpr std::array<const char*, 6> kFilterNames = {
-    "FILTER_BOX",        "FILTER_BICUBIC", "FILTER_BILINEAR", "FILTER_BSPLINE",
-    "FILTER_CATMULLROM", "FILTER_LANCZOS3"};
+constexpr std::array<const char*, 6> kFilterNames = {"FILTER_BOX",        "FILTER_BICUBIC",
+                                                     "FILTER_BILINEAR",   "FILTER_BSPLINE",
+                                                     "FILTER_CATMULLROM", "FILTER_LANCZOS3"};
 
 struct TSheetGrid {
   int columns = 1;

@@ -39,8 +39,8 @@ bool HalveSheet(TPicture& sheet, int filter_index) {
   const int width = sheet.Width() / 2;
   const int height = sheet.Height() / 2;
   if (width < 1 || height < 1) return false;
-  BitmapPtr halved(FreeImage_Rescale(image.get(), width, height,
-                                     static_cast<FREE_IMAGE_FILTER>(filter_index)));
+  BitmapPtr halved(
+      FreeImage_Rescale(image.get(), width, height, static_cast<FREE_IMAGE_FILTER>(filter_index)));
   if (!halved) return false;
 
   const unsigned bpp = FreeImage_GetBPP(halved.get());
@@ -52,8 +52,8 @@ bool HalveSheet(TPicture& sheet, int filter_index) {
   BYTE* data = nullptr;
   DWORD size = 0;
   if (!FreeImage_AcquireMemory(output.get(), &data, &size) || !data) return false;
-  TPicture result = DecodePng(std::string_view(reinterpret_cast<const char*>(data), size),
-                              "half-size sheet");
+  TPicture result =
+      DecodePng(std::string_view(reinterpret_cast<const char*>(data), size), "half-size sheet");
   result.SetHasAlpha(true);
   sheet = std::move(result);
   return true;

@@ -41,8 +41,8 @@ class TSheetComposer {
                        int filter_index) const;
   // Renders as above and writes it as an 8-bit RGBA PNG file, replacing one that is there;
   // answers the picture written. Throws SheetError when the file cannot be written.
-  TPicture SaveSheet(const std::string& file_name, const std::vector<std::string>& names, int per_row,
-                 bool half_size, int filter_index) const;
+  TPicture SaveSheet(const std::string& file_name, const std::vector<std::string>& names,
+                     int per_row, bool half_size, int filter_index) const;
 
   const std::vector<TPicture>& Images() const { return images_; }
   const std::vector<std::string>& BadgeNames() const { return badge_names_; }

@@ -139,11 +139,11 @@ Shape EmblemCheck() {
   };
 }
 Shape EmblemCrown() {
-  const std::vector<Pt> poly{{-0.9, 0.6}, {-0.95, -0.45}, {-0.45, 0.05}, {0, -0.75},
-                             {0.45, 0.05}, {0.95, -0.45}, {0.9, 0.6}};
+  const std::vector<Pt> poly{{-0.9, 0.6},  {-0.95, -0.45}, {-0.45, 0.05}, {0, -0.75},
+                             {0.45, 0.05}, {0.95, -0.45},  {0.9, 0.6}};
   return [poly](double u, double v) {
-    return InPolygon(poly, u, v) || Dist(u, v, -0.95, -0.5) < 0.17 ||
-           Dist(u, v, 0, -0.8) < 0.17 || Dist(u, v, 0.95, -0.5) < 0.17;
+    return InPolygon(poly, u, v) || Dist(u, v, -0.95, -0.5) < 0.17 || Dist(u, v, 0, -0.8) < 0.17 ||
+           Dist(u, v, 0.95, -0.5) < 0.17;
   };
 }
 Shape EmblemHeart() {
@@ -190,7 +190,8 @@ Col DrawEmblem(const Shape& emblem, const Palette& p, double cx, double cy, doub
   }
   // Outline: the emblem seen from points a little way off.
   const double o = 1.1 / s;
-  if (emblem(u - o, v - o) || emblem(u + o, v + o) || emblem(u + o, v - o) || emblem(u - o, v + o)) {
+  if (emblem(u - o, v - o) || emblem(u + o, v + o) || emblem(u + o, v - o) ||
+      emblem(u - o, v + o)) {
     return Over(Col{p.dark.r, p.dark.g, p.dark.b, 0.85}, under);
   }
   return under;
@@ -203,8 +204,8 @@ Col Shadow(double d, double radius) {
 }
 
 // Disc of radius R at (cx, cy): a bevelled rim and a lit face with an emblem and a highlight.
-Col Disc(const Palette& p, const Shape& emblem, double cx, double cy, double R, double x,
-         double y, Col under) {
+Col Disc(const Palette& p, const Shape& emblem, double cx, double cy, double R, double x, double y,
+         Col under) {
   const double d = Dist(x, y, cx, cy);
   under = Over(Shadow(Dist(x, y, cx + 1, cy + 1.5), R), under);
   if (d > R) return under;
@@ -226,8 +227,10 @@ Col Disc(const Palette& p, const Shape& emblem, double cx, double cy, double R, 
 // Two ribbon straps from the top edge meeting behind a medal.
 Col NeckRibbon(const Col& main, const Col& stripe, double x, double y, Col under) {
   for (int side = -1; side <= 1; side += 2) {
-    const std::vector<Pt> strap{{23.5 + side * 2, 28}, {23.5 + side * 13, 1.5},
-                                {23.5 + side * 21, 1.5}, {23.5 + side * 10, 28}};
+    const std::vector<Pt> strap{{23.5 + side * 2, 28},
+                                {23.5 + side * 13, 1.5},
+                                {23.5 + side * 21, 1.5},
+                                {23.5 + side * 10, 28}};
     if (InPolygon(strap, x, y)) {
       // Stripe down the middle of the strap.
       const double t = (y - 1.5) / 26.5;
@@ -302,8 +305,10 @@ Scene Rosette(const Palette& p, Shape emblem) {
     Col c;
     // Tails hanging down from behind the rosette, with notched ends.
     for (int side = -1; side <= 1; side += 2) {
-      const std::vector<Pt> tail{{23.5 + side * 1, 22},     {23.5 + side * 11, 22},
-                                 {23.5 + side * 17, 45.5},  {23.5 + side * 13, 41.5},
+      const std::vector<Pt> tail{{23.5 + side * 1, 22},
+                                 {23.5 + side * 11, 22},
+                                 {23.5 + side * 17, 45.5},
+                                 {23.5 + side * 13, 41.5},
                                  {23.5 + side * 8.5, 46.5}};
       if (InPolygon(tail, x, y)) {
         c = Over(Lerp(p.base, p.dark, side > 0 ? 0.35 : 0.1), c);
@@ -478,15 +483,30 @@ Image Template(const Palette& frame, const Col& middle) {
 // Strokes of the word on a 4 x 6 grid per letter.
 std::vector<std::vector<Pt>> Letter(char ch) {
   switch (ch) {
-    case 'M': return {{{0, 6}, {0, 0}, {2, 3.2}, {4, 0}, {4, 6}}};
-    case 'E': return {{{4, 0}, {0, 0}, {0, 6}, {4, 6}}, {{0, 3}, {3, 3}}};
-    case 'D': return {{{0, 0}, {0, 6}, {2.4, 6}, {4, 4.4}, {4, 1.6}, {2.4, 0}, {0, 0}}};
-    case 'A': return {{{0, 6}, {2, 0}, {4, 6}}, {{0.8, 3.8}, {3.2, 3.8}}};
-    case 'L': return {{{0, 0}, {0, 6}, {4, 6}}};
-    case 'O': return {{{1.3, 0}, {2.7, 0}, {4, 1.3}, {4, 4.7}, {2.7, 6}, {1.3, 6}, {0, 4.7},
-                       {0, 1.3}, {1.3, 0}}};
-    case 'R': return {{{0, 6}, {0, 0}, {3, 0}, {4, 1}, {4, 2}, {3, 3}, {0, 3}}, {{2, 3}, {4, 6}}};
-    default: return {};
+    case 'M':
+      return {{{0, 6}, {0, 0}, {2, 3.2}, {4, 0}, {4, 6}}};
+    case 'E':
+      return {{{4, 0}, {0, 0}, {0, 6}, {4, 6}}, {{0, 3}, {3, 3}}};
+    case 'D':
+      return {{{0, 0}, {0, 6}, {2.4, 6}, {4, 4.4}, {4, 1.6}, {2.4, 0}, {0, 0}}};
+    case 'A':
+      return {{{0, 6}, {2, 0}, {4, 6}}, {{0.8, 3.8}, {3.2, 3.8}}};
+    case 'L':
+      return {{{0, 0}, {0, 6}, {4, 6}}};
+    case 'O':
+      return {{{1.3, 0},
+               {2.7, 0},
+               {4, 1.3},
+               {4, 4.7},
+               {2.7, 6},
+               {1.3, 6},
+               {0, 4.7},
+               {0, 1.3},
+               {1.3, 0}}};
+    case 'R':
+      return {{{0, 6}, {0, 0}, {3, 0}, {4, 1}, {4, 2}, {3, 3}, {0, 3}}, {{2, 3}, {4, 6}}};
+    default:
+      return {};
   }
 }
 
@@ -568,7 +588,8 @@ int main(int argc, char** argv) {
       {"slate-hexagon", Hexagon(kCharcoal, EmblemCrown())},
       {"rose-heart", Heart(kRose)},
       {"sun-disc", Sun(kOrange)},
-      {"moon-disc", [](double x, double y) {
+      {"moon-disc",
+       [](double x, double y) {
          return Disc(kSky, EmblemCrescent(), 23.5, 23.5, 21.5, x, y, Col{});
        }},
       {"sky-medal", Medal(kSky, EmblemCrescent(), navy, Rgb(240, 200, 40))},

@@ -14,8 +14,8 @@ namespace {
 constexpr int kDefaultMaxLength = 32767;  // QLineEdit's "no limit"
 
 int Saturate(int64_t value) {
-  return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int>::min(),
-                                              std::numeric_limits<int>::max()));
+  return static_cast<int>(
+      std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 int HexDigit(QChar c) {

@@ -75,8 +75,8 @@ TFrmAbout::TFrmAbout(QWidget* parent) : QDialog(parent, Qt::Tool) {
   section(QStringLiteral("FreeImage"),
           QStringLiteral("This software uses the FreeImage open source image library. See "
                          "http://freeimage.sourceforge.net for details."));
-  AddLabel(this, QStringLiteral("Used under the FreeImage Public License Version 1.0"), 20, y,
-           274, false);
+  AddLabel(this, QStringLiteral("Used under the FreeImage Public License Version 1.0"), 20, y, 274,
+           false);
   y += 16;
   AddWebsite(this, QStringLiteral("http://freeimage.sourceforge.net"), 20, y);
 

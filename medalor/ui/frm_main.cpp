@@ -270,8 +270,7 @@ void TFrmMain::FormCreate() {
     ShowError(QString::fromStdString(e.what()));
   }
   // Choices made by the user from now on refresh the preview.
-  connect(background_list_, &QComboBox::currentIndexChanged, this,
-          &TFrmMain::BackgroundListChange);
+  connect(background_list_, &QComboBox::currentIndexChanged, this, &TFrmMain::BackgroundListChange);
   connect(resize_filter_, &QComboBox::currentIndexChanged, this, &TFrmMain::ResizeFilterChange);
 }
 

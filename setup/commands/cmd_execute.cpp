@@ -15,7 +15,8 @@ void TExecuteCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
     line.Arguments[1] = ExpandPath(line.Arguments[1]);
     parameters = line.Arguments[1];
   }
-  std::unique_ptr<platform::Process> process = platform::ShellExecute(line.Arguments[0], parameters);
+  std::unique_ptr<platform::Process> process =
+      platform::ShellExecute(line.Arguments[0], parameters);
   if (!process) return;  // not there or not startable: the script goes on
   SetupState& state = SetupState::Instance();
   // Waits for the process itself to end, so a program whose exit code happens to be 259 (the

@@ -9,6 +9,4 @@ bool TQXPOfficialCommand::Compile(TCompLine& line, int /*line_index*/) {
   return true;
 }
 
-void TQXPOfficialCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
-  RunQxpOfficial(line);
-}
+void TQXPOfficialCommand::SFXProcess(TCompLine& line, int /*line_index*/) { RunQxpOfficial(line); }

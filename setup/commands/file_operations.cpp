@@ -123,8 +123,7 @@ bool IsSafeEntryName(const std::string& entry) {
     if (end == std::string::npos) end = entry.size();
     const std::string part = entry.substr(start, end - start);
     // Windows drops trailing dots and blanks of a component, so ".. " and "..." climb too.
-    if (part.find("..") != std::string::npos &&
-        part.find_first_not_of(". ") == std::string::npos) {
+    if (part.find("..") != std::string::npos && part.find_first_not_of(". ") == std::string::npos) {
       return false;
     }
     start = end + 1;
@@ -132,8 +131,8 @@ bool IsSafeEntryName(const std::string& entry) {
   return true;
 }
 
-bool CopyLargeEntry(const std::string& destination, const std::string& display_name,
-                    uint64_t size, int index) {
+bool CopyLargeEntry(const std::string& destination, const std::string& display_name, uint64_t size,
+                    int index) {
   SetupState& state = SetupState::Instance();
   TPak* pak = state.package.get();
   const TPakFile* entry = pak ? pak->Entry(index) : nullptr;

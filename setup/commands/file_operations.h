@@ -36,5 +36,5 @@ bool ExtractGroup(const std::string& folder, int32_t group);
 // Copies a large raw entry of the shared package to `destination` in chunks of at most 25 MiB,
 // showing text 18 with the progress of the copy. Answers false, removing the partial file, when
 // the package delivers fewer bytes than the entry needs.
-bool CopyLargeEntry(const std::string& destination, const std::string& display_name,
-                    uint64_t size, int index);
+bool CopyLargeEntry(const std::string& destination, const std::string& display_name, uint64_t size,
+                    int index);

@@ -77,9 +77,7 @@ TScriptCompiler::~TScriptCompiler() = default;
 
 TScriptCompiler* TScriptCompiler::Current() { return current_compiler; }
 
-bool TScriptCompiler::IsSafeEntryName(const std::string& entry) {
-  return ::IsSafeEntryName(entry);
-}
+bool TScriptCompiler::IsSafeEntryName(const std::string& entry) { return ::IsSafeEntryName(entry); }
 
 std::string TScriptCompiler::WindowsFolder(const std::string& folder) const {
   std::string result = ToWindowsForm(folder);
@@ -140,8 +138,8 @@ bool TScriptCompiler::Compile(const std::vector<TScriptLine>& script) {
     if (!command->Compile(lines_[i], i)) {
       const auto* script_command = dynamic_cast<const TScriptCommand*>(command);
       const int needs = script_command ? script_command->RequiredArgs() : 0;
-      SetError(i, "Too few arguments for " + command->Name() + " - needs " +
-                      std::to_string(needs) + ", has " + std::to_string(had));
+      SetError(i, "Too few arguments for " + command->Name() + " - needs " + std::to_string(needs) +
+                      ", has " + std::to_string(had));
     }
   }
   current_line_ = -1;
@@ -344,8 +342,7 @@ void TScriptCompiler::AddLanguage(const std::string& name, bool uninstall, int l
     return;
   }
   (uninstall ? uninstall_languages_ : languages_).push_back(name);
-  AddSourceFile(source, (uninstall ? "UNINSTALL_LANGUAGE-" : "LANGUAGE-") + name, std::string(),
-                0);
+  AddSourceFile(source, (uninstall ? "UNINSTALL_LANGUAGE-" : "LANGUAGE-") + name, std::string(), 0);
 }
 
 void TScriptCompiler::SetChangelog(const std::string& argument, int line_index) {

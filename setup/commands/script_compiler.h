@@ -136,8 +136,8 @@ class TScriptCompiler {
   void AddPath(const std::string& path, uint16_t group, const std::string& group_name,
                bool as_written, const std::string& prefix);
   // Adds one file, or replaces a previous instance in a merged named group.
-  void AddSourceFile(const std::string& source, const std::string& entry,
-                     const std::string& prefix, uint16_t group);
+  void AddSourceFile(const std::string& source, const std::string& entry, const std::string& prefix,
+                     uint16_t group);
   // Label resolution: the decimal line index of the last label of that name (or the text
   // unchanged); records "Label not found - x" when the result is not a number.
   std::string ResolveLabel(const std::string& label, int line_index);

@@ -186,7 +186,6 @@ class TPak {
 
   Mode mode_ = Mode::kRead;
   std::optional<platform::File> file_;
-  uint64_t file_size_ = 0;  // read mode: the size seen when the directory was read
   std::vector<TPakFile> entries_;
   TPakTrailer trailer_;
   uint32_t package_base_ = 0;

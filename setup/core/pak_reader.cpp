@@ -177,7 +177,6 @@ void TPak::ReadDirectory() {
   if (!file_) return;
   const std::optional<uint64_t> size = file_->Size();
   if (!size || *size < kTrailerSize) return;
-  file_size_ = *size;
 
   unsigned char raw[kTrailerSize];
   if (!file_->Seek(*size - kTrailerSize) || !file_->ReadExact(raw, sizeof raw)) return;

@@ -87,8 +87,8 @@ void TSetupThread::RunLines() {
       const TCompLine& line = lines[current];
       const int32_t target = line.LineIndex;
       // Only registry ids with a line index inside the script reach a command.
-      if (line.CommandID >= kFirstCommandId && line.CommandID <= kLastCommandId &&
-          target >= 0 && target < lines.Count()) {
+      if (line.CommandID >= kFirstCommandId && line.CommandID <= kLastCommandId && target >= 0 &&
+          target < lines.Count()) {
         if (TCommandClass* command = commands.ById(line.CommandID)) {
           command->SFXProcess(lines[target], target);
         }

@@ -84,9 +84,13 @@ std::optional<std::vector<THashRecord>> TVFSHashFile::Decode(std::string_view by
 }
 
 void TVFSHashFile::BuildHashFile(const TVFSTree& tree) {
-  if (platform::FileExists(path_)) platform::DeleteFile(path_);
   std::vector<THashRecord> records = RecordsFor(tree);
-  if (records.empty()) return;
+  if (records.empty()) {
+    if (platform::FileExists(path_)) platform::DeleteFile(path_);
+    return;
+  }
+  // Written over an existing file rather than deleted and made anew, so the file keeps the
+  // spelling it has on disk when the container was named in another case.
   std::string bytes = Encode(records);
   if (!platform::WriteFileBytes(path_, bytes.data(), bytes.size())) {
     throw SetupError("Unable to write the hash file " + path_ + ".");
@@ -107,8 +111,10 @@ void TVFSHashFile::LoadHashFile() {
 
 void TVFSHashFile::SaveHashFile() {
   if (!loaded_) return;
-  if (platform::FileExists(path_)) platform::DeleteFile(path_);
-  if (records_.empty()) return;
+  if (records_.empty()) {
+    if (platform::FileExists(path_)) platform::DeleteFile(path_);
+    return;
+  }
   std::string bytes = Encode(records_);
   if (!platform::WriteFileBytes(path_, bytes.data(), bytes.size())) {
     throw SetupError("Unable to write the hash file " + path_ + ".");

@@ -1,7 +1,7 @@
 // Test support for the script commands, the compiler and the runner: a private SETUP_ROOT with
-// its own drive table (C: fixed, D: and E: CD-ROM, Z: the host root), a fresh shared state, a language table, a
-// scripted presenter, recording progress sinks, and helpers that compile a script, pack it with
-// TPak and load the package the way the runtime does.
+// its own drive table (C: fixed, D: and E: CD-ROM, Z: the host root), a fresh shared state, a
+// language table, a scripted presenter, recording progress sinks, and helpers that compile a
+// script, pack it with TPak and load the package the way the runtime does.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -39,7 +39,8 @@ TEST(ScriptTextTest, SplitsWordsLabelsCommentsAndLineEnds) {
 }
 
 TEST(ScriptTextTest, Utf8ScriptsBecomeWindows1252) {
-  const std::vector<TScriptLine> lines = ParseScriptText("name \"Editor \xC4\x8C\x65sky \xC3\xA9\"\n");
+  const std::vector<TScriptLine> lines =
+      ParseScriptText("name \"Editor \xC4\x8C\x65sky \xC3\xA9\"\n");
   ASSERT_EQ(lines.size(), 1u);
   // U+00E9 exists in Windows-1252; U+010C does not and becomes '?'.
   EXPECT_EQ(lines[0].words[1], "Editor ?esky \xE9");
@@ -146,17 +147,17 @@ TEST_F(CompilerTest, ChangelogWithoutSourceFolderGetsALeadingBackslash) {
 
 TEST_F(CompilerTest, LabelsResolveFirstForGotoAndLastForConditions) {
   auto compiler = CompileText(
-      "goto end\n"                          // 0
-      "iffileexists C:\\x.txt End end\n"    // 1
-      "messagebox text caption end End\n"   // 2
-      "end:\n"                              // 3
-      "name X\n"                            // 4
-      "End:\n"                              // 5
-      "goto 5\n"                            // 6
-      "iffileexists C:\\x.txt 0 0\n"        // 7
-      "messagebox a b 0 start\n"            // 8
-      "start:\n"                            // 9
-      "goto nowhere\n");                    // 10
+      "goto end\n"                         // 0
+      "iffileexists C:\\x.txt End end\n"   // 1
+      "messagebox text caption end End\n"  // 2
+      "end:\n"                             // 3
+      "name X\n"                           // 4
+      "End:\n"                             // 5
+      "goto 5\n"                           // 6
+      "iffileexists C:\\x.txt 0 0\n"       // 7
+      "messagebox a b 0 start\n"           // 8
+      "start:\n"                           // 9
+      "goto nowhere\n");                   // 10
   const TCompLines& lines = compiler->Lines();
   EXPECT_EQ(lines[0].Arguments[0], "3");
   EXPECT_EQ(lines[1].Arguments[1], "5");
@@ -237,11 +238,11 @@ TEST_F(CompilerTest, NamedGroupsMergeAndTheLastSourceWins) {
   compiler.SourceFolder = root_ + "/src";
   compiler.DataFolder = root_ + "/data";
   compiler.OnNotice = [&notices](const std::string& text) { notices.push_back(text); };
-  ASSERT_TRUE(compiler.Compile(ParseScriptText(
-      "qxpupdate one\\ pw Data.pak\n"
-      "qxpupdate two\\ pw data.PAK\n"
-      "file one\\\n"
-      "file one\\\n")))
+  ASSERT_TRUE(
+      compiler.Compile(ParseScriptText("qxpupdate one\\ pw Data.pak\n"
+                                       "qxpupdate two\\ pw data.PAK\n"
+                                       "file one\\\n"
+                                       "file one\\\n")))
       << ErrorList(compiler);
   EXPECT_EQ(Entries(compiler, 1), (std::vector<std::string>{"a.txt", "B.TXT", "c.txt"}));
   EXPECT_TRUE(Entries(compiler, 2).empty());
@@ -309,18 +310,35 @@ TEST_F(CompilerTest, PageSetIconIsNotPackedAndLanguagesGoToGroupZero) {
 
 TEST_F(CompilerTest, StoredLinesHaveTheExactFormat) {
   // One definition line alone: 2 bytes of count and 12 bytes of id, index and count.
-  EXPECT_EQ(CompileText("name Demo\n")->StoredLinesBytes(),
-            std::string("\x01\x00" "\xFF\xFF\xFF\xFF" "\xFF\xFF\xFF\xFF" "\x00\x00\x00\x00", 14));
+  EXPECT_EQ(CompileText("name Demo\n")->StoredLinesBytes(), std::string("\x01\x00"
+                                                                        "\xFF\xFF\xFF\xFF"
+                                                                        "\xFF\xFF\xFF\xFF"
+                                                                        "\x00\x00\x00\x00",
+                                                                        14));
 
   MakeSource("app/a.txt");
   auto compiler = CompileText("; comment\nname Demo\nstart:\nfile app\\\n");
   ASSERT_TRUE(compiler->Errors().empty()) << ErrorList(*compiler);
   const std::string expected = std::string(
       "\x04\x00"
-      "\x00\x00\x00\x00" "\x00\x00\x00\x00" "\x00\x00\x00\x00"
-      "\xFF\xFF\xFF\xFF" "\xFF\xFF\xFF\xFF" "\x00\x00\x00\x00"
-      "\x00\x00\x00\x00" "\x02\x00\x00\x00" "\x01\x00\x00\x00" "\x05\x00" "start"
-      "\x07\x00\x00\x00" "\x03\x00\x00\x00" "\x02\x00\x00\x00" "\x04\x00" "app\\" "\x01\x00" "1",
+      "\x00\x00\x00\x00"
+      "\x00\x00\x00\x00"
+      "\x00\x00\x00\x00"
+      "\xFF\xFF\xFF\xFF"
+      "\xFF\xFF\xFF\xFF"
+      "\x00\x00\x00\x00"
+      "\x00\x00\x00\x00"
+      "\x02\x00\x00\x00"
+      "\x01\x00\x00\x00"
+      "\x05\x00"
+      "start"
+      "\x07\x00\x00\x00"
+      "\x03\x00\x00\x00"
+      "\x02\x00\x00\x00"
+      "\x04\x00"
+      "app\\"
+      "\x01\x00"
+      "1",
       2 + 12 + 12 + 12 + 2 + 5 + 12 + 2 + 4 + 2 + 1);
   EXPECT_EQ(compiler->StoredLinesBytes(), expected);
   TCompLines loaded;
@@ -332,9 +350,9 @@ TEST_F(CompilerTest, ArchivePasswordsTravelEncipheredAndSurviveTheRoundTrip) {
   MakeSource("pak/a.txt");
   const std::string password = "p\xE4ss\xFF\x80 w";
   const std::string code = "\xC8\xE9\xFE";
-  auto compiler = CompileText("qxpupdate pak\\ \"" + password + "\" Data.pak\n" +
-                              "qxpofficial Data.pak \"" + code + "\" true\n" +
-                              "duplicateentry Data.pak a.txt b.txt\n");
+  auto compiler =
+      CompileText("qxpupdate pak\\ \"" + password + "\" Data.pak\n" + "qxpofficial Data.pak \"" +
+                  code + "\" true\n" + "duplicateentry Data.pak a.txt b.txt\n");
   ASSERT_TRUE(compiler->Errors().empty()) << ErrorList(*compiler);
   const std::string bytes = compiler->StoredLinesBytes();
   EXPECT_EQ(bytes.find(password), std::string::npos);
@@ -356,8 +374,8 @@ TEST(EntryNameTest, NamesThatLeaveTheirFolderAreUnsafe) {
   for (const char* good : {"a.txt", "sub\\b.dat", "x..y", "..hidden", "a\\. .\\b"}) {
     EXPECT_TRUE(TScriptCompiler::IsSafeEntryName(good)) << good;
   }
-  for (const char* bad : {"", "..", "..\\x", "a\\..\\..\\x", "a/../x", "\\root.txt",
-                          "/etc/passwd", "C:x", "D:\\y", "a\\...\\b", "a\\.. \\b", "a\\..\\"}) {
+  for (const char* bad : {"", "..", "..\\x", "a\\..\\..\\x", "a/../x", "\\root.txt", "/etc/passwd",
+                          "C:x", "D:\\y", "a\\...\\b", "a\\.. \\b", "a\\..\\"}) {
     EXPECT_FALSE(TScriptCompiler::IsSafeEntryName(bad)) << bad;
   }
 }

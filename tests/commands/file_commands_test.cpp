@@ -2,7 +2,6 @@
 // entries and damaged packages), the registry condition, copyfile from a CD-ROM drive, rename,
 // delete, createdirectory and rmdir.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -140,8 +139,8 @@ TEST_F(FileCommandsTest, EntriesThatWouldLeaveTheFolderAreSkipped) {
 
 TEST_F(FileCommandsTest, RegistryConditionDecidesExtraction) {
   WriteFile(Host("src/app/a.txt"), "a");
-  ASSERT_TRUE(platform::RegSetString(platform::RootKey::kCurrentUser, "Software\\Cond", "Ver",
-                                     "2.0"));
+  ASSERT_TRUE(
+      platform::RegSetString(platform::RootKey::kCurrentUser, "Software\\Cond", "Ver", "2.0"));
   CompileAndRun(
       "file app\\ Equal HKCU Software\\Cond Ver 2.0 1\n"
       "file app\\ CaseCounts HKCU Software\\Cond Ver 2.0X 1\n"

@@ -19,20 +19,20 @@ class RunnerTest : public CommandTest {};
 TEST_F(RunnerTest, JumpsAndFailureSteerTheRunAndClosingStepsStillHappen) {
   int uninstaller_calls = 0;
   CompileAndRun(
-      "name Demo\n"                                   // 0
-      "prefix Demo\n"                                 // 1
-      "uninstallpages plain\n"                        // 2
-      "createdirectory $INSTDIR\\first\n"             // 3
-      "goto skip\n"                                   // 4
-      "createdirectory $INSTDIR\\skipped\n"           // 5
-      "skip:\n"                                       // 6
+      "name Demo\n"                                     // 0
+      "prefix Demo\n"                                   // 1
+      "uninstallpages plain\n"                          // 2
+      "createdirectory $INSTDIR\\first\n"               // 3
+      "goto skip\n"                                     // 4
+      "createdirectory $INSTDIR\\skipped\n"             // 5
+      "skip:\n"                                         // 6
       "iffileexists $INSTDIR\\marker.txt 0 nomarker\n"  // 7
-      "createdirectory $INSTDIR\\hasmarker\n"         // 8
-      "nomarker:\n"                                   // 9
-      "goto 10\n"                                     // 10: numeric target, runs line 11 next
-      "writeregstr HKCU Software\\Flow Step done\n"   // 11
-      "failure\n"                                     // 12
-      "createdirectory $INSTDIR\\afterfailure\n",     // 13
+      "createdirectory $INSTDIR\\hasmarker\n"           // 8
+      "nomarker:\n"                                     // 9
+      "goto 10\n"                                       // 10: numeric target, runs line 11 next
+      "writeregstr HKCU Software\\Flow Step done\n"     // 11
+      "failure\n"                                       // 12
+      "createdirectory $INSTDIR\\afterfailure\n",       // 13
       [&uninstaller_calls] { ++uninstaller_calls; });
   ASSERT_TRUE(errors_.empty()) << errors_[0];
   EXPECT_TRUE(fs::is_directory(C("Demo/first")));
@@ -98,10 +98,10 @@ TEST_F(RunnerTest, OnlyRegisteredIdsWithALineIndexInsideTheScriptAreDispatched) 
   add(-7, 1, {"C:\\Demo\\negative"});
   add(13, 99, {"C:\\Demo\\far"});
   add(13, -2, {"C:\\Demo\\below"});
-  add(13, 6, {"C:\\Demo\\unused"});     // runs with the arguments of line 6
+  add(13, 6, {"C:\\Demo\\unused"});      // runs with the arguments of line 6
   add(9, 5, {"HKCU", "Software\\Few"});  // missing arguments read as empty texts
   add(0, 6, {"C:\\Demo\\through6"});
-  add(1, 7, {});                         // goto without its argument: no jump
+  add(1, 7, {});  // goto without its argument: no jump
   add(13, 8, {"C:\\Demo\\last"});
   Run();
   ASSERT_TRUE(errors_.empty()) << errors_[0];

@@ -74,8 +74,7 @@ TEST_F(SystemCommandsTest, WriteRegStrUrlRegistersTheProtocolAndRecordsRemovable
   const std::vector<std::string> records(TUninstallList::Instance().RegistryEntries().begin(),
                                          TUninstallList::Instance().RegistryEntries().begin() + 4);
   EXPECT_EQ(records, (std::vector<std::string>{
-                         "\"HKCR\" \"badge\" \"\" \"\"",
-                         "\"HKCR\" \"badge\" \"URL Protocol\" \"\"",
+                         "\"HKCR\" \"badge\" \"\" \"\"", "\"HKCR\" \"badge\" \"URL Protocol\" \"\"",
                          "\"HKCR\" \"badge\\DefaultIcon\\\" \"\" \"\"",
                          "\"HKCR\" \"badge\\shell\\open\\command\\\" \"\" \"\""}));
   // The records name exactly the values the protocol wrote, so removal deletes them.

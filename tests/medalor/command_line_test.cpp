@@ -35,8 +35,8 @@ class SheetCommandTest : public ::testing::Test {
 };
 
 TEST_F(SheetCommandTest, WritesTheSameSheetAsTheSavePath) {
-  ASSERT_EQ(Run({"--sheet", out_, "--badges", "gold, RUBY,gold", "--per-row", "2",
-                 "--background", "wood", "--half-size", "--filter", "FILTER_BILINEAR"}),
+  ASSERT_EQ(Run({"--sheet", out_, "--badges", "gold, RUBY,gold", "--per-row", "2", "--background",
+                 "wood", "--half-size", "--filter", "FILTER_BILINEAR"}),
             kExitOk)
       << err_text_.str();
   TSheetComposer reference(badges_, layouts_);

@@ -64,8 +64,8 @@ TEST(DrawOverTest, ProductsAreComputedInDoublePrecision) {
 TEST(DrawOverTest, ClipsAtTheDestinationEdges) {
   TPicture dst(4, 3, TRgba{0, 0, 0, 255}, true);
   const TPicture src(3, 3, TRgba{9, 9, 9, 255}, true);
-  DrawOver(src, dst, 2, 1);  // runs past the right and bottom edges
-  DrawOver(src, dst, 4, 0);  // starts right of the destination: nothing
+  DrawOver(src, dst, 2, 1);    // runs past the right and bottom edges
+  DrawOver(src, dst, 4, 0);    // starts right of the destination: nothing
   DrawOver(src, dst, -2, -2);  // only its bottom-right pixel lands, at (0, 0)
   const char* expected[] = {"X...", "..XX", "..XX"};
   for (int y = 0; y < 3; ++y) {
@@ -112,8 +112,8 @@ TEST(CheckerboardTest, TilesSixteenPixelSquaresWithMixedQuadrants) {
       ColourToRgba(MixColors(GetSysColor(kColorWindow), GetSysColor(kColorBtnFace), 50));
   ASSERT_NE(light, dark);
   EXPECT_EQ(board.At(0, 0), light);
-  EXPECT_EQ(board.At(8, 0), dark);    // top-right quadrant
-  EXPECT_EQ(board.At(7, 8), dark);    // bottom-left quadrant
+  EXPECT_EQ(board.At(8, 0), dark);  // top-right quadrant
+  EXPECT_EQ(board.At(7, 8), dark);  // bottom-left quadrant
   EXPECT_EQ(board.At(15, 15), light);
   EXPECT_EQ(board.At(39, 19), light);  // clipped tile at the corner: x 7 of the tile, y 3
   EXPECT_EQ(board.At(24, 17), dark);

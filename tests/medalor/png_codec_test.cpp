@@ -58,9 +58,10 @@ TEST(PngCodecTest, OtherPngKindsBecomeEightBitRgba) {
   {
     PngBuilder png(2, 1, 16, 2);
     png.Chunk("tRNS", std::string("\x00\x01\x00\x02\x00\x03", 6));
-    const TPicture p = DecodePng(
-        png.Build({std::string("\xFF\xFF\x80\x00\x00\x00" "\x00\x01\x00\x02\x00\x03", 12)}),
-        "deep");
+    const TPicture p = DecodePng(png.Build({std::string("\xFF\xFF\x80\x00\x00\x00"
+                                                        "\x00\x01\x00\x02\x00\x03",
+                                                        12)}),
+                                 "deep");
     EXPECT_TRUE(p.HasAlpha());
     EXPECT_EQ(p.At(0, 0), (TRgba{255, 128, 0, 255}));
     EXPECT_EQ(p.At(1, 0).a, 0);

@@ -50,7 +50,7 @@ TEST(SampleInstallerTest, InstallsRendersAndUninstallsMedalor) {
   const std::string env = "SETUP_ROOT=" + Quote(root.string()) + " QT_QPA_PLATFORM=offscreen ";
 
   ASSERT_EQ(Shell(Quote((bin / "setupc").string()) + " -o " + Quote(temp.Path().string()) + " " +
-                Quote((stage / "medalor.setup").string())),
+                  Quote((stage / "medalor.setup").string())),
             0);
   const fs::path installer = temp.Path() / "MedalorSetup.exe";
   ASSERT_TRUE(fs::exists(installer));
@@ -72,8 +72,8 @@ TEST(SampleInstallerTest, InstallsRendersAndUninstallsMedalor) {
   // The installed program renders a sheet from its own folders, without a display.
   const fs::path sheet = temp.Path() / "sheet.png";
   ASSERT_EQ(Shell("env -u DISPLAY -u WAYLAND_DISPLAY " + Quote((folder / "Medalor").string()) +
-                " --sheet " + Quote(sheet.string()) +
-                " --badges gold-medal,ruby-star,blue-shield --background Walnut"),
+                  " --sheet " + Quote(sheet.string()) +
+                  " --badges gold-medal,ruby-star,blue-shield --background Walnut"),
             0);
   const auto bytes = platform::ReadFileBytes(sheet.string());
   ASSERT_TRUE(bytes);

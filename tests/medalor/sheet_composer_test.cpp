@@ -96,16 +96,16 @@ TEST_F(SheetComposerTest, FramePiecesAreCutAndRepeatedAlongTheSides) {
   const TPicture t = Gradient(273, 57);
   const TPicture sheet = composer.ComposeSheet({}, 5);  // 75 x 60, nothing over the frame
   const int W = 75, H = 60;
-  EXPECT_EQ(sheet.At(3, 4), t.At(3, 4));                       // top-left corner
-  EXPECT_EQ(sheet.At(W - 25 + 24, 0), t.At(272, 0));           // top-right corner
-  EXPECT_EQ(sheet.At(W - 1, H - 1), t.At(272, 56));            // bottom-right corner
-  EXPECT_EQ(sheet.At(0, H - 25), t.At(0, 32));                 // bottom-left corner
+  EXPECT_EQ(sheet.At(3, 4), t.At(3, 4));              // top-left corner
+  EXPECT_EQ(sheet.At(W - 25 + 24, 0), t.At(272, 0));  // top-right corner
+  EXPECT_EQ(sheet.At(W - 1, H - 1), t.At(272, 56));   // bottom-right corner
+  EXPECT_EQ(sheet.At(0, H - 25), t.At(0, 32));        // bottom-left corner
   for (int x = 25; x <= W - 26; ++x) {
-    EXPECT_EQ(sheet.At(x, 2), t.At(136, 2)) << x;             // top edge slice
-    EXPECT_EQ(sheet.At(x, H - 1), t.At(136, 56)) << x;        // bottom edge slice
+    EXPECT_EQ(sheet.At(x, 2), t.At(136, 2)) << x;       // top edge slice
+    EXPECT_EQ(sheet.At(x, H - 1), t.At(136, 56)) << x;  // bottom edge slice
   }
   for (int y = 25; y <= H - 26; ++y) {
-    EXPECT_EQ(sheet.At(7, y), t.At(7, 28)) << y;              // left edge slice
+    EXPECT_EQ(sheet.At(7, y), t.At(7, 28)) << y;                 // left edge slice
     EXPECT_EQ(sheet.At(W - 15 + 4, y), t.At(258 + 4, 28)) << y;  // right edge slice
   }
   // Between the pieces the fill colour (the template's centre) shows.
@@ -118,7 +118,7 @@ TEST_F(SheetComposerTest, SmallTemplateLeavesMagentaWhereItHasNoPixels) {
   composer.SelectBackground("Tiny");
   const TPicture sheet = composer.ComposeSheet({}, 5);
   EXPECT_EQ(sheet.At(2, 2), (TRgba{0, 200, 0, 255}));
-  EXPECT_EQ(sheet.At(20, 20), kMagenta);           // inside corner piece 0, outside the template
+  EXPECT_EQ(sheet.At(20, 20), kMagenta);  // inside corner piece 0, outside the template
   // Piece 2 is cut at (-15, -15): only its lower-right 10 x 10 pixels come from the template.
   EXPECT_EQ(sheet.At(74, 59), (TRgba{0, 200, 0, 255}));
   EXPECT_EQ(sheet.At(74 - 15, 59 - 15), kMagenta);
@@ -205,8 +205,8 @@ TEST_F(SheetComposerTest, SavedFileIsEightBitRgbaAndReadsBackAsComposed) {
   ASSERT_TRUE(bytes);
   EXPECT_EQ(DecodePng(*bytes, out).Pixels(), composer.ComposeSheet(names, 2).Pixels());
 
-  EXPECT_THROW(composer.SaveSheet((folder_.Path() / "no-such-folder" / "x.png").string(), names,
-                                  2, false, 0),
+  EXPECT_THROW(composer.SaveSheet((folder_.Path() / "no-such-folder" / "x.png").string(), names, 2,
+                                  false, 0),
                SheetError);
 }
 

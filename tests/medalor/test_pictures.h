@@ -1,6 +1,7 @@
 // Helpers shared by the composition tests: scratch folders and pictures written to them.
 #pragma once
 
+#include <unistd.h>
 #include <zlib.h>
 
 #include <atomic>
@@ -8,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "medalor/picture.h"
@@ -66,9 +66,7 @@ class PngBuilder {
  public:
   PngBuilder(uint32_t width, uint32_t height, uint8_t bit_depth, uint8_t colour_type)
       : width_(width), height_(height), bit_depth_(bit_depth), colour_type_(colour_type) {}
-  void Chunk(const std::string& type, const std::string& data) {
-    extra_ += Encode(type, data);
-  }
+  void Chunk(const std::string& type, const std::string& data) { extra_ += Encode(type, data); }
   std::string Build(const std::vector<std::string>& rows) const {
     std::string raw;
     for (const std::string& row : rows) raw += '\0' + row;
