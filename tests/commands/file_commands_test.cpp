@@ -53,6 +53,20 @@ TEST_F(FileCommandsTest, ExtractsSeveralGroupsWithStatusTextAndProgress) {
   EXPECT_FALSE(Contains(folders, "C:\\Demo\\"));  // existed before the run
 }
 
+TEST_F(FileCommandsTest, InstallFolderWithFinalBackslashGivesCleanPaths) {
+  WriteFile(Host("src/extra/c.txt"), "gamma");
+  auto compiler = CompileText("file extra\\ Docs\\\nfile extra\\\n");
+  ASSERT_TRUE(compiler->Errors().empty());
+  PackAndLoad(*compiler);
+  SetupState::Instance().SetupInfo().InstallDir = "C:\\Demo\\";
+  Run();
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
+  EXPECT_EQ(ReadFile(C("Demo/Docs/c.txt")), "gamma");
+  // The folder value ends in a backslash, so the contracted form has none after the variable.
+  EXPECT_EQ(TUninstallList::Instance().Files(),
+            (std::vector<std::string>{"$INSTDIRDocs\\c.txt", "$INSTDIRc.txt"}));
+}
+
 TEST_F(FileCommandsTest, LargeEntryIsCopiedRawInChunks) {
   const size_t size = kLargeEntrySize;  // exactly 70 MiB: the smallest large entry
   std::string data(size, '\0');
