@@ -1,0 +1,293 @@
+// The real programs end to end: setupc compiles a script, the installer runs unattended into a
+// temporary SETUP_ROOT, the uninstaller removes everything again.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
+#include "program_runner.h"
+#include "setup/commands/uninstall_list.h"
+#include "setup/core/pak.h"
+#include "setup/core/setup_info.h"
+#include "setup/core/setup_state.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kUninstallKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TestProduct";
+constexpr const char* kInstallFolder = "C:\\Program Files\\Test Product\\";
+
+void WriteText(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+class EndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = fs::temp_directory_path() /
+            ("setup-e2e-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(base_);
+    root_ = base_ / "root";
+    fs::create_directories(root_);
+    setenv("SETUP_ROOT", root_.c_str(), 1);
+    unsetenv("SETUP_LANGID");
+    src_ = base_ / "src";
+    fs::create_directories(base_ / "out");
+    WriteText(src_ / "App" / "app.sh", "#!/bin/sh\necho app\n");
+    WriteText(src_ / "App" / "sub" / "data.txt", "data");
+    WriteText(src_ / "Extra" / "note.txt", "note");
+    WriteText(src_ / "Changes.txt", "Version 1\r\nFirst release.\r\n");
+    WriteText(src_ / "test.setup",
+              "name \"Test Product\"\n"
+              "shortname TestProduct\n"
+              "outfile TestSetup.exe\n"
+              "installdir \"$PROGRAMFILES\\Test Product\\\"\n"
+              "changelog Changes.txt\n"
+              "pages install\n"
+              "uninstallpages uninstall\n"
+              "prefix Test\n"
+              "language install\\english\n"
+              "uninstalllanguage uninstall\\english\n"
+              "file \"App\\\"\n"
+              "file Extra\\ Extra\n"
+              "createdirectory \"$INSTDIR\\Saves\"\n"
+              "writeregstr HKCU Software\\TestProduct Folder $INSTDIR\n"
+              "createshortcut \"$SMPROGRAMS\\Test Product\\App.lnk\" \"$INSTDIR\\app.sh\" \"\"\n");
+    ProgramResult compiled = RunProgram({BinPath("setupc"), "--source", src_.string(), "-o",
+                                         (base_ / "out").string(), (src_ / "test.setup").string()});
+    ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
+    installer_ = (base_ / "out" / "TestSetup.exe").string();
+  }
+  void TearDown() override { fs::remove_all(base_); }
+
+  std::string Host(const std::string& windows_path) {
+    return platform::ToHostPath(windows_path).value_or("");
+  }
+  bool WaitUntilGone(const std::string& windows_path) {
+    for (int i = 0; i < 200 && platform::DirectoryExists(windows_path); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return !platform::DirectoryExists(windows_path);
+  }
+
+  fs::path base_, root_, src_;
+  std::string installer_;
+};
+
+TEST_F(EndToEndTest, InstallThenUninstallLeavesNothingBehind) {
+  ProgramResult installed = RunProgram({installer_, "--unattended"});
+  ASSERT_EQ(installed.exit_code, 0) << installed.output;
+  const std::string folder = kInstallFolder;
+
+  // Files of both groups, the subfolder, the created folder.
+  EXPECT_TRUE(platform::FileExists(folder + "app.sh"));
+  EXPECT_TRUE(platform::FileExists(folder + "sub\\data.txt"));
+  EXPECT_TRUE(platform::FileExists(folder + "Extra\\note.txt"));
+  EXPECT_TRUE(platform::DirectoryExists(folder + "Saves"));
+  EXPECT_EQ(platform::ReadFileBytes(folder + "sub\\data.txt").value_or(""), "data");
+
+  // Registry value, shortcut.
+  EXPECT_EQ(platform::RegGetString(platform::RootKey::kCurrentUser, "Software\\TestProduct",
+                                   "Folder").value_or(""),
+            folder);
+  const std::string link =
+      platform::GetShellFolder(platform::ShellFolder::kPrograms) + "\\Test Product\\App.lnk";
+  std::optional<platform::ShellLink> read = platform::ReadShellLink(link);
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->target, folder + "app.sh");
+
+  // The install log lists what the uninstaller will remove.
+  TUninstallList log;
+  ASSERT_TRUE(log.LoadLog("C:\\Program Files\\Test Product", "Test_"));
+  EXPECT_EQ(log.Files().size(), 4u);  // three extracted files and the shortcut
+  EXPECT_EQ(log.RegistryEntries().size(), 1u);
+  EXPECT_FALSE(log.Folders().empty());
+
+  // The uninstaller: the installer's UNINSTALL_ entries without the prefix (no icon entry),
+  // plus a setup record marked for uninstalling, and no compiled script.
+  std::set<std::string> expected = {"SetupInfo"};
+  {
+    TPak pak(installer_, false, false);
+    for (const TPakFile& entry : pak.Entries()) {
+      if (entry.group == 0 && entry.name.rfind("UNINSTALL_", 0) == 0 &&
+          entry.name != "UNINSTALL_ICON.ICO") {
+        expected.insert(entry.name.substr(10));
+      }
+    }
+  }
+  EXPECT_TRUE(expected.count("FINALISE.EXE"));
+  const std::string uninstaller = folder + "Test_Uninstall.exe";
+  {
+    TPak pak(Host(uninstaller), false, false);
+    ASSERT_TRUE(pak.Trailer().HasMagic());
+    std::set<std::string> names;
+    for (const TPakFile& entry : pak.Entries()) names.insert(entry.name);
+    EXPECT_EQ(names, expected);
+    std::optional<std::string> record = pak.FindEntry("SetupInfo", 0);
+    ASSERT_TRUE(record.has_value());
+    TSetupInfoFile info;
+    info.ReadFromBuffer(record->data(), record->size());
+    EXPECT_EQ(info.IsUninstaller, 1);
+    EXPECT_EQ(info.ShortName, "TestProduct");
+    for (int i = 0; i < pak.EntryCount(); ++i) EXPECT_TRUE(pak.VerifyEntry(i)) << i;
+  }
+  EXPECT_EQ(platform::RegGetString(platform::RootKey::kLocalMachine, kUninstallKey, "DisplayName")
+                .value_or(""),
+            "TestProduct");
+  EXPECT_EQ(platform::RegGetString(platform::RootKey::kLocalMachine, kUninstallKey,
+                                   "UninstallString")
+                .value_or(""),
+            uninstaller);
+
+  ProgramResult removed = RunProgram({Host(uninstaller), "--unattended"});
+  ASSERT_EQ(removed.exit_code, 0) << removed.output;
+  EXPECT_FALSE(platform::FileExists(folder + "app.sh"));
+  EXPECT_FALSE(platform::FileExists(folder + "Extra\\note.txt"));
+  EXPECT_FALSE(platform::DirectoryExists(folder + "Saves"));
+  EXPECT_FALSE(platform::FileExists(link));
+  EXPECT_FALSE(platform::FileExists(folder + "Test_install.log"));
+  EXPECT_FALSE(platform::RegValueExists(platform::RootKey::kCurrentUser, "Software\\TestProduct",
+                                        "Folder"));
+  EXPECT_FALSE(platform::RegKeyExists(platform::RootKey::kLocalMachine, kUninstallKey));
+  // Other programs' entries under the Uninstall key are untouched: the key itself stays.
+  EXPECT_TRUE(platform::RegKeyExists(platform::RootKey::kLocalMachine,
+                                     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"));
+  // The finaliser deletes the uninstaller and then the emptied install folder.
+  EXPECT_TRUE(WaitUntilGone(folder));
+}
+
+TEST_F(EndToEndTest, SecondInstallReplacesTheUninstaller) {
+  ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+  const std::string uninstaller = std::string(kInstallFolder) + "Test_Uninstall.exe";
+  std::optional<uint64_t> first = platform::GetFileSize(uninstaller);
+  ASSERT_TRUE(first.has_value());
+  ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+  EXPECT_EQ(platform::GetFileSize(uninstaller), first);
+  TPak pak(Host(uninstaller), false, false);
+  ASSERT_TRUE(pak.Trailer().HasMagic());
+  for (int i = 0; i < pak.EntryCount(); ++i) EXPECT_TRUE(pak.VerifyEntry(i)) << i;
+}
+
+TEST_F(EndToEndTest, DirOptionChoosesTheInstallFolder) {
+  const fs::path target = base_ / "elsewhere";
+  ProgramResult installed = RunProgram({installer_, "--unattended", "--dir=" + target.string()});
+  ASSERT_EQ(installed.exit_code, 0) << installed.output;
+  EXPECT_TRUE(fs::exists(target / "app.sh"));
+  EXPECT_TRUE(fs::exists(target / "Extra" / "note.txt"));
+  EXPECT_FALSE(platform::DirectoryExists(kInstallFolder));
+}
+
+TEST_F(EndToEndTest, StartUpFailuresEndWithTheirMessageAndExitCode2) {
+  // A runtime without a package.
+  ProgramResult bare = RunProgram({BinPath("setup"), "--unattended"});
+  EXPECT_EQ(bare.exit_code, 2);
+  EXPECT_NE(bare.output.find("Invalid Setup Header. No Contents or Corrupted Contents."),
+            std::string::npos)
+      << bare.output;
+
+  // A corrupt entry: its index and name are reported.
+  const std::string corrupt = (base_ / "out" / "corrupt" / "TestSetup.exe").string();
+  fs::create_directories(fs::path(corrupt).parent_path());
+  fs::copy_file(installer_, corrupt);
+  int index = -1;
+  uint32_t offset = 0;
+  {
+    TPak pak(corrupt, false, false);
+    for (int i = 0; i < pak.EntryCount(); ++i) {
+      if (pak.Entry(i)->name == "Pages.txt") {
+        index = i;
+        offset = pak.Entry(i)->offset;
+      }
+    }
+  }
+  ASSERT_GE(index, 0);
+  {
+    std::fstream file(corrupt, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekg(offset + 3);
+    char byte = 0;
+    file.read(&byte, 1);
+    byte = static_cast<char>(byte ^ 0x5A);
+    file.seekp(offset + 3);
+    file.write(&byte, 1);
+  }
+  ProgramResult damaged = RunProgram({corrupt, "--unattended"});
+  EXPECT_EQ(damaged.exit_code, 2);
+  EXPECT_NE(damaged.output.find("ID: " + std::to_string(index) + " Filename: Pages.txt"),
+            std::string::npos)
+      << damaged.output;
+
+  // A package without its setup record, named on the command line.
+  const std::string no_info = (base_ / "noinfo.pak").string();
+  {
+    TPak pak(no_info, true, false);
+    int i = pak.AddEntry("CompiledLines", "", 0);
+    std::string bytes(2, '\0');
+    pak.StoreFromMemory(i, bytes.data(), bytes.size());
+    pak.WriteDirectory();
+    pak.Close();
+  }
+  ProgramResult missing = RunProgram({BinPath("setup"), no_info, "--unattended"});
+  EXPECT_EQ(missing.exit_code, 2);
+  EXPECT_NE(missing.output.find("Error: Setup Information Missing. Setup is corrupt"),
+            std::string::npos)
+      << missing.output;
+}
+
+TEST_F(EndToEndTest, RenamedInstallerPassesOnlyWithCopyNumbers) {
+  auto run_as = [&](const std::string& name) {
+    const fs::path copy = base_ / "renamed" / name;
+    fs::create_directories(copy.parent_path());
+    fs::copy_file(installer_, copy, fs::copy_options::overwrite_existing);
+    ProgramResult result = RunProgram({copy.string(), "--unattended", "--dir=" +
+                                                                          (base_ / "t").string()});
+    fs::remove(copy);
+    return result;
+  };
+  EXPECT_EQ(run_as("TestSetup(2).exe").exit_code, 0);
+  EXPECT_EQ(run_as("testsetup[1].exe").exit_code, 0);
+  ProgramResult ten = run_as("TestSetup(10).exe");
+  EXPECT_EQ(ten.exit_code, 2);
+  EXPECT_NE(ten.output.find("Error: Setup`s filename has been renamed"), std::string::npos)
+      << ten.output;
+  EXPECT_NE(ten.output.find("TestSetup(10).exe"), std::string::npos);
+  EXPECT_EQ(run_as("TestSetup (2).exe").exit_code, 2);
+}
+
+TEST_F(EndToEndTest, UninstallerWithoutItsLogStops) {
+  ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+  const std::string folder = kInstallFolder;
+  ASSERT_TRUE(platform::DeleteFile(folder + "Test_install.log"));
+  ProgramResult result = RunProgram({Host(folder + "Test_Uninstall.exe"), "--unattended"});
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_NE(result.output.find("Error: install log is missing"), std::string::npos)
+      << result.output;
+  EXPECT_TRUE(platform::FileExists(folder + "app.sh"));  // nothing was removed
+}
+
+TEST_F(EndToEndTest, NoDisplayWithoutUnattendedSaysSoInOneLine) {
+  const char* display = std::getenv("DISPLAY");
+  std::string saved_display = display ? display : "";
+  const char* qpa = std::getenv("QT_QPA_PLATFORM");
+  std::string saved_qpa = qpa ? qpa : "";
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  unsetenv("QT_QPA_PLATFORM");
+  ProgramResult result = RunProgram({installer_});
+  if (!saved_display.empty()) setenv("DISPLAY", saved_display.c_str(), 1);
+  if (!saved_qpa.empty()) setenv("QT_QPA_PLATFORM", saved_qpa.c_str(), 1);
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_NE(result.output.find("--unattended"), std::string::npos);
+  EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1) << result.output;
+}
+
+}  // namespace
