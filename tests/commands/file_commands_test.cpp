@@ -180,6 +180,19 @@ TEST_F(FileCommandsTest, RegistryConditionDecidesExtraction) {
   EXPECT_TRUE(fs::exists(C("Demo/after")));  // the script went on
 }
 
+TEST_F(FileCommandsTest, NonStringValueInTheConditionIsReportedAsARunnerError) {
+  WriteFile(Host("src/app/a.txt"), "a");
+  WriteFile(Host("registry/HKCU.reg"),
+            "Windows Registry Editor Version 5.00\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Typed]\r\n\"Ver\"=dword:00000002\r\n\r\n");
+  ASSERT_TRUE(platform::RegValueExists(platform::RootKey::kCurrentUser, "Software\\Typed", "Ver"));
+  CompileAndRun("file app\\ Sub HKCU Software\\Typed Ver 2 1\ncreatedirectory $INSTDIR\\after\n");
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(errors_[0], "Setup Thread: Invalid data type for 'Ver'");
+  EXPECT_FALSE(fs::exists(C("Demo/Sub")));
+  EXPECT_FALSE(fs::exists(C("Demo/after")));
+}
+
 TEST_F(FileCommandsTest, CopyFileFindsTheSourceOnTheFirstCdDriveThatHoldsIt) {
   WriteFile(Host("cd_e/setup/only_e.dat"), "from E");
   WriteFile(Host("cd_d/setup/both.dat"), "from D");
