@@ -105,9 +105,15 @@ void RegisterUninstaller() {
       if (entry.group != 0 || !StartsWithUninstall(entry.name) || IsIconEntry(entry.name)) {
         continue;
       }
-      int index = out.AddEntry(entry.name.substr(10), "", 0);
-      std::optional<std::string> data = pak->LoadEntry(i);
-      if (data && !data->empty() && !out.StoreFromMemory(index, data->data(), data->size())) {
+      // The stored blob is copied as it is (same bytes, sizes and CRC), so nothing is
+      // compressed a second time; an entry that holds no bytes stays empty.
+      std::optional<std::string> stored = pak->ReadStored(i);
+      if (!stored) {
+        out.AddEntry(entry.name.substr(10), "", 0);
+        continue;
+      }
+      if (!out.AddPreparedEntry(entry.name.substr(10), 0, *stored, entry.full_size, entry.crc,
+                                entry.stored_size != 0)) {
         complete = false;
       }
     }
