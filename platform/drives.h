@@ -30,8 +30,11 @@ struct Drive {
 std::string SetupRoot();
 
 // The drive table: $SETUP_ROOT/drives when present, else C: (drive_c), Z: (/) and one CD-ROM
-// drive per mounted iso9660/udf file system from D: on. Read afresh on every call, so tests may
-// change SETUP_ROOT or the drives file between calls. Sorted by letter.
+// drive per mounted iso9660/udf file system from D: on. Changes of SETUP_ROOT, of the drives
+// file or of the mounts show at the next call (the table is kept only while they stay the same).
+// A drives file line is "X: TYPE HOSTFOLDER" (TYPE removable, fixed, remote, cdrom or ramdisk;
+// the folder is the rest of the line, relative ones below SETUP_ROOT); lines starting with '#'
+// or ';' are comments. Sorted by letter.
 std::vector<Drive> Drives();
 std::optional<Drive> FindDrive(char letter);
 

@@ -1,7 +1,9 @@
 // The registry hive: five roots kept as registry-export text files under $SETUP_ROOT/registry/.
 // Keys and value names are matched without regard to case. Each change re-reads the root file
 // and writes it back atomically under an exclusive file lock, so concurrent processes keep each
-// other's values.
+// other's values. The files are UTF-8 "Windows Registry Editor Version 5.00" exports (a UTF-16
+// one with a byte-order mark is read too); values of other types (dword:, hex(2):, ...) are kept
+// exactly as written. Comment lines and sections of another root are not kept on rewrite.
 #pragma once
 
 #include <optional>
