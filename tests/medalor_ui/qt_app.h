@@ -1,16 +1,13 @@
-// One QApplication for the whole test program (offscreen under CTest).
+// One QApplication for the whole test program (offscreen under CTest). It is created before the
+// first test and destroyed after the last one, before the program's static objects go, which
+// Qt's own clean-up needs.
 #pragma once
 
 #include <QApplication>
 
 namespace medalor::testing {
 
-inline QApplication& App() {
-  static int argc = 1;
-  static char name[] = "medalor_ui_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
+// The application of the test program; creates it when no test environment has yet.
+QApplication& App();
 
 }  // namespace medalor::testing
