@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <algorithm>
 
 namespace medalor {
 namespace {
@@ -15,7 +16,8 @@ QLabel* AddLabel(QWidget* parent, const QString& text, int x, int y, int width, 
   font.setPixelSize(11);
   font.setBold(bold);
   label->setFont(font);
-  label->adjustSize();
+  // A wrapped label is as high as its text needs at the given width.
+  label->setFixedHeight(std::max(label->heightForWidth(width), label->sizeHint().height()));
   label->move(x, y);
   return label;
 }
@@ -69,15 +71,15 @@ TFrmAbout::TFrmAbout(QWidget* parent) : QDialog(parent, Qt::Tool) {
   y += 20;
   section(QStringLiteral("Badge pictures"),
           QStringLiteral("Badges, frames, banner and icon are drawn from geometry by the "
-                         "medalor-artwork program that comes with the source."));
-  section(QStringLiteral("Built with"),
-          QStringLiteral("Qt 6 Widgets (LGPL 3), libpng (PNG Reference Library License)."));
+                         "medalor-artwork program."));
+  section(QStringLiteral("Built with"), QStringLiteral("Qt 6 Widgets (LGPL 3) and libpng."));
   section(QStringLiteral("FreeImage"),
           QStringLiteral("This software uses the FreeImage open source image library. See "
                          "http://freeimage.sourceforge.net for details."));
-  AddLabel(this, QStringLiteral("Used under the FreeImage Public License Version 1.0"), 20, y, 274,
-           false);
-  y += 16;
+  QLabel* licence =
+      AddLabel(this, QStringLiteral("Used under the FreeImage Public License Version 1.0"), 20, y,
+               274, false);
+  y += licence->height() + 2;
   AddWebsite(this, QStringLiteral("http://freeimage.sourceforge.net"), 20, y);
 
   auto* button1 = new QPushButton(QStringLiteral("Ok"), this);

@@ -266,6 +266,14 @@ TEST(FrmMainArtworkTest, ShippedArtworkLoadsAndTheWindowCanBeGrabbed) {
   const QImage shot = window.grab().toImage();
   EXPECT_EQ(shot.size(), window.size());
   EXPECT_TRUE(shot.save(QString::fromStdString(bin + "/../medalor_window.png")));
+
+  QTimer::singleShot(0, [&] {
+    TFrmAbout* about = window.About();
+    EXPECT_EQ(about->size(), QSize(306, 334));
+    EXPECT_TRUE(about->grab().save(QString::fromStdString(bin + "/../medalor_about.png")));
+    about->Button1Click();
+  });
+  window.FullCreditsButtonClick();
 }
 
 }  // namespace
