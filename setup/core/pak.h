@@ -151,7 +151,8 @@ class TPak {
   // The entry's full-size data. A decompressed length that differs from the full size shows an
   // "Error" message box and answers nothing; a broken zlib stream raises SetupError("error").
   std::optional<std::string> LoadEntry(int index);
-  // True for a large entry without reading it; otherwise whether LoadEntry succeeds.
+  // For a large entry: whether its blob lies within the file (it is not read); otherwise
+  // whether LoadEntry succeeds.
   bool VerifyEntry(int index);
   // Reads up to `size` bytes of a raw blob starting `position` bytes into it (for chunked
   // copying of large entries); answers the count read, 0 past the blob or the file.

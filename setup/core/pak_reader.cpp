@@ -264,7 +264,9 @@ std::optional<std::string> TPak::LoadEntry(int index) {
 bool TPak::VerifyEntry(int index) {
   const TPakFile* entry = Entry(index);
   if (entry == nullptr) return false;
-  if (entry->IsLarge()) return true;
+  // Large entries are not read, but a blob that runs past the end of the file (a cut-off
+  // download) would only fail halfway through the install; that much is checked here.
+  if (entry->IsLarge()) return BlobInFile(*entry);
   return LoadEntry(index).has_value();
 }
 

@@ -422,6 +422,17 @@ TEST_F(PackageTest, LargeEntriesAreRawUncheckedAndReadInRanges) {
   EXPECT_NE(*loaded, expected);  // the damage is delivered, since nothing checks it
 }
 
+TEST_F(PackageTest, LargeEntryRunningPastTheFileEndFailsVerification) {
+  const std::string path = WritePackage({{"big.dat", 1, RandomBytes(1000, 4)}});
+  SetField(path, 0, kFullSizeField, kLargeEntrySize);
+  TPak pak(path, false, false);
+  ASSERT_TRUE(pak.Entry(0)->IsLarge());
+  EXPECT_FALSE(pak.VerifyEntry(0));
+  EXPECT_FALSE(pak.LoadEntry(0).has_value());
+  char buffer[16];
+  EXPECT_EQ(pak.ReadBlobRange(0, 0, buffer, sizeof buffer), 0u);
+}
+
 TEST_F(PackageTest, TruncationAtEveryLengthYieldsNoEntries) {
   const std::string path = WritePackage({{"SetupInfo", 0, TextBytes(300)},
                                          {"raw", 1, RandomBytes(40, 1)},
