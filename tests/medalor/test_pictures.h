@@ -1,4 +1,4 @@
-// Helpers shared by the composition tests: scratch folders and pictures written to them.
+// Shared pieces of the composition tests: scratch folders and pictures written to them.
 #pragma once
 
 #include <unistd.h>
