@@ -278,19 +278,20 @@ void TScriptCompiler::ScanFolder(std::deque<std::string>& queue, const std::stri
       continue;
     }
     if (!setup_info_.PagesName.empty() && AsciiLower(path) == own_icon) continue;
-    if (platform::FileExists(path)) {
-      AddSourceFile(path, path.substr(root.size()), prefix, group);
-    }
+    // AddSourceFile checks that the file is there (after the entry-name check).
+    AddSourceFile(path, path.substr(root.size()), prefix, group);
   }
 }
 
 void TScriptCompiler::AddSourceFile(const std::string& source, const std::string& entry,
                                     const std::string& prefix, uint16_t group) {
-  if (!platform::FileExists(source)) return;
+  // Checked before anything else: such a name must never reach a package, and a host file
+  // whose name holds backslashes could not even be read back under it.
   if (group != 0 && !IsSafeEntryName(prefix + entry)) {
     SetError(current_line_, "Entry name leaves its folder - " + prefix + entry);
     return;
   }
+  if (!platform::FileExists(source)) return;
   ReportProgress("Adding To List " + entry + " Current Count: " + std::to_string(file_count_));
   if (group != 0) {
     uint16_t found_group = 0;

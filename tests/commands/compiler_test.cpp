@@ -287,6 +287,17 @@ TEST_F(CompilerTest, FolderWithoutFinalBackslashIsAnError) {
   EXPECT_TRUE(CompileText("file nothing\\\nfile none.txt\n")->Errors().empty());
 }
 
+TEST_F(CompilerTest, HostFileNameThatWouldClimbOutIsAnError) {
+  // On this file system a backslash is an ordinary character of a name.
+  MakeSource("tree/..\\..\\escape.txt");
+  MakeSource("tree/fine.txt");
+  auto compiler = CompileText("name X\nfile tree\\\n");
+  ASSERT_EQ(compiler->Errors().size(), 1u);
+  EXPECT_EQ(compiler->Errors()[0].line, 2);
+  EXPECT_EQ(compiler->Errors()[0].text, "Entry name leaves its folder - ..\\..\\escape.txt");
+  EXPECT_EQ(Entries(*compiler, 1), std::vector<std::string>{"fine.txt"});
+}
+
 TEST_F(CompilerTest, PageSetIconIsNotPackedAndLanguagesGoToGroupZero) {
   WriteFile(Host("data/layout/modern/icon.ico"), "icon");
   WriteFile(Host("data/layout/modern/Pages.txt"), "pages");
