@@ -1,0 +1,114 @@
+// Test fixture for the wizard: a package built in a temporary file from the stock page sets and
+// language tables (or from entries a test gives), installed as the shared package, with a fresh
+// SetupState, language tables and a SETUP_ROOT of its own.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "platform/message_box.h"
+#include "setup/commands/uninstall_list.h"
+#include "setup/core/pak.h"
+#include "setup/core/setup_info.h"
+#include "setup/core/setup_state.h"
+#include "setup/wizard/text/languages.h"
+
+inline QApplication& WizardTestApp() {
+  static int argc = 1;
+  static char name[] = "tests";
+  static char* argv[] = {name, nullptr};
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+inline std::string ReadHostFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream data;
+  data << in.rdbuf();
+  return data.str();
+}
+
+class WizardFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WizardTestApp();
+    base_ = std::filesystem::temp_directory_path() /
+            ("wizard-test-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(base_);
+    std::filesystem::create_directories(base_ / "root");
+    setenv("SETUP_ROOT", (base_ / "root").c_str(), 1);
+    SetupState::Instance().Reset();
+    Languages().Clear();
+    LanguageStrings().Clear();
+    TUninstallList::Instance().Clear();
+    TSetupInfoFile& info = SetupState::Instance().SetupInfo();
+    RegisterStandardPlaceholders(LanguageStrings(), info.SetupName, info.ShortName,
+                                 info.Changelog, SetupState::Instance().space_required_text,
+                                 SetupState::Instance().space_available_text);
+    presenter_ = std::make_shared<platform::ScriptedPresenter>();
+    platform::SetPresenter(presenter_);
+  }
+
+  void TearDown() override {
+    SetupState::Instance().package.reset();
+    std::filesystem::remove_all(base_);
+  }
+
+  // The stock page set's files (and its picture) as package entries.
+  void AddStockPageSet(const std::string& set, const std::string& prefix = "") {
+    const std::filesystem::path folder = std::filesystem::path(SETUPKIT_BIN_DIR) / "layout" / set;
+    for (const auto& file : std::filesystem::directory_iterator(folder)) {
+      entries_[prefix + file.path().filename().string()] = ReadHostFile(file.path());
+    }
+  }
+  void AddStockLanguage(const std::string& table) {
+    std::string file = table;
+    for (char& c : file) {
+      if (c == '\\') c = '/';
+    }
+    entries_["LANGUAGE-" + table] = ReadHostFile(std::filesystem::path(SETUPKIT_BIN_DIR) /
+                                                 "languages" / (file + ".wri"));
+  }
+  // Writes the entries (in name order) into a package file and makes it the shared package,
+  // then loads its language tables (English chosen).
+  void OpenPackage(uint16_t language_id = 0x0409) {
+    const std::string path = (base_ / "package.bin").string();
+    {
+      TPak pak(path, true, false);
+      for (const auto& [name, data] : entries_) {
+        int index = pak.AddEntry(name, "", 0);
+        pak.StoreFromMemory(index, data.data(), data.size());
+      }
+      for (const auto& [name, data] : grouped_) {
+        int index = pak.AddEntry(name, "", 1);
+        pak.StoreFromMemory(index, data.data(), data.size());
+      }
+      pak.WriteDirectory();
+      pak.Close();
+    }
+    SetupState::Instance().package = std::make_unique<TPak>(path, false, false);
+    TPak& pak = *SetupState::Instance().package;
+    for (int i = 0; i < pak.EntryCount(); ++i) {
+      if (IsLanguageEntryName(pak.Entry(i)->name)) {
+        std::optional<std::string> data = pak.LoadEntry(i);
+        ASSERT_TRUE(data.has_value()) << pak.Entry(i)->name;
+        Languages().AddLanguage(data->data(), data->size());
+      }
+    }
+    Languages().ChooseForLanguageId(language_id);
+  }
+
+  std::filesystem::path base_;
+  std::map<std::string, std::string> entries_;
+  std::map<std::string, std::string> grouped_;
+  std::shared_ptr<platform::ScriptedPresenter> presenter_;
+};
