@@ -212,6 +212,30 @@ TEST_F(SetupcTest, SameInputsGiveTheSameBytesOnAnyNumberOfThreads) {
   EXPECT_EQ(one, again);
 }
 
+TEST_F(SetupcTest, LargeFilesAreCopiedRawBetweenCompressedOnes) {
+  // A sparse file of exactly the large-entry size, between two small files.
+  fs::create_directories(dir_ / "big");
+  WriteFile(dir_ / "big" / "a.txt", "before");
+  { std::ofstream out(dir_ / "big" / "m.bin", std::ios::binary); }
+  fs::resize_file(dir_ / "big" / "m.bin", kLargeEntrySize);
+  WriteFile(dir_ / "big" / "z.txt", "after");
+  ASSERT_EQ(Compile("name L\r\noutfile l.exe\r\nfile big\\\r\n", "-j 3").exit_code, 0);
+
+  TPak pak((dir_ / "out" / "l.exe").string(), false, false);
+  ASSERT_EQ(pak.EntryCount(), 5);
+  const TPakFile& large = *pak.Entry(3);
+  EXPECT_EQ(large.name, "m.bin");
+  EXPECT_EQ(large.full_size, kLargeEntrySize);
+  EXPECT_EQ(large.stored_size, 0u);
+  EXPECT_EQ(large.crc, 0u);
+  std::string tail(16, 'x');
+  EXPECT_EQ(pak.ReadBlobRange(3, kLargeEntrySize - 16, tail.data(), tail.size()), 16u);
+  EXPECT_EQ(tail, std::string(16, '\0'));
+  EXPECT_EQ(pak.LoadEntry(2), "before");
+  EXPECT_EQ(pak.LoadEntry(4), "after");
+  pak.Close();
+}
+
 // A data folder of our own with a small install and uninstall page set.
 class SetupcPageSetTest : public SetupcTest {
  protected:
