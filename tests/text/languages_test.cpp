@@ -163,6 +163,22 @@ TEST(LanguagesTest, TextsThatLeadBackToThemselvesStop) {
   EXPECT_LT(doubled.size(), 20u * TLanguages::kMaxTokenReplacements);
 }
 
+TEST(LanguagesTest, ReplacementsCanCompleteATokenBeforeThem) {
+  const TLanguages languages = WithTexts(u"1 G2>\r\n2 two\r\n3 <LAN\r\n");
+  // "<LAN" + "<LANG1>" becomes "<LAN" + "G2>", which is the token <LANG2>.
+  EXPECT_EQ(languages.ExpandLangTokens(u"<LAN<LANG1>!"), u"two!");
+  EXPECT_EQ(languages.ExpandLangTokens(u"<LANG3><LANG1>"), u"two");
+}
+
+TEST(LanguagesTest, LongTextsThatLeadBackToThemselvesStopGrowing) {
+  // Each step adds a 50,000-character text; the length bound stops the expansion.
+  const std::u16string big(50000, u'x');
+  const TLanguages languages = WithTexts(u"1 " + big + u"<LANG1>\r\n");
+  const std::u16string result = languages.ExpandLangTokens(u"<LANG1>");
+  EXPECT_LE(result.size(), TLanguages::kMaxExpandedLength + big.size() + 7);
+  EXPECT_NE(result.find(u"<LANG1>"), std::u16string::npos);
+}
+
 TEST(LanguageStringsTest, PlaceholdersReadTheirVariablesWhenApplied) {
   std::string title = "Medalor";
   std::string short_title = "Med";

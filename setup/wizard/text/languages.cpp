@@ -166,10 +166,14 @@ std::u16string TLanguages::ExpandLangTokens(const std::u16string& text) const {
   if (Current < 0 || static_cast<size_t>(Current) >= Items.size()) return text;
   static const std::u16string kToken = u"<LANG";
   std::u16string result = text;
-  // Each replacement searches again from the start, so a text that refers to itself (directly
-  // or through others) would never end; the bound stops it with the token left in place.
+  // Each replacement searches again, so a text that refers to itself (directly or through
+  // others) would never end; the bounds stop it with the remaining tokens left in place.
+  // Text before the token just replaced holds no token, except one that the replacement
+  // completes (a "<LAN" before it and "G1>" at its start), so the search goes back only that far.
+  size_t from = 0;
   for (int replacements = 0; replacements < kMaxTokenReplacements; ++replacements) {
-    const size_t at = result.find(kToken);
+    if (result.size() > kMaxExpandedLength) break;
+    const size_t at = result.find(kToken, from);
     if (at == std::u16string::npos) break;
     const size_t number_start = at + kToken.size();
     const size_t close = result.find(u'>', number_start);
@@ -180,6 +184,7 @@ std::u16string TLanguages::ExpandLangTokens(const std::u16string& text) const {
     }
     const uint32_t number = ParseNumber(digits, false, 0x7FFFFFFF);
     result.replace(at, close + 1 - at, GetText(static_cast<int>(number)));
+    from = at >= kToken.size() - 1 ? at - (kToken.size() - 1) : 0;
   }
   return result;
 }

@@ -68,9 +68,10 @@ class TLanguages {
   std::u16string GetText(int number) const;
   // Every <LANGn> token replaced by GetText(n), searching again from the start after each
   // replacement so texts that hold tokens are expanded in turn. At most kMaxTokenReplacements
-  // replacements are made per call: a text that leads back to itself stops there with the
-  // remaining tokens left as written. A token without a number or without '>' raises
-  // SetupError. With no current table the text comes back unchanged.
+  // replacements are made per call, and none once the text is longer than kMaxExpandedLength:
+  // a text that leads back to itself stops there with the remaining tokens left as written. A token
+  // without a number or without '>' raises SetupError. With no current table the text comes back
+  // unchanged.
   std::u16string ExpandLangTokens(const std::u16string& text) const;
   // Index of the first table listing the id, or -1.
   int FindByLanguageId(uint16_t id) const;
@@ -82,6 +83,7 @@ class TLanguages {
   }
 
   static constexpr int kMaxTokenReplacements = 1000;
+  static constexpr size_t kMaxExpandedLength = 1 << 20;
 };
 
 // Entry names that hold language tables: the first 9 characters, upper-cased, are "LANGUAGE-".
