@@ -101,15 +101,19 @@ struct ZStream {
   }
 };
 
-// Inflates a zlib stream into `out`, sized to `expected` up front when that size is possible.
-// Output beyond `expected` is counted but not kept. Answers the total length the stream
-// produced; a broken or cut stream raises SetupError("error").
+// Inflates a zlib stream into `out`, keeping at most `expected` bytes. The buffer grows with
+// the output instead of being sized to `expected` up front, so a stored size that lies costs no
+// more memory than the stream really produces. Output beyond what is kept is only counted.
+// Answers the total length the stream produced; a broken or cut stream raises
+// SetupError("error").
 uint64_t Inflate(const std::string& stored, uint32_t expected, std::string& out) {
   ZStream z;
   if (inflateInit(&z.stream) != Z_OK) throw SetupError("error");
   z.initialised = true;
+  const uint64_t keep = expected <= MaxInflatedSize(stored.size()) ? expected : 0;
   out.clear();
-  if (expected <= MaxInflatedSize(stored.size())) out.resize(expected);
+  out.resize(static_cast<size_t>(
+      std::min<uint64_t>(keep, std::max<uint64_t>(stored.size() * 4, 1u << 20))));
 
   z.stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stored.data()));
   uint64_t input_left = stored.size();
@@ -120,6 +124,9 @@ uint64_t Inflate(const std::string& stored, uint32_t expected, std::string& out)
       const uInt take = static_cast<uInt>(std::min<uint64_t>(input_left, 1u << 30));
       z.stream.avail_in = take;
       input_left -= take;
+    }
+    if (produced == out.size() && out.size() < keep) {
+      out.resize(static_cast<size_t>(std::min<uint64_t>(keep, uint64_t{out.size()} * 2)));
     }
     Bytef* target;
     size_t room;
@@ -139,6 +146,7 @@ uint64_t Inflate(const std::string& stored, uint32_t expected, std::string& out)
     // Z_BUF_ERROR with room left means the input ended before the stream did.
     throw SetupError("error");
   }
+  out.resize(static_cast<size_t>(std::min<uint64_t>(produced, out.size())));
   return produced;
 }
 
