@@ -101,7 +101,7 @@ void TVFSFile::ReadHeaderAndTables() {
   h.used_blocks = t.U32();
 
   blocks_.assign(h.block_count, {});
-  free_blocks_.clear();
+  free_blocks_.Reset(h.block_count);
   for (uint32_t n = 1; n <= h.block_count; ++n) {
     vfs::TBlockPair& pair = blocks_[n - 1];
     pair.in_use = t.U32();
@@ -109,7 +109,7 @@ void TVFSFile::ReadHeaderAndTables() {
     if (pair.next < -1 || pair.next > static_cast<int64_t>(h.block_count)) {
       Damaged("block " + std::to_string(n) + " points outside the block table");
     }
-    if (pair.next == 0) free_blocks_.insert(free_blocks_.end(), n);
+    if (pair.next == 0) free_blocks_.MarkFree(n);
   }
   roots_.assign(h.root_count, {});
   for (vfs::TVFSEntry& root : roots_) root = vfs::TVFSEntry::Decode(t.Bytes(vfs::kEntrySize));
@@ -122,7 +122,7 @@ void TVFSFile::CloseContainer() {
   tree_->Clear();
   blocks_.clear();
   roots_.clear();
-  free_blocks_.clear();
+  free_blocks_.Reset(0);
   whole_tree_ = false;
   header_ = vfs::TVFSHeader();
 }
@@ -154,9 +154,9 @@ void TVFSFile::FinaliseContainer(bool zero_checksum) {
 }
 
 uint32_t TVFSFile::FindFreeBlock(bool skip_first) const {
-  auto it = free_blocks_.begin();
-  if (it != free_blocks_.end() && skip_first) ++it;
-  return it == free_blocks_.end() ? 0 : *it;
+  uint32_t first = free_blocks_.FirstFreeFrom(1);
+  if (first == 0 || !skip_first) return first;
+  return first == header_.block_count ? 0 : free_blocks_.FirstFreeFrom(first + 1);
 }
 
 uint32_t TVFSFile::BlocksFor(uint64_t size) const {
@@ -170,25 +170,48 @@ void TVFSFile::WriteAt(uint64_t offset, const char* data, size_t size) {
   }
 }
 
-void TVFSFile::SetPair(uint32_t block, vfs::TBlockPair pair) {
-  vfs::TBlockPair& slot = blocks_[block - 1];
-  if (slot.next == 0 && pair.next != 0) free_blocks_.erase(block);
-  if (slot.next != 0 && pair.next == 0) free_blocks_.insert(block);
-  slot = pair;
+void TVFSFile::SetPairs(const std::vector<uint32_t>& chain, bool allocate) {
+  // Pairs of consecutive blocks lie side by side in the table: each run is one write.
   std::string bytes;
-  archive_io::ByteWriter w(bytes);
-  w.U32(pair.in_use);
-  w.I32(pair.next);
-  WriteAt(header_.BlockTableStart() + uint64_t{block - 1} * vfs::kBlockPairSize, bytes.data(),
-          bytes.size());
+  for (size_t i = 0; i < chain.size(); ++i) {
+    const uint32_t block = chain[i];
+    vfs::TBlockPair pair{0, 0};
+    if (allocate) pair = {1, i + 1 < chain.size() ? static_cast<int32_t>(chain[i + 1]) : -1};
+    blocks_[block - 1] = pair;
+    if (allocate) {
+      free_blocks_.MarkUsed(block);
+    } else {
+      free_blocks_.MarkFree(block);
+    }
+    archive_io::ByteWriter w(bytes);
+    w.U32(pair.in_use);
+    w.I32(pair.next);
+    if (i + 1 == chain.size() || chain[i + 1] != block + 1) {
+      const uint32_t run_start = block + 1 - static_cast<uint32_t>(bytes.size() / 8);
+      WriteAt(header_.BlockTableStart() + uint64_t{run_start - 1} * vfs::kBlockPairSize,
+              bytes.data(), bytes.size());
+      bytes.clear();
+    }
+  }
 }
 
-void TVFSFile::WriteBlock(uint32_t block, const char* data, size_t size) {
-  // The block is written whole: the bytes, then zeros up to the block size.
-  std::string buffer(header_.block_size, '\0');
-  if (size > 0) std::copy(data, data + size, buffer.begin());
-  WriteAt(header_.DataStart() + uint64_t{block - 1} * header_.block_size, buffer.data(),
-          buffer.size());
+void TVFSFile::WriteBlocks(const std::vector<uint32_t>& chain, const char* data, size_t size) {
+  // Each block gets its share of the bytes, then zeros up to the block size; consecutive blocks
+  // are written together.
+  const size_t b = header_.block_size;
+  std::string run;
+  for (size_t i = 0; i < chain.size(); ++i) {
+    const size_t at = i * b;
+    const size_t n = data && at < size ? std::min(b, size - at) : 0;
+    const size_t old = run.size();
+    run.resize(old + b, '\0');
+    if (n > 0) std::copy(data + at, data + at + n, run.begin() + static_cast<ptrdiff_t>(old));
+    if (i + 1 == chain.size() || chain[i + 1] != chain[i] + 1) {
+      const uint32_t run_start = chain[i] + 1 - static_cast<uint32_t>(run.size() / b);
+      WriteAt(header_.DataStart() + uint64_t{run_start - 1} * b, run.data(), run.size());
+      run.clear();
+    }
+  }
 }
 
 void TVFSFile::WriteFile(vfs::TVFSEntry& entry, const char* bytes, size_t size) {
@@ -196,25 +219,25 @@ void TVFSFile::WriteFile(vfs::TVFSEntry& entry, const char* bytes, size_t size) 
     throw SetupError("WriteFile: Error Buffer is Assigned but size is 0");
   }
   if (size > 0xFFFFFFFFu) throw SetupError("WriteFile: " + entry.name + " is larger than 4 GiB");
-  if (BlocksFor(size) > free_blocks_.size()) {
+  const uint32_t needed = BlocksFor(size);
+  if (needed > free_blocks_.FreeCount()) {
     throw SetupError("The VFS container " + path_ + " is full: no free block is left for " +
                      entry.name + ".");
   }
-  const uint32_t b = header_.block_size;
-  entry.first_block = static_cast<int32_t>(FindFreeBlock(false));
+  // The chain takes the lowest free blocks in order: the first free block, then each time the
+  // next free one after it.
+  std::vector<uint32_t> chain;
+  chain.reserve(needed);
+  for (uint32_t block = FindFreeBlock(false); chain.size() < needed;
+       block = free_blocks_.FirstFreeFrom(block + 1)) {
+    chain.push_back(block);
+  }
+  entry.first_block = static_cast<int32_t>(chain.front());
   entry.stored_size = static_cast<uint32_t>(size);
   entry.date = archive_io::TodayDosDate();
-  uint32_t current = static_cast<uint32_t>(entry.first_block);
-  size_t done = 0;
-  do {
-    int32_t next = done + b < size ? static_cast<int32_t>(FindFreeBlock(true)) : -1;
-    SetPair(current, {1, next});
-    size_t n = bytes ? std::min<size_t>(b, size - done) : 0;
-    WriteBlock(current, bytes ? bytes + done : nullptr, n);
-    ++header_.used_blocks;
-    done += b;
-    current = static_cast<uint32_t>(next);
-  } while (done < size);
+  SetPairs(chain, true);
+  WriteBlocks(chain, bytes, size);
+  header_.used_blocks += needed;
 }
 
 std::vector<uint32_t> TVFSFile::ChainOf(const vfs::TVFSEntry& entry) const {
@@ -244,12 +267,7 @@ void TVFSFile::RewriteEntryData(vfs::TVFSEntry& entry, const char* bytes, size_t
     throw SetupError("RewriteEntryData: the data of " + entry.name + " does not fit its chain");
   }
   entry.date = archive_io::TodayDosDate();
-  size_t done = 0;
-  for (uint32_t block : chain) {
-    size_t n = std::min<size_t>(header_.block_size, size - std::min(size, done));
-    WriteBlock(block, n ? bytes + done : nullptr, n);
-    done += header_.block_size;
-  }
+  WriteBlocks(chain, size ? bytes : nullptr, size);
 }
 
 TVFSFileBuffer TVFSFile::ReadEntryData(const vfs::TVFSEntry& entry) {
@@ -271,10 +289,9 @@ TVFSFileBuffer TVFSFile::ReadEntryData(const vfs::TVFSEntry& entry) {
 
 void TVFSFile::FreeChain(const vfs::TVFSEntry& entry) {
   // The whole chain is checked before the first block is freed.
-  for (uint32_t block : ChainOf(entry)) {
-    SetPair(block, {0, 0});
-    if (header_.used_blocks > 0) --header_.used_blocks;
-  }
+  std::vector<uint32_t> chain = ChainOf(entry);
+  SetPairs(chain, false);
+  header_.used_blocks -= std::min<uint32_t>(header_.used_blocks, static_cast<uint32_t>(chain.size()));
 }
 
 void TVFSFile::WriteRootSlot(size_t slot, const vfs::TVFSEntry& entry) {

@@ -8,11 +8,11 @@
 
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/files.h"
+#include "setup/vfs/free_block_index.h"
 #include "setup/vfs/vfs_file_buffer.h"
 #include "setup/vfs/vfs_format.h"
 #include "setup/vfs/vfs_hash_file.h"
@@ -44,7 +44,7 @@ class TVFSFile {
 
   // The first free block in table order (the second with `skip_first`); 0 when there is none.
   uint32_t FindFreeBlock(bool skip_first) const;
-  size_t FreeBlockCount() const { return free_blocks_.size(); }
+  size_t FreeBlockCount() const { return free_blocks_.FreeCount(); }
   // Blocks that `size` stored bytes occupy (an empty entry still owns one block).
   uint32_t BlocksFor(uint64_t size) const;
 
@@ -80,9 +80,11 @@ class TVFSFile {
 
  private:
   void ReadHeaderAndTables();
-  void SetPair(uint32_t block, vfs::TBlockPair pair);
+  // Allocates (pairs (1, next) along the chain) or frees (pairs (0, 0)) the chain's blocks.
+  void SetPairs(const std::vector<uint32_t>& chain, bool allocate);
+  // Writes the bytes over the chain's blocks, each filled up with zeros.
+  void WriteBlocks(const std::vector<uint32_t>& chain, const char* data, size_t size);
   void WriteAt(uint64_t offset, const char* data, size_t size);
-  void WriteBlock(uint32_t block, const char* data, size_t size);
 
   std::string path_;
   std::optional<platform::File> file_;
@@ -91,7 +93,7 @@ class TVFSFile {
   std::vector<vfs::TBlockPair> blocks_;  // blocks_[n - 1] is block n
   std::vector<vfs::TVFSEntry> roots_;
   // Blocks whose next field is 0, so the first free block is found without a scan.
-  std::set<uint32_t> free_blocks_;
+  TFreeBlockIndex free_blocks_;
   bool whole_tree_ = false;
   std::unique_ptr<TVFSTree> tree_;
   TVFSHashFile hash_file_;
