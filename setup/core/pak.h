@@ -120,7 +120,8 @@ class TPak {
   const TPakFile* Entry(int index) const;
 
   // Reads trailer and directory. A missing trailer, foreign magic or a directory that does not
-  // fit the file leaves no entries.
+  // fit the file leaves no entries; in the last case the trailer copy is cleared as well, so the
+  // package counts as absent rather than as one with no entries.
   void ReadDirectory();
 
   // --- Writing (create and append modes) ---
@@ -177,6 +178,7 @@ class TPak {
   int CountGrouped() const;
   int CountInGroup(uint16_t group) const;
 
+  // Closes the file (the destructor does too).
   void Close();
 
  private:
