@@ -3,6 +3,7 @@
 // the thread's idle life.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <vector>
@@ -128,6 +129,23 @@ TEST_F(RunnerTest, AnEscapingErrorGoesToTheReportAsSetupThread) {
   ASSERT_EQ(errors_.size(), 1u);
   EXPECT_EQ(errors_[0].rfind("Setup Thread: ", 0), 0u) << errors_[0];
   EXPECT_FALSE(fs::exists(C("Demo/after")));
+}
+
+TEST_F(RunnerTest, LogCommandsSaveAndLoadAtTheNamedPlace) {
+  CompileAndRun(
+      "createdirectory $INSTDIR\\kept\n"
+      "createdirectory $INSTDIR\\logs\n"
+      "uninstalllogsave $INSTDIR\\logs Custom_\n"
+      "createdirectory $INSTDIR\\later\n"
+      "uninstalllogload $INSTDIR\\nowhere Custom_\n"
+      "uninstalllogload $INSTDIR\\logs Custom_\n");
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
+  ASSERT_TRUE(fs::exists(C("Demo/logs/Custom_install.log")));
+  // Loading a missing log changed nothing; loading the saved one dropped what came after it.
+  const std::vector<std::string>& folders = TUninstallList::Instance().Folders();
+  EXPECT_EQ(folders.back(), "C:\\Demo\\logs");
+  EXPECT_NE(std::find(folders.begin(), folders.end(), "C:\\Demo\\kept"), folders.end());
+  EXPECT_EQ(std::find(folders.begin(), folders.end(), "C:\\Demo\\later"), folders.end());
 }
 
 TEST_F(RunnerTest, QuitWhileIdleEndsTheThreadAndRunsCanFollowEachOther) {
