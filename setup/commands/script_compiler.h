@@ -78,12 +78,22 @@ class TScriptCompiler {
   std::function<void(const std::string&)> OnProgress;  // "Adding To List ... Current Count: n"
   std::string SourceFolder;  // source paths of file/qxpupdate/vfsupdate resolve against it
   std::string DataFolder;    // holds languages/NAME.wri and layout/PAGESET/
-  // Relative paths are resolved against this folder when SourceFolder is empty (and always for
-  // the change log); empty = the process's working folder.
+  // Relative source and change-log paths are resolved against this folder when SourceFolder is
+  // empty; empty = the process's working folder.
   std::string WorkingFolder;
 
   // Compiles one script once (a compiler object is not reused). Answers true when no error was
-  // found; Errors() then is empty.
+  // found; Errors() then is empty. Every error is kept, with its line:
+  //   "Unknown command - WORD"
+  //   "Too few arguments for COMMAND - needs N, has M"
+  //   "Label not found - LABEL"
+  //   "Folder needs a final backslash - PATH"       (a source folder written without it)
+  //   "Entry name leaves its folder - NAME"          (".." component, rooted or drive name)
+  //   "Password longer than 41 bytes - ARCHIVE"      (qxpupdate)
+  //   "Language table not found - NAME (PATH)"
+  //   "Change log not found - NAME"
+  //   "Too many package groups", "Script has more than 65535 lines",
+  //   "Compiled script too large (an argument is longer than 65535 bytes)"
   bool Compile(const std::vector<TScriptLine>& script);
 
   // Results.
