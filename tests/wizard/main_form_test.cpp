@@ -1,0 +1,255 @@
+// The wizard window on real widgets with the stock install pages.
+#include "setup/wizard/main_form.h"
+
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+
+#include "platform/files.h"
+#include "setup/controls/shell_tree_view.h"
+#include "wizard_fixture.h"
+
+namespace setup_wizard {
+namespace {
+
+// A runner that finishes when the test says so.
+class FakeRunner : public RunnerLink {
+ public:
+  void RequestRun() override {
+    requested = true;
+    ++runs;
+  }
+  bool RunRequested() const override { return requested; }
+  void StopAndJoin() override { stopped = true; }
+  std::atomic<bool> requested{false};
+  int runs = 0;
+  bool stopped = false;
+};
+
+class MainFormTest : public WizardFixture {
+ protected:
+  void SetUp() override {
+    WizardFixture::SetUp();
+    std::filesystem::create_directories(base_ / "root" / "drive_c" / "Program Files" / "Old");
+    std::filesystem::create_directories(base_ / "root" / "cd");
+    std::ofstream(base_ / "root" / "drives")
+        << "C: fixed " << (base_ / "root" / "drive_c").string() << "\n"
+        << "D: cdrom " << (base_ / "root" / "cd").string() << "\n";
+    TSetupInfoFile& info = SetupState::Instance().SetupInfo();
+    info.SetupName = "Demo Product";
+    info.ShortName = "Demo";
+    info.InstallDir = "$PROGRAMFILES\\Demo\\";
+    info.Changelog = "Changes.txt";
+    SetupState::Instance().ResolveSystemFolders();
+    entries_["Changes.txt"] = "1.0 first";
+    AddStockPageSet("install");
+  }
+  void TearDown() override {
+    window_.reset();
+    WizardFixture::TearDown();
+  }
+  void Open(bool two_languages = true) {
+    AddStockLanguage("install\\english");
+    if (two_languages) AddStockLanguage("install\\czech");
+    OpenPackage(0x0409);
+    auto runner = std::make_unique<FakeRunner>();
+    runner_ = runner.get();
+    window_ = std::make_unique<TFrmMain>(std::move(runner));
+    window_->SetPagesUp();
+    window_->show();
+  }
+  PageKind Kind() const { return *window_->PageControl().CurrentKind(); }
+  void NextUntil(PageKind kind) {
+    for (int i = 0; i < 10 && Kind() != kind; ++i) window_->NextButtonClick();
+    ASSERT_EQ(Kind(), kind);
+  }
+  QLabel* Label(const char* name) { return window_->findChild<QLabel*>(name); }
+  // The menu index of a table, by its display name (tables load in package order).
+  static int LanguageIndex(const char* utf8_name) {
+    const std::u16string name = QString::fromUtf8(utf8_name).toStdU16String();
+    for (size_t i = 0; i < Languages().Items.size(); ++i) {
+      if (Languages().Items[i]->Name == name) return static_cast<int>(i);
+    }
+    return -1;
+  }
+
+  std::unique_ptr<TFrmMain> window_;
+  FakeRunner* runner_ = nullptr;
+};
+
+TEST_F(MainFormTest, ButtonCaptionsFollowThePageKind) {
+  Open();
+  EXPECT_EQ(window_->windowTitle(), " Demo Product");
+  EXPECT_EQ(Kind(), PageKind::Welcome);
+  EXPECT_FALSE(window_->BackButton()->isVisible());
+  EXPECT_EQ(window_->NextButton()->text(), "Next >");
+  EXPECT_EQ(window_->CancelButton()->text(), "Cancel");
+  EXPECT_TRUE(Label("SideImage") == nullptr);  // the side picture is no label
+  EXPECT_TRUE(window_->findChild<QWidget*>("SideImage")->isVisible());
+
+  QTest::mouseClick(window_->NextButton(), Qt::LeftButton);
+  EXPECT_EQ(Kind(), PageKind::Changelog);
+  EXPECT_TRUE(window_->BackButton()->isVisible());
+  EXPECT_FALSE(Label("WelcomeLabel")->isVisible());
+  EXPECT_TRUE(window_->findChild<QWidget*>("SideImage")->isVisible());  // on every page
+
+  NextUntil(PageKind::Patch);
+  EXPECT_EQ(window_->NextButton()->text(), "Install");
+  QTest::mouseClick(window_->BackButton(), Qt::LeftButton);
+  EXPECT_EQ(Kind(), PageKind::InstallDir);
+  EXPECT_EQ(window_->NextButton()->text(), "Next >");
+  window_->NextButtonClick();
+
+  // The run page: everything off while the runner works; then the finish page.
+  QTimer::singleShot(20, [this] {
+    EXPECT_EQ(Kind(), PageKind::Patching);
+    EXPECT_FALSE(window_->BackButton()->isVisible());
+    EXPECT_FALSE(window_->NextButton()->isEnabled());
+    EXPECT_FALSE(window_->CancelButton()->isEnabled());
+    EXPECT_FALSE(window_->LanguageButton()->isVisible());
+    EXPECT_EQ(window_->StatusLabel()->text(), "Status: 0 of 0 files extracted");
+    runner_->requested = false;
+  });
+  window_->NextButtonClick();
+  EXPECT_EQ(runner_->runs, 1);
+  EXPECT_EQ(SetupState::Instance().CurrentLine(), -1);
+  EXPECT_EQ(Kind(), PageKind::Finish);
+  EXPECT_EQ(window_->CancelButton()->text(), "Finish");
+  EXPECT_FALSE(window_->NextButton()->isVisible());
+  EXPECT_FALSE(window_->BackButton()->isVisible());
+  EXPECT_FALSE(window_->LanguageButton()->isVisible());  // stays hidden after a run
+  // The chosen language of the product reached $LANGUAGESELECTION.
+  EXPECT_EQ(SetupState::Instance().language_selection, "English");
+  // The install folder was recorded first, so that it is removed last.
+  ASSERT_FALSE(TUninstallList::Instance().Folders().empty());
+  EXPECT_EQ(TUninstallList::Instance().Folders()[0], "C:\\Program Files\\Demo\\");
+}
+
+TEST_F(MainFormTest, LanguageSwitchRetranslatesLabelsButNotEditsOrTheTitle) {
+  Open();
+  NextUntil(PageKind::InstallDir);
+  QLineEdit* edit = window_->InstallDirEdit();
+  ASSERT_NE(edit, nullptr);
+  edit->setText("C:\\Mine\\");
+  const QString english_title = Label("InstallDirLabel")->text();
+  const int czech = LanguageIndex("Česky");
+  ASSERT_GE(czech, 0);
+  window_->LanguageChosen(czech);
+  EXPECT_EQ(window_->LanguageButton()->text(), QString::fromUtf8("Česky"));
+  EXPECT_NE(Label("InstallDirLabel")->text(), english_title);
+  EXPECT_EQ(window_->BackButton()->text(), QString::fromUtf8("< Zpět"));
+  EXPECT_EQ(window_->NextButton()->text(), QString::fromUtf8("Další >"));
+  EXPECT_EQ(edit->text(), "C:\\Mine\\");
+  EXPECT_EQ(window_->windowTitle(), " Demo Product");
+  QList<QAction*> items = window_->LanguagePopupMenu()->actions();
+  ASSERT_EQ(items.size(), 2);
+  EXPECT_TRUE(items[czech]->isChecked());
+  EXPECT_FALSE(items[1 - czech]->isChecked());
+}
+
+TEST_F(MainFormTest, SecondArrivalAtTheFolderPageKeepsWhatWasTyped) {
+  Open();
+  NextUntil(PageKind::InstallDir);
+  QLineEdit* edit = window_->InstallDirEdit();
+  EXPECT_EQ(edit->text(), "C:\\Program Files\\Demo\\");
+  edit->clear();
+  QTest::keyClicks(edit, "C:\\Program Files\\Typed");
+  EXPECT_EQ(SetupState::Instance().SetupInfo().InstallDir, "C:\\Program Files\\Typed\\");
+  // The tree followed to the nearest existing folder, and did not rewrite the typed text.
+  EXPECT_EQ(window_->FolderTree()->SelectedPath(), "C:\\Program Files");
+  EXPECT_EQ(edit->text(), "C:\\Program Files\\Typed");
+  window_->BackButtonClick();
+  window_->NextButtonClick();
+  EXPECT_EQ(edit->text(), "C:\\Program Files\\Typed");
+}
+
+TEST_F(MainFormTest, PickingAFolderInTheTreeFillsTheEdit) {
+  Open();
+  NextUntil(PageKind::InstallDir);
+  auto* tree = window_->FolderTree();
+  ASSERT_TRUE(tree->SelectPath("C:\\Program Files\\Old"));
+  EXPECT_EQ(window_->InstallDirEdit()->text(), "C:\\Program Files\\Old");
+  EXPECT_EQ(tree->SelectedPath(), "C:\\Program Files\\Old");
+  EXPECT_FALSE(window_->TreeSyncing());
+}
+
+TEST_F(MainFormTest, UnusableDrivesAndFullDisksDisableNext) {
+  Open();
+  NextUntil(PageKind::InstallDir);
+  QLineEdit* edit = window_->InstallDirEdit();
+  edit->setText("D:\\Demo\\");  // a CD-ROM drive
+  EXPECT_FALSE(window_->NextButton()->isEnabled());
+  window_->LanguageChosen(LanguageIndex("Česky"));  // a switch does not let past the check
+  EXPECT_FALSE(window_->NextButton()->isEnabled());
+  edit->setText("Q:\\Demo\\");  // no such drive
+  EXPECT_FALSE(window_->NextButton()->isEnabled());
+  edit->setText("C:\\Demo\\");
+  EXPECT_TRUE(window_->NextButton()->isEnabled());
+
+  SetupState::Instance().SetSpaceRequired(int64_t{1} << 60);
+  window_->NextButtonClick();
+  ASSERT_EQ(Kind(), PageKind::Patch);
+  EXPECT_FALSE(window_->NextButton()->isEnabled());
+  EXPECT_TRUE(window_->SpaceAvailableLabel()->text().startsWith(QString::fromUtf8("Volné místo: ")));
+  window_->LanguageChosen(LanguageIndex("English"));
+  EXPECT_FALSE(window_->NextButton()->isEnabled());
+  EXPECT_TRUE(window_->SpaceAvailableLabel()->text().startsWith("Space available "));
+}
+
+TEST_F(MainFormTest, ClosingAsksOutsideTheFinishPageAndIsRefusedDuringARun) {
+  Open();
+  presenter_->QueueAnswer(platform::kIdNo);
+  window_->CancelButtonClick();
+  EXPECT_FALSE(window_->Closed());
+  ASSERT_EQ(presenter_->Messages().size(), 1u);
+  EXPECT_EQ(presenter_->Messages()[0].text,
+            "Are you sure you want to quit the installation?");
+  EXPECT_EQ(presenter_->Messages()[0].caption, "Quit");
+
+  NextUntil(PageKind::Patch);
+  QTimer::singleShot(20, [this] {
+    window_->close();  // silently refused while working
+    EXPECT_FALSE(window_->Closed());
+    runner_->requested = false;
+  });
+  window_->NextButtonClick();
+  EXPECT_EQ(presenter_->Messages().size(), 1u);
+  ASSERT_EQ(Kind(), PageKind::Finish);
+  window_->CancelButtonClick();  // Finish: no question
+  EXPECT_TRUE(window_->Closed());
+  EXPECT_TRUE(window_->ClosedOnFinish());
+  EXPECT_TRUE(runner_->stopped);
+  EXPECT_EQ(presenter_->Messages().size(), 1u);
+}
+
+TEST_F(MainFormTest, ConfirmedCancelClosesAndStopsTheRunner) {
+  Open();
+  presenter_->QueueAnswer(platform::kIdYes);
+  window_->CancelButtonClick();
+  EXPECT_TRUE(window_->Closed());
+  EXPECT_FALSE(window_->ClosedOnFinish());
+  EXPECT_TRUE(runner_->stopped);
+}
+
+TEST_F(MainFormTest, OneLanguageHidesTheLanguageButton) {
+  Open(false);
+  EXPECT_FALSE(window_->LanguageButton()->isVisible());
+  EXPECT_EQ(window_->LanguagePopupMenu()->actions().size(), 1);
+}
+
+TEST_F(MainFormTest, LanguagePageChoiceBecomesTheLanguageSelection) {
+  Open();
+  NextUntil(PageKind::LanguageSelection);
+  auto* czech = window_->findChild<QRadioButton*>("Language_Czech");
+  ASSERT_NE(czech, nullptr);
+  QTest::mouseClick(czech, Qt::LeftButton, {}, QPoint(8, czech->height() / 2));
+  EXPECT_TRUE(czech->isChecked());
+  NextUntil(PageKind::Patch);
+  QTimer::singleShot(10, [this] { runner_->requested = false; });
+  window_->NextButtonClick();
+  EXPECT_EQ(SetupState::Instance().language_selection, "Czech");
+}
+
+}  // namespace
+}  // namespace setup_wizard
