@@ -65,7 +65,10 @@ bool RemoveFolderTree(const std::string& folder) {
 
   std::vector<std::string> pending = {top};
   std::set<std::string> stuck;  // folders a pass could not empty; never listed again
-  while (!pending.empty()) {
+  // Every pass removes, deletes or settles something, so this only guards against a file
+  // system that reports deletions it does not make.
+  constexpr size_t kMaxPasses = size_t{1} << 22;
+  for (size_t pass = 0; !pending.empty() && pass < kMaxPasses; ++pass) {
     const std::string current = pending.back();
     bool progress = false;
     for (const platform::FindData& item : platform::FindFiles(current, "*")) {
