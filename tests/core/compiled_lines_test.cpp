@@ -5,9 +5,12 @@
 #include <memory>
 #include <string>
 
+#include "package_test_util.h"
 #include "setup/core/command_class.h"
 
 namespace {
+
+using pak_test::Hex;
 
 TCompLine MakeLine(int32_t id, int32_t index, std::vector<std::string> arguments) {
   TCompLine line;
@@ -17,7 +20,7 @@ TCompLine MakeLine(int32_t id, int32_t index, std::vector<std::string> arguments
   return line;
 }
 
-// file "$INSTDIR" group 1, an emptied definition line, a label, goto start.
+// file "$INSTDIR" in group 1, an emptied definition line, a label, goto to the label line.
 TCompLines SmallScript() {
   TCompLines lines;
   lines.Add(MakeLine(7, 0, {"$INSTDIR", "1"}));
@@ -27,63 +30,28 @@ TCompLines SmallScript() {
   return lines;
 }
 
-TEST(CompiledLinesTest, SmallScriptHasExactStoredBytes) {
-  const std::optional<std::string> bytes = SmallScript().Encode();
-  ASSERT_TRUE(bytes.has_value());
-  const std::string expected(
-      "\x04\x00"
-      "\x07\x00\x00\x00"
-      "\x00\x00\x00\x00"
-      "\x02\x00\x00\x00"
-      "\x08\x00"
-      "$INSTDIR"
-      "\x01\x00"
-      "1"
-      "\xFF\xFF\xFF\xFF"
-      "\xFF\xFF\xFF\xFF"
-      "\x00\x00\x00\x00"
-      "\x00\x00\x00\x00"
-      "\xFF\xFF\xFF\xFF"
-      "\x01\x00\x00\x00"
-      "\x05\x00"
-      "start"
-      "\x01\x00\x00\x00"
-      "\x03\x00\x00\x00"
-      "\x01\x00\x00\x00"
-      "\x01\x00"
-      "2",
-      2 + 12 + 10 + 3 + 12 + 12 + 7 + 12 + 3);
-  EXPECT_EQ(*bytes, expected);
-
-  TCompLines read;
-  read.LoadFromBuffer(bytes->data(), bytes->size());
+TEST(CompiledLinesTest, SmallScriptHasExactStoredBytesAndLoadsBack) {
+  const std::string bytes = SmallScript().Encode().value_or("");
+  EXPECT_EQ(bytes, Hex("0400 07000000 00000000 02000000 0800") + "$INSTDIR" + Hex("0100") + "1" +
+                       Hex("ffffffff ffffffff 00000000") + Hex("00000000 ffffffff 01000000 0500") +
+                       "start" + Hex("01000000 03000000 01000000 0100") + "2");
+  TCompLines read = SmallScript();  // loading replaces what was there
+  read.Add(MakeLine(5, 4, {}));
+  read.LoadFromBuffer(bytes.data(), bytes.size());
   EXPECT_EQ(read, SmallScript());
-  EXPECT_EQ(read[0].Arg(1), "1");
   EXPECT_EQ(read[0].Arg(2), "");
-}
 
-TEST(CompiledLinesTest, OneEmptyLineIsFourteenBytesAndLoadingReplaces) {
   TCompLines one;
   one.Add(TCompLine::Empty());
-  const std::string bytes = one.Encode().value();
-  EXPECT_EQ(bytes.size(), kLineCountSize + kLineHeaderSize);
-
-  TCompLines lines = SmallScript();
-  lines.LoadFromBuffer(bytes.data(), bytes.size());
-  ASSERT_EQ(lines.Count(), 1);
-  EXPECT_EQ(lines[0].CommandID, -1);
-  EXPECT_EQ(lines[0].LineIndex, -1);
-  EXPECT_EQ(lines[0].ArgCount, 0);
-  lines.LoadFromBuffer(nullptr, 0);
-  EXPECT_EQ(lines.Count(), 0);
+  EXPECT_EQ(one.Encode().value_or("").size(), 14u);
 }
 
 TEST(CompiledLinesTest, TruncatedDataLoadsWhatIsThereWithCountsMatchingArguments) {
-  const std::string bytes = SmallScript().Encode().value();
+  const std::string bytes = SmallScript().Encode().value_or("");
   for (size_t length = 0; length < bytes.size(); ++length) {
     TCompLines lines;
     lines.LoadFromBuffer(bytes.data(), length);
-    EXPECT_EQ(lines.Count(), length < 2 ? (length == 1 ? 4 : 0) : 4) << length;
+    EXPECT_EQ(lines.Count(), length == 0 ? 0 : 4) << length;
     for (const TCompLine& line : lines.Lines) {
       EXPECT_EQ(line.ArgCount, static_cast<int32_t>(line.Arguments.size()));
     }
@@ -96,22 +64,14 @@ TEST(CompiledLinesTest, TruncatedDataLoadsWhatIsThereWithCountsMatchingArguments
   EXPECT_EQ(lines[3].CommandID, 0);
 }
 
-TEST(CompiledLinesTest, ClaimedArgumentCountBeyondTheDataAllocatesNothingLarge) {
-  std::string bytes(
-      "\x01\x00"
-      "\x07\x00\x00\x00"
-      "\x00\x00\x00\x00"
-      "\xFF\xFF\xFF\x7F"
-      "\x01\x00"
-      "a",
-      2 + 12 + 3);
+TEST(CompiledLinesTest, ClaimedArgumentCountsAreCheckedAgainstTheData) {
+  std::string bytes = Hex("0100 07000000 00000000 ffffff7f 0100") + "a";
   TCompLines lines;
   lines.LoadFromBuffer(bytes.data(), bytes.size());
   ASSERT_EQ(lines.Count(), 1);
-  EXPECT_LE(lines[0].ArgCount, 2);
+  EXPECT_LE(lines[0].ArgCount, 2);  // not two billion empty strings
   EXPECT_EQ(lines[0].Arg(0), "a");
-  // A negative count means no arguments.
-  bytes[10] = bytes[11] = bytes[12] = bytes[13] = '\xFF';
+  bytes.replace(10, 4, Hex("ffffffff"));  // a negative count means no arguments
   lines.LoadFromBuffer(bytes.data(), bytes.size());
   EXPECT_EQ(lines[0].ArgCount, 0);
 }
@@ -127,9 +87,9 @@ TEST(CompiledLinesTest, UnrepresentableScriptsAreNotEncoded) {
   EXPECT_TRUE(many.Encode().has_value());
 }
 
-class NamedCommand : public TCommandClass {
+class MarkingCommand : public TCommandClass {
  public:
-  NamedCommand(std::string name, uint8_t kind) : TCommandClass(std::move(name)), kind_(kind) {}
+  MarkingCommand(std::string name, uint8_t kind) : TCommandClass(std::move(name)), kind_(kind) {}
   uint8_t GroupKind() const override { return kind_; }
   void SFXProcess(TCompLine& line, int line_index) override {
     line.SetArguments({"ran " + std::to_string(line_index)});
@@ -141,15 +101,13 @@ class NamedCommand : public TCommandClass {
 
 TEST(CommandListTest, IdsFollowRegistrationAndNamesMatchIgnoringCase) {
   TCommandList list;
-  EXPECT_EQ(list.Register(std::make_unique<NamedCommand>("goto", kGroupKindNone)), 0);
+  EXPECT_EQ(list.Register(std::make_unique<MarkingCommand>("goto", kGroupKindNone)), 0);
   EXPECT_EQ(list.Register(std::make_unique<TCommandClass>("name", 1)), 1);
-  EXPECT_EQ(list.Register(std::make_unique<NamedCommand>("file", kGroupKindFiles)), 2);
+  EXPECT_EQ(list.Register(std::make_unique<MarkingCommand>("file", kGroupKindFiles)), 2);
   EXPECT_EQ(list.IdOf("FILE"), 3);
-  EXPECT_EQ(list.IdOf("Name"), 2);
   EXPECT_EQ(list.IdOf("nothing"), 0);
   EXPECT_EQ(list.FindByName("GoTo"), list.ById(1));
   EXPECT_EQ(list.ById(0), nullptr);
-  EXPECT_EQ(list.ById(-1), nullptr);
   EXPECT_EQ(list.ById(4), nullptr);
   EXPECT_EQ(list.ById(3)->GroupKind(), kGroupKindFiles);
   EXPECT_EQ(list.ById(2)->DefinitionOnly(), 1);

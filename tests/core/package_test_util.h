@@ -82,6 +82,17 @@ inline uint32_t GetLe32(const std::string& bytes, uint64_t position) {
   return value;
 }
 
+// Bytes written as hex digit pairs; blanks between them are ignored.
+inline std::string Hex(const std::string& digits) {
+  std::string bytes;
+  for (size_t i = 0; i + 1 < digits.size(); ++i) {
+    if (digits[i] == ' ') continue;
+    bytes.push_back(static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
+    ++i;
+  }
+  return bytes;
+}
+
 inline std::string RandomBytes(size_t size, uint32_t seed) {
   std::mt19937 random(seed);
   std::string bytes(size, '\0');

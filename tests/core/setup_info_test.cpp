@@ -8,6 +8,8 @@
 
 namespace {
 
+using pak_test::Hex;
+
 TSetupInfoFile FilledRecord() {
   TSetupInfoFile info;
   info.SetupName = "Medalor 1.0";
@@ -29,26 +31,16 @@ TSetupInfoFile FilledRecord() {
   return info;
 }
 
-TEST(SetupInfoTest, EmptyRecordIsFortyFiveBytesOfZeros) {
-  const std::string bytes = TSetupInfoFile().Encode();
-  EXPECT_EQ(bytes, std::string(45, '\0'));
-}
-
 TEST(SetupInfoTest, StoredFormHasFieldsInOrderWithoutPadding) {
+  EXPECT_EQ(TSetupInfoFile().Encode(), std::string(45, '\0'));
   TSetupInfoFile info;
   info.SetupName = "AB";
   info.InstallDirRegKey[0] = {1, "P", "K"};
   info.CreateUninstaller = 1;
-  const std::string bytes = info.Encode();
-  const std::string set_up_name("\x02\x00\x41\x42", 4);  // "AB"
-  const std::string six_empty_strings(6 * 2, '\0');
-  const std::string first_place("\x01\x01\x00P\x01\x00K", 7);
-  const std::string four_empty_places(4 * 5, '\0');
-  const std::string empty_page_sets(2 * 2, '\0');
-  const std::string flags("\x00\x01", 2);
-  const std::string expected =
-      set_up_name + six_empty_strings + first_place + four_empty_places + empty_page_sets + flags;
-  EXPECT_EQ(bytes, expected);
+  // Name, six empty strings, the first registry place, four empty places, two empty page-set
+  // names, the two flags.
+  EXPECT_EQ(info.Encode(), Hex("0200") + "AB" + std::string(12, '\0') + Hex("01 0100") + "P" +
+                               Hex("0100") + "K" + std::string(20 + 4, '\0') + Hex("00 01"));
 }
 
 TEST(SetupInfoTest, FileRoundTripKeepsEveryFieldAndByte) {
