@@ -30,6 +30,17 @@ std::string UpperExtension(const std::string& name) {
 
 std::string JournalPath(const std::string& path) { return path + kJournalSuffix; }
 
+// Retires a journal once the archive it guards is complete again. Should deleting fail, the
+// journal is emptied instead: an empty journal is discarded, never restored from, so a finished
+// update cannot be undone by a stale journal.
+void RetireJournal(const std::string& path) {
+  const std::string journal = JournalPath(path);
+  if (platform::DeleteFile(journal) || !platform::FileExists(journal)) return;
+  if (auto emptied = platform::File::Open(journal, platform::File::Mode::kCreate)) {
+    emptied->Flush();
+  }
+}
+
 // Journal: magic, version, cut offset, original size, saved length, saved bytes, CRC-32 of all
 // bytes before it.
 std::string EncodeJournal(uint64_t cut_offset, uint64_t original_size, const std::string& saved) {
@@ -116,7 +127,7 @@ bool TPakSystem::RecoverFromJournal(const std::string& path) {
   if (!size || *size < journal->cut_offset) return false;
   if (!RestoreEnd(*file, journal->cut_offset, journal->saved)) return false;
   file->Close();
-  platform::DeleteFile(journal_path);
+  RetireJournal(path);
   return true;
 }
 
@@ -235,7 +246,7 @@ bool TPakSystem::RollBack() {
   if (!file_) file_ = platform::File::Open(path_, platform::File::Mode::kReadWrite);
   if (file_) restored = RestoreEnd(*file_, directory_start_, saved_end_);
   if (restored) {
-    platform::DeleteFile(JournalPath(path_));
+    RetireJournal(path_);
     cut_ = false;
   }
   return restored;
@@ -336,7 +347,7 @@ void TPakSystem::SaveDirectory() {
   if (!file_->Seek(data_end_) || !WriteArchive(bytes) || !file_->Flush()) FailDiskFull();
   CloseArchive();
   // The new directory is on disk: the saved end is no longer needed.
-  platform::DeleteFile(JournalPath(path_));
+  RetireJournal(path_);
   cut_ = false;
   Reset();
 }

@@ -1,0 +1,123 @@
+// setup-archive as its users run it: exit codes, one-line errors and round trips.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "archive/archive_test_support.h"
+#include "archive/pak_read_back.h"
+#include "setup/archive/pak_contents.h"
+
+namespace {
+
+using archive_test::Exists;
+using archive_test::MakeWav;
+using archive_test::ReadBytes;
+using archive_test::Samples;
+using archive_test::ScratchFolder;
+using archive_test::WriteBytes;
+
+class ArchiveToolTest : public ::testing::Test {
+ protected:
+  // Runs the tool in the scratch folder; answers the exit code, keeps stdout and stderr.
+  int Run(const std::string& arguments) {
+    const std::string tool = std::string(SETUPKIT_BIN_DIR) + "/setup-archive";
+    EXPECT_TRUE(Exists(tool)) << "setup-archive is not built";
+    const std::string command = "cd '" + dir_.str() + "' && SETUP_ROOT='" + dir_.str() +
+                                "/root' '" + tool + "' " + arguments + " >out.txt 2>err.txt";
+    int status = std::system(command.c_str());
+    out_ = ReadBytes(dir_ / "out.txt");
+    err_ = ReadBytes(dir_ / "err.txt");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  ScratchFolder dir_;
+  std::string out_, err_;
+};
+
+TEST_F(ArchiveToolTest, PakRoundTripThroughCreateAddListVerifyAndExtract) {
+  std::filesystem::create_directories(dir_ / "src/sub");
+  WriteBytes(dir_ / "src/a.txt", "alpha");
+  WriteBytes(dir_ / "src/sub/b.bin", std::string(3000, 'b'));
+  const std::string wav = MakeWav(1, 8000, 16, Samples({0, 100, 50, -200}));
+  WriteBytes(dir_ / "tone.wav", wav);
+  ASSERT_EQ(Run("pak create game.qxp --password pw src"), 0) << err_;
+  ASSERT_EQ(Run("pak add game.qxp --password pw sfx\\\\Tone.WAV=tone.wav"), 0) << err_;
+  ASSERT_EQ(Run("pak list game.qxp"), 0) << err_;
+  EXPECT_NE(out_.find("tail QXP3/EIH2"), std::string::npos) << out_;
+  EXPECT_NE(out_.find("sub\\b.bin"), std::string::npos) << out_;
+  EXPECT_NE(out_.find("sound"), std::string::npos) << out_;
+  EXPECT_EQ(Run("pak verify game.qxp"), 0) << err_;
+
+  auto archive = archive_test::ReadArchiveBytes(ReadBytes(dir_ / "game.qxp"));
+  ASSERT_TRUE(archive);
+  EXPECT_EQ(archive->password, "pw");
+  ASSERT_EQ(archive->records.size(), 3u);
+
+  ASSERT_EQ(Run("pak extract game.qxp out"), 0) << err_;
+  EXPECT_EQ(ReadBytes(dir_ / "out/a.txt"), "alpha");
+  EXPECT_EQ(ReadBytes(dir_ / "out/sub/b.bin"), std::string(3000, 'b'));
+  // The sound entry comes back as a WAV file: the same header, the decoded samples (the
+  // predictor values 0, 11, 41, -22 the coder reached).
+  const std::string decoded = ReadBytes(dir_ / "out/sfx/Tone.WAV");
+  EXPECT_EQ(decoded.substr(0, 44), wav.substr(0, 44));
+  EXPECT_EQ(decoded.substr(44), Samples({0, 11, 41, -22}));
+
+  const std::string before = ReadBytes(dir_ / "game.qxp");
+  EXPECT_EQ(Run("pak add game.qxp --password nope src"), 2);
+  EXPECT_NE(err_.find("Incorrect Password"), std::string::npos) << err_;
+  EXPECT_EQ(ReadBytes(dir_ / "game.qxp"), before);
+}
+
+TEST_F(ArchiveToolTest, BadInputGivesOneLineAndExitCodeTwo) {
+  struct Case {
+    std::string arguments;
+    std::string message;
+  } cases[] = {
+      {"zip list x", "unknown archive kind"},
+      {"pak explode x.qxp", "unknown pak command"},
+      {"pak list missing.qxp", "cannot open"},
+      {"pak create x.qxp --tail qxp4 a", "--tail takes none, qxp2 or qxp3"},
+      {"pak create x.qxp --password " + std::string(42, 'p') + " a", "at most 41 bytes"},
+      {"vfs create c.vfs --block-size 0 --blocks 10 --roots 2", "block size"},
+      {"vfs create c.vfs --block-size 64 --blocks ten --roots 2", "decimal number"},
+      {"vfs list missing.vfs", "Unable to open"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    EXPECT_EQ(Run(c.arguments), 2);
+    EXPECT_NE(err_.find(c.message), std::string::npos) << err_;
+    EXPECT_EQ(std::count(err_.begin(), err_.end(), '\n'), 1) << err_;
+  }
+  WriteBytes(dir_ / "broken.qxp", std::string(100, 'x'));
+  EXPECT_EQ(Run("pak verify broken.qxp"), 2);
+  EXPECT_EQ(Run("pak list broken.qxp"), 2);
+}
+
+TEST_F(ArchiveToolTest, ExtractRefusesNamesThatLeaveTheFolder) {
+  WriteBytes(dir_ / "evil.qxp",
+             pak::BuildArchive({{"ok.txt", "fine"}, {"..\\escaped.txt", "bad"}}, {}));
+  EXPECT_EQ(Run("pak extract evil.qxp out"), 2);
+  EXPECT_NE(err_.find("refusing"), std::string::npos) << err_;
+  EXPECT_FALSE(Exists(dir_ / "escaped.txt"));
+}
+
+TEST_F(ArchiveToolTest, VfsRoundTripAndVerify) {
+  std::filesystem::create_directories(dir_ / "levels/maps");
+  WriteBytes(dir_ / "levels/maps/a.dat", std::string(120000, 'a'));
+  WriteBytes(dir_ / "levels/readme", "r");
+  ASSERT_EQ(Run("vfs create game.vfs --block-size 512 --blocks 300 --roots 4 --id GVFS"), 0)
+      << err_;
+  EXPECT_EQ(Run("vfs verify game.vfs"), 0) << err_;
+  ASSERT_EQ(Run("vfs add game.vfs levels"), 0) << err_;
+  EXPECT_EQ(Run("vfs verify game.vfs"), 0) << err_;
+  ASSERT_EQ(Run("vfs list game.vfs"), 0);
+  EXPECT_NE(out_.find("file+zlib"), std::string::npos) << out_;
+  ASSERT_EQ(Run("vfs extract game.vfs out"), 0) << err_;
+  EXPECT_EQ(ReadBytes(dir_ / "out/maps/a.dat"), std::string(120000, 'a'));
+  EXPECT_EQ(ReadBytes(dir_ / "out/readme"), "r");
+  EXPECT_TRUE(Exists(dir_ / "game.ht"));
+}
+
+}  // namespace

@@ -1,0 +1,97 @@
+// The archive commands end to end: a script compiled with setupc, the installer run unattended
+// by the real runtime, against a pak archive and a VFS container already in the install folder.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "archive/archive_test_support.h"
+#include "archive/pak_read_back.h"
+#include "setup/archive/pak_contents.h"
+#include "setup/vfs/vfs_contents.h"
+#include "setup/vfs/vfs_file.h"
+#include "setup/vfs/vfs_tree.h"
+
+namespace {
+
+using archive_test::Exists;
+using archive_test::ReadBytes;
+using archive_test::ScratchFolder;
+using archive_test::WriteBytes;
+
+class ArchiveEndToEndTest : public ::testing::Test {
+ protected:
+  int Run(const std::string& command) {
+    const std::string full = "cd '" + dir_.str() + "' && SETUP_ROOT='" + dir_.str() +
+                             "/root' QT_QPA_PLATFORM=offscreen " + command +
+                             " >out.txt 2>err.txt";
+    int status = std::system(full.c_str());
+    out_ = ReadBytes(dir_ / "out.txt");
+    err_ = ReadBytes(dir_ / "err.txt");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string Bin(const std::string& program) {
+    std::string path = std::string(SETUPKIT_BIN_DIR) + "/" + program;
+    EXPECT_TRUE(Exists(path)) << program << " is not built";
+    return "'" + path + "'";
+  }
+
+  ScratchFolder dir_;
+  std::string out_, err_;
+};
+
+TEST_F(ArchiveEndToEndTest, ScriptUpdatesArchiveAndContainerInTheInstallFolder) {
+  const std::string install = dir_ / "root/drive_c/Games/Demo";
+  std::filesystem::create_directories(install);
+  pak::NewArchiveOptions options;
+  options.password = "Secret7";
+  WriteBytes(install + "/game.qxp", pak::BuildArchive({{"old.txt", "old"}}, options));
+  TVFSFile::CreateEmptyContainer(install + "/data.vfs", {'G', 'V', 'F', 'S'}, "demo", 256, 512,
+                                 8);
+
+  std::filesystem::create_directories(dir_ / "update/textures");
+  WriteBytes(dir_ / "update/a.txt", "alpha");
+  WriteBytes(dir_ / "update/textures/t.dds", std::string(9000, 't'));
+  std::filesystem::create_directories(dir_ / "levels/maps");
+  WriteBytes(dir_ / "levels/maps/one.dat", "one");
+  std::filesystem::create_directories(dir_ / "levels2/maps");
+  WriteBytes(dir_ / "levels2/maps/two.dat", std::string(60000, '2'));
+  WriteBytes(dir_ / "archives.setup",
+             "name \"Archive Demo\"\r\n"
+             "shortname ArchiveDemo\r\n"
+             "outfile demo.exe\r\n"
+             "installdir \"C:\\Games\\Demo\\\"\r\n"
+             "pages install\r\n"
+             "language install\\english\r\n"
+             "qxpupdate update\\ Secret7 game.qxp\r\n"
+             "qxpofficial game.qxp PELKRAV true\r\n"
+             "duplicateentry game.qxp a.txt textures\\copy.txt\r\n"
+             "vfsupdate levels\\ data.vfs 0\r\n"
+             "vfsupdate levels2\\ data.vfs\r\n");
+  std::filesystem::create_directories(dir_ / "out");
+  ASSERT_EQ(Run(Bin("setupc") + " -o out archives.setup"), 0) << err_;
+  ASSERT_TRUE(Exists(dir_ / "out/demo.exe")) << out_;
+  ASSERT_EQ(Run("./out/demo.exe --unattended --dir='C:\\Games\\Demo'"), 0) << out_ << err_;
+
+  const std::string bytes = ReadBytes(install + "/game.qxp");
+  auto archive = archive_test::ReadArchiveBytes(bytes);
+  ASSERT_TRUE(archive);
+  EXPECT_EQ(archive->password, "Secret7");
+  EXPECT_EQ(archive->official, 1);
+  ASSERT_NE(archive->Find("textures\\t.dds"), nullptr);
+  EXPECT_EQ(archive_test::ReadZlibEntry(bytes, *archive->Find("textures\\t.dds")),
+            std::string(9000, 't'));
+  ASSERT_NE(archive->Find("textures\\copy.txt"), nullptr);
+  EXPECT_EQ(archive->Find("textures\\copy.txt")->offset, archive->Find("a.txt")->offset);
+  EXPECT_NE(archive->Find("old.txt"), nullptr);
+  EXPECT_FALSE(Exists(install + "/game.qxp.journal"));
+
+  EXPECT_TRUE(vfs::VerifyContainer(install + "/data.vfs").empty());
+  TVFSFile container;
+  container.OpenContainer(install + "/data.vfs", true);
+  EXPECT_GE(container.Tree().FindPath("maps\\one.dat"), 0);
+  EXPECT_GE(container.Tree().FindPath("maps\\two.dat"), 0);
+}
+
+}  // namespace
