@@ -98,7 +98,7 @@ class WizardFixture : public ::testing::Test {
     SetupState::Instance().package = std::make_unique<TPak>(path, false, false);
     TPak& pak = *SetupState::Instance().package;
     for (int i = 0; i < pak.EntryCount(); ++i) {
-      if (IsLanguageEntryName(pak.Entry(i)->name)) {
+      if (IsLanguageEntryName(pak.Entry(i)->name) && pak.Entry(i)->full_size > 0) {
         std::optional<std::string> data = pak.LoadEntry(i);
         ASSERT_TRUE(data.has_value()) << pak.Entry(i)->name;
         Languages().AddLanguage(data->data(), data->size());

@@ -1,0 +1,213 @@
+// Start-up stages: package verification, the second stage's messages and figures, the name
+// check and the language walk.
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "setup/commands/register_commands.h"
+#include "setup/core/command_class.h"
+#include "setup/core/compiled_lines.h"
+#include "setup/core/startup_modes.h"
+#include "setup/core/startup_package.h"
+#include "setup/core/text_services.h"
+#include "wizard_fixture.h"
+
+namespace {
+
+class RecordingObserver : public VerifyObserver {
+ public:
+  void SetStatus(const std::string& text, int position, int maximum) override {
+    texts.push_back(text);
+    positions.push_back(position);
+    maximums.push_back(maximum);
+  }
+  std::vector<std::string> texts;
+  std::vector<int> positions, maximums;
+};
+
+class StartupTest : public WizardFixture {
+ protected:
+  void AddSetupInfo(const TSetupInfoFile& info) { entries_["SetupInfo"] = info.Encode(); }
+  void AddLines(const std::vector<int32_t>& ids) {
+    TCompLines lines;
+    for (int32_t id : ids) {
+      TCompLine line;
+      line.CommandID = id;
+      line.LineIndex = 0;
+      lines.Add(line);
+    }
+    entries_["CompiledLines"] = lines.Encode().value();
+  }
+  SecondStageInput Input() {
+    SecondStageInput input;
+    input.own_executable_path = "/opt/Demo/DemoSetup.exe";
+    input.register_commands = [](TCommandList& list) { RegisterCommands(list); };
+    return input;
+  }
+  TSetupInfoFile BasicInfo() {
+    TSetupInfoFile info;
+    info.SetupName = "Demo";
+    info.SetupExeName = "DemoSetup.exe";
+    info.InstallDir = "C:\\Demo\\";
+    info.UninstallPrefix = "Demo_";
+    return info;
+  }
+  std::string LastMessage() {
+    auto shown = presenter_->Messages();
+    return shown.empty() ? std::string() : shown.back().text;
+  }
+};
+
+TEST_F(StartupTest, StripCopySuffixesDropsOnlyCopyNumbers) {
+  EXPECT_EQ(StripCopySuffixes("setup(2).exe"), "setup.exe");
+  EXPECT_EQ(StripCopySuffixes("setup[1].exe"), "setup.exe");
+  EXPECT_EQ(StripCopySuffixes("setup(10).exe"), "setup(10).exe");  // 0 is not a copy digit
+  EXPECT_EQ(StripCopySuffixes("setup (2).exe"), "setup .exe");    // the blank stays
+  EXPECT_EQ(StripCopySuffixes("setup().exe"), "setup.exe");
+  EXPECT_EQ(StripCopySuffixes("set(up)(3)[x].exe"), "set(up)[x].exe");
+  EXPECT_EQ(StripCopySuffixes("setup(2.exe"), "setup(2.exe");  // no closing bracket
+  EXPECT_EQ(StripCopySuffixes("a(1)(2)[3](4)"), "a");
+}
+
+TEST_F(StartupTest, VerificationCountsUpAndReportsTheFirstBadEntry) {
+  entries_["a"] = "first";
+  entries_["b"] = "";  // full size 0: never verified
+  grouped_["c.dat"] = std::string(1000, 'x');
+  OpenPackage();
+  const std::string path = (base_ / "package.bin").string();
+  RecordingObserver observer;
+  FirstStageResult result = OpenAndVerifyPackage({path, true}, &observer, 0);
+  ASSERT_TRUE(result.ok);
+  EXPECT_EQ(result.grouped_bytes, 1000u);
+  EXPECT_EQ(observer.texts.front(), "Loading Header");
+  EXPECT_EQ(observer.texts.back(), "Status: 3 out of 3 files verifyed");
+  EXPECT_EQ(observer.positions.back(), 3);
+  EXPECT_EQ(VerifyStatusText(3, 5), "Status: 3 out of 5 files verifyed");
+
+  // Damage the grouped entry's stored bytes.
+  uint32_t offset = SetupState::Instance().package->Entry(2)->offset;
+  SetupState::Instance().package.reset();
+  {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(offset + 4);
+    file.put('\x7f');
+  }
+  result = OpenAndVerifyPackage({path, true}, nullptr, 0);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(LastMessage(), "Error: Verification Failed. Setup is corrupt.\rID: 2 Filename: c.dat");
+
+  std::ofstream(base_ / "plain.bin") << "no package here";
+  result = OpenAndVerifyPackage({(base_ / "plain.bin").string(), true}, nullptr, 0);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(LastMessage(), "Invalid Setup Header. No Contents or Corrupted Contents.");
+}
+
+TEST_F(StartupTest, PackageOnTheCommandLineOnlyWhenTheFileExists) {
+  std::ofstream(base_ / "pkg.bin") << "x";
+  PackageChoice chosen = ChoosePackageFile({(base_ / "pkg.bin").string()});
+  EXPECT_TRUE(chosen.from_command_line);
+  EXPECT_EQ(chosen.path, (base_ / "pkg.bin").string());
+  chosen = ChoosePackageFile({(base_ / "missing.bin").string()});
+  EXPECT_FALSE(chosen.from_command_line);
+  EXPECT_NE(chosen.path.find("wizard_tests"), std::string::npos);
+}
+
+TEST_F(StartupTest, InstallModeFiguresAndGroupFlags) {
+  AddSetupInfo(BasicInfo());
+  // file (group 1, files), a line without a command, an id past the registry, qxpupdate (group
+  // 2, archive data), file (group 3).
+  TCommandList probe;
+  RegisterCommands(probe);
+  const int32_t file_id = probe.IdOf("file");
+  const int32_t qxpupdate_id = probe.IdOf("qxpupdate");
+  ASSERT_EQ(probe.ById(file_id)->GroupKind(), kGroupKindFiles);
+  ASSERT_EQ(probe.ById(qxpupdate_id)->GroupKind(), kGroupKindArchive);
+  AddLines({file_id, -1, 77, qxpupdate_id, file_id});
+  grouped_["one.txt"] = std::string(5000, 'a');  // group 1: full size counts
+  OpenPackage();
+  SecondStageInput input = Input();
+  input.package_from_command_line = true;
+  input.grouped_bytes = 5000;
+  ASSERT_TRUE(RunSecondStage(input)) << LastMessage();
+  SetupState& state = SetupState::Instance();
+  EXPECT_EQ(state.group_kinds, (std::vector<bool>{false, false, true, false}));
+  EXPECT_EQ(state.space_required, 5000);
+  EXPECT_EQ(state.space_required_text, "4.88 KB");
+  EXPECT_EQ(state.space_available_text.empty(), false);
+}
+
+TEST_F(StartupTest, RenamedExecutableIsRefusedUnlessTheCopyNumberIsAll) {
+  AddSetupInfo(BasicInfo());
+  AddLines({});
+  OpenPackage();
+  SecondStageInput input = Input();
+  input.own_executable_path = "/tmp/DemoSetup(3).exe";
+  EXPECT_TRUE(RunSecondStage(input)) << LastMessage();
+  input.own_executable_path = "/tmp/Other.exe";
+  EXPECT_FALSE(RunSecondStage(input));
+  EXPECT_EQ(LastMessage(),
+            "Error: Setup`s filename has been renamed\r\rExpected: \rDemoSetup.exe\r\rFound: "
+            "\rOther.exe");
+  input.package_from_command_line = true;  // never checked then
+  EXPECT_TRUE(RunSecondStage(input));
+}
+
+TEST_F(StartupTest, InstallFolderComesFromTheRegistryOrStops) {
+  TSetupInfoFile info = BasicInfo();
+  info.InstallDir = "";
+  info.InstallDirRegKey[1] = {1, "Software\\Demo", "Folder"};
+  AddSetupInfo(info);
+  AddLines({});
+  OpenPackage();
+  EXPECT_FALSE(RunSecondStage(Input()));
+  EXPECT_EQ(LastMessage(), "Error: Registry Key Not Found. Please Install Software");
+  ASSERT_TRUE(platform::RegSetString(platform::RootKey::kCurrentUser, "Software\\Demo", "Folder",
+                                     "Q:\\Games\\Demo\\"));
+  ASSERT_TRUE(RunSecondStage(Input()));
+  EXPECT_EQ(SetupState::Instance().SetupInfo().InstallDir, "Q:\\Games\\Demo\\");
+  // A drive that does not exist has no free space to tell.
+  EXPECT_EQ(SetupState::Instance().space_available, -1);
+  EXPECT_EQ(SetupState::Instance().space_available_text, "-1.00 Bytes");
+}
+
+TEST_F(StartupTest, MissingRecordsStopWithTheirMessages) {
+  OpenPackage();
+  EXPECT_FALSE(RunSecondStage(Input()));
+  EXPECT_EQ(LastMessage(), "Error: Setup Information Missing. Setup is corrupt");
+  entries_.clear();
+  AddSetupInfo(BasicInfo());
+  OpenPackage();
+  EXPECT_FALSE(RunSecondStage(Input()));
+  EXPECT_EQ(LastMessage(), "Error: Compiled Lines Missing. Setup is corrupt");
+}
+
+TEST_F(StartupTest, UninstallModeNeedsTheLogButNoScript) {
+  TSetupInfoFile info = BasicInfo();
+  info.IsUninstaller = 1;
+  AddSetupInfo(info);
+  OpenPackage();
+  EXPECT_FALSE(RunSecondStage(Input()));
+  EXPECT_EQ(LastMessage(), "Error: install log is missing");
+  TUninstallList log;
+  log.AddFile("C:\\Demo\\a.txt");
+  ASSERT_TRUE(platform::CreateDirectory("C:\\Demo"));
+  ASSERT_TRUE(log.SaveLog("C:\\Demo", "Demo_"));
+  ASSERT_TRUE(RunSecondStage(Input()));  // no CompiledLines needed, no name check
+  EXPECT_EQ(TUninstallList::Instance().Files().size(), 1u);
+  EXPECT_EQ(SetupState::Instance().space_required, 0);
+}
+
+TEST_F(StartupTest, LanguageWalkPassesOverEntriesWithoutData) {
+  AddStockLanguage("install\\english");
+  entries_["LANGUAGE-aa-empty"] = "";  // sorts first: an entry that yields no data
+  AddStockLanguage("install\\czech");
+  OpenPackage();
+  TLanguages languages;
+  LoadStartupLanguages(*SetupState::Instance().package, languages, 0x0405);
+  ASSERT_EQ(languages.Items.size(), 2u);
+  EXPECT_EQ(languages.Items[languages.Current]->Name, QString::fromUtf8("Česky").toStdU16String());
+  LoadStartupLanguages(*SetupState::Instance().package, languages, 0x0C07);  // nobody's
+  EXPECT_EQ(languages.Current, 0);
+}
+
+}  // namespace
