@@ -1,6 +1,7 @@
 #include "setup/wizard/text/languages.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -244,8 +245,9 @@ TEST(StockTableTest, SystemLanguageChoosesTheTable) {
 }
 
 TEST(LoadLanguagesFromPackageTest, TakesGroupZeroLanguageEntriesInDirectoryOrder) {
-  const std::string path =
-      (std::filesystem::temp_directory_path() / "setupkit_text_languages.pak").string();
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("setupkit_text_languages_" + std::to_string(getpid()) + ".pak"))
+                               .string();
   const std::string english = Blob(u"English\r\n0409;\r\n1 one\r\n");
   const std::string czech = Blob(U("Česky\r\n0405;\r\n1 jedna\r\n"));
   const std::string other = Blob(u"Other\r\n0407;\r\n");

@@ -1,6 +1,7 @@
 #include "setup/wizard/text/sectioned_text.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -52,8 +53,9 @@ TEST(SectionedTextTest, StringListAndSectionName) {
 }
 
 TEST(SectionedTextTest, ReadsPackageEntriesAndReportsMissingOnes) {
-  const std::string path =
-      (std::filesystem::temp_directory_path() / "setupkit_text_sections.pak").string();
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("setupkit_text_sections_" + std::to_string(getpid()) + ".pak"))
+                               .string();
   const std::string pages = "[Pages]\r\nlayout.txt\r\n";
   {
     TPak pak(path, true, false);
