@@ -1,13 +1,17 @@
-// One QApplication for the whole test program (offscreen under CTest). It is created before the
-// first test and destroyed after the last one, before the program's static objects go, which
-// Qt's own clean-up needs.
+// One QApplication for the whole test program (offscreen under CTest). It is never destroyed:
+// tearing it down among the exit-time destructors crashes in Qt's input-device cleanup.
 #pragma once
 
 #include <QApplication>
 
 namespace medalor::testing {
 
-// The application of the test program; creates it when no test environment has yet.
-QApplication& App();
+inline QApplication& App() {
+  static int argc = 1;
+  static char name[] = "medalor_ui_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
 
 }  // namespace medalor::testing
