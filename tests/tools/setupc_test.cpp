@@ -1,6 +1,7 @@
 // setupc run as a program: errors, the installer it writes, reproducibility and page sets.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
