@@ -121,12 +121,10 @@ bool TFrmMain::CurrentKindIs(PageKind kind) const {
   return current && *current == kind;
 }
 
-void TFrmMain::SelectPage(int n) {
-  const int before = pages_->CurrentPage;
-  pages_->SelectPage(n);
-  if (on_page_shown && (pages_->CurrentPage != before || n == before)) {
-    on_page_shown(pages_->CurrentPage);
-  }
+void TFrmMain::SelectPage(int n) { pages_->SelectPage(n); }
+
+void TFrmMain::PageShown() {
+  if (on_page_shown) on_page_shown(pages_->CurrentPage);
 }
 
 void TFrmMain::SetPagesUp() {
@@ -193,6 +191,7 @@ void TFrmMain::SetPagesUp() {
   // Page 0 was selected before the kinds were known; apply its rules now that they are.
   SelectPage(0);
   RefreshArrival();
+  PageShown();
 }
 
 void TFrmMain::RegisterSinks() {
@@ -248,6 +247,7 @@ void TFrmMain::LanguageChosen(int tag) {
   // Selecting the page again re-enabled Next: run the page's arrival checks again so a switch
   // never lets past a full disk or an unusable drive.
   RefreshArrival();
+  PageShown();
 }
 
 void TFrmMain::RefreshArrival() {
@@ -267,6 +267,7 @@ void TFrmMain::RefreshArrival() {
 void TFrmMain::BackButtonClick() {
   SelectPage(pages_->CurrentPage - 1);
   if (CurrentKindIs(PageKind::InstallDir)) install_dir_visited_ = true;
+  PageShown();
 }
 
 void TFrmMain::NextButtonClick() {
@@ -283,20 +284,24 @@ void TFrmMain::NextButtonClick() {
         }
       }
       InstallDirEditChange();
+      PageShown();
       break;
     case PageKind::Patch:
       RefreshArrival();
+      PageShown();
       break;
     case PageKind::Patching:
       RunInstall();
       break;
     case PageKind::Finish:
+      PageShown();
       close();
       break;
     case PageKind::Uninstall:
       RunUninstall();
       break;
     default:
+      PageShown();
       break;
   }
 }

@@ -96,6 +96,8 @@ class TFrmMain : public QWidget {
   bool FormCloseQuery();
   void FormClose();
   void SelectPage(int n);
+  // Tells on_page_shown that the current page is on screen as the user sees it.
+  void PageShown();
   void RunInstall();
   void RefreshArrival();
   void RegisterSinks();

@@ -39,6 +39,7 @@ void TFrmMain::RunInstall() {
       progress_gauge_->SetProgress(0);
       progress_gauge_->SetMax(total);
     }
+    PageShown();
     TUninstallList::Instance().AddFolder(state.SetupInfo().InstallDir);
     state.SetCurrentLine(-1);
     runner_->RequestRun();
@@ -47,9 +48,10 @@ void TFrmMain::RunInstall() {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     QApplication::processEvents();  // the last queued status and gauge updates
-    if (on_page_shown) on_page_shown(pages_->CurrentPage);  // the finished run, once more
+    PageShown();  // the finished run
     SelectPage(pages_->CurrentPage + 1);
     SetWorkingState(false);
+    PageShown();
   } catch (const std::exception& error) {
     WriteErrorLog(error.what(), "");
   }

@@ -44,6 +44,7 @@ void TFrmMain::RunUninstall() {
       progress_gauge_->SetMax(total);
     }
   }
+  PageShown();
   for (int done = 1; done <= nf; ++done) {
     if (ProgressStep(done, nf, 0)) show(FormatProgressText(u"", done, nf), done);
     TUninstallList::RemoveFile(files[done - 1]);
@@ -73,8 +74,10 @@ void TFrmMain::RunUninstall() {
     }
   }
   platform::DeleteFile(JoinPath(info.InstallDir, info.UninstallPrefix + "install.log"));
+  PageShown();  // the finished run
   SetWorkingState(false);
   SelectPage(pages_->CurrentPage + 1);
+  PageShown();
 }
 
 }  // namespace setup_wizard
