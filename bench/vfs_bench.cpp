@@ -45,8 +45,8 @@ void BM_PutSmallFiles(benchmark::State& state) {
       for (size_t k = 0; k < content.size(); ++k) {
         content[k] = static_cast<char>((i * 131 + k * 31) ^ (k >> 2));
       }
-      const std::string name = "folder" + std::to_string(i / kFilesPerFolder) + "\\file" +
-                               std::to_string(i) + ".dat";
+      const std::string name =
+          "folder" + std::to_string(i / kFilesPerFolder) + "\\file" + std::to_string(i) + ".dat";
       container.Tree().PutFile(name, content.data(), content.size());
     }
     user_seconds += UserSeconds() - user_start;
@@ -58,10 +58,11 @@ void BM_PutSmallFiles(benchmark::State& state) {
   }
   state.counters["files"] = files;
   // Time in this process's own code (the kernel's share of the writes grows with file size).
-  state.counters["user_per_file"] = user_seconds / (static_cast<double>(files) * state.iterations());
-  state.counters["per_file"] = benchmark::Counter(
-      static_cast<double>(files) * state.iterations(),
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["user_per_file"] =
+      user_seconds / (static_cast<double>(files) * state.iterations());
+  state.counters["per_file"] =
+      benchmark::Counter(static_cast<double>(files) * state.iterations(),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 BENCHMARK(BM_PutSmallFiles)

@@ -83,8 +83,7 @@ void RunQxpUpdate(TCompLine& line) {
   const std::string password = DecryptWithDigitKey(kUpdateKey, line.Arg(1));
   const std::string& name = line.Arg(2);
   WithGroup(line, [&](TGroupSource& group) {
-    PakSystem().UpdateFromGroup(group, TPakSystem::ArchivePath(InstallDir(), name), name,
-                                password);
+    PakSystem().UpdateFromGroup(group, TPakSystem::ArchivePath(InstallDir(), name), name, password);
   });
 }
 

@@ -14,11 +14,16 @@ unsigned char LowerByte(unsigned char c) {
   // Windows-1252 capitals with a small letter 0x20 above (multiplication sign excluded).
   if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
   switch (c) {
-    case 0x8A: return 0x9A;  // S caron
-    case 0x8C: return 0x9C;  // OE
-    case 0x8E: return 0x9E;  // Z caron
-    case 0x9F: return 0xFF;  // Y diaeresis
-    default: return c;
+    case 0x8A:
+      return 0x9A;  // S caron
+    case 0x8C:
+      return 0x9C;  // OE
+    case 0x8E:
+      return 0x9E;  // Z caron
+    case 0x9F:
+      return 0xFF;  // Y diaeresis
+    default:
+      return c;
   }
 }
 
@@ -46,7 +51,8 @@ uint32_t TodayDosDate() {
   int year = local.tm_year + 1900 - 1980;
   if (year < 0) year = 0;
   if (year > 127) year = 127;
-  uint32_t date = (static_cast<uint32_t>(year) << 9) | (static_cast<uint32_t>(local.tm_mon + 1) << 5) |
+  uint32_t date = (static_cast<uint32_t>(year) << 9) |
+                  (static_cast<uint32_t>(local.tm_mon + 1) << 5) |
                   static_cast<uint32_t>(local.tm_mday);
   return date << 16;
 }

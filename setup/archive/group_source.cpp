@@ -4,8 +4,7 @@
 
 int TPakGroupSource::Count() { return pak_.CountInGroup(group_); }
 
-void TPakGroupSource::ForEach(
-    const std::function<void(int, const std::string&, uint32_t)>& visit) {
+void TPakGroupSource::ForEach(const std::function<void(int, const std::string&, uint32_t)>& visit) {
   pak_.ForEachInGroup(group_, [&](int index) {
     const TPakFile* entry = pak_.Entry(index);
     if (entry) visit(index, entry->name, entry->full_size);

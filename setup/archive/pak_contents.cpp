@@ -53,8 +53,7 @@ std::string BuildArchive(const std::vector<std::pair<std::string, std::string>>&
       break;
     }
     case TailForm::kCurrent:
-      out += EncodeTail(options.password, options.official, options.sine_seed,
-                        options.cosine_seed);
+      out += EncodeTail(options.password, options.official, options.sine_seed, options.cosine_seed);
       break;
   }
   return out;

@@ -166,8 +166,8 @@ void TPakSystem::OpenArchive(const std::string& path) {
                   "\", file may be in use or drive is write protected...";
       }
     }
-    int answer = platform::MessageBox(message, "Error",
-                                      platform::kMbRetryCancel | platform::kMbIconWarning);
+    int answer =
+        platform::MessageBox(message, "Error", platform::kMbRetryCancel | platform::kMbIconWarning);
     // Cancel is the user's decision to stop the whole setup.
     if (answer != platform::kIdRetry) platform::ExitProcess(1);
   }
@@ -228,8 +228,7 @@ void TPakSystem::BeginJournal() {
   if (out) out->Close();
   if (!written) {
     platform::DeleteFile(journal_path);
-    Fail("Unable to write \"" + journal_path + "\" (disk full?); " + path_ +
-         " was not changed.");
+    Fail("Unable to write \"" + journal_path + "\" (disk full?); " + path_ + " was not changed.");
   }
   saved_end_ = std::move(saved);
 }
@@ -318,7 +317,8 @@ void TPakSystem::AddFromPackage(TGroupSource& group, int index, const std::strin
 
   // Offsets are 32-bit: an archive cannot grow past 4 GiB.
   if (stored.size() > 0xFFFFFFFFull - data_end_) {
-    Fail("The archive " + path_ + " would grow past 4 GiB; it was restored to its previous "
+    Fail("The archive " + path_ +
+         " would grow past 4 GiB; it was restored to its previous "
          "state.");
   }
   if (!file_->Seek(data_end_) || !WriteArchive(stored)) FailDiskFull();

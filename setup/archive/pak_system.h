@@ -77,8 +77,7 @@ class TPakSystem {
   void LoadDirectory();
   void BeginJournal();
   void CutAtDirectory();
-  void AddFromPackage(TGroupSource& group, int index, const std::string& name,
-                      uint32_t full_size);
+  void AddFromPackage(TGroupSource& group, int index, const std::string& name, uint32_t full_size);
   void SaveDirectory();
   void CloseArchive();
   void Reset();

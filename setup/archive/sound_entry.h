@@ -12,9 +12,9 @@ namespace sound_entry {
 
 inline constexpr size_t kWavHeaderSize = 44;
 inline constexpr size_t kEntryHeaderSize = 58;
-inline constexpr size_t kPcmBlockBytes = 2048;    // PCM bytes covered by one ADPCM block
-inline constexpr size_t kBlockStateBytes = 6;     // coder state stored after each block
-inline constexpr size_t kFullBlockBytes = 518;    // 512 code bytes + state
+inline constexpr size_t kPcmBlockBytes = 2048;  // PCM bytes covered by one ADPCM block
+inline constexpr size_t kBlockStateBytes = 6;   // coder state stored after each block
+inline constexpr size_t kFullBlockBytes = 518;  // 512 code bytes + state
 
 // Field offsets of the 58-byte entry header.
 inline constexpr size_t kPackedFlagOffset = 44;

@@ -11,9 +11,9 @@ std::string ZlibCompress(std::string_view data) {
   uLong bound = compressBound(static_cast<uLong>(data.size()));
   std::string out(bound, '\0');
   uLongf out_size = bound;
-  int rc = compress2(reinterpret_cast<Bytef*>(out.data()), &out_size,
-                     reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
-                     9);
+  int rc =
+      compress2(reinterpret_cast<Bytef*>(out.data()), &out_size,
+                reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()), 9);
   if (rc == Z_MEM_ERROR) throw std::bad_alloc();
   // With a buffer of compressBound bytes and valid arguments compress2 cannot fail otherwise.
   out.resize(out_size);
@@ -42,4 +42,3 @@ std::optional<std::string> ZlibInflateExact(std::string_view stream, size_t expe
 }
 
 }  // namespace archive_io
-

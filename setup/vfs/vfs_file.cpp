@@ -291,7 +291,8 @@ void TVFSFile::FreeChain(const vfs::TVFSEntry& entry) {
   // The whole chain is checked before the first block is freed.
   std::vector<uint32_t> chain = ChainOf(entry);
   SetPairs(chain, false);
-  header_.used_blocks -= std::min<uint32_t>(header_.used_blocks, static_cast<uint32_t>(chain.size()));
+  header_.used_blocks -=
+      std::min<uint32_t>(header_.used_blocks, static_cast<uint32_t>(chain.size()));
 }
 
 void TVFSFile::WriteRootSlot(size_t slot, const vfs::TVFSEntry& entry) {

@@ -44,8 +44,8 @@ struct TVFSHeader {
   std::array<uint32_t, 3> kept = {0, 0, 0};
   std::array<uint8_t, 16> md5 = {};
   uint32_t description_length = kMinDescriptionLength;  // L
-  std::string description;  // 256 bytes
-  std::string further;      // L - 256 bytes
+  std::string description;                              // 256 bytes
+  std::string further;                                  // L - 256 bytes
   uint32_t used_blocks = 0;
 
   uint64_t BlockTableStart() const { return kDescriptionOffset + uint64_t{description_length} + 4; }

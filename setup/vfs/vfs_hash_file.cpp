@@ -50,8 +50,12 @@ std::vector<THashRecord> TVFSHashFile::RecordsFor(const TVFSTree& tree) {
       it->second.unique = 0;
       continue;
     }
-    it->second = {hash, node.entry.flags, node.entry.stored_size, node.entry.full_size,
-                  static_cast<uint32_t>(node.entry.first_block), 1};
+    it->second = {hash,
+                  node.entry.flags,
+                  node.entry.stored_size,
+                  node.entry.full_size,
+                  static_cast<uint32_t>(node.entry.first_block),
+                  1};
   }
   std::vector<THashRecord> out;
   out.reserve(by_hash.size());

@@ -73,8 +73,7 @@ void TVFSTree::LoadRoots() {
 void TVFSTree::LoadFolders() {
   // Each entry owns at least one block, so a tree with more nodes than blocks and root slots
   // can only come from folder tables that lead back into each other.
-  const uint64_t max_nodes =
-      uint64_t{file_.Header().block_count} + file_.Header().root_count + 1;
+  const uint64_t max_nodes = uint64_t{file_.Header().block_count} + file_.Header().root_count + 1;
   std::unordered_set<int32_t> loaded_tables;
   for (size_t i = 0; i < nodes_.size(); ++i) {
     if (nodes_[i].index < 0) continue;
@@ -274,9 +273,9 @@ uint64_t TVFSTree::SubtreeBlocks(int node) const {
 
 void TVFSTree::PutFile(const std::string& path, const char* bytes, size_t size) {
   const size_t last_separator = path.rfind('\\');
-  const std::string name = (last_separator == std::string::npos ? path
-                                                                 : path.substr(last_separator + 1))
-                               .substr(0, vfs::kNameSize);
+  const std::string name =
+      (last_separator == std::string::npos ? path : path.substr(last_separator + 1))
+          .substr(0, vfs::kNameSize);
   if (name.empty()) throw SetupError("PutFile: \"" + path + "\" names no file");
   std::string folder_part;
   if (path.find('.') != std::string::npos && last_separator != std::string::npos) {
@@ -333,8 +332,7 @@ void TVFSTree::PutFile(const std::string& path, const char* bytes, size_t size) 
   // Create the missing folders below the deepest existing one.
   for (size_t i = existing_depth; i < folders.size(); ++i) {
     int child = FindChild(folders[i], f);
-    f = child >= 0 ? child
-                   : CreateNewFileDir(f, folders[i], 0, 0, 0, 0, true, vfs::kFlagFolder);
+    f = child >= 0 ? child : CreateNewFileDir(f, folders[i], 0, 0, 0, 0, true, vfs::kFlagFolder);
   }
 
   if (old >= 0) {

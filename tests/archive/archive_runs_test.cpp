@@ -42,7 +42,8 @@ class ArchiveRunsTest : public ::testing::Test {
     old_root_ = getenv("SETUP_ROOT") ? getenv("SETUP_ROOT") : "";
     setenv("SETUP_ROOT", root_.str().c_str(), 1);
     std::filesystem::create_directories(root_ / "drive_c/Games/Test");
-    std::ofstream(root_ / "drives") << "C: fixed " << root_ / "drive_c" << "\n";
+    std::ofstream(root_ / "drives") << "C: fixed " << root_ / "drive_c"
+                                    << "\n";
     install_ = root_ / "drive_c/Games/Test";
 
     SetupState& state = SetupState::Instance();

@@ -57,11 +57,16 @@ class RecordingProgress : public TArchiveProgress {
  public:
   std::u16string Text(int number) override {
     switch (number) {
-      case 19: return u"Processing <%QXPNAME%>: <%FNUM%> of <%FTOTAL%> files";
-      case 20: return u"Writing header of <%qxpname%>";
-      case 23: return u"Setup failed to install.";
-      case 29: return u"Loading <%QXPNAME%>";
-      default: return u"text " + std::u16string(1, static_cast<char16_t>(u'0' + number % 10));
+      case 19:
+        return u"Processing <%QXPNAME%>: <%FNUM%> of <%FTOTAL%> files";
+      case 20:
+        return u"Writing header of <%qxpname%>";
+      case 23:
+        return u"Setup failed to install.";
+      case 29:
+        return u"Loading <%QXPNAME%>";
+      default:
+        return u"text " + std::u16string(1, static_cast<char16_t>(u'0' + number % 10));
     }
   }
   void SetStatus(const std::u16string& text) override { statuses.push_back(text); }

@@ -24,8 +24,7 @@ class ArchiveEndToEndTest : public ::testing::Test {
  protected:
   int Run(const std::string& command) {
     const std::string full = "cd '" + dir_.str() + "' && SETUP_ROOT='" + dir_.str() +
-                             "/root' QT_QPA_PLATFORM=offscreen " + command +
-                             " >out.txt 2>err.txt";
+                             "/root' QT_QPA_PLATFORM=offscreen " + command + " >out.txt 2>err.txt";
     int status = std::system(full.c_str());
     out_ = ReadBytes(dir_ / "out.txt");
     err_ = ReadBytes(dir_ / "err.txt");
@@ -47,8 +46,7 @@ TEST_F(ArchiveEndToEndTest, ScriptUpdatesArchiveAndContainerInTheInstallFolder) 
   pak::NewArchiveOptions options;
   options.password = "Secret7";
   WriteBytes(install + "/game.qxp", pak::BuildArchive({{"old.txt", "old"}}, options));
-  TVFSFile::CreateEmptyContainer(install + "/data.vfs", {'G', 'V', 'F', 'S'}, "demo", 256, 512,
-                                 8);
+  TVFSFile::CreateEmptyContainer(install + "/data.vfs", {'G', 'V', 'F', 'S'}, "demo", 256, 512, 8);
 
   std::filesystem::create_directories(dir_ / "update/textures");
   WriteBytes(dir_ / "update/a.txt", "alpha");

@@ -111,7 +111,9 @@ TEST(PakFormatTest, TruncatedAndDamagedArchivesFailCleanly) {
 }
 
 TEST(PakFormatTest, MaskingIsItsOwnInverseAndLeavesShortStreamsAlone) {
-  std::string stream = "\x78\xDA" "abcdefgh";
+  std::string stream =
+      "\x78\xDA"
+      "abcdefgh";
   std::string masked = stream;
   pak::ApplyMask(masked);
   EXPECT_NE(masked, stream);

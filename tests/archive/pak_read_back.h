@@ -78,17 +78,18 @@ inline std::optional<ReadArchive> ReadArchiveBytes(const std::string& b) {
   a.directory_start = trailer - compressed;
   std::string directory(plain, '\0');
   uLongf out = plain;
-  if (plain > 0 &&
-      (uncompress(reinterpret_cast<Bytef*>(directory.data()), &out,
-                  reinterpret_cast<const Bytef*>(b.data() + a.directory_start), compressed) != Z_OK ||
-       out != plain)) {
+  if (plain > 0 && (uncompress(reinterpret_cast<Bytef*>(directory.data()), &out,
+                               reinterpret_cast<const Bytef*>(b.data() + a.directory_start),
+                               compressed) != Z_OK ||
+                    out != plain)) {
     return std::nullopt;
   }
   if (plain != count * 152u) return std::nullopt;
   for (uint32_t i = 0; i < count; ++i) {
     const std::string r = directory.substr(i * 152, 152);
     ReadRecord rec;
-    rec.marker = static_cast<uint16_t>(static_cast<uint8_t>(r[0]) | (static_cast<uint8_t>(r[1]) << 8));
+    rec.marker =
+        static_cast<uint16_t>(static_cast<uint8_t>(r[0]) | (static_cast<uint8_t>(r[1]) << 8));
     rec.kind = static_cast<uint8_t>(r[2]);
     rec.date = Le32(r, 4);
     rec.stored = Le32(r, 8);

@@ -186,9 +186,9 @@ TEST(SoundEntryTest, RejectsAnythingButAPlainPcmHeader) {
   archive_io::StoreU32(beyond_content.data() + 40, 9);  // 8 bytes are there
   std::string no_rate = good;
   archive_io::StoreU32(no_rate.data() + 24, 0);
-  for (const std::string& bad : {good.substr(0, 43), long_fmt, chunk_before_data, zero_size,
-                                 negative_size, beyond_content, no_rate,
-                                 std::string("RIFX") + good.substr(4)}) {
+  for (const std::string& bad :
+       {good.substr(0, 43), long_fmt, chunk_before_data, zero_size, negative_size, beyond_content,
+        no_rate, std::string("RIFX") + good.substr(4)}) {
     EXPECT_FALSE(EncodeSoundEntry(bad, "a.wav"));
   }
   EXPECT_TRUE(EncodeSoundEntry(good, "a.wav"));

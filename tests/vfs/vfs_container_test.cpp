@@ -77,8 +77,8 @@ TEST_F(VfsContainerTest, FilesTakeRootSlotsAndFoldersGetTablesOfTheirChildren) {
 
 TEST_F(VfsContainerTest, FolderTableSpanningBlocksMovesToTheFirstFreeBlocks) {
   Open(/*block_size=*/100, /*blocks=*/32, /*roots=*/2);
-  Put("d\\one.x", "1");    // folder table 88 bytes: one block
-  Put("d\\two.x", "2");    // 176 bytes: two blocks, a new chain
+  Put("d\\one.x", "1");  // folder table 88 bytes: one block
+  Put("d\\two.x", "2");  // 176 bytes: two blocks, a new chain
   RawContainer raw = Raw();
   auto d = raw.Root(0);
   EXPECT_EQ(d.stored, 176u);
@@ -200,7 +200,7 @@ TEST_F(VfsContainerTest, FullContainerIsAnErrorAndLeavesItUnchanged) {
   }
   EXPECT_THROW(Put("dir\\c.bin", "c"), SetupError);  // folder and file need two blocks
   EXPECT_EQ(ReadBytes(path_), before);
-  Put("b.bin", "fits");  // one block is left
+  Put("b.bin", "fits");         // one block is left
   Put("a.bin", Noise(700, 6));  // a replacement may reuse what it frees
   EXPECT_THROW(Put("c.bin", "no slot left"), SetupError);
   file_.FinaliseContainer(false);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "setup/vfs/vfs_file.h"
 #include "setup/vfs/vfs_tree.h"
 #include "vfs/vfs_test_support.h"

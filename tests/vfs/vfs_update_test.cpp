@@ -53,17 +53,16 @@ class VfsUpdateTest : public ::testing::Test {
 };
 
 TEST_F(VfsUpdateTest, GroupGoesInWithProgressAndTheContainerIsFinalised) {
-  TMemoryGroupSource group({{"maps\\a.dat", "A"}, {"maps\\b.dat", std::string(70000, 'b')},
-                            {"readme.txt", "R"}});
+  TMemoryGroupSource group(
+      {{"maps\\a.dat", "A"}, {"maps\\b.dat", std::string(70000, 'b')}, {"readme.txt", "R"}});
   VfsUpdate(group, dir_.str(), "data.vfs", true, progress_);
   EXPECT_EQ(OpenVfsContainer(), nullptr);
-  std::vector<std::u16string> expected = {
-      u"Loading data.vfs",
-      u"Processing data.vfs: 0 of 3 files",
-      u"Processing data.vfs: 0 of 3 files",
-      u"Processing data.vfs: 1 of 3 files",
-      u"Processing data.vfs: 2 of 3 files",
-      u"Writing header of data.vfs"};
+  std::vector<std::u16string> expected = {u"Loading data.vfs",
+                                          u"Processing data.vfs: 0 of 3 files",
+                                          u"Processing data.vfs: 0 of 3 files",
+                                          u"Processing data.vfs: 1 of 3 files",
+                                          u"Processing data.vfs: 2 of 3 files",
+                                          u"Writing header of data.vfs"};
   EXPECT_EQ(progress_.statuses, expected);
   EXPECT_EQ(progress_.steps, (std::vector<bool>{false, true, true}));
   EXPECT_EQ(Content("maps\\b.dat"), std::string(70000, 'b'));

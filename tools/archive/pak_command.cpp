@@ -34,9 +34,12 @@ std::string KindText(uint8_t kind) {
 
 std::string TailText(const pak::PakTail& tail) {
   switch (tail.form) {
-    case pak::TailForm::kNone: return "none";
-    case pak::TailForm::kOld: return "QXP2";
-    case pak::TailForm::kCurrent: return "QXP3/" + tail.info_id;
+    case pak::TailForm::kNone:
+      return "none";
+    case pak::TailForm::kOld:
+      return "QXP2";
+    case pak::TailForm::kCurrent:
+      return "QXP3/" + tail.info_id;
   }
   return "?";
 }
@@ -136,7 +139,8 @@ int Verify(const Args& args) {
   const std::string& path = args.positional.at(0);
   WarnAboutJournal(path);
   std::vector<std::string> problems = pak::VerifyArchive(path);
-  for (const std::string& p : problems) std::fprintf(stderr, "setup-archive: %s: %s\n", path.c_str(), p.c_str());
+  for (const std::string& p : problems)
+    std::fprintf(stderr, "setup-archive: %s: %s\n", path.c_str(), p.c_str());
   if (problems.empty()) std::printf("%s: ok\n", path.c_str());
   return problems.empty() ? 0 : 2;
 }

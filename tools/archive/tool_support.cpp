@@ -8,7 +8,8 @@
 namespace archive_tool {
 
 bool Args::Flag(const std::string& name) const {
-  return std::any_of(options.begin(), options.end(), [&](const auto& o) { return o.first == name; });
+  return std::any_of(options.begin(), options.end(),
+                     [&](const auto& o) { return o.first == name; });
 }
 
 std::string Args::Option(const std::string& name, const std::string& fallback) const {

@@ -58,8 +58,7 @@ int Create(const Args& args) {
   if (id.size() != 4) throw ToolError("--id takes exactly four characters");
   std::array<char, 4> identifier;
   std::copy(id.begin(), id.end(), identifier.begin());
-  TVFSFile::CreateEmptyContainer(args.positional.at(0), identifier,
-                                 args.Option("description", ""),
+  TVFSFile::CreateEmptyContainer(args.positional.at(0), identifier, args.Option("description", ""),
                                  args.NumberOption("block-size"), args.NumberOption("blocks"),
                                  args.NumberOption("roots"));
   return 0;
