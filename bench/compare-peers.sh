@@ -13,6 +13,13 @@
 #   makensis      SetCompressor zlib (non-solid: per-file deflate, like setupc)
 #   zip -9 -r
 # Results: a table, the hyperfine JSON and the output sizes in the work folder.
+#
+# A second hyperfine run times installing the same tree into tmpfs (/dev/shm):
+#   setup --unattended   the installer setupc made with the real runtime, verification included,
+#                        into a SETUP_ROOT on tmpfs
+#   bsdtar -xf           a tar of the tree
+#   unzip                the zip -9 of the tree
+# and /usr/bin/time -v reports the installer's peak memory.
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -31,6 +38,9 @@ need=""
 command -v makensis >/dev/null 2>&1 || need="$need nsis"
 command -v zip >/dev/null 2>&1 || need="$need zip"
 command -v hyperfine >/dev/null 2>&1 || need="$need hyperfine"
+command -v bsdtar >/dev/null 2>&1 || need="$need libarchive-tools"
+command -v unzip >/dev/null 2>&1 || need="$need unzip"
+[ -x /usr/bin/time ] || need="$need time"
 if [ -n "$need" ]; then
   if [ "$(id -u)" = 0 ]; then SUDO=""; else SUDO="sudo"; fi
   echo "Installing:$need"
@@ -150,3 +160,53 @@ print(f"time  setupc / setupc -j1 = {results['setupc'] / results['setupc -j1']:.
 print(f"size  setupc / makensis   = {setupc_size / nsis_size:.3f}  (target <= 1.0)")
 print(f"size  setupc / zip -9     = {setupc_size / zip_size:.3f}")
 EOF
+
+# --- installing the tree ---------------------------------------------------------------------
+SETUP="$BUILD/bin/setup"
+if [ ! -x "$SETUP" ]; then
+  echo "setup not found at $SETUP: the install comparison is skipped" >&2
+  exit 0
+fi
+SHM=/dev/shm/setupkit-compare-peers
+rm -rf "$SHM"
+mkdir -p "$SHM"
+# The installer needs wizard pages to press Next through; it writes no uninstaller.
+printf 'name "Benchmark"\r\noutfile BenchInstall.exe\r\ninstalldir "C:\\Bench\\"\r\npages install\r\nlanguage install\\english\r\nfile "%s"\r\n' \
+  "$ZTREE" >"$WORK/install.sus"
+"$SETUPC" -o "$WORK/out" "$WORK/install.sus"
+INSTALLER="$WORK/out/BenchInstall.exe"
+(cd "$WORK" && tar -cf "$WORK/out/bench.tar" tree)
+
+INSTALL_CMD="SETUP_ROOT=$SHM/root $INSTALLER --unattended --dir=$SHM/setup >/dev/null 2>&1"
+hyperfine --warmup 1 --runs "${BENCH_RUNS:-3}" --export-json "$WORK/install.json" \
+  -n "setup --unattended" --prepare "rm -rf $SHM/setup $SHM/root" "$INSTALL_CMD" \
+  -n "bsdtar -xf" --prepare "rm -rf $SHM/tar && mkdir -p $SHM/tar" \
+  "bsdtar -xf $WORK/out/bench.tar -C $SHM/tar" \
+  -n "unzip" --prepare "rm -rf $SHM/zip && mkdir -p $SHM/zip" \
+  "unzip -q -o $WORK/out/bench.zip -d $SHM/zip"
+
+rm -rf "$SHM/setup" "$SHM/root"
+SETUP_ROOT="$SHM/root" /usr/bin/time -v "$INSTALLER" --unattended --dir="$SHM/setup" \
+  >/dev/null 2>"$WORK/install-time.txt" || true
+installed=$(find "$SHM/setup" -type f | wc -l)
+
+python3 - "$WORK" "$installed" "$files" <<'EOF'
+import json, os, re, sys
+work, installed, files = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+results = {r["command"]: r["mean"] for r in json.load(open(os.path.join(work, "install.json")))["results"]}
+peak_kb = 0
+for line in open(os.path.join(work, "install-time.txt")):
+    m = re.search(r"Maximum resident set size \(kbytes\): (\d+)", line)
+    if m:
+        peak_kb = int(m.group(1))
+print()
+print(f"{'install':<20} {'mean s':>8}")
+for name in ("setup --unattended", "bsdtar -xf", "unzip"):
+    print(f"{name:<20} {results[name]:8.2f}")
+print()
+print(f"files installed: {installed} of {files}")
+print(f"time  setup / bsdtar = {results['setup --unattended'] / results['bsdtar -xf']:.3f}  (target <= 1.0)")
+print(f"time  setup / unzip  = {results['setup --unattended'] / results['unzip']:.3f}")
+print(f"peak memory of setup: {peak_kb / 1024:.1f} MiB")
+EOF
+rm -rf "$SHM"
