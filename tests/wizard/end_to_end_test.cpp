@@ -180,8 +180,12 @@ TEST_F(EndToEndTest, SecondInstallReplacesTheUninstaller) {
 
 TEST_F(EndToEndTest, DirOptionChoosesTheInstallFolder) {
   const fs::path target = base_ / "elsewhere";
-  ProgramResult installed = RunProgram({installer_, "--unattended", "--dir=" + target.string()});
+  const fs::path shots = base_ / "shots";
+  ProgramResult installed = RunProgram({installer_, "--unattended", "--dir=" + target.string(),
+                                        "--screenshot-dir", shots.string()});
   ASSERT_EQ(installed.exit_code, 0) << installed.output;
+  EXPECT_TRUE(fs::exists(shots / "01-welcome.png"));
+  EXPECT_TRUE(fs::exists(shots / "02-changelog.png"));
   EXPECT_TRUE(fs::exists(target / "app.sh"));
   EXPECT_TRUE(fs::exists(target / "Extra" / "note.txt"));
   EXPECT_FALSE(platform::DirectoryExists(kInstallFolder));

@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "platform/files.h"
+#include "setup/wizard/debug_form.h"
 #include "setup/controls/shell_tree_view.h"
 #include "wizard_fixture.h"
 
@@ -249,6 +250,27 @@ TEST_F(MainFormTest, LanguagePageChoiceBecomesTheLanguageSelection) {
   QTimer::singleShot(10, [this] { runner_->requested = false; });
   window_->NextButtonClick();
   EXPECT_EQ(SetupState::Instance().language_selection, "Czech");
+}
+
+TEST_F(MainFormTest, DebugDumpListsHeaderEntriesAndRecord) {
+  Open(false);
+  TFrmDebug debug;
+  debug.FillDump();
+  const QString text = debug.RichEdit1()->toPlainText();
+  EXPECT_TRUE(text.startsWith("Header\nID: QXPF\nVersion: 1\nFile Count: "));
+  EXPECT_TRUE(text.contains("\"Pages.txt\" Group: 0"));
+  EXPECT_TRUE(text.contains("SetupName: Demo Product"));
+  EXPECT_TRUE(text.contains("InstallDirRegKey.HKEY: HKEY_LOCAL_MACHINE"));
+  EXPECT_TRUE(text.contains("Changelog: Changes.txt"));
+}
+
+TEST_F(MainFormTest, AFolderPageFirstIsVisitedFromTheStart) {
+  entries_["Pages.txt"] = "[Pages]\r\ninstall.txt\r\nlayout5.txt\r\n[PageTypes]\r\nInstallDir\r\nFinish\r\n";
+  Open(false);
+  ASSERT_EQ(Kind(), PageKind::InstallDir);
+  EXPECT_TRUE(window_->InstallDirVisited());
+  window_->InstallDirEdit()->setText("C:\\Elsewhere\\");
+  EXPECT_EQ(SetupState::Instance().SetupInfo().InstallDir, "C:\\Elsewhere\\");
 }
 
 }  // namespace
