@@ -26,11 +26,41 @@ std::string CollapseBackslashes(const std::string& path) {
   return result;
 }
 
-bool IsDriveRootOrEmpty(const std::string& folder) {
-  std::string trimmed = folder;
-  while (!trimmed.empty() && (trimmed.back() == '\\' || trimmed.back() == '/')) trimmed.pop_back();
-  if (trimmed.empty()) return true;  // "", "\" or "/"
-  return trimmed.size() == 2 && trimmed[1] == ':';
+// The folder with "." and ".." components resolved on the text (never climbing above the root)
+// and no final separator; empty when nothing but a root or nothing at all remains ("", "\",
+// "C:", "C:\.", "C:\Demo\.."), so a drive root cannot slip through in another spelling.
+std::string FolderBelowRoot(const std::string& folder) {
+  std::string prefix;
+  size_t start = 0;
+  char separator = '\\';
+  if (folder.size() >= 2 && folder[1] == ':') {
+    // "C:name" (relative to the drive's current folder) keeps its form.
+    const bool rooted = folder.size() > 2 && (folder[2] == '\\' || folder[2] == '/');
+    prefix = folder.substr(0, 2) + (rooted ? "\\" : "");
+    start = 2;
+  } else if (!folder.empty() && (folder[0] == '\\' || folder[0] == '/')) {
+    separator = folder[0];
+    prefix = std::string(1, separator);
+  }
+  std::vector<std::string> parts;
+  while (start <= folder.size()) {
+    size_t end = folder.find_first_of("\\/", start);
+    if (end == std::string::npos) end = folder.size();
+    const std::string part = folder.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  if (parts.empty()) return std::string();
+  std::string result = prefix;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) result.push_back(separator);
+    result += parts[i];
+  }
+  return result;
 }
 
 bool IsFalseFlag(const std::string& flag) {
@@ -51,10 +81,9 @@ std::string FindOnCdDrives(const std::string& path) {
 }
 
 bool RemoveFolderTree(const std::string& folder) {
-  if (IsDriveRootOrEmpty(folder)) return false;
-  if (!platform::DirectoryExists(folder)) return false;
-  std::string top = folder;
-  while (top.size() > 3 && (top.back() == '\\' || top.back() == '/')) top.pop_back();
+  const std::string top = FolderBelowRoot(folder);
+  if (top.empty()) return false;  // empty, relative to nothing, or a drive root
+  if (!platform::DirectoryExists(top)) return false;
   // A folder given as a link: only the link goes, never what it points to.
   for (const platform::FindData& item :
        platform::FindFiles(ExtractFilePath(top), ExtractFileName(top))) {

@@ -11,9 +11,10 @@
 std::string FindOnCdDrives(const std::string& path);
 
 // Removes a folder with everything in it, deepest folders first. A symbolic link inside the
-// tree is removed as a link, never followed. Refuses an empty path and a drive root. Gives up on
-// a folder once a pass over it deletes nothing (a file that cannot be deleted), so it always
-// ends. Answers whether the folder is gone.
+// tree is removed as a link, never followed. Refuses an empty path and a drive root, also when
+// "." or ".." components lead there ("C:\.", "C:\Demo\.."). Gives up on a folder once a pass
+// over it deletes nothing (a file that cannot be deleted), so it always ends. Answers whether the
+// folder is gone.
 bool RemoveFolderTree(const std::string& folder);
 
 // The registry condition of a `file` line: the value's text compared with `expected` (case

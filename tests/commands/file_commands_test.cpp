@@ -269,6 +269,15 @@ TEST_F(FileCommandsTest, RemoveFolderTreeRefusesRootsAndFollowsNoLinkedTop) {
   EXPECT_FALSE(RemoveFolderTree("C:\\"));
   EXPECT_FALSE(RemoveFolderTree("C:"));
   EXPECT_FALSE(RemoveFolderTree("\\"));
+  // The root spelled with "." or ".." components is still the root.
+  WriteFile(C("Demo/sub/x.txt"), "x");
+  EXPECT_FALSE(RemoveFolderTree("C:\\."));
+  EXPECT_FALSE(RemoveFolderTree("C:\\Demo\\.."));
+  EXPECT_FALSE(RemoveFolderTree("C:\\Demo\\sub\\..\\..\\..\\"));
+  EXPECT_TRUE(fs::exists(C("keep.txt")));
+  // Below the root they resolve on the text: Demo\sub\.. is Demo.
+  EXPECT_TRUE(RemoveFolderTree("C:\\Demo\\sub\\.\\.."));
+  EXPECT_FALSE(fs::exists(C("Demo")));
   EXPECT_TRUE(fs::exists(C("keep.txt")));
 
   WriteFile(C("Real/inside.txt"), "i");
