@@ -100,9 +100,11 @@ void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
 
 std::string InstallFolderFromOption(const std::string& dir) {
   std::string folder = dir;
-  if (!folder.empty() && folder[0] == '/') {
-    folder = platform::ToWindowsPath(QDir::cleanPath(QString::fromStdString(folder)).toStdString())
-                 .value_or(folder);
+  const bool windows_path = folder.size() >= 2 && folder[1] == ':';
+  if (!folder.empty() && !windows_path) {
+    // A host path, absolute or relative to the working folder; reached through its drive.
+    const QString host = QDir::cleanPath(QDir::current().absoluteFilePath(QString::fromStdString(folder)));
+    folder = platform::ToWindowsPath(host.toStdString()).value_or(folder);
   }
   for (char& c : folder) {
     if (c == '/') c = '\\';
