@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/message_box.h"
+#include "setup/commands/command_support.h"
 #include "setup/commands/file_operations.h"
 #include "setup/commands/script_compiler.h"
 #include "setup/core/setup_info.h"
@@ -30,8 +31,8 @@ void TFileCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
     ExtractGroup(install_dir, group);
     return;
   }
-  const std::string folder =
-      IncludeTrailingBackslash(IncludeTrailingBackslash(install_dir) + line.Arg(1));
+  // One backslash between the install folder and the subfolder, however either is written.
+  const std::string folder = IncludeTrailingBackslash(JoinPath(install_dir, line.Arg(1)));
   if (count == 3) {
     ExtractGroup(folder, group);
   } else if (count == 8) {

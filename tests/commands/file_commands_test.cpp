@@ -55,7 +55,8 @@ TEST_F(FileCommandsTest, ExtractsSeveralGroupsWithStatusTextAndProgress) {
 
 TEST_F(FileCommandsTest, InstallFolderWithFinalBackslashGivesCleanPaths) {
   WriteFile(Host("src/extra/c.txt"), "gamma");
-  auto compiler = CompileText("file extra\\ Docs\\\nfile extra\\\n");
+  // A subfolder written with a leading backslash joins the same way.
+  auto compiler = CompileText("file extra\\ Docs\\\nfile extra\\\nfile extra\\ \\Manual\n");
   ASSERT_TRUE(compiler->Errors().empty());
   PackAndLoad(*compiler);
   SetupState::Instance().SetupInfo().InstallDir = "C:\\Demo\\";
@@ -64,7 +65,11 @@ TEST_F(FileCommandsTest, InstallFolderWithFinalBackslashGivesCleanPaths) {
   EXPECT_EQ(ReadFile(C("Demo/Docs/c.txt")), "gamma");
   // The folder value ends in a backslash, so the contracted form has none after the variable.
   EXPECT_EQ(TUninstallList::Instance().Files(),
-            (std::vector<std::string>{"$INSTDIRDocs\\c.txt", "$INSTDIRc.txt"}));
+            (std::vector<std::string>{"$INSTDIRDocs\\c.txt", "$INSTDIRc.txt",
+                                      "$INSTDIRManual\\c.txt"}));
+  for (const std::string& folder : TUninstallList::Instance().Folders()) {
+    EXPECT_EQ(folder.find("\\\\"), std::string::npos) << folder;
+  }
 }
 
 TEST_F(FileCommandsTest, LargeEntryIsCopiedRawInChunks) {
