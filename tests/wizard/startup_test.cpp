@@ -102,6 +102,29 @@ TEST_F(StartupTest, VerificationCountsUpAndReportsTheFirstBadEntry) {
   EXPECT_EQ(LastMessage(), "Invalid Setup Header. No Contents or Corrupted Contents.");
 }
 
+TEST_F(StartupTest, FirstFailureInDirectoryOrderIsReportedWhicheverCoreFoundIt) {
+  for (int i = 0; i < 6; ++i) entries_["e" + std::to_string(i)] = std::string(4000 + i, 'a' + i);
+  OpenPackage();
+  const std::string path = (base_ / "package.bin").string();
+  std::vector<uint32_t> offsets;
+  for (int i = 0; i < 6; ++i) offsets.push_back(SetupState::Instance().package->Entry(i)->offset);
+  SetupState::Instance().package.reset();
+  auto damage = [&](int index) {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(offsets[index] + 6);
+    file.put('\x55');
+  };
+  damage(4);
+  damage(3);  // odd entries are checked on the second core
+  RecordingObserver observer;
+  EXPECT_FALSE(OpenAndVerifyPackage({path, true}, &observer, 0).ok);
+  EXPECT_EQ(LastMessage(), "Error: Verification Failed. Setup is corrupt.\rID: 3 Filename: e3");
+  EXPECT_EQ(observer.texts.back(), "Status: 3 out of 6 files verifyed");
+  damage(2);
+  EXPECT_FALSE(OpenAndVerifyPackage({path, true}, nullptr, 0).ok);
+  EXPECT_EQ(LastMessage(), "Error: Verification Failed. Setup is corrupt.\rID: 2 Filename: e2");
+}
+
 TEST_F(StartupTest, PackageOnTheCommandLineOnlyWhenTheFileExists) {
   std::ofstream(base_ / "pkg.bin") << "x";
   PackageChoice chosen = ChoosePackageFile({(base_ / "pkg.bin").string()});
