@@ -1,8 +1,9 @@
 // libFuzzer harness for the pak archive readers: tail, trailer and directory, the stored entry
-// decoders, and the sound entry coder on arbitrary WAV content. Build with clang, for example:
+// decoders, and the sound entry coder on arbitrary WAV content. Build with clang against a
+// normal build's libraries (the archive sources themselves instrumented), for example:
 //   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address -I. fuzz/pak_archive_fuzz.cpp \
 //     setup/archive/{pak_format,pak_contents,sound_entry,zlib_stream,archive_text}.cpp \
-//     setup/commands/ciphers.cpp setup/core/text_services.cpp platform/*.cpp -lz -lcrypto \
+//     build/setup/libsetupkit_engine.a build/platform/libplatform.a -lz -lcrypto -lpthread \
 //     -o pak_archive_fuzz
 // Seeds: archives written by `setup-archive pak create` (all three --tail forms, with a .wav).
 #include <unistd.h>

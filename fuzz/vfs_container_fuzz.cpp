@@ -1,9 +1,10 @@
 // libFuzzer harness for the VFS container reader: header, block table, root table, folder tables
-// and chains, then a file put into whatever opened and the container checked. Build with clang:
+// and chains, then a file put into whatever opened and the container checked. Build with clang
+// against a normal build's libraries (the VFS sources themselves instrumented), for example:
 //   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address -I. fuzz/vfs_container_fuzz.cpp \
-//     setup/vfs/*.cpp setup/archive/{archive_text,zlib_stream,archive_progress,group_source}.cpp \
-//     setup/archive/pak_system.cpp setup/archive/{pak_format,sound_entry}.cpp \
-//     setup/commands/ciphers.cpp setup/core/*.cpp platform/*.cpp -lz -lcrypto -o vfs_container_fuzz
+//     setup/vfs/*.cpp setup/archive/{archive_text,zlib_stream}.cpp \
+//     build/setup/libsetupkit_engine.a build/platform/libplatform.a -lz -lcrypto -lpthread \
+//     -o vfs_container_fuzz
 // Seeds: containers written by `setup-archive vfs create` and `vfs add` with small block counts.
 #include <unistd.h>
 

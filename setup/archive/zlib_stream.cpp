@@ -21,6 +21,9 @@ std::string ZlibCompress(std::string_view data) {
 }
 
 std::optional<std::string> ZlibInflateExact(std::string_view stream, size_t expected_size) {
+  // zlib expands by at most about 1032 to 1: a larger claimed size is damage, and is refused
+  // before anything of that size is allocated.
+  if (expected_size / 1032 > stream.size() + 1) return std::nullopt;
   if (stream.size() > std::numeric_limits<uInt>::max() ||
       expected_size > std::numeric_limits<uInt>::max()) {
     return std::nullopt;

@@ -14,6 +14,9 @@ namespace vfs {
 
 std::optional<std::string> ExpandStoredBytes(const TVFSEntry& entry, std::string_view stored) {
   if (!entry.IsCompressed()) return std::string(stored);
+  // Each piece takes at least 12 stored bytes (length and the shortest zlib stream) and gives at
+  // most 50000: a full size beyond that is damage, refused before allocating for it.
+  if (entry.full_size / kPieceSize > stored.size() / 12 + 1) return std::nullopt;
   std::string out;
   out.reserve(entry.full_size);
   archive_io::ByteReader r(stored);

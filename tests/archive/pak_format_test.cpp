@@ -110,6 +110,20 @@ TEST(PakFormatTest, TruncatedAndDamagedArchivesFailCleanly) {
   EXPECT_LT(readable, 400);
 }
 
+TEST(PakFormatTest, ClaimedFullSizeBeyondWhatTheStreamCanHoldIsRefused) {
+  const std::string content = "zlib entry content";
+  const std::string archive = pak::BuildArchive({{"a", content}}, {});
+  auto back = archive_test::ReadArchiveBytes(archive);
+  ASSERT_TRUE(back);
+  const std::string stored = archive.substr(back->records[0].offset, back->records[0].stored);
+  pak::PakRecord record;
+  record.kind = pak::kKindZlib;
+  record.full_size = static_cast<uint32_t>(content.size());
+  EXPECT_EQ(pak::DecodeEntry(record, stored), content);
+  record.full_size = 0xFFFFFFFFu;  // would need gigabytes before inflating could fail
+  EXPECT_FALSE(pak::DecodeEntry(record, stored));
+}
+
 TEST(PakFormatTest, MaskingIsItsOwnInverseAndLeavesShortStreamsAlone) {
   std::string stream =
       "\x78\xDA"

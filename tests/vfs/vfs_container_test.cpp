@@ -251,6 +251,18 @@ TEST_F(VfsContainerTest, LoopingChainsAndFolderCyclesAreReportedNotFollowed) {
   EXPECT_THROW(cycle.OpenContainer(path_, true), SetupError);
 }
 
+TEST_F(VfsContainerTest, ClaimedSizesBeyondTheStoredBytesAreRefusedWithoutAllocating) {
+  vfs::TVFSEntry entry;
+  entry.flags = vfs::kFlagFile | vfs::kFlagCompressed;
+  entry.full_size = 0xFFFFFFF0u;
+  std::string stored = *TVFSTree::InternalCompressFile(std::string(60000, 'z').data(), 60000);
+  EXPECT_FALSE(vfs::ExpandStoredBytes(entry, stored));
+  entry.full_size = 60000;
+  EXPECT_EQ(vfs::ExpandStoredBytes(entry, stored), std::string(60000, 'z'));
+  entry.full_size = 60001;
+  EXPECT_FALSE(vfs::ExpandStoredBytes(entry, stored));
+}
+
 TEST_F(VfsContainerTest, TruncatedAndCorruptedContainersFailCleanly) {
   Open(/*block_size=*/64, /*blocks=*/24, /*roots=*/3);
   Put("d\\a.dat", Noise(150, 8));
