@@ -151,6 +151,31 @@ TEST_F(VfsContainerTest, PathsWithoutADotAndExistingFoldersOfAnotherCase) {
   EXPECT_GE(file_.Tree().FindPath("Maps\\level\\a.dat"), 0);
 }
 
+TEST_F(VfsContainerTest, DeletingAnEntryFreesEverythingBelowIt) {
+  Open();
+  Put("keep.dat", "k");
+  Put("d\\a.dat", Noise(600, 9));
+  Put("d\\e\\b.dat", "b");
+  Put("d\\c.dat", "c");
+  const uint32_t free_before = Raw().FreeBlocks();
+  file_.Tree().DeleteEntry(file_.Tree().FindPath("d\\a.dat"));
+  RawContainer raw = Raw();
+  // a.dat's three blocks, and d's table shrinks from two blocks to one.
+  EXPECT_EQ(raw.FreeBlocks(), free_before + 4);
+  auto children = raw.Children(raw.Root(1));
+  ASSERT_EQ(children.size(), 2u);
+  EXPECT_EQ(children[0].name, "e");
+  EXPECT_EQ(children[1].name, "c.dat");
+
+  file_.Tree().DeleteEntry(file_.Tree().FindPath("D"));
+  raw = Raw();
+  EXPECT_EQ(raw.Root(1).name, "");
+  EXPECT_EQ(raw.FreeBlocks(), 64u - 1u);  // only keep.dat is left
+  EXPECT_LT(file_.Tree().FindPath("d\\e\\b.dat"), 0);
+  file_.FinaliseContainer(false);
+  EXPECT_TRUE(vfs::VerifyContainer(path_).empty());
+}
+
 TEST_F(VfsContainerTest, EmptyFileOwnsOneZeroBlock) {
   Open();
   Put("empty.dat", "");
