@@ -286,6 +286,18 @@ TEST_F(SetupcPageSetTest, PacksPageListLayoutsPicturesAndUninstallMaterial) {
   pak.Close();
 }
 
+TEST_F(SetupcPageSetTest, LayoutsMayNameTheChangeLogPackedBeside) {
+  WriteFile(dir_ / "data" / "layout" / "Inst" / "side.txt",
+            "[Log]\r\nType=TRichEdit\r\nfile=\\Changes.txt\r\n");
+  WriteFile(dir_ / "Changes.txt", "Version 1");
+  const RunResult result =
+      Compile("name P\r\noutfile p.exe\r\nchangelog Changes.txt\r\npages inst\r\n", DataOption());
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  TPak pak((dir_ / "out" / "p.exe").string(), false, false);
+  EXPECT_EQ(pak.FindEntry("\\Changes.txt", 0), "Version 1");
+  pak.Close();
+}
+
 TEST_F(SetupcPageSetTest, MissingPageSetMaterialIsAnErrorAtTheLine) {
   fs::remove(dir_ / "data" / "layout" / "Inst" / "Pics" / "Side.JPG");
   RunResult result = Compile("name P\r\noutfile p.exe\r\n\r\npages inst\r\n", DataOption());

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -131,7 +132,22 @@ class ErrorSink {
 void AddPageSet(const std::string& layout_folder, const std::string& name,
                 const std::string& prefix, int line, ErrorSink& errors,
                 std::vector<setupc::PackageItem>& items, std::string* icon_path) {
-  setupc::PageSet set = setupc::CollectPageSet(layout_folder, name);
+  // Group-0 entries packed so far for the same program (language tables, change log) may be
+  // named by a layout too; the uninstaller gets only the prefixed ones, without the prefix.
+  std::set<std::string> packed;
+  for (const setupc::PackageItem& item : items) {
+    if (item.group != 0) continue;
+    std::string name = item.entry_name;
+    if (!prefix.empty()) {
+      if (name.compare(0, prefix.size(), prefix) != 0) continue;
+      name = name.substr(prefix.size());
+    }
+    for (char& c : name) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    packed.insert(name);
+  }
+  setupc::PageSet set = setupc::CollectPageSet(layout_folder, name, packed);
   for (const std::string& error : set.errors) errors.At(line, error);
   for (const setupc::PageSetFile& file : set.files) {
     items.push_back({prefix + file.entry_name, 0, file.host_path, std::nullopt});

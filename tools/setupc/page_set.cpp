@@ -81,7 +81,8 @@ std::string FindFileIgnoringCase(const std::string& folder, const std::string& r
   return platform::FileExists(path) ? path : std::string();
 }
 
-PageSet CollectPageSet(const std::string& layout_folder, const std::string& name) {
+PageSet CollectPageSet(const std::string& layout_folder, const std::string& name,
+                       const std::set<std::string>& other_entries) {
   PageSet set;
   std::string folder;
   const std::string folder_name =
@@ -111,6 +112,7 @@ PageSet CollectPageSet(const std::string& layout_folder, const std::string& name
   auto add = [&](const std::string& entry, const std::string& what) {
     if (!packed.insert(Lower(entry)).second) return std::string();
     const std::string path = FindFileIgnoringCase(folder, entry);
+    if (path.empty() && other_entries.count(Lower(entry)) != 0) return std::string();
     if (path.empty()) {
       set.errors.push_back("page set '" + name + "': " + what + " '" + entry + "' not found");
       return std::string();

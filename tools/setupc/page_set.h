@@ -2,6 +2,7 @@
 // every layout file it names and every picture those layouts name.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,9 @@ struct PageSet {
 std::string FindFileIgnoringCase(const std::string& folder, const std::string& relative);
 
 // Reads the page set `name` from `layout_folder` (the folder holding one folder per page set).
-// A missing folder, page list, layout or picture is reported in `errors`.
-PageSet CollectPageSet(const std::string& layout_folder, const std::string& name);
+// A missing folder, page list, layout or picture is reported in `errors`, except a file a layout
+// names that is packed from elsewhere (`other_entries`, lower-cased, such as the change log).
+PageSet CollectPageSet(const std::string& layout_folder, const std::string& name,
+                       const std::set<std::string>& other_entries = {});
 
 }  // namespace setupc
