@@ -38,15 +38,9 @@ TCrossEdit::TCrossEdit(QWidget* parent) : QLineEdit(parent) {
 
 void TCrossEdit::SetEditType(TEditType type) {
   edit_type_ = type;
-  if (edit_type_ != TEditType::etString) {
-    const QString t = text();
-    for (QChar c : t) {
-      if (!IsAllowed(c)) {
-        setText(QStringLiteral("0"));
-        break;
-      }
-    }
-  }
+  // Text that is no value of the new kind (foreign characters, a misplaced minus, nothing at
+  // all) starts over as "0", so the box never begins in the error state.
+  if (edit_type_ != TEditType::etString && HasBadCharacters()) setText(QStringLiteral("0"));
   Validate();
 }
 

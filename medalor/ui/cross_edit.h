@@ -19,8 +19,8 @@ class TCrossEdit : public QLineEdit {
   explicit TCrossEdit(QWidget* parent = nullptr);
 
   TEditType EditType() const { return edit_type_; }
-  // Rebuilds the allowed characters; text with characters of another kind becomes "0" (except
-  // for etString), then Validate runs.
+  // Rebuilds the allowed characters; text that is no value of the new kind (foreign characters,
+  // a misplaced minus, empty) becomes "0" (except for etString), then Validate runs.
   void SetEditType(TEditType type);
   TStringCharSet StringCharSet() const { return char_set_; }
   void SetStringCharSet(TStringCharSet char_set);

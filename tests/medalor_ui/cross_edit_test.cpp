@@ -185,5 +185,22 @@ TEST(CrossEditValueTest, ReadsAndWritesEveryKindWithoutOverflow) {
   EXPECT_EQ(edit.AsInteger(), 0);
 }
 
+TEST(CrossEditValueTest, ChangingTheKindTurnsAnyBadTextIntoAValidZero) {
+  testing::App();
+  TCrossEdit edit;
+  // Empty text and a misplaced minus are bad for a number even though every character is allowed.
+  const char* bad[] = {"", "5-", "-", "1-2"};
+  for (const char* text : bad) {
+    edit.setText(text);
+    edit.SetEditType(TEditType::etInteger);
+    EXPECT_EQ(edit.text(), "0") << text;
+    EXPECT_FALSE(edit.HasError()) << text;
+  }
+  edit.setText("-12");
+  edit.SetEditType(TEditType::etInteger);
+  EXPECT_EQ(edit.text(), "-12");
+  EXPECT_FALSE(edit.HasError());
+}
+
 }  // namespace
 }  // namespace medalor
