@@ -146,17 +146,18 @@ class TPak {
 
   // --- Reading ---
 
-  // The blob as stored, when it is wholly in the file and its CRC matches (large entries are
-  // not checked). Nothing for an empty entry.
+  // The blob as stored, when it lies wholly in front of the directory and its CRC matches
+  // (large entries are not checked). Nothing for an empty entry.
   std::optional<std::string> ReadStored(int index);
   // The entry's full-size data. A decompressed length that differs from the full size shows an
   // "Error" message box and answers nothing; a broken zlib stream raises SetupError("error").
   std::optional<std::string> LoadEntry(int index);
-  // For a large entry: whether its blob lies within the file (it is not read); otherwise
+  // For a large entry: whether its blob lies in front of the directory (it is not read); otherwise
   // whether LoadEntry succeeds.
   bool VerifyEntry(int index);
   // Reads up to `size` bytes of a raw blob starting `position` bytes into it (for chunked
-  // copying of large entries); answers the count read, 0 past the blob or the file.
+  // copying of large entries); answers the count read, 0 past the blob or for a blob that does
+  // not lie in front of the directory.
   size_t ReadBlobRange(int index, uint64_t position, void* buffer, size_t size);
 
   // First entry in directory order with that name (case ignored) and group, loaded. `full_size`

@@ -233,7 +233,12 @@ void TPak::ReadDirectory() {
 bool TPak::BlobInFile(const TPakFile& entry) const {
   const std::optional<uint64_t> size = file_ ? file_->Size() : std::nullopt;
   if (!size) return false;
-  return entry.offset <= *size && entry.BlobLength() <= *size - entry.offset;
+  // Blobs lie in front of the directory. Once a directory is known (read, or written by this
+  // object), an entry reaching into it is damaged: its directory and trailer bytes are no entry
+  // data, and a large entry, whose CRC is never checked, would deliver them unnoticed.
+  uint64_t end = *size;
+  if (trailer_.HasMagic()) end = std::min<uint64_t>(end, trailer_.directory_offset);
+  return entry.offset <= end && entry.BlobLength() <= end - entry.offset;
 }
 
 std::optional<std::string> TPak::ReadStored(int index) {
@@ -272,8 +277,8 @@ std::optional<std::string> TPak::LoadEntry(int index) {
 bool TPak::VerifyEntry(int index) {
   const TPakFile* entry = Entry(index);
   if (entry == nullptr) return false;
-  // Large entries are not read, but a blob that runs past the end of the file (a cut-off
-  // download) would only fail halfway through the install; that much is checked here.
+  // Large entries are not read, but a blob that runs past the directory or the end of the file
+  // (a cut-off download) would only fail halfway through the install; that much is checked here.
   if (entry->IsLarge()) return BlobInFile(*entry);
   return LoadEntry(index).has_value();
 }

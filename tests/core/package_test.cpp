@@ -26,6 +26,7 @@ struct Item {
 
 // Field offsets inside a directory record, counted after the name.
 constexpr uint64_t kCrcField = 0;
+constexpr uint64_t kOffsetField = 4;
 constexpr uint64_t kStoredSizeField = 8;
 constexpr uint64_t kFullSizeField = 12;
 
@@ -354,6 +355,59 @@ TEST_F(PackageTest, LargeEntryRunningPastTheFileEndFailsVerification) {
   EXPECT_FALSE(pak.LoadEntry(0).has_value());
   char buffer[16];
   EXPECT_EQ(pak.ReadBlobRange(0, 0, buffer, sizeof buffer), 0u);
+}
+
+TEST_F(PackageTest, EntryReachingIntoTheDirectoryIsRefused) {
+  // A raw entry moved so that its last two bytes are the directory's first, with the CRC of the
+  // bytes it now covers: only the directory bound tells it from a sound entry.
+  const std::string path = WritePackage({{"raw", 1, RandomBytes(100, 3)}});
+  {
+    std::string bytes = ReadBytes(path);
+    const uint32_t directory = GetLe32(bytes, bytes.size() - 4);
+    PutLe32(bytes, FieldPosition(bytes, 0, kOffsetField), directory - 98);
+    PutLe32(bytes, FieldPosition(bytes, 0, kCrcField),
+            ComputeCrc32(bytes.data() + directory - 98, 100));
+    OverwriteBytes(path, bytes);
+    TPak pak(path, false, false);
+    EXPECT_FALSE(pak.VerifyEntry(0));
+    EXPECT_FALSE(pak.LoadEntry(0).has_value());
+  }
+
+  // A large entry is not read when verified, so it must not pass while it covers the directory
+  // and trailer; one that ends exactly where the directory starts is sound.
+  const std::string big = dir_.File("big.exe");
+  MakeSparseFile(big, kLargeEntrySize, "MZ", "");
+  {
+    TPak pak(big, false, true);
+    EXPECT_TRUE(pak.StoreFromMemory(pak.AddEntry("x", "", 1), "abc", 3));
+    EXPECT_TRUE(pak.WriteDirectory());
+  }
+  // Patched in place: rewriting the whole file would fill in the sparse prefix.
+  const uint64_t size = std::filesystem::file_size(big);
+  const uint32_t directory = static_cast<uint32_t>(size - kTrailerSize - 20 - 1);
+  const uint64_t fields = directory + 2 + 1;  // after the name length and the name "x"
+  auto patch = [&](uint64_t field, uint32_t value) {
+    std::string bytes(4, '\0');
+    PutLe32(bytes, 0, value);
+    std::fstream file(big, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(static_cast<std::streamoff>(fields + field));
+    file.write(bytes.data(), 4);
+  };
+  patch(kFullSizeField, kLargeEntrySize);
+  patch(kStoredSizeField, 0);
+  patch(kOffsetField, static_cast<uint32_t>(size - kLargeEntrySize));
+  char tail[16];
+  {
+    TPak pak(big, false, false);
+    ASSERT_EQ(pak.Trailer().directory_offset, directory);
+    ASSERT_TRUE(pak.Entry(0)->IsLarge());
+    EXPECT_FALSE(pak.VerifyEntry(0));
+    EXPECT_EQ(pak.ReadBlobRange(0, kLargeEntrySize - sizeof tail, tail, sizeof tail), 0u);
+  }
+  patch(kOffsetField, directory - kLargeEntrySize);
+  TPak pak(big, false, false);
+  EXPECT_TRUE(pak.VerifyEntry(0));
+  EXPECT_EQ(pak.ReadBlobRange(0, kLargeEntrySize - sizeof tail, tail, sizeof tail), sizeof tail);
 }
 
 TEST_F(PackageTest, TruncationAtEveryLengthYieldsNoEntries) {
