@@ -20,7 +20,7 @@ TFrmVerify::TFrmVerify() : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint |
   label->adjustSize();
   status_label_ = new QLabel("Status: 0 out of 0 files verifyed", this);
   status_label_->setObjectName("StatusLabel");
-  status_label_->setGeometry(8, 28, 305, 18);
+  status_label_->setGeometry(8, 32, 305, 15);
   progress_bar_ = new QProgressBar(this);
   progress_bar_->setObjectName("ProgressBar1");
   progress_bar_->setGeometry(8, 48, 305, 16);

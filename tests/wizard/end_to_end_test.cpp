@@ -278,6 +278,21 @@ TEST_F(EndToEndTest, UninstallerWithoutItsLogStops) {
   EXPECT_TRUE(platform::FileExists(folder + "app.sh"));  // nothing was removed
 }
 
+TEST_F(EndToEndTest, AFailureLineEndsWithExitCode2AfterTheClosingSteps) {
+  WriteText(src_ / "fail.setup",
+            "name Fail\noutfile FailSetup.exe\ninstalldir \"C:\\Fail\\\"\npages install\n"
+            "language install\\english\nchangelog Changes.txt\nfile Extra\\\nfailure\n"
+            "createdirectory \"$INSTDIR\\Never\"\n");
+  ProgramResult compiled = RunProgram({BinPath("setupc"), "--source", src_.string(), "-o",
+                                       (base_ / "out").string(), (src_ / "fail.setup").string()});
+  ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
+  ProgramResult run = RunProgram({(base_ / "out" / "FailSetup.exe").string(), "--unattended"});
+  EXPECT_EQ(run.exit_code, 2) << run.output;
+  EXPECT_NE(run.output.find("Setup failed to install."), std::string::npos) << run.output;
+  EXPECT_TRUE(platform::FileExists("C:\\Fail\\note.txt"));        // the line before ran
+  EXPECT_FALSE(platform::DirectoryExists("C:\\Fail\\Never"));     // the line after did not
+}
+
 TEST_F(EndToEndTest, NoDisplayWithoutUnattendedSaysSoInOneLine) {
   const char* display = std::getenv("DISPLAY");
   std::string saved_display = display ? display : "";
