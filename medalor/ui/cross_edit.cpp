@@ -2,6 +2,7 @@
 
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QPalette>
 #include <QWidget>
 #include <algorithm>
@@ -26,7 +27,23 @@ int HexDigit(QChar c) {
   return -1;
 }
 
+// Floating-point text is read and written in the plain "C" form (ASCII digits, "-", "E"), with
+// only the decimal separator taken from the user's locale: a locale's own digits, minus sign or
+// group separators are not among the characters a float box accepts.
+QChar LocaleDecimalSeparator() {
+  const QString separator = QLocale().decimalPoint();
+  return separator.size() == 1 ? separator[0] : QChar('.');
+}
+
+QString FixedPoint(double value, int decimals) {
+  QString text = QString::number(value, 'f', decimals);
+  text.replace(QChar('.'), LocaleDecimalSeparator());
+  return text;
+}
+
 }  // namespace
+
+QChar TCrossEdit::DecimalSeparator() const { return LocaleDecimalSeparator(); }
 
 TCrossEdit::TCrossEdit(QWidget* parent) : QLineEdit(parent) {
   resize(36, 13);
@@ -130,7 +147,13 @@ int TCrossEdit::AsInteger() const {
 double TCrossEdit::AsFloat() const {
   if (edit_type_ != TEditType::etFloat) return 0;
   bool ok = false;
-  const double value = text().trimmed().toDouble(&ok);
+  QString plain = text().trimmed();
+  // A "." is no float character where the locale separates decimals otherwise.
+  if (DecimalSeparator() != QChar('.')) {
+    if (plain.contains(QChar('.'))) return 0;
+    plain.replace(DecimalSeparator(), QChar('.'));
+  }
+  const double value = plain.toDouble(&ok);
   return ok ? value : 0;
 }
 
@@ -148,7 +171,7 @@ void TCrossEdit::SetValue(int value) {
       break;
     }
     case TEditType::etFloat:
-      setText(QString::number(static_cast<double>(value), 'f', Decimals));
+      setText(FixedPoint(static_cast<double>(value), Decimals));
       break;
     case TEditType::etHex: {
       const int d = length_set ? max_length : 4;
@@ -204,7 +227,7 @@ void TCrossEdit::Validate() {
   error_ = IsInvalid();
   switch (edit_type_) {
     case TEditType::etFloat:
-      setText(QString::number(AsFloat(), 'f', Decimals));
+      setText(FixedPoint(AsFloat(), Decimals));
       break;
     case TEditType::etString:
       break;

@@ -79,7 +79,8 @@ class TCrossEdit : public QLineEdit {
   void OnTextChanged();
   void UpdateColour();
   void MoveFocus(bool next);
-  QChar DecimalSeparator() const { return QChar('.'); }
+  // The decimal separator of the user's locale, as typed, read and written in float mode.
+  QChar DecimalSeparator() const;
 
   TEditType edit_type_ = TEditType::etInteger;
   TStringCharSet char_set_ = TStringCharSet::scFull;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QLocale>
 #include <QTest>
 #include <QWidget>
 #include <limits>
@@ -168,12 +169,15 @@ TEST(CrossEditValueTest, ReadsAndWritesEveryKindWithoutOverflow) {
   edit.SetValue(6);
   EXPECT_EQ(edit.text(), "00000110");
 
+  const QLocale previous;
+  QLocale::setDefault(QLocale::c());  // a point separates decimals whatever the machine's locale
   edit.SetEditType(TEditType::etFloat);
   edit.setText("2.5");
   EXPECT_DOUBLE_EQ(edit.AsFloat(), 2.5);
   EXPECT_EQ(edit.AsInteger(), 2);
   edit.Validate();
   EXPECT_EQ(edit.text(), "2.50");
+  QLocale::setDefault(previous);
 
   edit.SetEditType(TEditType::etString);
   edit.SetStringCharSet(TStringCharSet::scTime);
@@ -200,6 +204,29 @@ TEST(CrossEditValueTest, ChangingTheKindTurnsAnyBadTextIntoAValidZero) {
   edit.SetEditType(TEditType::etInteger);
   EXPECT_EQ(edit.text(), "-12");
   EXPECT_FALSE(edit.HasError());
+}
+
+TEST(CrossEditValueTest, FloatModeUsesTheLocalesDecimalSeparator) {
+  testing::App();
+  const QLocale previous;
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  TCrossEdit edit;
+  edit.SetEditType(TEditType::etFloat);
+  EXPECT_TRUE(edit.IsAllowed(','));
+  EXPECT_FALSE(edit.IsAllowed('.'));
+  edit.setText("2,5");
+  EXPECT_DOUBLE_EQ(edit.AsFloat(), 2.5);
+  edit.Validate();
+  EXPECT_FALSE(edit.HasError());
+  EXPECT_EQ(edit.text(), "2,50");
+  edit.setText("1234,5");
+  edit.Validate();
+  EXPECT_EQ(edit.text(), "1234,50");  // no group separator
+  edit.setText("-0,25");
+  EXPECT_DOUBLE_EQ(edit.AsFloat(), -0.25);
+  edit.setText("2.5");  // a point is no separator here
+  EXPECT_EQ(edit.AsFloat(), 0.0);
+  QLocale::setDefault(previous);
 }
 
 }  // namespace
