@@ -67,10 +67,11 @@ std::string JoinHostPath(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
-std::optional<std::string> FindNameIgnoringCase(const std::string& folder,
+namespace {
+
+// The first entry of `folder` (in byte order) equal to `name` without regard to ASCII case.
+std::optional<std::string> ListNameIgnoringCase(const std::string& folder,
                                                 const std::string& name) {
-  struct stat info {};
-  if (lstat(JoinHostPath(folder, name).c_str(), &info) == 0) return name;
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return std::nullopt;
   const std::string wanted = AsciiLower(name);
@@ -84,8 +85,32 @@ std::optional<std::string> FindNameIgnoringCase(const std::string& folder,
   return best;
 }
 
+}  // namespace
+
+std::optional<std::string> FindNameIgnoringCase(const std::string& folder,
+                                                const std::string& name) {
+  struct stat info {};
+  if (lstat(JoinHostPath(folder, name).c_str(), &info) == 0) return name;
+  return ListNameIgnoringCase(folder, name);
+}
+
 std::string ResolveIgnoringCase(const std::string& base,
                                 const std::vector<std::string>& components) {
+  // Most paths exist as spelled, or all but their last component do (a file about to be
+  // created). One lstat of such a prefix stands for one per component: every component of a
+  // path that exists as spelled is itself its exact spelling on disk.
+  if (!components.empty()) {
+    std::string prefix = base;
+    for (size_t i = 0; i + 1 < components.size(); ++i) prefix = JoinHostPath(prefix, components[i]);
+    const std::string whole = JoinHostPath(prefix, components.back());
+    struct stat info {};
+    if (lstat(whole.c_str(), &info) == 0) return whole;
+    if (components.size() > 1 && lstat(prefix.c_str(), &info) == 0) {
+      // Only the last component is left, and it is known not to exist as spelled.
+      return JoinHostPath(prefix, ListNameIgnoringCase(prefix, components.back())
+                                      .value_or(components.back()));
+    }
+  }
   std::string host = base;
   bool parent_exists = true;
   for (const std::string& part : components) {
