@@ -292,6 +292,12 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
       flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
       break;
   }
+  if (mode == Mode::kCreate) {
+    // Usually nothing is there yet: a file created here is empty and writable, so it needs
+    // none of the checks below. Anything already there (links too) takes the general way.
+    const int fd = open(host.c_str(), flags | O_EXCL, 0666);
+    if (fd >= 0) return File(fd, writable);
+  }
   if (writable && mode != Mode::kCreateNew) {
     struct stat info {};
     if (stat(host.c_str(), &info) == 0 && (S_ISDIR(info.st_mode) || IsReadOnly(info))) {
