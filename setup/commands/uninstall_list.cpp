@@ -63,11 +63,14 @@ TUninstallList& TUninstallList::Instance() {
 
 void TUninstallList::Clear() {
   files_.clear();
+  folded_files_.clear();
   registry_entries_.clear();
   folders_.clear();
 }
 
-bool TUninstallList::HasFile(const std::string& text) const { return ContainsFolded(files_, text); }
+bool TUninstallList::HasFile(const std::string& text) const {
+  return folded_files_.count(AsciiLower(text)) != 0;
+}
 
 bool TUninstallList::HasRegistryEntry(const std::string& text) const {
   return ContainsFolded(registry_entries_, text);
@@ -75,7 +78,7 @@ bool TUninstallList::HasRegistryEntry(const std::string& text) const {
 
 void TUninstallList::AddFile(const std::string& path) {
   std::string contracted = ContractPath(path);
-  if (!HasFile(contracted)) files_.push_back(std::move(contracted));
+  if (folded_files_.insert(AsciiLower(contracted)).second) files_.push_back(std::move(contracted));
 }
 
 void TUninstallList::AddRegistryEntry(const std::string& record) {
@@ -113,9 +116,11 @@ bool TUninstallList::DecodeLog(std::string_view bytes) {
   const uint16_t file_count = buffer.ReadUInt16();
   const uint16_t registry_count = buffer.ReadUInt16();
   const uint16_t folder_count = buffer.ReadUInt16();
-  return DecodeList(buffer, file_count, files_) &&
-         DecodeList(buffer, registry_count, registry_entries_) &&
-         DecodeList(buffer, folder_count, folders_);
+  const bool complete = DecodeList(buffer, file_count, files_) &&
+                        DecodeList(buffer, registry_count, registry_entries_) &&
+                        DecodeList(buffer, folder_count, folders_);
+  for (const std::string& file : files_) folded_files_.insert(AsciiLower(file));
+  return complete;
 }
 
 bool TUninstallList::SaveLog(const std::string& folder, const std::string& prefix) const {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 class TUninstallList {
@@ -69,6 +70,8 @@ class TUninstallList {
 
  private:
   std::vector<std::string> files_;
+  // files_ with letters A-Z folded to lower case, so HasFile need not scan the whole list.
+  std::unordered_set<std::string> folded_files_;
   std::vector<std::string> registry_entries_;
   std::vector<std::string> folders_;
 };
