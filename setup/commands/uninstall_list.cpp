@@ -183,9 +183,16 @@ void ForceFolders(TUninstallList& list, const std::string& path) {
 }
 
 bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
-  const size_t slash = path.find_last_of('\\');
-  if (slash != std::string::npos) ForceFolders(path.substr(0, slash));
+  // The folder is usually there already (every file after the first of a folder), so the file
+  // is opened first and the folders are made only when that fails. Opening where the folder is
+  // missing changes nothing, so the outcome is the same as making the folders first.
   std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kCreate);
+  if (!file) {
+    const size_t slash = path.find_last_of('\\');
+    if (slash == std::string::npos) return false;
+    ForceFolders(path.substr(0, slash));
+    file = platform::File::Open(path, platform::File::Mode::kCreate);
+  }
   if (!file) return false;
   const bool written = data == nullptr || size == 0 || file->Write(data, size);
   file->Close();
