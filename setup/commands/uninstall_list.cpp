@@ -88,7 +88,8 @@ void TUninstallList::AddRegistryEntry(const std::string& record) {
 void TUninstallList::AddFolder(const std::string& path) { folders_.push_back(path); }
 
 std::string TUninstallList::LogPath(const std::string& folder, const std::string& prefix) {
-  return folder + "\\" + prefix + "install.log";
+  // One separator, whether or not the folder already ends in one.
+  return IncludeTrailingBackslash(folder) + prefix + "install.log";
 }
 
 std::optional<std::string> TUninstallList::EncodeLog() const {

@@ -199,3 +199,13 @@ TEST_F(UninstallListTest, RemovalFollowsTheRecordedForms) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(UninstallListPathTest, LogPathUsesOneSeparatorWhateverTheFolderEndsWith) {
+  EXPECT_EQ(TUninstallList::LogPath("C:\\Tool\\", "Demo_"), "C:\\Tool\\Demo_install.log");
+  EXPECT_EQ(TUninstallList::LogPath("C:\\Tool", "Demo_"), "C:\\Tool\\Demo_install.log");
+  EXPECT_EQ(TUninstallList::LogPath("C:\\Tool\\", ""), "C:\\Tool\\install.log");
+}
+
+}  // namespace
