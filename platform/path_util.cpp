@@ -69,17 +69,24 @@ std::string JoinHostPath(const std::string& folder, const std::string& name) {
 
 namespace {
 
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 // The first entry of `folder` (in byte order) equal to `name` without regard to ASCII case.
 std::optional<std::string> ListNameIgnoringCase(const std::string& folder,
                                                 const std::string& name) {
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return std::nullopt;
-  const std::string wanted = AsciiLower(name);
   std::optional<std::string> best;
   while (const dirent* entry = readdir(dir)) {
-    const std::string candidate = entry->d_name;
-    if (AsciiLower(candidate) != wanted) continue;
-    if (!best || candidate < *best) best = candidate;
+    // Compared in place: most entries differ in length or early on, and a listing can be long.
+    const char* candidate = entry->d_name;
+    size_t i = 0;
+    while (i < name.size() && candidate[i] != '\0' &&
+           LowerAscii(candidate[i]) == LowerAscii(name[i])) {
+      ++i;
+    }
+    if (i != name.size() || candidate[i] != '\0') continue;
+    if (!best || candidate < *best) best = std::string(candidate);
   }
   closedir(dir);
   return best;
