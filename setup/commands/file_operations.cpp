@@ -16,16 +16,6 @@
 
 namespace {
 
-std::string CollapseBackslashes(const std::string& path) {
-  std::string result;
-  result.reserve(path.size());
-  for (char c : path) {
-    if (c == '\\' && !result.empty() && result.back() == '\\') continue;
-    result.push_back(c);
-  }
-  return result;
-}
-
 // The folder with "." and ".." components resolved on the text (never climbing above the root)
 // and no final separator; empty when nothing but a root or nothing at all remains ("", "\",
 // "C:", "C:\.", "C:\Demo\.."), so a drive root cannot slip through in another spelling.

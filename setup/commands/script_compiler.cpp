@@ -35,16 +35,6 @@ bool IsAbsoluteWindowsPath(const std::string& path) {
   return (path.size() >= 2 && path[1] == ':') || (!path.empty() && path[0] == '\\');
 }
 
-std::string CollapseBackslashes(const std::string& path) {
-  std::string result;
-  result.reserve(path.size());
-  for (char c : path) {
-    if (c == '\\' && !result.empty() && result.back() == '\\') continue;
-    result.push_back(c);
-  }
-  return result;
-}
-
 // A script or command-line path in Windows form: host paths ("/home/u/x/") go through the drive
 // table, forward slashes become backslashes; a final separator is kept.
 std::string ToWindowsForm(const std::string& path) {

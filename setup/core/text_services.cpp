@@ -225,6 +225,16 @@ std::string IncludeTrailingBackslash(std::string_view text) {
   return result;
 }
 
+std::string CollapseBackslashes(std::string_view path) {
+  std::string result;
+  result.reserve(path.size());
+  for (char c : path) {
+    if (c == '\\' && !result.empty() && result.back() == '\\') continue;
+    result.push_back(c);
+  }
+  return result;
+}
+
 NameValue SplitNameValue(std::string_view text) {
   const size_t eq = text.find('=');
   if (eq == std::string_view::npos) return {std::string(), std::string(text)};

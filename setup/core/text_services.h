@@ -43,6 +43,8 @@ std::string RootShortName(int index);
 
 // Appends "\" unless the text is empty or already ends with one.
 std::string IncludeTrailingBackslash(std::string_view text);
+// Folds every run of backslashes into one, so paths joined from parts read cleanly.
+std::string CollapseBackslashes(std::string_view path);
 
 struct NameValue {
   std::string name;
