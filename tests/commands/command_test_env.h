@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/scoped_env.h"
 #include "platform/message_box.h"
 #include "platform/text_encoding.h"
 #include "setup/commands/register_commands.h"
@@ -34,32 +35,9 @@ namespace command_test {
 
 namespace fs = std::filesystem;
 
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_.c_str(), old_->c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
+using setupkit_test::ScopedEnv;
 
- private:
-  std::string name_;
-  std::optional<std::string> old_;
-};
-
-inline std::string MakeTempFolder() {
-  std::string pattern = (fs::temp_directory_path() / "setupkit-cmds-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) std::abort();
-  return pattern;
-}
+inline std::string MakeTempFolder() { return setupkit_test::MakeTempFolder("setupkit-cmds"); }
 
 // A UTF-16LE language table with a byte-order mark and CR LF line ends.
 inline std::string LanguageBlob(const std::vector<std::string>& lines) {

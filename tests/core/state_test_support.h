@@ -10,43 +10,16 @@
 #include <optional>
 #include <string>
 
+#include "common/scoped_env.h"
 #include "platform/files.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
 
 namespace state_test {
 
-// Sets an environment variable for the object's lifetime, then restores it.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      setenv(name, value->c_str(), 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_.c_str(), old_->c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
+using setupkit_test::ScopedEnv;
 
- private:
-  std::string name_;
-  std::optional<std::string> old_;
-};
-
-inline std::string MakeTempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "setupkit-state-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) std::abort();
-  return pattern;
-}
+inline std::string MakeTempFolder() { return setupkit_test::MakeTempFolder("setupkit-state"); }
 
 // Writes the drives file; `with_cdrom` adds two CD-ROM drives (E: first).
 inline void WriteDrives(const std::string& root, bool with_cdrom) {

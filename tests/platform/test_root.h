@@ -6,33 +6,11 @@
 #include <optional>
 #include <string>
 
+#include "common/scoped_env.h"
+
 namespace platform_test {
 
-// Sets an environment variable for the lifetime of the object, then restores the old state.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      setenv(name, value->c_str(), 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_.c_str(), old_->c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  std::string name_;
-  std::optional<std::string> old_;
-};
+using setupkit_test::ScopedEnv;
 
 // A fresh folder used as SETUP_ROOT (with USER fixed to "tester"), removed afterwards.
 class TempSetupRoot {
@@ -51,12 +29,7 @@ class TempSetupRoot {
   std::string DriveC() const { return path_ + "/drive_c"; }
 
  private:
-  static std::string MakeTempFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "setupkit-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
-  }
+  static std::string MakeTempFolder() { return setupkit_test::MakeTempFolder("setupkit-test"); }
   std::string path_;
   ScopedEnv root_env_;
   ScopedEnv user_env_;
