@@ -4,7 +4,7 @@
 
 #include <QImage>
 
-#include "qt_app.h"
+#include "common/qt_test_app.h"
 
 namespace setup_controls {
 namespace {

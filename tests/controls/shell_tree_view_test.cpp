@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "platform/files.h"
-#include "qt_app.h"
+#include "common/qt_test_app.h"
 
 namespace setup_controls {
 namespace {

@@ -1,17 +1,10 @@
-// One QApplication for the whole test program (offscreen under CTest). It is never destroyed:
-// tearing it down among the exit-time destructors crashes in Qt's input-device cleanup.
+// The Medalor window tests' application: the one shared by every Qt test program.
 #pragma once
 
-#include <QApplication>
+#include "common/qt_test_app.h"
 
 namespace medalor::testing {
 
-inline QApplication& App() {
-  static int argc = 1;
-  static char name[] = "medalor_ui_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
+inline QApplication& App() { return ::TestApp(); }
 
 }  // namespace medalor::testing

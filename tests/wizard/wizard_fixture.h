@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "common/qt_test_app.h"
 #include "platform/message_box.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/pak.h"
@@ -20,14 +21,6 @@
 #include "setup/core/setup_state.h"
 #include "setup/wizard/text/languages.h"
 
-inline QApplication& WizardTestApp() {
-  static int argc = 1;
-  static char name[] = "tests";
-  static char* argv[] = {name, nullptr};
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 inline std::string ReadHostFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -39,7 +32,7 @@ inline std::string ReadHostFile(const std::filesystem::path& path) {
 class WizardFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    WizardTestApp();
+    TestApp();
     base_ = std::filesystem::temp_directory_path() /
             ("wizard-test-" + std::to_string(::getpid()) + "-" +
              ::testing::UnitTest::GetInstance()->current_test_info()->name());

@@ -1,4 +1,5 @@
-// One QApplication for a test program (offscreen, as CTest sets QT_QPA_PLATFORM).
+// One QApplication for a whole Qt test program, offscreen unless a platform is set. It is never
+// destroyed: tearing it down among the exit-time destructors crashes in Qt's device cleanup.
 #pragma once
 
 #include <QApplication>
