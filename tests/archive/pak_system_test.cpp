@@ -9,6 +9,7 @@
 #include "platform/system.h"
 #include "setup/archive/group_source.h"
 #include "setup/archive/pak_contents.h"
+#include "setup/commands/ciphers.h"
 #include "setup/core/setup_error.h"
 
 namespace {
@@ -124,6 +125,37 @@ TEST_F(PakSystemTest, PasswordsOverFortyOneBytesAreRefusedAndTheLongestAllowedRe
   EXPECT_EQ(Read().password, longest);
   Update({{"c.txt", "gamma"}}, longest);  // the next update finds the tail again
   EXPECT_EQ(Content("c.txt"), "gamma");
+}
+
+TEST_F(PakSystemTest, LoadedPasswordTooLongToRewriteLeavesTheArchiveAlone) {
+  // An "EIH1" block has no official byte, so its tail can carry a 42-byte password that the
+  // reader still finds. Rewritten as "EIH2" it would end up where no reader looks.
+  const std::string password(kMaxPakPassword + 1, 'q');
+  TQuillEncryptionType cipher;
+  cipher.SineSeed = 3;
+  cipher.CosineSeed = 5;
+  const std::string enciphered = cipher.Encrypt(password);
+  pak::NewArchiveOptions options;
+  options.tail = pak::TailForm::kNone;
+  std::string bytes = pak::BuildArchive({{"a.txt", "alpha"}}, options);
+  archive_io::ByteWriter w(bytes);
+  w.Bytes("QXP3");
+  w.U16(1);
+  w.Bytes("EIH1");
+  w.U8(3);
+  w.U8(5);
+  w.U16(static_cast<uint16_t>(enciphered.size()));
+  w.Bytes(enciphered);
+  WriteBytes(path_, bytes);
+  ASSERT_EQ(Read().password, password);
+
+  EXPECT_EXIT(system_.SetOfficial(path_, "game.qxp", "pelkrav", "1"),
+              ::testing::ExitedWithCode(2), "longer than 41 bytes");
+  EXPECT_EQ(ReadBytes(path_), bytes);
+  EXPECT_EXIT(system_.DuplicateEntry(path_, "game.qxp", "a.txt", "b.txt"),
+              ::testing::ExitedWithCode(2), "longer than 41 bytes");
+  EXPECT_EQ(ReadBytes(path_), bytes);
+  EXPECT_FALSE(Exists(path_ + kJournalSuffix));
 }
 
 TEST_F(PakSystemTest, UnchangedContentIsPassedOverEntirely) {
