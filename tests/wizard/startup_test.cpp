@@ -2,6 +2,8 @@
 // check and the language walk.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "setup/commands/register_commands.h"
@@ -123,6 +125,60 @@ TEST_F(StartupTest, FirstFailureInDirectoryOrderIsReportedWhicheverCoreFoundIt) 
   damage(2);
   EXPECT_FALSE(OpenAndVerifyPackage({path, true}, nullptr, 0).ok);
   EXPECT_EQ(LastMessage(), "Error: Verification Failed. Setup is corrupt.\rID: 2 Filename: e2");
+}
+
+// Records which thread showed each message: a message box from any thread but the window's
+// would wait for a window thread that is busy verifying.
+class ThreadRecordingPresenter : public platform::MessageBoxPresenter {
+ public:
+  int Show(const std::string& text, const std::string&, uint32_t) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    shown.push_back({text, std::this_thread::get_id()});
+    return platform::kIdOk;
+  }
+  std::mutex mutex;
+  std::vector<std::pair<std::string, std::thread::id>> shown;
+};
+
+TEST_F(StartupTest, EntryWithAWrongSizeIsReportedFromTheCallingThreadInOrder) {
+  const std::string path = (base_ / "sizes.bin").string();
+  auto write = [&](bool first_damaged) {
+    TPak pak(path, true, false);
+    std::string data(4000, 'q');
+    TPreparedEntry good = *PrepareEntry(data.data(), data.size());
+    ASSERT_NE(good.stored.size(), good.full_size);  // compressed
+    pak.AddPreparedEntry("e0", 0, good.stored, good.full_size, good.crc + (first_damaged ? 1 : 0),
+                         true);
+    // The blob's CRC is right, but the directory claims fewer bytes than it inflates to.
+    pak.AddPreparedEntry("e1", 0, good.stored, 3000, good.crc, true);
+    for (int i = 2; i < 6; ++i) pak.AddPreparedEntry("e" + std::to_string(i), 0, good);
+    pak.WriteDirectory();
+    pak.Close();
+  };
+  auto presenter = std::make_shared<ThreadRecordingPresenter>();
+  platform::SetPresenter(presenter);
+
+  write(false);
+  EXPECT_FALSE(OpenAndVerifyPackage({path, true}, nullptr, 0).ok);
+  ASSERT_EQ(presenter->shown.size(), 2u);
+  EXPECT_EQ(presenter->shown[0].first, "e1\r\rError: DecompSize - 4000 OrigSize - 3000");
+  EXPECT_EQ(presenter->shown[1].first,
+            "Error: Verification Failed. Setup is corrupt.\rID: 1 Filename: e1");
+  for (const auto& [text, thread] : presenter->shown) {
+    EXPECT_EQ(thread, std::this_thread::get_id()) << text;
+  }
+
+  // An earlier failure ends verification: the later entry's size is never looked at.
+  presenter->shown.clear();
+  write(true);
+  for (int round = 0; round < 20; ++round) {
+    EXPECT_FALSE(OpenAndVerifyPackage({path, true}, nullptr, 0).ok);
+  }
+  ASSERT_EQ(presenter->shown.size(), 20u);
+  for (const auto& [text, thread] : presenter->shown) {
+    EXPECT_EQ(text, "Error: Verification Failed. Setup is corrupt.\rID: 0 Filename: e0");
+  }
+  platform::SetPresenter(presenter_);
 }
 
 TEST_F(StartupTest, PackageOnTheCommandLineOnlyWhenTheFileExists) {
