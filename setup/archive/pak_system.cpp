@@ -323,7 +323,7 @@ void TPakSystem::AddFromPackage(TGroupSource& group, int index, const std::strin
   }
 
   // Offsets are 32-bit: an archive cannot grow past 4 GiB.
-  if (stored.size() > 0xFFFFFFFFull - data_end_) {
+  if (data_end_ > 0xFFFFFFFFull || stored.size() > 0xFFFFFFFFull - data_end_) {
     Fail("The archive " + path_ +
          " would grow past 4 GiB; it was restored to its previous "
          "state.");

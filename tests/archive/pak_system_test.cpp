@@ -295,6 +295,30 @@ TEST_F(PakSystemTest, ForcedWriteFailuresRestoreTheArchiveByteForByte) {
   }
 }
 
+TEST_F(PakSystemTest, DataAreaAlreadyPastFourGiBIsNotAddedTo) {
+  // A directory after more than 4 GiB of data: no new record offset can reach it. The data
+  // area is a hole, so the file takes almost no disk space.
+  const uint64_t data_end = (uint64_t{1} << 32) + 16;
+  const std::string end = pak::BuildArchive({}, {});
+  {
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    out.seekp(static_cast<std::streamoff>(data_end));
+    out.write(end.data(), static_cast<std::streamsize>(end.size()));
+  }
+  struct stat info {};
+  ASSERT_EQ(::stat(path_.c_str(), &info), 0);
+  if (static_cast<uint64_t>(info.st_blocks) * 512 > (uint64_t{1} << 30)) {
+    GTEST_SKIP() << "the file system does not keep holes";
+  }
+  EXPECT_EXIT(Update({{"a.txt", "alpha"}}, ""), ::testing::ExitedWithCode(2), "past 4 GiB");
+  ASSERT_EQ(std::filesystem::file_size(path_), data_end + end.size());
+  std::ifstream in(path_, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(data_end));
+  std::string after(end.size(), '\0');
+  in.read(after.data(), static_cast<std::streamsize>(after.size()));
+  EXPECT_EQ(after, end);
+}
+
 TEST_F(PakSystemTest, ErrorDuringTheWalkRestoresTheArchive) {
   MakeArchive({{"a.txt", "alpha"}});
   const std::string before = ReadBytes(path_);
