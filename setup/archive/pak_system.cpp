@@ -312,7 +312,7 @@ void TPakSystem::AddFromPackage(TGroupSource& group, int index, const std::strin
   if (existing) {
     const pak::PakRecord& old = *entries_[*existing];
     if (old.stored_size == stored.size() && old.full_size == full_size &&
-        pak::RecordInData(old, directory_start_)) {
+        pak::RecordInData(old, data_end_)) {
       std::string old_bytes(old.stored_size, '\0');
       if (file_->Seek(old.offset) && file_->ReadExact(old_bytes.data(), old_bytes.size()) &&
           platform::Crc32(0, old_bytes.data(), old_bytes.size()) ==

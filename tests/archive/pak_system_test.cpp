@@ -166,6 +166,13 @@ TEST_F(PakSystemTest, UnchangedContentIsPassedOverEntirely) {
   auto second = Read();
   EXPECT_EQ(second.records, first.records);
   EXPECT_EQ(second.directory_start, first.directory_start);
+
+  // Content added earlier in the same update counts as already stored.
+  Update({{"d.txt", "delta"}, {"D.TXT", "delta"}}, "");
+  auto third = Read();
+  ASSERT_EQ(third.records.size(), first.records.size() + 1);
+  EXPECT_EQ(third.records.back().name, "d.txt");
+  EXPECT_EQ(third.directory_start, first.directory_start + third.records.back().stored);
 }
 
 TEST_F(PakSystemTest, ReplacementMovesTheRecordToTheEndAndKeepsTheOldSpelling) {
