@@ -237,8 +237,7 @@ void TPakSystem::CutAtDirectory() {
   // An "EIH1" tail can hold a password one byte longer than a rewritten "EIH2" tail can carry
   // where readers look for it; rewriting such an archive would make it unreadable.
   if (password_.size() > kMaxPakPassword) {
-    Fail("The password of " + archive_name_ + " is longer than " +
-         std::to_string(kMaxPakPassword) +
+    Fail("The password of " + archive_name_ + " is longer than " + std::to_string(kMaxPakPassword) +
          " bytes and cannot be stored again; the archive was not changed.");
   }
   BeginJournal();

@@ -149,8 +149,8 @@ TEST_F(PakSystemTest, LoadedPasswordTooLongToRewriteLeavesTheArchiveAlone) {
   WriteBytes(path_, bytes);
   ASSERT_EQ(Read().password, password);
 
-  EXPECT_EXIT(system_.SetOfficial(path_, "game.qxp", "pelkrav", "1"),
-              ::testing::ExitedWithCode(2), "longer than 41 bytes");
+  EXPECT_EXIT(system_.SetOfficial(path_, "game.qxp", "pelkrav", "1"), ::testing::ExitedWithCode(2),
+              "longer than 41 bytes");
   EXPECT_EQ(ReadBytes(path_), bytes);
   EXPECT_EXIT(system_.DuplicateEntry(path_, "game.qxp", "a.txt", "b.txt"),
               ::testing::ExitedWithCode(2), "longer than 41 bytes");
