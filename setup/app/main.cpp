@@ -165,8 +165,8 @@ int main(int argc, char** argv) {
     input.own_executable_path = platform::OwnExecutablePath();
     input.system_language_id = language_id;
     input.register_commands = [](TCommandList& list) { RegisterCommands(list); };
+    if (!options.dir.empty()) input.install_dir_override = InstallFolderFromOption(options.dir);
     if (!RunSecondStage(input)) return kExitFailed;
-    if (!options.dir.empty()) info.InstallDir = InstallFolderFromOption(options.dir);
 
     int shot = 0;
     window->on_page_shown = [&](int page) {

@@ -174,6 +174,7 @@ bool RunSecondStage(const SecondStageInput& input) {
       std::string from_registry = ReadInstallFolderFromRegistry();
       if (!from_registry.empty()) info.InstallDir = from_registry;
     }
+    if (!input.install_dir_override.empty()) info.InstallDir = input.install_dir_override;
     if (info.InstallDir.empty()) {
       platform::MessageBox("Error: Registry Key Not Found. Please Install Software", "Error",
                            platform::kMbOk);

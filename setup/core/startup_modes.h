@@ -17,6 +17,10 @@ struct SecondStageInput {
   bool package_from_command_line = false;
   std::string own_executable_path;  // host path of the running program
   uint16_t system_language_id = 0x0409;
+  // A folder chosen on the command line (install mode only): it replaces the folder of the
+  // setup record and of the registry, so it also stands in when neither names one. Ignored in
+  // uninstall mode, where the install log and everything it lists belong to the recorded folder.
+  std::string install_dir_override;
   // Registers the script commands in id order (install mode only).
   std::function<void(TCommandList&)> register_commands;
 };

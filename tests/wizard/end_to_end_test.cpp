@@ -278,6 +278,45 @@ TEST_F(EndToEndTest, UninstallerWithoutItsLogStops) {
   EXPECT_TRUE(platform::FileExists(folder + "app.sh"));  // nothing was removed
 }
 
+TEST_F(EndToEndTest, DirOptionDoesNotRetargetTheUninstaller) {
+  ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+  const std::string folder = kInstallFolder;
+  // Another install's log with the same prefix in the folder the option names.
+  const fs::path other = base_ / "other";
+  WriteText(other / "Test_install.log", "another product's log");
+  ProgramResult result = RunProgram(
+      {Host(folder + "Test_Uninstall.exe"), "--unattended", "--dir=" + other.string()});
+  ASSERT_EQ(result.exit_code, 0) << result.output;
+  EXPECT_TRUE(fs::exists(other / "Test_install.log"));
+  EXPECT_FALSE(platform::FileExists(folder + "Test_install.log"));
+  EXPECT_TRUE(WaitUntilGone(folder));
+}
+
+TEST_F(EndToEndTest, DirOptionStandsInForAFolderTheScriptDoesNotName) {
+  WriteText(src_ / "nofolder.setup",
+            "name \"Test Product\"\n"
+            "shortname TestProduct\n"
+            "outfile NoFolder.exe\n"
+            "pages install\n"
+            "language install\\english\n"
+            "file Extra\\ Extra\n");
+  ProgramResult compiled =
+      RunProgram({BinPath("setupc"), "--source", src_.string(), "-o", (base_ / "out").string(),
+                  (src_ / "nofolder.setup").string()});
+  ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
+  const fs::path target = base_ / "chosen";
+  ProgramResult installed = RunProgram(
+      {(base_ / "out" / "NoFolder.exe").string(), "--unattended", "--dir=" + target.string()});
+  ASSERT_EQ(installed.exit_code, 0) << installed.output;
+  EXPECT_TRUE(fs::exists(target / "Extra" / "note.txt"));
+  // Without the option nothing names a folder.
+  installed = RunProgram({(base_ / "out" / "NoFolder.exe").string(), "--unattended"});
+  EXPECT_EQ(installed.exit_code, 2);
+  EXPECT_NE(installed.output.find("Error: Registry Key Not Found. Please Install Software"),
+            std::string::npos)
+      << installed.output;
+}
+
 TEST_F(EndToEndTest, AFailureLineEndsWithExitCode2AfterTheClosingSteps) {
   WriteText(src_ / "fail.setup",
             "name Fail\noutfile FailSetup.exe\ninstalldir \"C:\\Fail\\\"\npages install\n"
