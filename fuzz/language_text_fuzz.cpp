@@ -10,8 +10,8 @@
 #include <string>
 
 #include "setup/core/setup_error.h"
-#include "setup/wizard/text/languages.h"
-#include "setup/wizard/text/sectioned_text.h"
+#include "setup/text/languages.h"
+#include "setup/text/sectioned_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TLanguages languages;

@@ -21,13 +21,13 @@
 #include "setup/commands/register_commands.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
-#include "setup/core/startup_modes.h"
-#include "setup/core/startup_package.h"
+#include "setup/runtime/startup_modes.h"
+#include "setup/runtime/startup_package.h"
 #include "setup/core/text_services.h"
 #include "setup/errorlog/error_log.h"
 #include "setup/wizard/main_form.h"
 #include "setup/wizard/qt_presenter.h"
-#include "setup/wizard/text/languages.h"
+#include "setup/text/languages.h"
 #include "setup/wizard/verify_form.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #include "setup/archive/pak_contents.h"
 
 #include "platform/files.h"
-#include "setup/archive/archive_text.h"
+#include "setup/io/archive_text.h"
 #include "setup/archive/sound_entry.h"
-#include "setup/archive/zlib_stream.h"
+#include "setup/io/zlib_stream.h"
 
 namespace pak {
 

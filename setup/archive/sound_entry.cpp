@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "setup/archive/byte_io.h"
+#include "setup/io/byte_io.h"
 
 namespace sound_entry {
 

@@ -6,7 +6,7 @@
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
-#include "setup/wizard/text/languages.h"
+#include "setup/text/languages.h"
 
 void TCopyFileCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   const std::string source = ExpandPath(FindOnCdDrives(line.Arg(0)));

@@ -3,7 +3,7 @@
 #include "platform/text_encoding.h"
 #include "setup/core/setup_error.h"
 #include "setup/core/setup_state.h"
-#include "setup/wizard/text/languages.h"
+#include "setup/text/languages.h"
 
 void TMessageCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   const std::u16string raw = platform::Cp1252ToUtf16(line.Arg(0));

@@ -1,7 +1,7 @@
 #include "setup/commands/cmd_qxpofficial.h"
 
-#include "setup/archive/archive_runs.h"
-#include "setup/commands/ciphers.h"
+#include "setup/commands/archive_runs.h"
+#include "setup/core/ciphers.h"
 
 bool TQXPOfficialCommand::Compile(TCompLine& line, int /*line_index*/) {
   if (!HasArgs(line)) return false;

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "setup/archive/archive_runs.h"
+#include "setup/commands/archive_runs.h"
 #include "setup/archive/pak_system.h"
-#include "setup/commands/ciphers.h"
+#include "setup/core/ciphers.h"
 #include "setup/commands/script_compiler.h"
 
 bool TQXPUpdateCommand::Compile(TCompLine& line, int line_index) {

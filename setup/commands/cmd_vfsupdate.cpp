@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "setup/archive/archive_runs.h"
+#include "setup/commands/archive_runs.h"
 #include "setup/commands/script_compiler.h"
 
 bool TVFSUpdateCommand::Compile(TCompLine& line, int /*line_index*/) {

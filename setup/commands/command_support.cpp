@@ -4,7 +4,7 @@
 #include "setup/commands/script_command.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
-#include "setup/wizard/text/languages.h"
+#include "setup/text/languages.h"
 
 bool TScriptCommand::Compile(TCompLine& line, int /*line_index*/) { return HasArgs(line); }
 

@@ -12,7 +12,7 @@
 #include "setup/core/setup_error.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
-#include "setup/wizard/text/languages.h"
+#include "setup/text/languages.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include "platform/checksum.h"
 #include "platform/files.h"
-#include "setup/archive/byte_io.h"
-#include "setup/archive/zlib_stream.h"
+#include "setup/io/byte_io.h"
+#include "setup/io/zlib_stream.h"
 #include "setup/vfs/vfs_file.h"
 #include "setup/vfs/vfs_hash_file.h"
 #include "setup/vfs/vfs_tree.h"

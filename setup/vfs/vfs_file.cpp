@@ -1,8 +1,8 @@
 #include "setup/vfs/vfs_file.h"
 
 #include "platform/checksum.h"
-#include "setup/archive/archive_text.h"
-#include "setup/archive/byte_io.h"
+#include "setup/io/archive_text.h"
+#include "setup/io/byte_io.h"
 #include "setup/core/setup_error.h"
 #include "setup/vfs/vfs_tree.h"
 

@@ -1,6 +1,6 @@
 #include "setup/vfs/vfs_format.h"
 
-#include "setup/archive/byte_io.h"
+#include "setup/io/byte_io.h"
 
 namespace vfs {
 

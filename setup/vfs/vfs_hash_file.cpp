@@ -3,7 +3,7 @@
 #include <map>
 
 #include "platform/files.h"
-#include "setup/archive/byte_io.h"
+#include "setup/io/byte_io.h"
 #include "setup/core/setup_error.h"
 #include "setup/vfs/vfs_tree.h"
 

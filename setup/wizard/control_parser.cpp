@@ -23,8 +23,8 @@
 #include "setup/wizard/picture_box.h"
 #include "setup/wizard/rich_text.h"
 #include "setup/wizard/temp_files.h"
-#include "setup/wizard/text/languages.h"
-#include "setup/wizard/text/sectioned_text.h"
+#include "setup/text/languages.h"
+#include "setup/text/sectioned_text.h"
 #include "setup/wizard/picture_loader.h"
 
 namespace setup_wizard {

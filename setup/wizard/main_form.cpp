@@ -13,11 +13,11 @@
 #include "setup/controls/shell_tree_view.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
-#include "setup/core/startup_modes.h"
+#include "setup/runtime/startup_modes.h"
 #include "setup/core/text_services.h"
 #include "setup/wizard/debug_form.h"
 #include "setup/wizard/progress_sinks.h"
-#include "setup/wizard/text/languages.h"
+#include "setup/text/languages.h"
 #include "setup/wizard/uninstall.h"
 
 namespace setup_wizard {

@@ -9,7 +9,7 @@
 #include "setup/controls/shell_tree_view.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
-#include "setup/core/startup_modes.h"
+#include "setup/runtime/startup_modes.h"
 #include "setup/core/text_services.h"
 #include "setup/wizard/main_form.h"
 

@@ -3,8 +3,8 @@
 #include "platform/message_box.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
-#include "setup/wizard/text/languages.h"
-#include "setup/wizard/text/sectioned_text.h"
+#include "setup/text/languages.h"
+#include "setup/text/sectioned_text.h"
 
 namespace setup_wizard {
 

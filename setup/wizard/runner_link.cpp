@@ -2,7 +2,7 @@
 // register the uninstaller.
 #include <memory>
 
-#include "setup/core/setup_thread.h"
+#include "setup/runtime/setup_thread.h"
 #include "setup/wizard/main_form.h"
 #include "setup/wizard/uninstall.h"
 

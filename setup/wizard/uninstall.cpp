@@ -13,7 +13,7 @@
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
 #include "setup/wizard/temp_files.h"
-#include "setup/wizard/text/languages.h"
+#include "setup/text/languages.h"
 
 namespace setup_wizard {
 

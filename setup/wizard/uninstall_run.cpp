@@ -9,7 +9,7 @@
 #include "setup/wizard/main_form.h"
 #include "setup/wizard/progress_sinks.h"
 #include "setup/wizard/temp_files.h"
-#include "setup/wizard/text/languages.h"
+#include "setup/text/languages.h"
 #include "setup/wizard/uninstall.h"
 
 namespace setup_wizard {

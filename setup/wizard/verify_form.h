@@ -5,7 +5,7 @@
 #include <QProgressBar>
 #include <QWidget>
 
-#include "setup/core/startup_package.h"
+#include "setup/runtime/startup_package.h"
 
 namespace setup_wizard {
 

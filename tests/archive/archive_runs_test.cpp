@@ -1,6 +1,6 @@
 // The run side of the archive commands on compiled lines, against a real package and archives
 // in a Windows-style install folder.
-#include "setup/archive/archive_runs.h"
+#include "setup/commands/archive_runs.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -12,7 +12,7 @@
 #include "archive/pak_read_back.h"
 #include "platform/message_box.h"
 #include "setup/archive/pak_contents.h"
-#include "setup/commands/ciphers.h"
+#include "setup/core/ciphers.h"
 #include "setup/core/compiled_lines.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_info.h"
@@ -20,7 +20,7 @@
 #include "setup/vfs/vfs_contents.h"
 #include "setup/vfs/vfs_file.h"
 #include "setup/vfs/vfs_tree.h"
-#include "setup/vfs/vfs_update.h"
+#include "setup/commands/vfs_update.h"
 
 namespace {
 

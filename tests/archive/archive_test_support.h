@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "setup/archive/archive_progress.h"
-#include "setup/archive/byte_io.h"
+#include "setup/io/byte_io.h"
 
 namespace archive_test {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "setup/commands/ciphers.h"
+#include "setup/core/ciphers.h"
 
 namespace archive_test {
 

@@ -9,7 +9,7 @@
 #include "platform/system.h"
 #include "setup/archive/group_source.h"
 #include "setup/archive/pak_contents.h"
-#include "setup/commands/ciphers.h"
+#include "setup/core/ciphers.h"
 #include "setup/core/setup_error.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "setup/commands/ciphers.h"
+#include "setup/core/ciphers.h"
 
 #include <gtest/gtest.h>
 

@@ -28,8 +28,8 @@
 #include "setup/core/progress_sink.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
-#include "setup/core/setup_thread.h"
-#include "setup/wizard/text/languages.h"
+#include "setup/runtime/setup_thread.h"
+#include "setup/text/languages.h"
 
 namespace command_test {
 

@@ -7,7 +7,7 @@
 
 #include "command_test_env.h"
 #include "setup/archive/pak_system.h"
-#include "setup/commands/ciphers.h"
+#include "setup/core/ciphers.h"
 
 namespace command_test {
 namespace {

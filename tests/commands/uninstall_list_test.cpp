@@ -9,7 +9,7 @@
 #include "core/state_test_support.h"
 #include "platform/files.h"
 #include "platform/registry.h"
-#include "setup/commands/ciphers.h"
+#include "setup/core/ciphers.h"
 
 namespace {
 

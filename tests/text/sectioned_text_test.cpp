@@ -1,4 +1,4 @@
-#include "setup/wizard/text/sectioned_text.h"
+#include "setup/text/sectioned_text.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

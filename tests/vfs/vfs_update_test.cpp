@@ -1,4 +1,4 @@
-#include "setup/vfs/vfs_update.h"
+#include "setup/commands/vfs_update.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@
 #include "setup/core/setup_error.h"
 #include "setup/wizard/picture_box.h"
 #include "setup/wizard/picture_loader.h"
-#include "setup/wizard/text/sectioned_text.h"
+#include "setup/text/sectioned_text.h"
 #include "wizard_fixture.h"
 
 namespace setup_wizard {

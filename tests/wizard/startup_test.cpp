@@ -9,8 +9,8 @@
 #include "setup/commands/register_commands.h"
 #include "setup/core/command_class.h"
 #include "setup/core/compiled_lines.h"
-#include "setup/core/startup_modes.h"
-#include "setup/core/startup_package.h"
+#include "setup/runtime/startup_modes.h"
+#include "setup/runtime/startup_package.h"
 #include "setup/core/text_services.h"
 #include "wizard_fixture.h"
 

@@ -19,7 +19,7 @@
 #include "setup/core/pak.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
-#include "setup/wizard/text/languages.h"
+#include "setup/text/languages.h"
 
 
 inline std::string ReadHostFile(const std::filesystem::path& path) {

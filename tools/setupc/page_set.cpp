@@ -3,7 +3,7 @@
 #include <set>
 
 #include "platform/files.h"
-#include "setup/wizard/text/sectioned_text.h"
+#include "setup/text/sectioned_text.h"
 
 namespace setupc {
 namespace {

@@ -1,4 +1,4 @@
-#include "setup/archive/archive_runs.h"
+#include "setup/commands/archive_runs.h"
 
 #include <charconv>
 #include <optional>
@@ -6,11 +6,11 @@
 #include "setup/archive/archive_progress.h"
 #include "setup/archive/group_source.h"
 #include "setup/archive/pak_system.h"
-#include "setup/commands/ciphers.h"
+#include "setup/core/ciphers.h"
 #include "setup/core/compiled_lines.h"
 #include "setup/core/setup_state.h"
-#include "setup/vfs/vfs_update.h"
-#include "setup/wizard/text/languages.h"
+#include "setup/commands/vfs_update.h"
+#include "setup/text/languages.h"
 
 namespace {
 

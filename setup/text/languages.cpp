@@ -1,4 +1,4 @@
-#include "setup/wizard/text/languages.h"
+#include "setup/text/languages.h"
 
 #include <charconv>
 #include <cstring>

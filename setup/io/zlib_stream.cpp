@@ -1,4 +1,4 @@
-#include "setup/archive/zlib_stream.h"
+#include "setup/io/zlib_stream.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,4 @@
-#include "setup/core/startup_modes.h"
+#include "setup/runtime/startup_modes.h"
 
 #include <cctype>
 
@@ -11,7 +11,7 @@
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
-#include "setup/wizard/text/languages.h"
+#include "setup/text/languages.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "setup/wizard/text/sectioned_text.h"
+#include "setup/text/sectioned_text.h"
 
 #include "platform/message_box.h"
 #include "setup/core/pak.h"

@@ -1,4 +1,4 @@
-#include "setup/archive/archive_text.h"
+#include "setup/io/archive_text.h"
 
 #include <ctime>
 

@@ -1,10 +1,10 @@
-#include "setup/core/setup_thread.h"
+#include "setup/runtime/setup_thread.h"
 
 #include <exception>
 #include <utility>
 
 #include "platform/system.h"
-#include "setup/archive/archive_runs.h"
+#include "setup/commands/archive_runs.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/command_class.h"
 #include "setup/core/compiled_lines.h"

@@ -1,4 +1,4 @@
-#include "setup/core/startup_package.h"
+#include "setup/runtime/startup_package.h"
 
 #include <atomic>
 #include <exception>
