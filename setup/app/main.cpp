@@ -21,13 +21,13 @@
 #include "setup/commands/register_commands.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
-#include "setup/runtime/startup_modes.h"
-#include "setup/runtime/startup_package.h"
 #include "setup/core/text_services.h"
 #include "setup/errorlog/error_log.h"
+#include "setup/runtime/startup_modes.h"
+#include "setup/runtime/startup_package.h"
+#include "setup/text/languages.h"
 #include "setup/wizard/main_form.h"
 #include "setup/wizard/qt_presenter.h"
-#include "setup/text/languages.h"
 #include "setup/wizard/verify_form.h"
 
 namespace {
@@ -78,15 +78,24 @@ bool HasDisplay() {
 const char* KindName(setup_wizard::PageKind kind) {
   using setup_wizard::PageKind;
   switch (kind) {
-    case PageKind::Welcome: return "welcome";
-    case PageKind::Changelog: return "changelog";
-    case PageKind::InstallDir: return "installdir";
-    case PageKind::Patch: return "patch";
-    case PageKind::Patching: return "patching";
-    case PageKind::Finish: return "finish";
-    case PageKind::MainLayout: return "mainlayout";
-    case PageKind::Uninstall: return "uninstall";
-    case PageKind::LanguageSelection: return "languageselection";
+    case PageKind::Welcome:
+      return "welcome";
+    case PageKind::Changelog:
+      return "changelog";
+    case PageKind::InstallDir:
+      return "installdir";
+    case PageKind::Patch:
+      return "patch";
+    case PageKind::Patching:
+      return "patching";
+    case PageKind::Finish:
+      return "finish";
+    case PageKind::MainLayout:
+      return "mainlayout";
+    case PageKind::Uninstall:
+      return "uninstall";
+    case PageKind::LanguageSelection:
+      return "languageselection";
   }
   return "page";
 }
@@ -103,7 +112,8 @@ std::string InstallFolderFromOption(const std::string& dir) {
   const bool windows_path = folder.size() >= 2 && folder[1] == ':';
   if (!folder.empty() && !windows_path) {
     // A host path, absolute or relative to the working folder; reached through its drive.
-    const QString host = QDir::cleanPath(QDir::current().absoluteFilePath(QString::fromStdString(folder)));
+    const QString host =
+        QDir::cleanPath(QDir::current().absoluteFilePath(QString::fromStdString(folder)));
     folder = platform::ToWindowsPath(host.toStdString()).value_or(folder);
   }
   for (char& c : folder) {
@@ -143,7 +153,8 @@ int main(int argc, char** argv) {
   TSetupInfoFile& info = state.SetupInfo();
   RegisterStandardPlaceholders(LanguageStrings(), info.SetupName, info.ShortName, info.Changelog,
                                state.space_required_text, state.space_available_text);
-  if (!options.unattended) platform::SetPresenter(std::make_shared<setup_wizard::QtMessageBoxPresenter>());
+  if (!options.unattended)
+    platform::SetPresenter(std::make_shared<setup_wizard::QtMessageBoxPresenter>());
 
   // The window (and with it the idle runner) exists before verification, as it is hidden.
   auto window = std::make_unique<setup_wizard::TFrmMain>();

@@ -1,8 +1,8 @@
 #include "setup/archive/pak_contents.h"
 
 #include "platform/files.h"
-#include "setup/io/archive_text.h"
 #include "setup/archive/sound_entry.h"
+#include "setup/io/archive_text.h"
 #include "setup/io/zlib_stream.h"
 
 namespace pak {

@@ -4,9 +4,9 @@
 
 #include "platform/checksum.h"
 #include "platform/files.h"
+#include "setup/core/ciphers.h"
 #include "setup/io/byte_io.h"
 #include "setup/io/zlib_stream.h"
-#include "setup/core/ciphers.h"
 
 namespace pak {
 

@@ -4,12 +4,12 @@
 #include "platform/message_box.h"
 #include "platform/system.h"
 #include "setup/archive/archive_progress.h"
-#include "setup/io/archive_text.h"
-#include "setup/io/byte_io.h"
 #include "setup/archive/group_source.h"
 #include "setup/archive/sound_entry.h"
-#include "setup/io/zlib_stream.h"
 #include "setup/core/setup_error.h"
+#include "setup/io/archive_text.h"
+#include "setup/io/byte_io.h"
+#include "setup/io/zlib_stream.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include "setup/archive/archive_progress.h"
 #include "setup/archive/group_source.h"
 #include "setup/archive/pak_system.h"
+#include "setup/commands/vfs_update.h"
 #include "setup/core/ciphers.h"
 #include "setup/core/compiled_lines.h"
 #include "setup/core/setup_state.h"
-#include "setup/commands/vfs_update.h"
 #include "setup/text/languages.h"
 
 namespace {

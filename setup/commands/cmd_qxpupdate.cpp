@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "setup/commands/archive_runs.h"
 #include "setup/archive/pak_system.h"
-#include "setup/core/ciphers.h"
+#include "setup/commands/archive_runs.h"
 #include "setup/commands/script_compiler.h"
+#include "setup/core/ciphers.h"
 
 bool TQXPUpdateCommand::Compile(TCompLine& line, int line_index) {
   if (!HasArgs(line)) return false;

@@ -4,8 +4,8 @@
 
 #include "platform/files.h"
 #include "platform/registry.h"
-#include "setup/core/ciphers.h"
 #include "setup/core/buffer_manager.h"
+#include "setup/core/ciphers.h"
 #include "setup/core/text_services.h"
 
 namespace {

@@ -102,8 +102,8 @@ bool RunSecondStage(const SecondStageInput& input) {
 
   std::optional<std::string> setup_info = pak.FindEntry("SetupInfo", 0);
   if (!setup_info) {
-    platform::MessageBox("Error: Setup Information Missing. Setup is corrupt",
-                         "Verification Error", platform::kMbOk);
+    platform::MessageBox("Error: Setup Information Missing. Setup is corrupt", "Verification Error",
+                         platform::kMbOk);
     return false;
   }
   info.ReadFromBuffer(setup_info->data(), setup_info->size());
@@ -122,8 +122,8 @@ bool RunSecondStage(const SecondStageInput& input) {
   } else {
     std::optional<std::string> lines = pak.FindEntry("CompiledLines", 0);
     if (!lines) {
-      platform::MessageBox("Error: Compiled Lines Missing. Setup is corrupt",
-                           "Verification Error", platform::kMbOk);
+      platform::MessageBox("Error: Compiled Lines Missing. Setup is corrupt", "Verification Error",
+                           platform::kMbOk);
       return false;
     }
     state.CompiledLines().LoadFromBuffer(lines->data(), lines->size());

@@ -13,7 +13,7 @@ class TPak;
 class TLanguages;
 
 struct SecondStageInput {
-  uint64_t grouped_bytes = 0;      // from the first stage
+  uint64_t grouped_bytes = 0;  // from the first stage
   bool package_from_command_line = false;
   std::string own_executable_path;  // host path of the running program
   uint16_t system_language_id = 0x0409;

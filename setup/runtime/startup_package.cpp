@@ -1,12 +1,12 @@
 #include "setup/runtime/startup_package.h"
 
+#include <zlib.h>
+
 #include <atomic>
 #include <exception>
 #include <memory>
 #include <thread>
 #include <vector>
-
-#include <zlib.h>
 
 #include "platform/files.h"
 #include "platform/message_box.h"
@@ -25,8 +25,7 @@ PackageChoice ChoosePackageFile(const std::vector<std::string>& params) {
 }
 
 std::string VerifyStatusText(int done, int count) {
-  return "Status: " + std::to_string(done) + " out of " + std::to_string(count) +
-         " files verifyed";
+  return "Status: " + std::to_string(done) + " out of " + std::to_string(count) + " files verifyed";
 }
 
 namespace {
@@ -61,7 +60,7 @@ bool InflatesToExactly(const std::string& stored, uint32_t expected) {
 bool PassesQuietly(TPak& pak, int index) {
   const TPakFile* entry = pak.Entry(index);
   if (!entry || entry->full_size == 0) return true;
-  if (entry->IsLarge()) return pak.VerifyEntry(index);  // reads no data, shows nothing
+  if (entry->IsLarge()) return pak.VerifyEntry(index);        // reads no data, shows nothing
   std::optional<std::string> stored = pak.ReadStored(index);  // CRC checked, silently
   if (!stored) return false;
   if (entry->IsRaw()) return true;

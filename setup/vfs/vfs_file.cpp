@@ -1,9 +1,9 @@
 #include "setup/vfs/vfs_file.h"
 
 #include "platform/checksum.h"
+#include "setup/core/setup_error.h"
 #include "setup/io/archive_text.h"
 #include "setup/io/byte_io.h"
-#include "setup/core/setup_error.h"
 #include "setup/vfs/vfs_tree.h"
 
 TVFSFile::TVFSFile() : tree_(std::make_unique<TVFSTree>(*this)) {}

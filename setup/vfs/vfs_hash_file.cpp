@@ -3,8 +3,8 @@
 #include <map>
 
 #include "platform/files.h"
-#include "setup/io/byte_io.h"
 #include "setup/core/setup_error.h"
+#include "setup/io/byte_io.h"
 #include "setup/vfs/vfs_tree.h"
 
 void THashRecord::Encode(std::string& out) const {

@@ -2,10 +2,10 @@
 
 #include <unordered_set>
 
+#include "setup/core/setup_error.h"
 #include "setup/io/archive_text.h"
 #include "setup/io/byte_io.h"
 #include "setup/io/zlib_stream.h"
-#include "setup/core/setup_error.h"
 #include "setup/vfs/vfs_file.h"
 
 namespace {

@@ -20,12 +20,12 @@
 #include "setup/core/setup_error.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
-#include "setup/wizard/picture_box.h"
-#include "setup/wizard/rich_text.h"
-#include "setup/wizard/temp_files.h"
 #include "setup/text/languages.h"
 #include "setup/text/sectioned_text.h"
+#include "setup/wizard/picture_box.h"
 #include "setup/wizard/picture_loader.h"
+#include "setup/wizard/rich_text.h"
+#include "setup/wizard/temp_files.h"
 
 namespace setup_wizard {
 
@@ -66,8 +66,8 @@ int32_t ParseLayoutInteger(const std::string& value) {
   if (pos < text.size() && text[pos] == '$') {
     hex = true;
     ++pos;
-  } else if (pos + 1 < text.size() && text[pos] == '0' && (text[pos + 1] == 'x' ||
-                                                            text[pos + 1] == 'X')) {
+  } else if (pos + 1 < text.size() && text[pos] == '0' &&
+             (text[pos + 1] == 'x' || text[pos + 1] == 'X')) {
     hex = true;
     pos += 2;
   }
@@ -280,8 +280,7 @@ void TControlParser::ApplyFontKey(QWidget* control, const std::string& key,
   }
 }
 
-void TControlParser::ApplyProperty(const std::string& key, const std::string& value,
-                                   size_t index) {
+void TControlParser::ApplyProperty(const std::string& key, const std::string& value, size_t index) {
   QWidget* control = Controls[index];
   if (key == "left") {
     control->move(ParseLayoutInteger(value), control->y());
@@ -307,8 +306,8 @@ void TControlParser::ApplyProperty(const std::string& key, const std::string& va
       key == "fontface" || key == "fontsize" || key == "fontcolour" || key == "fontbold";
   auto set_colour = [&](QPalette::ColorRole role) {
     QPalette palette = control->palette();
-    palette.setColor(role, setup_controls::ColourFromBgr(
-                               static_cast<uint32_t>(ParseLayoutInteger(value))));
+    palette.setColor(
+        role, setup_controls::ColourFromBgr(static_cast<uint32_t>(ParseLayoutInteger(value))));
     control->setPalette(palette);
   };
   auto set_border = [&](QFrame* frame) {
@@ -492,8 +491,7 @@ void TControlParser::SendAllToBack() {
 void TControlParser::Retranslate() {
   for (size_t i = 0; i < Controls.size(); ++i) {
     ControlKind kind = Kinds[i];
-    if (kind == ControlKind::kLabel || kind == ControlKind::kRadio ||
-        kind == ControlKind::kPanel) {
+    if (kind == ControlKind::kLabel || kind == ControlKind::kRadio || kind == ControlKind::kPanel) {
       SetCaption(i, SourceTexts[i]);
     }
   }

@@ -13,11 +13,11 @@
 #include "setup/controls/shell_tree_view.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
-#include "setup/runtime/startup_modes.h"
 #include "setup/core/text_services.h"
+#include "setup/runtime/startup_modes.h"
+#include "setup/text/languages.h"
 #include "setup/wizard/debug_form.h"
 #include "setup/wizard/progress_sinks.h"
-#include "setup/text/languages.h"
 #include "setup/wizard/uninstall.h"
 
 namespace setup_wizard {
@@ -199,9 +199,9 @@ void TFrmMain::RegisterSinks() {
   const bool echo = state.Unattended();
   state.SetStatusLineSink(status_label_ ? std::make_shared<QtLabelSink>(status_label_.data(), echo)
                                         : nullptr);
-  state.SetSecondStatusLineSink(
-      finish_text_label_ ? std::make_shared<QtLabelSink>(finish_text_label_.data(), echo)
-                         : nullptr);
+  state.SetSecondStatusLineSink(finish_text_label_
+                                    ? std::make_shared<QtLabelSink>(finish_text_label_.data(), echo)
+                                    : nullptr);
   state.SetGaugeSink(progress_gauge_ ? std::make_shared<QtGaugeSink>(progress_gauge_.data())
                                      : nullptr);
 }

@@ -9,8 +9,8 @@
 #include "setup/controls/shell_tree_view.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
-#include "setup/runtime/startup_modes.h"
 #include "setup/core/text_services.h"
+#include "setup/runtime/startup_modes.h"
 #include "setup/wizard/main_form.h"
 
 namespace setup_wizard {

@@ -49,11 +49,11 @@ void TSEPageControl::HandleSection(const TStringList& section) {
       const std::string& line = section.Get(i);
       std::string lower = AsciiLower(line);
       if (lower.compare(0, 10, "fontcolour") == 0) {
-        FontColour = static_cast<uint32_t>(ParseLayoutInteger(line.size() > 11 ? line.substr(11)
-                                                                                : std::string()));
+        FontColour = static_cast<uint32_t>(
+            ParseLayoutInteger(line.size() > 11 ? line.substr(11) : std::string()));
       } else if (lower.compare(0, 6, "colour") == 0) {
-        Colour = static_cast<uint32_t>(ParseLayoutInteger(line.size() > 7 ? line.substr(7)
-                                                                          : std::string()));
+        Colour = static_cast<uint32_t>(
+            ParseLayoutInteger(line.size() > 7 ? line.substr(7) : std::string()));
       }
     }
   }

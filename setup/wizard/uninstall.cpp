@@ -12,8 +12,8 @@
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
-#include "setup/wizard/temp_files.h"
 #include "setup/text/languages.h"
+#include "setup/wizard/temp_files.h"
 
 namespace setup_wizard {
 

@@ -6,10 +6,10 @@
 #include "setup/controls/grad_gauge.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
+#include "setup/text/languages.h"
 #include "setup/wizard/main_form.h"
 #include "setup/wizard/progress_sinks.h"
 #include "setup/wizard/temp_files.h"
-#include "setup/text/languages.h"
 #include "setup/wizard/uninstall.h"
 
 namespace setup_wizard {

@@ -12,6 +12,7 @@
 #include "archive/pak_read_back.h"
 #include "platform/message_box.h"
 #include "setup/archive/pak_contents.h"
+#include "setup/commands/vfs_update.h"
 #include "setup/core/ciphers.h"
 #include "setup/core/compiled_lines.h"
 #include "setup/core/pak.h"
@@ -20,7 +21,6 @@
 #include "setup/vfs/vfs_contents.h"
 #include "setup/vfs/vfs_file.h"
 #include "setup/vfs/vfs_tree.h"
-#include "setup/commands/vfs_update.h"
 
 namespace {
 

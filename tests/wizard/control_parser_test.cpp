@@ -12,9 +12,9 @@
 #include "setup/controls/grad_gauge.h"
 #include "setup/controls/shell_tree_view.h"
 #include "setup/core/setup_error.h"
+#include "setup/text/sectioned_text.h"
 #include "setup/wizard/picture_box.h"
 #include "setup/wizard/picture_loader.h"
-#include "setup/text/sectioned_text.h"
 #include "wizard_fixture.h"
 
 namespace setup_wizard {
@@ -39,9 +39,7 @@ std::string BmpBytes(int width, int height, QColor colour) {
 
 class ControlParserTest : public WizardFixture {
  protected:
-  void Build(const std::string& entry, const std::string& text) {
-    entries_[entry] = text;
-  }
+  void Build(const std::string& entry, const std::string& text) { entries_[entry] = text; }
   TControlParser& Load(const std::string& entry) {
     if (!host_) host_ = std::make_unique<QWidget>();
     pages_.push_back(std::make_unique<TControlParser>(host_.get()));
@@ -53,11 +51,12 @@ class ControlParserTest : public WizardFixture {
 };
 
 TEST_F(ControlParserTest, EveryTypeWordCreatesItsControlAndUnknownOnesNothing) {
-  Build("all.txt", Layout({"[L]", "Type=TLabel", "[E]", "Type=tedit", "[T]", "Type=TShellTreeView",
-                           "[B]", "Type=TButton", "[I]", "Type=TImage", "[P]", "Type=TPanel",
-                           "[V]", "Type=TBevel", "[M]", "Type=TMemo", "[R]", "Type=TRichEdit",
-                           "[G]", "Type=TProgressBar", "[O]", "Type=TRadio", "[X]",
-                           "Type=TCheckBox", "[S]", ";Type=TLabel"}));
+  Build("all.txt",
+        Layout({"[L]", "Type=TLabel",       "[E]", "Type=tedit",  "[T]", "Type=TShellTreeView",
+                "[B]", "Type=TButton",      "[I]", "Type=TImage", "[P]", "Type=TPanel",
+                "[V]", "Type=TBevel",       "[M]", "Type=TMemo",  "[R]", "Type=TRichEdit",
+                "[G]", "Type=TProgressBar", "[O]", "Type=TRadio", "[X]", "Type=TCheckBox",
+                "[S]", ";Type=TLabel"}));
   OpenPackage();
   TControlParser& page = Load("ALL.TXT");  // entry names are matched without case
   ASSERT_EQ(page.Controls.size(), 12u);
@@ -82,12 +81,28 @@ TEST_F(ControlParserTest, EveryTypeWordCreatesItsControlAndUnknownOnesNothing) {
 TEST_F(ControlParserTest, KeysApplyInOrderWithoutCaseAndCaptionsGoThroughThePipeline) {
   AddStockLanguage("install\\english");
   SetupState::Instance().SetupInfo().SetupName = "Demo";
-  Build("page.txt",
-        Layout({"[Title]", "Type=TLabel", "Left=220", "Top=$18", "Width=300", "Height=40",
-                "autosize=false", "FontFace=Serif", "Fontsize=14", "fontbold=TRUE",
-                "fontcolour=$0000FF", "Caption=<LANG1><br>next", "Left =5", "Enabled=false",
-                "[Folder]", "Type=TEdit", "text=<%SETUPTITLE%>", "colour=$00FF00",
-                "border=false", "[Notes]", "Type=TMemo", "text=a<br>b<BR>c <LANG1>"}));
+  Build("page.txt", Layout({"[Title]",
+                            "Type=TLabel",
+                            "Left=220",
+                            "Top=$18",
+                            "Width=300",
+                            "Height=40",
+                            "autosize=false",
+                            "FontFace=Serif",
+                            "Fontsize=14",
+                            "fontbold=TRUE",
+                            "fontcolour=$0000FF",
+                            "Caption=<LANG1><br>next",
+                            "Left =5",
+                            "Enabled=false",
+                            "[Folder]",
+                            "Type=TEdit",
+                            "text=<%SETUPTITLE%>",
+                            "colour=$00FF00",
+                            "border=false",
+                            "[Notes]",
+                            "Type=TMemo",
+                            "text=a<br>b<BR>c <LANG1>"}));
   OpenPackage();
   TControlParser& page = Load("page.txt");
   auto* title = static_cast<QLabel*>(page.Controls[0]);
@@ -145,12 +160,12 @@ TEST_F(ControlParserTest, RadioButtonsOfAllPagesFormOneGroup) {
 
 TEST_F(ControlParserTest, PicturesLoadTileAndStayEmptyWhenMissing) {
   entries_["dot.bmp"] = BmpBytes(10, 8, Qt::green);
-  entries_["side.jpg"] = ReadHostFile(std::filesystem::path(SETUPKIT_BIN_DIR) / "layout" /
-                                      "install" / "side.jpg");
+  entries_["side.jpg"] =
+      ReadHostFile(std::filesystem::path(SETUPKIT_BIN_DIR) / "layout" / "install" / "side.jpg");
   Build("pics.txt", Layout({"[Tiled]", "Type=TImage", "Width=25", "Height=20", "file=dot.bmp",
                             "tile=true", "[Early]", "Type=TImage", "Width=25", "Height=20",
-                            "tile=true", "file=dot.bmp", "[Side]", "Type=TImage",
-                            "file=side.jpg", "[Gone]", "Type=TImage", "file=missing.bmp"}));
+                            "tile=true", "file=dot.bmp", "[Side]", "Type=TImage", "file=side.jpg",
+                            "[Gone]", "Type=TImage", "file=missing.bmp"}));
   OpenPackage();
   TControlParser& page = Load("pics.txt");
   auto* tiled = static_cast<TPictureBox*>(page.Controls[0]);
@@ -169,8 +184,8 @@ TEST_F(ControlParserTest, PicturesLoadTileAndStayEmptyWhenMissing) {
 
 TEST_F(ControlParserTest, DamagedPicturesLoadNothing) {
   EXPECT_TRUE(LoadPictureBytes("not a jpeg", "x.jpg").isNull());
-  std::string jpeg = ReadHostFile(std::filesystem::path(SETUPKIT_BIN_DIR) / "layout" /
-                                  "install" / "side.jpg");
+  std::string jpeg =
+      ReadHostFile(std::filesystem::path(SETUPKIT_BIN_DIR) / "layout" / "install" / "side.jpg");
   EXPECT_TRUE(LoadPictureBytes(jpeg.substr(0, 40), "x.jpg").isNull());
   EXPECT_TRUE(LoadPictureBytes(jpeg, "x.wmf").isNull());
   EXPECT_FALSE(LoadPictureBytes(BmpBytes(3, 3, Qt::red), "x.BMP").isNull());
@@ -180,9 +195,9 @@ TEST_F(ControlParserTest, ChangeLogsLoadAsRichOrPlainText) {
   SetupState::Instance().SetupInfo().Changelog = "Changes.rtf";
   entries_["Changes.rtf"] = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\b New\\b0  things\\par Fixed}";
   entries_["plain.txt"] = "line one\r\nline two";
-  Build("log.txt", Layout({"[Rich]", "Type=TRichEdit", "file=<%CHANGELOG%>", "[Plain]",
-                           "Type=TRichEdit", "file=plain.txt", "[Lost]", "Type=TRichEdit",
-                           "file=gone.rtf"}));
+  Build("log.txt",
+        Layout({"[Rich]", "Type=TRichEdit", "file=<%CHANGELOG%>", "[Plain]", "Type=TRichEdit",
+                "file=plain.txt", "[Lost]", "Type=TRichEdit", "file=gone.rtf"}));
   OpenPackage();
   TControlParser& page = Load("log.txt");
   auto* rich = static_cast<QTextEdit*>(page.Controls[0]);

@@ -9,9 +9,9 @@
 #include "setup/commands/register_commands.h"
 #include "setup/core/command_class.h"
 #include "setup/core/compiled_lines.h"
+#include "setup/core/text_services.h"
 #include "setup/runtime/startup_modes.h"
 #include "setup/runtime/startup_package.h"
-#include "setup/core/text_services.h"
 #include "wizard_fixture.h"
 
 namespace {
@@ -64,7 +64,7 @@ TEST_F(StartupTest, StripCopySuffixesDropsOnlyCopyNumbers) {
   EXPECT_EQ(StripCopySuffixes("setup(2).exe"), "setup.exe");
   EXPECT_EQ(StripCopySuffixes("setup[1].exe"), "setup.exe");
   EXPECT_EQ(StripCopySuffixes("setup(10).exe"), "setup(10).exe");  // 0 is not a copy digit
-  EXPECT_EQ(StripCopySuffixes("setup (2).exe"), "setup .exe");    // the blank stays
+  EXPECT_EQ(StripCopySuffixes("setup (2).exe"), "setup .exe");     // the blank stays
   EXPECT_EQ(StripCopySuffixes("setup().exe"), "setup.exe");
   EXPECT_EQ(StripCopySuffixes("set(up)(3)[x].exe"), "set(up)[x].exe");
   EXPECT_EQ(StripCopySuffixes("setup(2.exe"), "setup(2.exe");  // no closing bracket

@@ -21,7 +21,6 @@
 #include "setup/core/setup_state.h"
 #include "setup/text/languages.h"
 
-
 inline std::string ReadHostFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream data;
@@ -44,8 +43,8 @@ class WizardFixture : public ::testing::Test {
     LanguageStrings().Clear();
     TUninstallList::Instance().Clear();
     TSetupInfoFile& info = SetupState::Instance().SetupInfo();
-    RegisterStandardPlaceholders(LanguageStrings(), info.SetupName, info.ShortName,
-                                 info.Changelog, SetupState::Instance().space_required_text,
+    RegisterStandardPlaceholders(LanguageStrings(), info.SetupName, info.ShortName, info.Changelog,
+                                 SetupState::Instance().space_required_text,
                                  SetupState::Instance().space_available_text);
     presenter_ = std::make_shared<platform::ScriptedPresenter>();
     platform::SetPresenter(presenter_);
@@ -68,8 +67,8 @@ class WizardFixture : public ::testing::Test {
     for (char& c : file) {
       if (c == '\\') c = '/';
     }
-    entries_["LANGUAGE-" + table] = ReadHostFile(std::filesystem::path(SETUPKIT_BIN_DIR) /
-                                                 "languages" / (file + ".wri"));
+    entries_["LANGUAGE-" + table] =
+        ReadHostFile(std::filesystem::path(SETUPKIT_BIN_DIR) / "languages" / (file + ".wri"));
   }
   // Writes the entries (in name order) into a package file and makes it the shared package,
   // then loads its language tables (English chosen).
