@@ -19,9 +19,11 @@
 #include "platform/process.h"
 #include "platform/system.h"
 #include "setup/commands/register_commands.h"
+#include "setup/core/setup_error.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
+#include "setup/errorlog/error_ending.h"
 #include "setup/errorlog/error_log.h"
 #include "setup/runtime/startup_modes.h"
 #include "setup/runtime/startup_package.h"
@@ -228,7 +230,9 @@ int main(int argc, char** argv) {
     }
     app.exec();
     window->StopRunner();
-    if (stuck) {
+    if (window->InstallError()) {
+      exit_code = ShowEndingError(*window->InstallError());
+    } else if (stuck) {
       exit_code = kExitFailed;
     } else if (window->ClosedOnFinish()) {
       exit_code = state.StopRequested() ? kExitFailed : kExitFinished;
@@ -240,6 +244,9 @@ int main(int argc, char** argv) {
                           : exit_code == kExitCancelled ? "setup: cancelled"
                                                         : "setup: failed");
     }
+  } catch (const SetupError& error) {
+    // Start-up errors: the verification's carry their stage, the others are reported without.
+    exit_code = ShowEndingError(error);
   } catch (const std::exception& error) {
     WriteErrorLog(error.what(), "");
   }

@@ -2,7 +2,6 @@
 
 #include "platform/checksum.h"
 #include "platform/message_box.h"
-#include "platform/system.h"
 #include "setup/archive/archive_progress.h"
 #include "setup/archive/group_source.h"
 #include "setup/archive/sound_entry.h"
@@ -168,8 +167,8 @@ void TPakSystem::OpenArchive(const std::string& path) {
     }
     int answer =
         platform::MessageBox(message, "Error", platform::kMbRetryCancel | platform::kMbIconWarning);
-    // Cancel is the user's decision to stop the whole setup.
-    if (answer != platform::kIdRetry) platform::ExitProcess(1);
+    // Cancel is the user's decision to stop the whole setup; nothing was changed yet.
+    if (answer != platform::kIdRetry) throw SetupError::Cancelled(message);
   }
   LoadDirectory();
   data_end_ = directory_start_;
@@ -263,9 +262,11 @@ void TPakSystem::CloseArchive() {
 }
 
 void TPakSystem::Fail(const std::string& message) {
+  // The archive is back as it was (or its journal waits for the next open) before anyone shows
+  // the message and ends the program.
   RollBack();
   CloseArchive();
-  archive_io::FatalAppExit(message);
+  throw SetupError::Fatal(message);
 }
 
 void TPakSystem::FailDiskFull() {
@@ -364,9 +365,9 @@ void TPakSystem::UpdateFromGroup(TGroupSource& group, const std::string& path,
   if (total == 0) return;
   archive_name_ = archive_name;
   if (password.size() > kMaxPakPassword) {
-    archive_io::FatalAppExit("The password for " + archive_name + " is longer than " +
-                             std::to_string(kMaxPakPassword) +
-                             " bytes and cannot be stored; the archive was not changed.");
+    throw SetupError::Fatal("The password for " + archive_name + " is longer than " +
+                            std::to_string(kMaxPakPassword) +
+                            " bytes and cannot be stored; the archive was not changed.");
   }
   OpenArchive(path);
   if (has_password_ && password != password_) {

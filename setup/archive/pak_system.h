@@ -4,8 +4,12 @@
 //
 // No update loses an archive: before the old directory, trailer and tail are cut off they are
 // saved to a journal beside the archive (archive path + ".journal"). A failure inside an update
-// puts the archive back byte for byte before the program ends, and opening an archive that has
-// a journal (a process killed mid-update) restores it from the journal first.
+// puts the archive back byte for byte before it raises its error, and opening an archive that
+// has a journal (a process killed mid-update) restores it from the journal first.
+//
+// Errors that end the setup are raised, never acted on here: SetupError::Fatal for a wrong
+// password, a damaged archive or a full disk (the program shows the message, exit code 2), and
+// SetupError::Cancelled when the user answers Cancel to the Retry/Cancel box (exit code 1).
 #pragma once
 
 #include <cstddef>
@@ -43,8 +47,8 @@ class TPakSystem {
   static std::string ArchivePath(const std::string& install_dir, const std::string& name);
 
   // qxpupdate: adds the group's files to the archive at `path` (`archive_name` is shown in
-  // texts). A wrong password, a password over kMaxPakPassword bytes or a failed write ends the
-  // program with the archive as it was.
+  // texts). A wrong password, a password over kMaxPakPassword bytes or a failed write raises
+  // SetupError::Fatal with the archive as it was.
   void UpdateFromGroup(TGroupSource& group, const std::string& path,
                        const std::string& archive_name, const std::string& password);
   // qxpofficial: sets or clears the official flag when `code` is the access code.
@@ -60,7 +64,7 @@ class TPakSystem {
   static bool RecoverFromJournal(const std::string& path);
 
   // Test seam: after this many more bytes written to the archive, writes come up short, as on
-  // a full disk. Nothing lifts the limit.
+  // a full disk; std::nullopt lifts the limit.
   void SetWriteLimitForTesting(std::optional<uint64_t> bytes) { write_limit_ = bytes; }
   // Test seam: called after each group entry has been added.
   void SetAfterEntryHookForTesting(std::function<void(int done)> hook) {
@@ -84,7 +88,7 @@ class TPakSystem {
   // Puts the archive back as it was before CutAtDirectory; answers whether that worked (the
   // journal stays for the next open when it did not).
   bool RollBack();
-  // Rolls back an update in progress, then ends the program with the message.
+  // Rolls back an update in progress, then raises SetupError::Fatal with the message.
   [[noreturn]] void Fail(const std::string& message);
   [[noreturn]] void FailDiskFull();
   bool WriteArchive(const std::string& bytes);

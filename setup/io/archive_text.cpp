@@ -2,9 +2,6 @@
 
 #include <ctime>
 
-#include "platform/message_box.h"
-#include "platform/system.h"
-
 namespace archive_io {
 
 namespace {
@@ -55,11 +52,6 @@ uint32_t TodayDosDate() {
                   (static_cast<uint32_t>(local.tm_mon + 1) << 5) |
                   static_cast<uint32_t>(local.tm_mday);
   return date << 16;
-}
-
-void FatalAppExit(const std::string& message) {
-  platform::MessageBox(message, "Error", platform::kMbOk | platform::kMbIconError);
-  platform::ExitProcess(2);
 }
 
 }  // namespace archive_io

@@ -1,5 +1,4 @@
-// Small helpers shared by the pak archive and VFS code: name case folding, DOS dates, and the
-// fatal ending of the program.
+// Small helpers shared by the pak archive and VFS code: name case folding and DOS dates.
 #pragma once
 
 #include <cstdint>
@@ -15,9 +14,5 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b);
 
 // The DOS (FAT) date of today in local time, in the high 16 bits, with a time part of 0.
 uint32_t TodayDosDate();
-
-// Shows `message` in an error box and ends the process with exit code 2; never returns. Used
-// for the archive errors that end the program.
-[[noreturn]] void FatalAppExit(const std::string& message);
 
 }  // namespace archive_io

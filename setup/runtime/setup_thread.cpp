@@ -1,6 +1,7 @@
 #include "setup/runtime/setup_thread.h"
 
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "platform/system.h"
@@ -8,8 +9,10 @@
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/command_class.h"
 #include "setup/core/compiled_lines.h"
+#include "setup/core/setup_error.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
+#include "setup/errorlog/error_ending.h"
 #include "setup/errorlog/error_log.h"
 
 namespace {
@@ -44,25 +47,27 @@ void TSetupThread::SetErrorReporter(ErrorReporter reporter) {
 void TSetupThread::Body() {
   while (!QuitRequested()) {
     if (RunRequested()) {
-      std::string error;
+      std::optional<SetupError> error;
       try {
         PerformRun();
+      } catch (const SetupError& e) {
+        error = e.InStage(kErrorTypeSetupThread);
       } catch (const std::exception& e) {
-        error = e.what();
-        if (error.empty()) error = "Unknown error";
+        error = SetupError(*e.what() ? e.what() : "Unknown error", kErrorTypeSetupThread);
       } catch (...) {
-        error = "Unknown error";
+        error = SetupError("Unknown error", kErrorTypeSetupThread);
       }
-      if (!error.empty()) {
+      if (error) {
         ErrorReporter reporter;
         {
           std::lock_guard<std::mutex> lock(hook_mutex_);
           reporter = error_reporter_;
         }
         if (reporter) {
-          reporter(error, kErrorTypeSetupThread);
+          reporter(*error);
         } else {
-          WriteErrorLog(error, kErrorTypeSetupThread);
+          // The top of the runner: the error is shown here and the process ends with its code.
+          platform::ExitProcess(ShowEndingError(*error));
         }
       }
       run_requested_.store(false, std::memory_order_release);

@@ -5,7 +5,9 @@
 // Hand-over: RunRequested and QuitRequested are atomics (release on write, acquire on read);
 // while a run is in progress the window thread only waits for RunRequested to clear, so the
 // runner alone touches the package, the compiled lines and the uninstall list. No exception
-// leaves the thread: an error escaping a run goes to the error report as "Setup Thread".
+// leaves the thread: the thread's top takes an error escaping a run, shows it (the error report
+// as "Setup Thread", or the message a fatal archive error carries) and ends the process with the
+// error's exit code.
 #pragma once
 
 #include <atomic>
@@ -14,14 +16,17 @@
 #include <string>
 #include <thread>
 
+class SetupError;
+
 class TSetupThread {
  public:
   // Writes and registers the uninstaller; called on the runner thread after the install log was
   // saved, only when the setup information's CreateUninstaller is 1.
   using UninstallerWriter = std::function<void()>;
-  // Receives an error that escaped a run (message, error type). The default hands it to
-  // WriteErrorLog, which ends the process; a reporter that returns ends just that run.
-  using ErrorReporter = std::function<void(const std::string&, const std::string&)>;
+  // Receives an error that escaped a run, its error type set to "Setup Thread" when it named
+  // none. Without a reporter the thread shows the error and ends the process; a reporter that
+  // returns ends just that run.
+  using ErrorReporter = std::function<void(const SetupError&)>;
 
   // Clears both flags and starts the thread at once.
   TSetupThread();

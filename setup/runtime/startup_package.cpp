@@ -152,8 +152,10 @@ FirstStageResult OpenAndVerifyPackage(const PackageChoice& choice, VerifyObserve
     }
     second.reset();
     if (pause_ms > 0) platform::Sleep(pause_ms);
+  } catch (const SetupError& error) {
+    throw error.InStage(kErrorTypeVerification);
   } catch (const std::exception& error) {
-    WriteErrorLog(error.what(), kErrorTypeVerification);
+    throw SetupError(error.what(), kErrorTypeVerification);
   }
   result.ok = true;
   return result;

@@ -33,6 +33,7 @@ struct FirstStageResult {
 // Opens the package into SetupState and verifies it. Shows "Invalid Setup Header" when the file
 // carries no package and "Verification Failed" with the first failing entry's index and name.
 // `pause_ms` is the pause after the last entry so a person sees the full bar (0 when unattended).
-// Errors raised while verifying go to the error report with the type "Verification Stage".
+// An error raised while verifying leaves as a SetupError of the type "Verification Stage", for
+// the program's top to hand to the error report.
 FirstStageResult OpenAndVerifyPackage(const PackageChoice& choice, VerifyObserver* observer,
                                       uint32_t pause_ms);

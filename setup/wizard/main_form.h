@@ -13,10 +13,12 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "setup/controls/grad_gauge.h"
 #include "setup/controls/shell_tree_view.h"
+#include "setup/core/setup_error.h"
 #include "setup/wizard/page_control.h"
 
 class QTreeWidgetItem;
@@ -85,6 +87,9 @@ class TFrmMain : public QWidget {
   // Whether the window ended on its Finish page (the run completed).
   bool ClosedOnFinish() const { return closed_on_finish_; }
   bool Closed() const { return closed_; }
+  // An error raised on the window's thread during the install run; the window then leaves the
+  // event loop so that the program's main can report it.
+  const std::optional<SetupError>& InstallError() const { return install_error_; }
 
   // Called after every page change with the page shown (screenshots, unattended driving).
   std::function<void(int page)> on_page_shown;
@@ -127,6 +132,7 @@ class TFrmMain : public QWidget {
   bool tree_syncing_ = false;
   bool closed_on_finish_ = false;
   bool closed_ = false;
+  std::optional<SetupError> install_error_;
 };
 
 }  // namespace setup_wizard

@@ -11,7 +11,6 @@
 #include "setup/core/pak.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
-#include "setup/errorlog/error_log.h"
 #include "setup/wizard/main_form.h"
 #include "setup/wizard/progress_sinks.h"
 
@@ -48,12 +47,17 @@ void TFrmMain::RunInstall() {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     QApplication::processEvents();  // the last queued status and gauge updates
-    PageShown();  // the finished run
+    PageShown();                    // the finished run
     SelectPage(pages_->CurrentPage + 1);
     SetWorkingState(false);
     PageShown();
+  } catch (const SetupError& error) {
+    install_error_ = error;
+    QApplication::exit(error.ExitCode());
   } catch (const std::exception& error) {
-    WriteErrorLog(error.what(), "");
+    // Reported without an error type, as every other error of the install page.
+    install_error_ = SetupError(error.what());
+    QApplication::exit(kExitCodeFailed);
   }
 }
 

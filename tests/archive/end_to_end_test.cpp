@@ -92,4 +92,45 @@ TEST_F(ArchiveEndToEndTest, ScriptUpdatesArchiveAndContainerInTheInstallFolder) 
   EXPECT_GE(container.Tree().FindPath("maps\\two.dat"), 0);
 }
 
+// The errors that end an update reach the runtime's top, which shows their message and ends
+// with their exit code; the archive is as it was.
+TEST_F(ArchiveEndToEndTest, ArchiveErrorsEndTheInstallerWithTheirMessageAndCode) {
+  struct Case {
+    std::string archive_name;  // the archive the script names; only game.qxp exists
+    std::string password;
+    int exit_code;
+    std::string shown;
+  } cases[] = {
+      {"game.qxp", "Wrong1", 2, "Error: Error Incorrect Password\rFile: game.qxp"},
+      {"gone.qxp", "Secret7", 1, "Error: File not found: \"C:\\Games\\Demo\\gone.qxp\"."},
+  };
+  std::filesystem::create_directories(dir_ / "update");
+  WriteBytes(dir_ / "update/a.txt", "alpha");
+  std::filesystem::create_directories(dir_ / "out");
+  const std::string install = dir_ / "root/drive_c/Games/Demo";
+  pak::NewArchiveOptions options;
+  options.password = "Secret7";
+  const std::string archive = pak::BuildArchive({{"old.txt", "old"}}, options);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.archive_name);
+    std::filesystem::remove_all(install);
+    std::filesystem::create_directories(install);
+    WriteBytes(install + "/game.qxp", archive);
+    WriteBytes(dir_ / "archives.setup",
+               "name \"Archive Demo\"\r\n"
+               "outfile demo.exe\r\n"
+               "installdir \"C:\\Games\\Demo\\\"\r\n"
+               "pages install\r\n"
+               "language install\\english\r\n"
+               "qxpupdate update\\ " +
+                   c.password + " " + c.archive_name + "\r\n");
+    ASSERT_EQ(Run(Bin("setupc") + " -o out archives.setup"), 0) << err_;
+    EXPECT_EQ(Run("./out/demo.exe --unattended"), c.exit_code) << out_ << err_;
+    EXPECT_NE(err_.find(c.shown), std::string::npos) << err_;
+    EXPECT_EQ(err_.find("Error Report"), std::string::npos) << err_;
+    EXPECT_EQ(ReadBytes(install + "/game.qxp"), archive);
+    EXPECT_FALSE(Exists(install + "/game.qxp.journal"));
+  }
+}
+
 }  // namespace

@@ -32,7 +32,6 @@ TEST_F(ArchiveCommandsTest, PasswordWithHighBytesSurvivesCompileAndRun) {
   WriteEmptyArchive("Demo/Data.pak", password);
   WriteFile(Host("src/update/levels/one.dat"), std::string(3000, 'L'));
   WriteFile(Host("src/update/readme.txt"), "read me");
-  // A wrong password would end the process; the archive only changes with the right one.
   CompileAndRun("qxpupdate update\\ \"" + password + "\" Data.pak\n" +
                 "duplicateentry Data.pak readme.txt copy.txt\n");
   ASSERT_TRUE(errors_.empty()) << errors_[0];
@@ -45,6 +44,24 @@ TEST_F(ArchiveCommandsTest, PasswordWithHighBytesSurvivesCompileAndRun) {
   EXPECT_EQ(names, (std::vector<std::string>{"copy.txt", "levels\\one.dat", "readme.txt"}));
   // The loaded line still carries the enciphered password.
   EXPECT_NE(SetupState::Instance().CompiledLines()[0].Arguments[1], password);
+}
+
+// A fatal archive error travels to the runner's top, which shows its message and ends the
+// program with exit code 2; the archive is as it was and no later line runs.
+TEST_F(ArchiveCommandsTest, WrongPasswordEndsTheRunAtItsTopWithTheArchiveUnchanged) {
+  WriteEmptyArchive("Demo/Data.pak", "right");
+  const std::optional<std::string> before = ReadFile(C("Demo/Data.pak"));
+  WriteFile(Host("src/update/readme.txt"), "read me");
+  CompileAndRun(
+      "qxpupdate update\\ wrong Data.pak\n"
+      "createdirectory $INSTDIR\\after\n");
+  ASSERT_EQ(raised_.size(), 1u);
+  EXPECT_EQ(errors_[0], "Setup Thread: Error Incorrect Password\rFile: Data.pak");
+  EXPECT_EQ(raised_[0].Ending(), ErrorEnding::kMessage);
+  EXPECT_EQ(raised_[0].ExitCode(), 2);
+  EXPECT_EQ(ReadFile(C("Demo/Data.pak")), before);
+  EXPECT_FALSE(fs::exists(C("Demo/Data.pak.journal")));
+  EXPECT_FALSE(fs::exists(C("Demo/after")));
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "setup/core/compiled_lines.h"
 #include "setup/core/pak.h"
 #include "setup/core/progress_sink.h"
+#include "setup/core/setup_error.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
 #include "setup/runtime/setup_thread.h"
@@ -181,8 +182,9 @@ class CommandTest : public ::testing::Test {
   // Runs the loaded script on a TSetupThread the way the wizard does and waits for the end.
   void Run(TSetupThread::UninstallerWriter hook = nullptr) {
     TSetupThread runner;
-    runner.SetErrorReporter([this](const std::string& message, const std::string& type) {
-      errors_.push_back(type + ": " + message);
+    runner.SetErrorReporter([this](const SetupError& error) {
+      errors_.push_back(error.ErrorType() + ": " + error.what());
+      raised_.push_back(error);
     });
     if (hook) runner.SetWriteUninstallerHook(std::move(hook));
     SetupState::Instance().SetCurrentLine(-1);
@@ -220,7 +222,8 @@ class CommandTest : public ::testing::Test {
   std::shared_ptr<RecordingTextSink> status_;
   std::shared_ptr<RecordingTextSink> second_status_;
   std::shared_ptr<RecordingGaugeSink> gauge_;
-  std::vector<std::string> errors_;
+  std::vector<std::string> errors_;  // "type: message" of every error that ended a run
+  std::vector<SetupError> raised_;   // the same errors, with how the program would end
 };
 
 }  // namespace command_test

@@ -14,6 +14,8 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
+#include "setup/core/setup_error.h"
+#include "setup/errorlog/error_ending.h"
 #include "setup/errorlog/os_info.h"
 
 namespace {
@@ -172,6 +174,47 @@ TEST_F(ErrorLogProcessTest, TwoThreadsAtOnceWriteOneReport) {
               report.find("ErrorText              : second\r\n") != std::string::npos)
       << report;
   EXPECT_FALSE(std::filesystem::exists(temp + "/ErrorLog0001.TXT"));
+}
+
+// What the program's top shows for the errors that end it without a report.
+TEST(ErrorEndingTest, FatalMessagesAreShownAndCancelsEndQuietly) {
+  struct Case {
+    SetupError error;
+    int exit_code;
+    std::vector<std::string> shown;
+  } cases[] = {
+      {SetupError::Fatal("File C:\\g.qxp has corrupted header."),
+       2,
+       {"Error: File C:\\g.qxp has corrupted header."}},
+      {SetupError::Cancelled("File not found: \"C:\\g.qxp\"."), 1, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error.what());
+    auto presenter = std::make_shared<platform::ScriptedPresenter>();
+    platform::SetPresenter(presenter);
+    EXPECT_EQ(ShowEndingError(c.error), c.exit_code);
+    std::vector<std::string> shown;
+    for (const auto& message : presenter->Messages()) {
+      shown.push_back(message.caption + ": " + message.text);
+    }
+    EXPECT_EQ(shown, c.shown);
+  }
+  platform::SetPresenter(std::make_shared<platform::UnattendedPresenter>());
+}
+
+TEST_F(ErrorLogProcessTest, ErrorsForTheReportKeepTheirStage) {
+  const std::string temp = TempHost();
+  const int status = RunChild([] {
+    SetupState::Instance().SetUnattended(true);
+    ShowEndingError(SetupError("bad entry", kErrorTypeVerification));
+  });
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), kErrorLogExitCode);
+  const std::string report = ReadHostFile(temp + "/ErrorLog0000.TXT");
+  EXPECT_NE(report.find("ErrorType              : Verification Stage\r\n"), std::string::npos)
+      << report;
+  EXPECT_NE(child_stderr_.find("Verification Stage Error: bad entry"), std::string::npos)
+      << child_stderr_;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/message_box.h"
+#include "setup/core/setup_error.h"
 #include "tools/archive/tool_support.h"
 
 namespace {
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  // Fatal archive errors show their message through the presenter, which prints it here.
+  // Archive questions and fatal archive errors go through the presenter, which prints them.
   platform::SetPresenter(std::make_shared<platform::UnattendedPresenter>());
   const std::string kind = words[0];
   const std::string command = words[1];
@@ -45,6 +46,14 @@ int main(int argc, char** argv) {
     if (kind == "pak") return archive_tool::PakCommand(command, rest);
     if (kind == "vfs") return archive_tool::VfsCommand(command, rest);
     throw archive_tool::ToolError("unknown archive kind \"" + kind + "\" (pak or vfs)");
+  } catch (const SetupError& e) {
+    // What the runtime would show for the same archive error, and its exit code.
+    if (e.Ending() == ErrorEnding::kMessage) {
+      platform::MessageBox(e.what(), "Error", platform::kMbOk | platform::kMbIconError);
+    } else if (e.Ending() == ErrorEnding::kErrorReport) {
+      std::fprintf(stderr, "setup-archive: %s\n", e.what());
+    }
+    return e.ExitCode();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "setup-archive: %s\n", e.what());
     return 2;

@@ -130,7 +130,8 @@ int Add(const Args& args) {
   TMemoryGroupSource group(CollectSources(sources));
   TSilentProgress progress;
   TPakSystem system(progress);
-  // Wrong passwords, damage and full disks end the program with a message (exit code 2).
+  // Wrong passwords, damage and full disks raise a fatal SetupError: main shows its message and
+  // exits with code 2; Cancel on a missing or locked archive exits with code 1.
   system.UpdateFromGroup(group, path, path, args.Option("password", ""));
   return 0;
 }
