@@ -1,6 +1,9 @@
 // setup: the installer runtime (and, as a copy with its own package, the uninstaller).
 //
-//   setup [PACKAGE] [--unattended [--dir=PATH]] [--screenshot-dir DIR]
+//   setup [PACKAGE] [--unattended] [--dir=PATH] [--screenshot-dir=DIR] [--help] [--version]
+//
+// The command line is checked before anything else happens: an unknown option ends the run
+// with the usage line and exit code 2, never with a window that waits for a click.
 //
 // Exit codes: 0 finished, 1 cancelled by the user, 2 failed (a start-up message, a `failure`
 // line, an error report, no display without --unattended).
@@ -10,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +22,7 @@
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/system.h"
+#include "setup/app/options.h"
 #include "setup/commands/register_commands.h"
 #include "setup/core/setup_error.h"
 #include "setup/core/setup_info.h"
@@ -31,43 +36,13 @@
 #include "setup/wizard/main_form.h"
 #include "setup/wizard/qt_presenter.h"
 #include "setup/wizard/verify_form.h"
+#include "setupkit_version.h"
 
 namespace {
 
 constexpr int kExitFinished = 0;
 constexpr int kExitCancelled = 1;
 constexpr int kExitFailed = 2;
-
-struct Options {
-  bool unattended = false;
-  std::string dir;
-  std::string screenshot_dir;
-  std::vector<std::string> params;  // everything else, in order (parameter 1 may be a package)
-  std::string error;
-};
-
-Options ParseOptions(int argc, char** argv) {
-  Options options;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--unattended") {
-      options.unattended = true;
-    } else if (arg.rfind("--dir=", 0) == 0) {
-      options.dir = arg.substr(6);
-    } else if (arg == "--screenshot-dir") {
-      if (i + 1 >= argc) {
-        options.error = "--screenshot-dir needs a folder";
-      } else {
-        options.screenshot_dir = argv[++i];
-      }
-    } else if (arg.rfind("--screenshot-dir=", 0) == 0) {
-      options.screenshot_dir = arg.substr(17);
-    } else {
-      options.params.push_back(arg);
-    }
-  }
-  return options;
-}
 
 bool HasDisplay() {
   auto set = [](const char* name) {
@@ -127,10 +102,22 @@ std::string InstallFolderFromOption(const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options = ParseOptions(argc, argv);
-  if (!options.error.empty()) {
-    std::fprintf(stderr, "setup: %s\n", options.error.c_str());
+  const setup_app::ParsedOptions parsed = setup_app::ParseSetupOptions(
+      std::vector<std::string>(argv + 1, argv + argc),
+      [](const std::string& path) { return std::filesystem::is_regular_file(path); });
+  if (!parsed.ok()) {
+    std::fprintf(stderr, "setup: %s\n%s\n", parsed.error.c_str(),
+                 setup_app::SetupUsageLine().c_str());
     return kExitFailed;
+  }
+  const setup_app::SetupOptions& options = parsed.options;
+  if (options.help) {
+    std::fputs(setup_app::SetupHelpText().c_str(), stdout);
+    return kExitFinished;
+  }
+  if (options.version) {
+    std::printf("setup %s\n", SETUPKIT_VERSION);
+    return kExitFinished;
   }
   if (!options.unattended && !HasDisplay()) {
     std::fprintf(stderr,

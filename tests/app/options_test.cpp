@@ -1,0 +1,124 @@
+// The command line of setup: each option form, refusals, and the program's answers to them.
+#include "setup/app/options.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "wizard/program_runner.h"
+
+namespace {
+
+using setup_app::ParsedOptions;
+using setup_app::ParseSetupOptions;
+
+struct AcceptedCase {
+  std::vector<std::string> args;
+  bool unattended;
+  std::string dir;
+  std::string screenshot_dir;
+  std::vector<std::string> params;
+};
+
+void PrintTo(const AcceptedCase& c, std::ostream* os) {
+  for (const std::string& arg : c.args) *os << arg << ' ';
+}
+
+class AcceptedOptionsTest : public ::testing::TestWithParam<AcceptedCase> {};
+
+TEST_P(AcceptedOptionsTest, YieldsTheOptions) {
+  const AcceptedCase& c = GetParam();
+  const ParsedOptions parsed = ParseSetupOptions(c.args, nullptr);
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  EXPECT_EQ(parsed.options.unattended, c.unattended);
+  EXPECT_EQ(parsed.options.dir, c.dir);
+  EXPECT_EQ(parsed.options.screenshot_dir, c.screenshot_dir);
+  EXPECT_EQ(parsed.options.params, c.params);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, AcceptedOptionsTest,
+    ::testing::Values(AcceptedCase{{}, false, "", "", {}},
+                      AcceptedCase{{"--unattended", "--dir=/x y"}, true, "/x y", "", {}},
+                      AcceptedCase{{"--unattended", "--dir", "/x"}, true, "/x", "", {}},
+                      AcceptedCase{{"--dir", "C:\\Games\\Demo"}, false, "C:\\Games\\Demo", "", {}},
+                      AcceptedCase{{"--screenshot-dir", "shots"}, false, "", "shots", {}},
+                      AcceptedCase{{"--screenshot-dir=shots"}, false, "", "shots", {}},
+                      // The package stays parameter 1 wherever it stands among the options.
+                      AcceptedCase{{"demo.pak", "--unattended"}, true, "", "", {"demo.pak"}},
+                      AcceptedCase{{"--unattended", "demo.pak"}, true, "", "", {"demo.pak"}},
+                      AcceptedCase{{"/home/u/demo.pak"}, false, "", "", {"/home/u/demo.pak"}},
+                      // After "--" a name that starts with a dash is a package.
+                      AcceptedCase{{"--", "-odd.pak"}, false, "", "", {"-odd.pak"}}));
+
+struct RefusedCase {
+  std::vector<std::string> args;
+  std::string error;
+};
+
+void PrintTo(const RefusedCase& c, std::ostream* os) {
+  for (const std::string& arg : c.args) *os << arg << ' ';
+}
+
+class RefusedOptionsTest : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedOptionsTest, NamesTheFault) {
+  const ParsedOptions parsed = ParseSetupOptions(GetParam().args, nullptr);
+  EXPECT_EQ(parsed.error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, RefusedOptionsTest,
+    ::testing::Values(RefusedCase{{"--silent"}, "unknown option --silent"},
+                      RefusedCase{{"-S"}, "unknown option -S"},
+                      RefusedCase{{"/S"}, "unknown option /S"},
+                      RefusedCase{{"/?"}, "unknown option /?"},
+                      RefusedCase{{"--unattended=yes"}, "unknown option --unattended=yes"},
+                      RefusedCase{{"--directory=/x"}, "unknown option --directory=/x"},
+                      RefusedCase{{"--dir"}, "--dir needs a value"},
+                      RefusedCase{{"--dir="}, "--dir needs a value"},
+                      RefusedCase{{"--screenshot-dir"}, "--screenshot-dir needs a value"},
+                      RefusedCase{{"a.pak", "b.pak"}, "more than one package named (a.pak, b.pak)"},
+                      // A refusal wins over --help given before it.
+                      RefusedCase{{"--help", "--bogus"}, "unknown option --bogus"}));
+
+TEST(SetupOptionsTest, SlashNameOfAnExistingFileIsAPackage) {
+  const ParsedOptions parsed =
+      ParseSetupOptions({"/S"}, [](const std::string& path) { return path == "/S"; });
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  EXPECT_EQ(parsed.options.params, std::vector<std::string>{"/S"});
+}
+
+// The program itself: refusals and answers come before any window, package or display check,
+// so they behave the same with no display and no package.
+TEST(SetupCommandLineTest, ProgramAnswersBeforeAnythingElse) {
+  const std::string setup = BinPath("setup");
+  struct Case {
+    std::vector<std::string> args;
+    int exit_code;
+    std::string output;
+  };
+  const Case cases[] = {
+      {{"--help"}, 0, "usage: setup [PACKAGE]"},
+      {{"--help"}, 0, "--dir=PATH"},
+      {{"--version"}, 0, "setup "},
+      {{"--silent"}, 2, "setup: unknown option --silent\nusage: setup"},
+      {{"/S"}, 2, "setup: unknown option /S\nusage: setup"},
+      {{"--unattended", "--dir"}, 2, "--dir needs a value"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{
+        "env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", setup};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ProgramResult result = RunProgram(args);
+    EXPECT_EQ(result.exit_code, c.exit_code) << c.args[0] << ": " << result.output;
+    EXPECT_NE(result.output.find(c.output), std::string::npos)
+        << c.args[0] << ": " << result.output;
+    EXPECT_EQ(result.output.find("display"), std::string::npos) << result.output;
+  }
+}
+
+}  // namespace
