@@ -1,12 +1,11 @@
 // setup-archive as its users run it: exit codes, one-line errors and round trips.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "archive/archive_test_support.h"
 #include "archive/pak_read_back.h"
+#include "common/program_runner.h"
 #include "setup/archive/pak_contents.h"
 
 namespace {
@@ -22,14 +21,17 @@ class ArchiveToolTest : public ::testing::Test {
  protected:
   // Runs the tool in the scratch folder; answers the exit code, keeps stdout and stderr.
   int Run(const std::string& arguments) {
-    const std::string tool = std::string(SETUPKIT_BIN_DIR) + "/setup-archive";
+    const std::string tool = setupkit_test::BinPath("setup-archive");
     EXPECT_TRUE(Exists(tool)) << "setup-archive is not built";
-    const std::string command = "cd '" + dir_.str() + "' && SETUP_ROOT='" + dir_.str() +
-                                "/root' '" + tool + "' " + arguments + " >out.txt 2>err.txt";
-    int status = std::system(command.c_str());
-    out_ = ReadBytes(dir_ / "out.txt");
-    err_ = ReadBytes(dir_ / "err.txt");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    setupkit_test::ProgramOptions options;
+    options.working_folder = dir_.str();
+    options.env = {{"SETUP_ROOT", dir_ / "root"}};
+    const setupkit_test::ProgramResult result =
+        setupkit_test::RunShell(setupkit_test::ShellQuote(tool) + " " + arguments, options);
+    EXPECT_FALSE(result.timed_out) << arguments;
+    out_ = result.out;
+    err_ = result.err;
+    return result.exit_code;
   }
 
   ScratchFolder dir_;

@@ -1,13 +1,12 @@
 // The archive commands end to end: a script compiled with setupc, the installer run unattended
 // by the real runtime, against a pak archive and a VFS container already in the install folder.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "archive/archive_test_support.h"
 #include "archive/pak_read_back.h"
+#include "common/program_runner.h"
 #include "setup/archive/pak_contents.h"
 #include "setup/vfs/vfs_contents.h"
 #include "setup/vfs/vfs_file.h"
@@ -22,18 +21,21 @@ using archive_test::WriteBytes;
 
 class ArchiveEndToEndTest : public ::testing::Test {
  protected:
+  // Runs a command line in the scratch folder; answers the exit code, keeps stdout and stderr.
   int Run(const std::string& command) {
-    const std::string full = "cd '" + dir_.str() + "' && SETUP_ROOT='" + dir_.str() +
-                             "/root' QT_QPA_PLATFORM=offscreen " + command + " >out.txt 2>err.txt";
-    int status = std::system(full.c_str());
-    out_ = ReadBytes(dir_ / "out.txt");
-    err_ = ReadBytes(dir_ / "err.txt");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    setupkit_test::ProgramOptions options;
+    options.working_folder = dir_.str();
+    options.env = {{"SETUP_ROOT", dir_ / "root"}, {"QT_QPA_PLATFORM", "offscreen"}};
+    const setupkit_test::ProgramResult result = setupkit_test::RunShell(command, options);
+    EXPECT_FALSE(result.timed_out) << command;
+    out_ = result.out;
+    err_ = result.err;
+    return result.exit_code;
   }
   std::string Bin(const std::string& program) {
-    std::string path = std::string(SETUPKIT_BIN_DIR) + "/" + program;
+    const std::string path = setupkit_test::BinPath(program);
     EXPECT_TRUE(Exists(path)) << program << " is not built";
-    return "'" + path + "'";
+    return setupkit_test::ShellQuote(path);
   }
 
   ScratchFolder dir_;

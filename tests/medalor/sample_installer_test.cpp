@@ -1,7 +1,6 @@
 // The sample installer end to end: compiled with setupc from the staged sample, installed and
 // removed unattended in a private setup root, and the installed Medalor renders a sheet.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "common/program_runner.h"
 #include "medalor/png_codec.h"
 #include "medalor/test_pictures.h"
 #include "platform/files.h"
@@ -20,15 +20,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
+using setupkit_test::ShellQuote;
 
 int Shell(const std::string& command) {
-  const int status = std::system((command + " >/dev/null 2>&1").c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const setupkit_test::ProgramResult result = setupkit_test::RunShell(command);
+  EXPECT_FALSE(result.timed_out) << command;
+  return result.exit_code;
 }
 
 std::string ReadText(const fs::path& path) {
@@ -47,16 +44,18 @@ TEST(SampleInstallerTest, InstallsRendersAndUninstallsMedalor) {
   }
   testing::TempFolder temp;
   const fs::path root = temp.Path() / "root";
-  const std::string env = "SETUP_ROOT=" + Quote(root.string()) + " QT_QPA_PLATFORM=offscreen ";
+  const std::string env = "SETUP_ROOT=" + ShellQuote(root.string()) + " QT_QPA_PLATFORM=offscreen ";
 
-  ASSERT_EQ(Shell(Quote((bin / "setupc").string()) + " -o " + Quote(temp.Path().string()) + " " +
-                  Quote((stage / "medalor.setup").string())),
-            0);
+  ASSERT_EQ(
+      Shell(ShellQuote((bin / "setupc").string()) + " -o " + ShellQuote(temp.Path().string()) +
+            " " + ShellQuote((stage / "medalor.setup").string())),
+      0);
   const fs::path installer = temp.Path() / "MedalorSetup.exe";
   ASSERT_TRUE(fs::exists(installer));
 
   // First install into a folder of our own choice.
-  ASSERT_EQ(Shell(env + Quote(installer.string()) + " --unattended '--dir=C:\\Tools\\Medalor'"), 0);
+  ASSERT_EQ(
+      Shell(env + ShellQuote(installer.string()) + " --unattended '--dir=C:\\Tools\\Medalor'"), 0);
   const fs::path folder = root / "drive_c" / "Tools" / "Medalor";
   EXPECT_TRUE(fs::exists(folder / "Medalor"));
   EXPECT_TRUE(fs::exists(folder / "Badges" / "gold-medal.png"));
@@ -71,8 +70,8 @@ TEST(SampleInstallerTest, InstallsRendersAndUninstallsMedalor) {
 
   // The installed program renders a sheet from its own folders, without a display.
   const fs::path sheet = temp.Path() / "sheet.png";
-  ASSERT_EQ(Shell("env -u DISPLAY -u WAYLAND_DISPLAY " + Quote((folder / "Medalor").string()) +
-                  " --sheet " + Quote(sheet.string()) +
+  ASSERT_EQ(Shell("env -u DISPLAY -u WAYLAND_DISPLAY " + ShellQuote((folder / "Medalor").string()) +
+                  " --sheet " + ShellQuote(sheet.string()) +
                   " --badges gold-medal,ruby-star,blue-shield --background Walnut"),
             0);
   const auto bytes = platform::ReadFileBytes(sheet.string());
@@ -81,7 +80,8 @@ TEST(SampleInstallerTest, InstallsRendersAndUninstallsMedalor) {
 
   // The uninstaller removes it all; its finaliser deletes the folder after it has ended.
   ASSERT_TRUE(fs::exists(folder / "Medalor_Uninstall.exe"));
-  ASSERT_EQ(Shell(env + Quote((folder / "Medalor_Uninstall.exe").string()) + " --unattended"), 0);
+  ASSERT_EQ(Shell(env + ShellQuote((folder / "Medalor_Uninstall.exe").string()) + " --unattended"),
+            0);
   for (int i = 0; i < 100 && fs::exists(folder); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
@@ -90,10 +90,11 @@ TEST(SampleInstallerTest, InstallsRendersAndUninstallsMedalor) {
 
   // In a fresh setup root: a second run finds the first install's folder through the registry.
   const fs::path root2 = temp.Path() / "root2";
-  const std::string env2 = "SETUP_ROOT=" + Quote(root2.string()) + " QT_QPA_PLATFORM=offscreen ";
-  ASSERT_EQ(Shell(env2 + Quote(installer.string()) + " --unattended '--dir=C:\\Tools\\Medalor'"),
-            0);
-  ASSERT_EQ(Shell(env2 + Quote(installer.string()) + " --unattended"), 0);
+  const std::string env2 =
+      "SETUP_ROOT=" + ShellQuote(root2.string()) + " QT_QPA_PLATFORM=offscreen ";
+  ASSERT_EQ(
+      Shell(env2 + ShellQuote(installer.string()) + " --unattended '--dir=C:\\Tools\\Medalor'"), 0);
+  ASSERT_EQ(Shell(env2 + ShellQuote(installer.string()) + " --unattended"), 0);
   EXPECT_TRUE(fs::exists(root2 / "drive_c" / "Tools" / "Medalor" / "Medalor"));
   EXPECT_FALSE(fs::exists(root2 / "drive_c" / "Program Files" / "Medalor"));
 }

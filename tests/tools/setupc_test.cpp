@@ -1,6 +1,5 @@
 // setupc run as a program: errors, the installer it writes, reproducibility and page sets.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -10,6 +9,7 @@
 #include <map>
 #include <random>
 
+#include "common/program_runner.h"
 #include "setup/core/compiled_lines.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_info.h"
@@ -39,11 +39,7 @@ std::string RandomBytes(size_t size, uint32_t seed) {
   return bytes;
 }
 
-struct RunResult {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
+using RunResult = setupkit_test::ProgramResult;
 
 class SetupcTest : public ::testing::Test {
  protected:
@@ -67,13 +63,8 @@ class SetupcTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   RunResult Run(const std::string& arguments) {
-    const std::string command = std::string(SETUPKIT_BIN_DIR) + "/setupc " + arguments + " >" +
-                                (dir_ / "stdout").string() + " 2>" + (dir_ / "stderr").string();
-    const int status = std::system(command.c_str());
-    RunResult result;
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadFile(dir_ / "stdout");
-    result.err = ReadFile(dir_ / "stderr");
+    RunResult result = setupkit_test::RunShell(setupkit_test::BinPath("setupc") + " " + arguments);
+    EXPECT_FALSE(result.timed_out) << arguments;
     return result;
   }
 

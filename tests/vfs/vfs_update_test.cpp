@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "common/program_runner.h"
 #include "platform/message_box.h"
 #include "setup/archive/group_source.h"
 #include "setup/core/setup_error.h"
@@ -21,10 +22,11 @@ using archive_test::WriteBytes;
 using Files = std::vector<std::pair<std::string, std::string>>;
 
 int RunTool(const std::string& arguments) {
-  const std::string tool = std::string(SETUPKIT_BIN_DIR) + "/setup-archive";
+  const std::string tool = setupkit_test::BinPath("setup-archive");
   EXPECT_TRUE(Exists(tool)) << "setup-archive is not built";
-  int status = std::system((tool + " " + arguments + " >/dev/null 2>&1").c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const setupkit_test::ProgramResult result = setupkit_test::RunShell(tool + " " + arguments);
+  EXPECT_FALSE(result.timed_out) << arguments;
+  return result.exit_code;
 }
 
 class VfsUpdateTest : public ::testing::Test {

@@ -3,15 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <thread>
 
+#include "common/program_runner.h"
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
-#include "program_runner.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_info.h"
@@ -20,6 +21,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using setupkit_test::BinPath;
+using setupkit_test::ProgramResult;
+using setupkit_test::RunProgram;
 
 constexpr const char* kUninstallKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TestProduct";
@@ -97,9 +101,10 @@ TEST_F(EndToEndTest, InstallThenUninstallLeavesNothingBehind) {
   EXPECT_EQ(platform::ReadFileBytes(folder + "sub\\data.txt").value_or(""), "data");
 
   // Registry value, shortcut.
-  EXPECT_EQ(platform::RegGetString(platform::RootKey::kCurrentUser, "Software\\TestProduct",
-                                   "Folder").value_or(""),
-            folder);
+  EXPECT_EQ(
+      platform::RegGetString(platform::RootKey::kCurrentUser, "Software\\TestProduct", "Folder")
+          .value_or(""),
+      folder);
   const std::string link =
       platform::GetShellFolder(platform::ShellFolder::kPrograms) + "\\Test Product\\App.lnk";
   std::optional<platform::ShellLink> read = platform::ReadShellLink(link);
@@ -144,10 +149,10 @@ TEST_F(EndToEndTest, InstallThenUninstallLeavesNothingBehind) {
   EXPECT_EQ(platform::RegGetString(platform::RootKey::kLocalMachine, kUninstallKey, "DisplayName")
                 .value_or(""),
             "TestProduct");
-  EXPECT_EQ(platform::RegGetString(platform::RootKey::kLocalMachine, kUninstallKey,
-                                   "UninstallString")
-                .value_or(""),
-            uninstaller);
+  EXPECT_EQ(
+      platform::RegGetString(platform::RootKey::kLocalMachine, kUninstallKey, "UninstallString")
+          .value_or(""),
+      uninstaller);
 
   ProgramResult removed = RunProgram({Host(uninstaller), "--unattended"});
   ASSERT_EQ(removed.exit_code, 0) << removed.output;
@@ -156,8 +161,8 @@ TEST_F(EndToEndTest, InstallThenUninstallLeavesNothingBehind) {
   EXPECT_FALSE(platform::DirectoryExists(folder + "Saves"));
   EXPECT_FALSE(platform::FileExists(link));
   EXPECT_FALSE(platform::FileExists(folder + "Test_install.log"));
-  EXPECT_FALSE(platform::RegValueExists(platform::RootKey::kCurrentUser, "Software\\TestProduct",
-                                        "Folder"));
+  EXPECT_FALSE(
+      platform::RegValueExists(platform::RootKey::kCurrentUser, "Software\\TestProduct", "Folder"));
   EXPECT_FALSE(platform::RegKeyExists(platform::RootKey::kLocalMachine, kUninstallKey));
   // Other programs' entries under the Uninstall key are untouched: the key itself stays.
   EXPECT_TRUE(platform::RegKeyExists(platform::RootKey::kLocalMachine,
@@ -181,8 +186,8 @@ TEST_F(EndToEndTest, SecondInstallReplacesTheUninstaller) {
 TEST_F(EndToEndTest, DirOptionChoosesTheInstallFolder) {
   const fs::path target = base_ / "elsewhere";
   const fs::path shots = base_ / "shots";
-  ProgramResult installed = RunProgram({installer_, "--unattended", "--dir=" + target.string(),
-                                        "--screenshot-dir", shots.string()});
+  ProgramResult installed = RunProgram(
+      {installer_, "--unattended", "--dir=" + target.string(), "--screenshot-dir", shots.string()});
   ASSERT_EQ(installed.exit_code, 0) << installed.output;
   EXPECT_TRUE(fs::exists(shots / "01-welcome.png"));
   EXPECT_TRUE(fs::exists(shots / "02-changelog.png"));
@@ -252,8 +257,8 @@ TEST_F(EndToEndTest, RenamedInstallerPassesOnlyWithCopyNumbers) {
     const fs::path copy = base_ / "renamed" / name;
     fs::create_directories(copy.parent_path());
     fs::copy_file(installer_, copy, fs::copy_options::overwrite_existing);
-    ProgramResult result = RunProgram({copy.string(), "--unattended", "--dir=" +
-                                                                          (base_ / "t").string()});
+    ProgramResult result =
+        RunProgram({copy.string(), "--unattended", "--dir=" + (base_ / "t").string()});
     fs::remove(copy);
     return result;
   };
@@ -284,8 +289,8 @@ TEST_F(EndToEndTest, DirOptionDoesNotRetargetTheUninstaller) {
   // Another install's log with the same prefix in the folder the option names.
   const fs::path other = base_ / "other";
   WriteText(other / "Test_install.log", "another product's log");
-  ProgramResult result = RunProgram(
-      {Host(folder + "Test_Uninstall.exe"), "--unattended", "--dir=" + other.string()});
+  ProgramResult result =
+      RunProgram({Host(folder + "Test_Uninstall.exe"), "--unattended", "--dir=" + other.string()});
   ASSERT_EQ(result.exit_code, 0) << result.output;
   EXPECT_TRUE(fs::exists(other / "Test_install.log"));
   EXPECT_FALSE(platform::FileExists(folder + "Test_install.log"));
@@ -328,8 +333,8 @@ TEST_F(EndToEndTest, AFailureLineEndsWithExitCode2AfterTheClosingSteps) {
   ProgramResult run = RunProgram({(base_ / "out" / "FailSetup.exe").string(), "--unattended"});
   EXPECT_EQ(run.exit_code, 2) << run.output;
   EXPECT_NE(run.output.find("Setup failed to install."), std::string::npos) << run.output;
-  EXPECT_TRUE(platform::FileExists("C:\\Fail\\note.txt"));        // the line before ran
-  EXPECT_FALSE(platform::DirectoryExists("C:\\Fail\\Never"));     // the line after did not
+  EXPECT_TRUE(platform::FileExists("C:\\Fail\\note.txt"));     // the line before ran
+  EXPECT_FALSE(platform::DirectoryExists("C:\\Fail\\Never"));  // the line after did not
 }
 
 TEST_F(EndToEndTest, NoDisplayWithoutUnattendedSaysSoInOneLine) {
