@@ -7,23 +7,17 @@
 
 #include "medalor/drawing.h"
 #include "medalor/picture.h"
+#include "platform/ascii_case.h"
 
 namespace medalor {
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 // The entry of `list` equal to `name` without regard to case.
 std::optional<std::string> FindEntry(const std::vector<std::string>& list,
                                      const std::string& name) {
-  const std::string wanted = Lower(name);
+  const std::string wanted = platform::AsciiLower(name);
   for (const std::string& entry : list) {
-    if (Lower(entry) == wanted) return entry;
+    if (platform::AsciiLower(entry) == wanted) return entry;
   }
   return std::nullopt;
 }
@@ -46,9 +40,9 @@ std::vector<std::string> SplitNames(const std::string& text) {
 
 // The filter index of a name such as "FILTER_LANCZOS3" or "lanczos3".
 std::optional<int> FilterIndex(const std::string& name) {
-  const std::string wanted = Lower(name);
+  const std::string wanted = platform::AsciiLower(name);
   for (size_t i = 0; i < kFilterNames.size(); ++i) {
-    const std::string full = Lower(kFilterNames[i]);
+    const std::string full = platform::AsciiLower(kFilterNames[i]);
     if (wanted == full || "filter_" + wanted == full) return static_cast<int>(i);
   }
   return std::nullopt;

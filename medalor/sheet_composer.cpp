@@ -6,18 +6,12 @@
 #include "medalor/drawing.h"
 #include "medalor/half_size.h"
 #include "medalor/png_codec.h"
+#include "platform/ascii_case.h"
 #include "platform/files.h"
 #include "platform/process.h"
 
 namespace medalor {
 namespace {
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    return lower(x) == lower(y);
-  });
-}
 
 std::string Join(const std::string& folder, const std::string& name) {
   if (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) return folder + name;
@@ -38,7 +32,7 @@ std::string FindInFolder(const std::string& folder, const std::string& file_name
   if (platform::FileExists(direct)) return direct;
   for (const platform::FindData& found : platform::FindFiles(folder, "*")) {
     if ((found.attributes & platform::kFileAttributeDirectory) == 0 &&
-        EqualsIgnoringCase(found.name, file_name)) {
+        platform::SameIgnoringAsciiCase(found.name, file_name)) {
       return Join(folder, found.name);
     }
   }
@@ -80,7 +74,7 @@ std::vector<std::string> TSheetComposer::LoadBackgroundNames() const {
   std::vector<std::string> names{"None"};
   for (const platform::FindData& found : platform::FindFiles(layout_folder_, "*.png")) {
     if (found.attributes & platform::kFileAttributeDirectory) continue;
-    if (EqualsIgnoringCase(found.name, "none.png")) continue;
+    if (platform::SameIgnoringAsciiCase(found.name, "none.png")) continue;
     names.push_back(StripExtension(found.name));
   }
   return names;

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/ascii_case.h"
 #include "platform/path_util.h"
 
 namespace platform {
@@ -33,7 +35,7 @@ std::string HomeFolder() {
 }
 
 std::optional<DriveType> DriveTypeFromName(std::string name) {
-  name = internal::AsciiLower(name);
+  name = AsciiLower(name);
   if (name == "removable") return DriveType::kRemovable;
   if (name == "fixed") return DriveType::kFixed;
   if (name == "remote") return DriveType::kRemote;
@@ -264,6 +266,19 @@ std::optional<std::string> ToWindowsPath(const std::string& host_path) {
   if (best == nullptr) return std::nullopt;
   std::replace(best_rest.begin(), best_rest.end(), '/', '\\');
   return std::string(1, best->letter) + ":\\" + best_rest;
+}
+
+std::optional<std::string> FindHostPathIgnoringCase(const std::string& folder,
+                                                    const std::string& relative) {
+  const std::vector<std::string> components = internal::SplitPath(relative);
+  if (components.empty()) return std::nullopt;
+  for (const std::string& part : components) {
+    if (part == "." || part == "..") return std::nullopt;
+  }
+  const std::string host = internal::ResolveIgnoringCase(folder, components);
+  struct stat info {};
+  if (stat(host.c_str(), &info) != 0) return std::nullopt;
+  return host;
 }
 
 }  // namespace platform

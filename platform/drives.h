@@ -21,9 +21,9 @@ enum class DriveType : uint32_t {
 };
 
 struct Drive {
-  char letter = 'C';           // upper case
+  char letter = 'C';  // upper case
   DriveType type = DriveType::kFixed;
-  std::string host_folder;     // absolute host path without trailing slash ("/" for the root)
+  std::string host_folder;  // absolute host path without trailing slash ("/" for the root)
 };
 
 // $SETUP_ROOT, else $XDG_DATA_HOME/setupkit, else ~/.local/share/setupkit (no trailing slash).
@@ -50,5 +50,12 @@ DriveType GetDriveType(const std::string& root);
 std::optional<std::string> ToHostPath(const std::string& windows_path);
 // Maps a host path back through the longest matching drive folder ("/home/u" -> "Z:\home\u").
 std::optional<std::string> ToWindowsPath(const std::string& host_path);
+
+// The host path of `relative` ('\' or '/' separated) below the host folder `folder`, each
+// component matched the way ToHostPath matches them (its exact spelling first, else the first
+// entry equal without regard to ASCII case). Nothing when no such file or folder exists, or when
+// a component is "." or "..", which could lead out of the folder.
+std::optional<std::string> FindHostPathIgnoringCase(const std::string& folder,
+                                                    const std::string& relative);
 
 }  // namespace platform

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/ascii_case.h"
 #include "platform/drives.h"
 #include "platform/path_util.h"
 #include "platform/system.h"
@@ -43,8 +44,8 @@ uint32_t AttributesOf(const struct stat& info) {
 bool MatchPattern(const std::string& pattern, const std::string& name) {
   // "*.*" lists every name, those without a dot too.
   if (pattern == "*" || pattern == "*.*") return true;
-  const std::string p = internal::AsciiUpper(pattern);
-  const std::string n = internal::AsciiUpper(name);
+  const std::string p = AsciiUpper(pattern);
+  const std::string n = AsciiUpper(name);
   size_t pi = 0, ni = 0, star = std::string::npos, resume = 0;
   while (ni < n.size()) {
     if (pi < p.size() && (p[pi] == '?' || p[pi] == n[ni])) {
@@ -239,8 +240,8 @@ std::vector<FindData> FindFiles(const std::string& folder, const std::string& pa
   }
   closedir(dir);
   std::sort(found.begin(), found.end(), [](const FindData& a, const FindData& b) {
-    const std::string ua = internal::AsciiUpper(a.name);
-    const std::string ub = internal::AsciiUpper(b.name);
+    const std::string ua = AsciiUpper(a.name);
+    const std::string ub = AsciiUpper(b.name);
     // Unsigned byte order; names equal apart from case keep a fixed order too.
     const int order = std::memcmp(ua.data(), ub.data(), std::min(ua.size(), ub.size()));
     if (order != 0) return order < 0;

@@ -9,23 +9,10 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/ascii_case.h"
 #include "platform/drives.h"
 
 namespace platform::internal {
-
-std::string AsciiLower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-std::string AsciiUpper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
 
 std::vector<std::string> SplitPath(const std::string& path) {
   std::vector<std::string> parts;
@@ -69,8 +56,6 @@ std::string JoinHostPath(const std::string& folder, const std::string& name) {
 
 namespace {
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // The first entry of `folder` (in byte order) equal to `name` without regard to ASCII case.
 std::optional<std::string> ListNameIgnoringCase(const std::string& folder,
                                                 const std::string& name) {
@@ -82,7 +67,7 @@ std::optional<std::string> ListNameIgnoringCase(const std::string& folder,
     const char* candidate = entry->d_name;
     size_t i = 0;
     while (i < name.size() && candidate[i] != '\0' &&
-           LowerAscii(candidate[i]) == LowerAscii(name[i])) {
+           AsciiLowerChar(candidate[i]) == AsciiLowerChar(name[i])) {
       ++i;
     }
     if (i != name.size() || candidate[i] != '\0') continue;
@@ -114,8 +99,8 @@ std::string ResolveIgnoringCase(const std::string& base,
     if (lstat(whole.c_str(), &info) == 0) return whole;
     if (components.size() > 1 && lstat(prefix.c_str(), &info) == 0) {
       // Only the last component is left, and it is known not to exist as spelled.
-      return JoinHostPath(prefix, ListNameIgnoringCase(prefix, components.back())
-                                      .value_or(components.back()));
+      return JoinHostPath(
+          prefix, ListNameIgnoringCase(prefix, components.back()).value_or(components.back()));
     }
   }
   std::string host = base;

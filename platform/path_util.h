@@ -7,8 +7,6 @@
 
 namespace platform::internal {
 
-std::string AsciiLower(std::string text);
-std::string AsciiUpper(std::string text);
 // Components of a path split at '\' and '/', empty ones dropped.
 std::vector<std::string> SplitPath(const std::string& path);
 // Collapses "//", "." and ".." of an absolute host path; no trailing slash except for "/".

@@ -9,6 +9,7 @@
 
 #include <functional>
 
+#include "platform/ascii_case.h"
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/path_util.h"
@@ -99,7 +100,7 @@ bool Change(RootKey root, const std::function<bool(RegistryDocument&)>& change) 
 }  // namespace
 
 std::optional<RootKey> RootKeyFromName(const std::string& name) {
-  const std::string upper = internal::AsciiUpper(name);
+  const std::string upper = AsciiUpper(name);
   for (const RootNames& names : kRoots) {
     if (upper == names.long_name || upper == names.short_name) return names.root;
   }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/ascii_case.h"
 #include "platform/path_util.h"
 #include "platform/text_encoding.h"
 
@@ -12,9 +13,7 @@ namespace {
 
 constexpr char kHeader[] = "Windows Registry Editor Version 5.00";
 
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && AsciiUpper(a) == AsciiUpper(b);
-}
+bool SameName(const std::string& a, const std::string& b) { return SameIgnoringAsciiCase(a, b); }
 
 // Splits text into lines, dropping a CR before each LF.
 std::vector<std::string> SplitLines(const std::string& text) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/ascii_case.h"
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/path_util.h"
@@ -97,7 +98,7 @@ std::string FolderOf(const std::string& path) {
 // on different drives.
 std::string RelativePath(const std::string& link_path, const std::string& target) {
   if (link_path.size() < 2 || target.size() < 2 || link_path[1] != ':' || target[1] != ':' ||
-      internal::AsciiUpper(link_path.substr(0, 1)) != internal::AsciiUpper(target.substr(0, 1))) {
+      AsciiUpper(link_path.substr(0, 1)) != AsciiUpper(target.substr(0, 1))) {
     return "";
   }
   const auto from = internal::SplitPath(FolderOf(link_path).substr(2));
@@ -105,7 +106,7 @@ std::string RelativePath(const std::string& link_path, const std::string& target
   if (to.empty()) return "";
   size_t common = 0;
   while (common < from.size() && common + 1 < to.size() &&
-         internal::AsciiUpper(from[common]) == internal::AsciiUpper(to[common])) {
+         AsciiUpper(from[common]) == AsciiUpper(to[common])) {
     ++common;
   }
   std::string out;

@@ -31,9 +31,6 @@ class TSilentProgress : public TArchiveProgress {
 
 namespace archive_io {
 
-// Replaces every `from` in `text` by `to`, matching ASCII letters without regard to case.
-std::u16string ReplaceIgnoringCase(std::u16string text, const std::u16string& from,
-                                   const std::u16string& to);
 // 8-bit (Windows-1252) text as UTF-16, for names put into language texts.
 std::u16string Widen(const std::string& text);
 

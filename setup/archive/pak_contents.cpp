@@ -3,6 +3,7 @@
 #include "platform/files.h"
 #include "setup/archive/sound_entry.h"
 #include "setup/io/archive_text.h"
+#include "setup/io/cp1252_case.h"
 #include "setup/io/zlib_stream.h"
 
 namespace pak {
@@ -11,8 +12,7 @@ namespace {
 
 bool IsWavName(const std::string& name) {
   size_t at = name.find_last_of(".\\/:");
-  return at != std::string::npos && name[at] == '.' &&
-         archive_io::LowerName(name.substr(at)) == ".wav";
+  return at != std::string::npos && name[at] == '.' && LowerCp1252(name.substr(at)) == ".wav";
 }
 
 }  // namespace

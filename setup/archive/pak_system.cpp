@@ -1,5 +1,6 @@
 #include "setup/archive/pak_system.h"
 
+#include "platform/ascii_case.h"
 #include "platform/checksum.h"
 #include "platform/message_box.h"
 #include "setup/archive/archive_progress.h"
@@ -8,6 +9,7 @@
 #include "setup/core/setup_error.h"
 #include "setup/io/archive_text.h"
 #include "setup/io/byte_io.h"
+#include "setup/io/cp1252_case.h"
 #include "setup/io/zlib_stream.h"
 
 namespace {
@@ -20,11 +22,7 @@ constexpr size_t kJournalHeaderSize = 4 + 4 + 8 + 8 + 4;
 std::string UpperExtension(const std::string& name) {
   size_t at = name.find_last_of(".\\/:");
   if (at == std::string::npos || name[at] != '.') return {};
-  std::string ext = name.substr(at);
-  for (char& c : ext) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  return ext;
+  return platform::AsciiUpper(std::string_view(name).substr(at));
 }
 
 std::string JournalPath(const std::string& path) { return path + kJournalSuffix; }
@@ -192,7 +190,7 @@ std::optional<size_t> TPakSystem::Find(const std::string& lower_name) const {
 }
 
 void TPakSystem::RemoveAt(size_t position) {
-  std::string key = archive_io::LowerName(entries_[position]->name);
+  std::string key = LowerCp1252(entries_[position]->name);
   std::vector<size_t>& positions = index_[key];
   std::erase(positions, position);
   if (positions.empty()) index_.erase(key);
@@ -201,7 +199,7 @@ void TPakSystem::RemoveAt(size_t position) {
 
 void TPakSystem::Append(pak::PakRecord record) {
   if (record.name.size() > pak::kMaxNameLength) record.name.resize(pak::kMaxNameLength);
-  index_[archive_io::LowerName(record.name)].push_back(entries_.size());
+  index_[LowerCp1252(record.name)].push_back(entries_.size());
   entries_.push_back(std::move(record));
 }
 
@@ -308,7 +306,7 @@ void TPakSystem::AddFromPackage(TGroupSource& group, int index, const std::strin
   }
 
   std::string record_name = name.substr(0, pak::kMaxNameLength);
-  std::optional<size_t> existing = Find(archive_io::LowerName(record_name));
+  std::optional<size_t> existing = Find(LowerCp1252(record_name));
   if (existing) {
     const pak::PakRecord& old = *entries_[*existing];
     if (old.stored_size == stored.size() && old.full_size == full_size &&
@@ -404,10 +402,10 @@ void TPakSystem::UpdateFromGroup(TGroupSource& group, const std::string& path,
 
 void TPakSystem::SetOfficial(const std::string& path, const std::string& archive_name,
                              const std::string& code, const std::string& flag_text) {
-  if (archive_io::LowerName(code) != kOfficialAccessCode) return;
+  if (LowerCp1252(code) != kOfficialAccessCode) return;
   archive_name_ = archive_name;
   OpenArchive(path);
-  std::string flag = archive_io::LowerName(flag_text);
+  std::string flag = LowerCp1252(flag_text);
   official_ = (flag == "t" || flag == "true" || flag_text == "1") ? 1 : 0;
   CutAtDirectory();
   SaveDirectory();
@@ -417,7 +415,7 @@ void TPakSystem::DuplicateEntry(const std::string& path, const std::string& arch
                                 const std::string& source, const std::string& target) {
   archive_name_ = archive_name;
   OpenArchive(path);
-  std::optional<size_t> from = Find(archive_io::LowerName(source.substr(0, pak::kMaxNameLength)));
+  std::optional<size_t> from = Find(LowerCp1252(source.substr(0, pak::kMaxNameLength)));
   if (!from) {
     CloseArchive();
     Reset();
@@ -425,7 +423,7 @@ void TPakSystem::DuplicateEntry(const std::string& path, const std::string& arch
   }
   CutAtDirectory();
   const pak::PakRecord src = *entries_[*from];
-  std::string target_lower = archive_io::LowerName(target.substr(0, pak::kMaxNameLength));
+  std::string target_lower = LowerCp1252(target.substr(0, pak::kMaxNameLength));
   auto share = [&src](pak::PakRecord& r) {
     r.marker = src.marker;
     r.kind = src.kind;

@@ -6,6 +6,7 @@
 #include "setup/commands/script_compiler.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
+#include "setup/io/cp1252_case.h"
 
 bool TGotoCommand::Compile(TCompLine& line, int line_index) {
   if (!HasArgs(line)) return false;

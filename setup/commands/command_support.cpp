@@ -42,25 +42,6 @@ std::string RegistryRecord(const std::string& root, const std::string& key,
   return "\"" + root + "\" \"" + key + "\" \"" + value_name + "\" \"" + value + "\"";
 }
 
-std::string LowerCp1252(const std::string& text) {
-  std::string result = text;
-  for (char& ch : result) {
-    const auto c = static_cast<unsigned char>(ch);
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
-      ch = static_cast<char>(c + 0x20);
-    } else if (c == 0x8A || c == 0x8C || c == 0x8E) {
-      ch = static_cast<char>(c + 0x10);
-    } else if (c == 0x9F) {
-      ch = static_cast<char>(0xFF);
-    }
-  }
-  return result;
-}
-
-bool SameTextCp1252(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && LowerCp1252(a) == LowerCp1252(b);
-}
-
 void StopRunWithFailure() {
   SetupState& state = SetupState::Instance();
   state.SetSecondStatusText(GetText(kTextFailed), true);

@@ -29,11 +29,6 @@ platform::RootKey RootFromShortName(const std::string& name);
 std::string RegistryRecord(const std::string& root, const std::string& key,
                            const std::string& value_name, const std::string& value);
 
-// Lower-cases a Windows-1252 text the way the system lower-cases names (A-Z and the accented
-// capitals), for comparing label names.
-std::string LowerCp1252(const std::string& text);
-bool SameTextCp1252(const std::string& a, const std::string& b);
-
 // The run stops the way the failure command stops it: text 23 on the second status line,
 // StopRequested set.
 void StopRunWithFailure();

@@ -12,6 +12,7 @@
 #include "setup/commands/register_commands.h"
 #include "setup/commands/script_command.h"
 #include "setup/core/text_services.h"
+#include "setup/io/cp1252_case.h"
 
 namespace {
 

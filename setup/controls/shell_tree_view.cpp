@@ -5,6 +5,7 @@
 #include <QStyle>
 #include <algorithm>
 
+#include "platform/ascii_case.h"
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/shell.h"
@@ -19,13 +20,6 @@ QString FromCp1252(const std::string& text) {
   return QString::fromStdU16String(platform::Cp1252ToUtf16(text));
 }
 
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (!folder.empty() && folder.back() == '\\') return folder + name;
   return folder + "\\" + name;
@@ -34,21 +28,30 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 QString DriveLabel(const platform::Drive& drive) {
   QString letter = QString(QChar(drive.letter)) + ":";
   switch (drive.type) {
-    case platform::DriveType::kCdRom: return QString("CD Drive (%1)").arg(letter);
-    case platform::DriveType::kRemovable: return QString("Removable Disk (%1)").arg(letter);
-    case platform::DriveType::kRemote: return QString("Network Drive (%1)").arg(letter);
-    case platform::DriveType::kRamDisk: return QString("RAM Disk (%1)").arg(letter);
-    default: return QString("Local Disk (%1)").arg(letter);
+    case platform::DriveType::kCdRom:
+      return QString("CD Drive (%1)").arg(letter);
+    case platform::DriveType::kRemovable:
+      return QString("Removable Disk (%1)").arg(letter);
+    case platform::DriveType::kRemote:
+      return QString("Network Drive (%1)").arg(letter);
+    case platform::DriveType::kRamDisk:
+      return QString("RAM Disk (%1)").arg(letter);
+    default:
+      return QString("Local Disk (%1)").arg(letter);
   }
 }
 
 TSE_ShellTreeView::IconKind DriveIconKind(platform::DriveType type) {
   using K = TSE_ShellTreeView::IconKind;
   switch (type) {
-    case platform::DriveType::kCdRom: return K::kCdDrive;
-    case platform::DriveType::kRemovable: return K::kRemovableDrive;
-    case platform::DriveType::kRemote: return K::kRemoteDrive;
-    default: return K::kFixedDrive;
+    case platform::DriveType::kCdRom:
+      return K::kCdDrive;
+    case platform::DriveType::kRemovable:
+      return K::kRemovableDrive;
+    case platform::DriveType::kRemote:
+      return K::kRemoteDrive;
+    default:
+      return K::kFixedDrive;
   }
 }
 
@@ -56,12 +59,18 @@ QIcon IconFor(TSE_ShellTreeView::IconKind kind, bool expanded) {
   QStyle* style = QApplication::style();
   using K = TSE_ShellTreeView::IconKind;
   switch (kind) {
-    case K::kDesktop: return style->standardIcon(QStyle::SP_DesktopIcon);
-    case K::kComputer: return style->standardIcon(QStyle::SP_ComputerIcon);
-    case K::kFixedDrive: return style->standardIcon(QStyle::SP_DriveHDIcon);
-    case K::kCdDrive: return style->standardIcon(QStyle::SP_DriveCDIcon);
-    case K::kRemovableDrive: return style->standardIcon(QStyle::SP_DriveFDIcon);
-    case K::kRemoteDrive: return style->standardIcon(QStyle::SP_DriveNetIcon);
+    case K::kDesktop:
+      return style->standardIcon(QStyle::SP_DesktopIcon);
+    case K::kComputer:
+      return style->standardIcon(QStyle::SP_ComputerIcon);
+    case K::kFixedDrive:
+      return style->standardIcon(QStyle::SP_DriveHDIcon);
+    case K::kCdDrive:
+      return style->standardIcon(QStyle::SP_DriveCDIcon);
+    case K::kRemovableDrive:
+      return style->standardIcon(QStyle::SP_DriveFDIcon);
+    case K::kRemoteDrive:
+      return style->standardIcon(QStyle::SP_DriveNetIcon);
     case K::kDocuments:
     case K::kFolder:
       break;
@@ -95,7 +104,8 @@ void ShellTreeItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
   QColor text = selected ? pal.color(QPalette::Active, QPalette::HighlightedText)
                          : pal.color(QPalette::Active, QPalette::Text);
   if (selected) {
-    if (tree_->HasOption(TCustomOption::stvSelFontCol)) text = ColourFromBgr(tree_->CustomSelFontCol());
+    if (tree_->HasOption(TCustomOption::stvSelFontCol))
+      text = ColourFromBgr(tree_->CustomSelFontCol());
     if (tree_->HasOption(TCustomOption::stvSelCol)) brush = ColourFromBgr(tree_->CustomSelCol());
   } else if (tree_->HasOption(TCustomOption::stvFontCol)) {
     text = ColourFromBgr(tree_->CustomFontCol());
@@ -127,9 +137,8 @@ TSE_ShellTreeView::TSE_ShellTreeView(QWidget* parent) : QTreeWidget(parent) {
     LoadChildren(item);
     viewport()->update();
   });
-  connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem*) {
-    viewport()->update();
-  });
+  connect(this, &QTreeWidget::itemCollapsed, this,
+          [this](QTreeWidgetItem*) { viewport()->update(); });
   Refresh();
 }
 
@@ -148,9 +157,7 @@ void TSE_ShellTreeView::SetCustomSelCol(uint32_t colour) {
   custom_options_ |= static_cast<unsigned>(TCustomOption::stvSelCol);
 }
 
-void TSE_ShellTreeView::AttachItemDrawing() {
-  setItemDelegate(new ShellTreeItemDelegate(this));
-}
+void TSE_ShellTreeView::AttachItemDrawing() { setItemDelegate(new ShellTreeItemDelegate(this)); }
 
 QTreeWidgetItem* TSE_ShellTreeView::AddNode(QTreeWidgetItem* parent, const QString& text,
                                             const std::string& path, IconKind kind) {
@@ -229,10 +236,10 @@ bool TSE_ShellTreeView::IsFirstChild(const QTreeWidgetItem* item) {
 QTreeWidgetItem* TSE_ShellTreeView::FindChildByPath(QTreeWidgetItem* parent,
                                                     const std::string& path) {
   LoadChildren(parent);
-  std::string wanted = LowerAscii(path);
+  std::string wanted = platform::AsciiLower(path);
   while (wanted.size() > 3 && wanted.back() == '\\') wanted.pop_back();
   for (int i = 0; i < parent->childCount(); ++i) {
-    std::string candidate = LowerAscii(NodePath(parent->child(i)));
+    std::string candidate = platform::AsciiLower(NodePath(parent->child(i)));
     while (candidate.size() > 3 && candidate.back() == '\\') candidate.pop_back();
     if (candidate == wanted) return parent->child(i);
   }

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/ascii_case.h"
 #include "setup/core/compiled_lines.h"
 
 TCommandClass::TCommandClass(std::string name, uint8_t definition_only)
@@ -14,22 +15,6 @@ bool TCommandClass::Compile(TCompLine& /*line*/, int /*line_index*/) { return tr
 void TCommandClass::SFXProcess(TCompLine& /*line*/, int /*line_index*/) {}
 
 uint8_t TCommandClass::GroupKind() const { return kGroupKindNone; }
-
-namespace {
-
-bool SameKeyword(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 int TCommandList::Register(std::unique_ptr<TCommandClass> command) {
   commands_.push_back(std::move(command));
@@ -48,7 +33,7 @@ TCommandClass* TCommandList::ById(int32_t id) const {
 
 int32_t TCommandList::IdOf(const std::string& name) const {
   for (size_t i = 0; i < commands_.size(); ++i) {
-    if (commands_[i] && SameKeyword(commands_[i]->Name(), name)) {
+    if (commands_[i] && platform::SameIgnoringAsciiCase(commands_[i]->Name(), name)) {
       return static_cast<int32_t>(i) + 1;
     }
   }

@@ -9,6 +9,7 @@
 #include "setup/core/crc32.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_error.h"
+#include "setup/io/cp1252_case.h"
 
 namespace {
 
@@ -58,35 +59,6 @@ uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1
 uint32_t Le32(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-// Lower-casing of Windows-1252 text, the system code page of the names in a package.
-unsigned char LowerCp1252(unsigned char c) {
-  if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
-  switch (c) {
-    case 0x8A:
-      return 0x9A;
-    case 0x8C:
-      return 0x9C;
-    case 0x8E:
-      return 0x9E;
-    case 0x9F:
-      return 0xFF;
-    default:
-      return c;
-  }
-}
-
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerCp1252(static_cast<unsigned char>(a[i])) !=
-        LowerCp1252(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 // Deflate cannot expand data by more than about 1032 to 1, so a full size beyond this bound
@@ -302,7 +274,7 @@ size_t TPak::ReadBlobRange(int index, uint64_t position, void* buffer, size_t si
 
 std::optional<int> TPak::FindEntryIndex(const std::string& name, uint16_t group) const {
   for (size_t i = 0; i < entries_.size(); ++i) {
-    if (entries_[i].group == group && SameNameIgnoringCase(entries_[i].name, name)) {
+    if (entries_[i].group == group && SameTextCp1252(entries_[i].name, name)) {
       return static_cast<int>(i);
     }
   }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "platform/ascii_case.h"
 #include "platform/text_encoding.h"
 #include "setup/core/setup_state.h"
 
@@ -17,13 +18,7 @@ namespace {
 constexpr size_t kExtraReplacements = 4096;
 constexpr size_t kMaxReplacedLength = size_t{1} << 24;
 
-char FoldByte(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string Fold(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded) c = FoldByte(c);
-  return folded;
-}
+std::string Fold(std::string_view text) { return platform::AsciiLower(text); }
 
 // The characters that Windows-1252 keeps at 0x80-0x9F, by their UTF-16 units.
 struct Cp1252High {
@@ -50,7 +45,7 @@ char UnitToCp1252(char16_t unit) {
 std::string Fold(std::u16string_view text) {
   std::string folded;
   folded.reserve(text.size());
-  for (char16_t unit : text) folded.push_back(FoldByte(UnitToCp1252(unit)));
+  for (char16_t unit : text) folded.push_back(platform::AsciiLowerChar(UnitToCp1252(unit)));
   return folded;
 }
 
@@ -194,10 +189,7 @@ std::string FormatSize(int64_t bytes) {
 }
 
 int RootIndexFromName(std::string_view name) {
-  std::string upper(name);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  const std::string upper = platform::AsciiUpper(name);
   for (int i = 0; i < kRootCount; ++i) {
     if (upper == kRoots[i].short_name) return i;
   }
@@ -309,5 +301,3 @@ std::string FloatToStrDot(long double value) {
   if (text.find('.') == std::string::npos) text += ".0";
   return text;
 }
-
-std::string AsciiLower(std::string_view text) { return Fold(text); }

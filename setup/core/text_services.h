@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ascii_case.h"
 #include "platform/registry.h"
 
 // Replaces every occurrence of `pattern` (letters A-Z compared without regard to case, texts
@@ -64,5 +65,5 @@ int32_t StrToIntOrMinusOne(std::string_view text);
 // is used when the magnitude is below 0.00001 or needs more than 15 digits before the point.
 std::string FloatToStrDot(long double value);
 
-// Lower-cases the letters A-Z only (the comparison form of names and paths).
-std::string AsciiLower(std::string_view text);
+// Lower-cases the letters A-Z only (the comparison form of names and paths): the platform's.
+using platform::AsciiLower;

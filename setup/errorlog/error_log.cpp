@@ -4,6 +4,7 @@
 #include <atomic>
 #include <optional>
 
+#include "platform/ascii_case.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
@@ -29,13 +30,6 @@ void AddField(std::string& out, const std::string& name, const std::string& valu
   std::string padded = name;
   if (padded.size() < kFieldNameWidth) padded.append(kFieldNameWidth - padded.size(), ' ');
   AddLine(out, padded + " : " + value);
-}
-
-std::string AsciiUpper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
 }
 
 std::string TypeOrUnknown(const std::string& error_type) {
@@ -67,7 +61,7 @@ std::string ErrorLogFileName(uint32_t number) {
 std::string FormatParams(const std::vector<std::string>& params) {
   std::string out;
   for (size_t i = 0; i < params.size(); ++i) {
-    std::string word = AsciiUpper(params[i]);
+    std::string word = platform::AsciiUpper(params[i]);
     if (word == "/J") {
       word = "/j X X.X.X.X";
       i += 2;  // the two parameters after /J are not written

@@ -71,19 +71,6 @@ std::string ReadInstallFolderFromRegistry() {
   return {};
 }
 
-void LoadStartupLanguages(TPak& pak, TLanguages& languages, uint16_t system_language_id) {
-  for (int i = 0; i < pak.EntryCount(); ++i) {
-    const TPakFile& entry = *pak.Entry(i);
-    if (entry.group != 0 || !IsLanguageEntryName(entry.name)) continue;
-    // An entry that yields no data (empty, or not loadable) is passed over, so the tables
-    // after it still load.
-    std::optional<std::string> data = pak.LoadEntry(i);
-    if (!data || data->empty()) continue;
-    languages.AddLanguage(data->data(), data->size());
-  }
-  languages.ChooseForLanguageId(system_language_id);
-}
-
 bool UpdateSpaceAvailable(const std::string& folder) {
   if (folder.empty() || !std::isalpha(static_cast<unsigned char>(folder[0]))) return false;
   std::string root = std::string(1, folder[0]) + ":\\";
@@ -163,7 +150,7 @@ bool RunSecondStage(const SecondStageInput& input) {
     }
   }
 
-  LoadStartupLanguages(pak, Languages(), input.system_language_id);
+  LoadLanguagesFromPackage(pak, Languages(), input.system_language_id);
 
   if (!uninstall_mode) {
     bool any_place = false;

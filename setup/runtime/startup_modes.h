@@ -9,8 +9,6 @@
 #include <string>
 
 class TCommandList;
-class TPak;
-class TLanguages;
 
 struct SecondStageInput {
   uint64_t grouped_bytes = 0;  // from the first stage
@@ -35,10 +33,6 @@ std::string StripCopySuffixes(const std::string& text);
 
 // The first non-empty string value named by the setup record's install-folder registry places.
 std::string ReadInstallFolderFromRegistry();
-
-// Loads every group-0 "LANGUAGE-" entry of the package in directory order into `languages`,
-// passing over entries that yield no data, and chooses the table for the system language.
-void LoadStartupLanguages(TPak& pak, TLanguages& languages, uint16_t system_language_id);
 
 // The free bytes of the drive of `folder` when it begins with a drive letter (-1 when the drive
 // is unknown); answers false for a folder that does not begin with a letter.

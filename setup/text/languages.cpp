@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "platform/ascii_case.h"
 #include "platform/text_encoding.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_error.h"
@@ -207,12 +208,7 @@ void TLanguages::ChooseForLanguageId(uint16_t id) {
 bool IsLanguageEntryName(const std::string& entry_name) {
   static const char kPrefix[] = "LANGUAGE-";
   if (entry_name.size() < sizeof(kPrefix) - 1) return false;
-  for (size_t i = 0; i < sizeof(kPrefix) - 1; ++i) {
-    char c = entry_name[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != kPrefix[i]) return false;
-  }
-  return true;
+  return platform::AsciiUpper(entry_name.substr(0, sizeof(kPrefix) - 1)) == kPrefix;
 }
 
 void LoadLanguagesFromPackage(TPak& pak, TLanguages& languages, uint16_t system_language_id) {
@@ -235,11 +231,7 @@ void LoadLanguagesFromPackage(TPak& pak, TLanguages& languages, uint16_t system_
 
 void TLanguageStrings::RegisterPlaceholder(const std::string& name,
                                            std::function<std::u16string()> value) {
-  std::string lower = name;
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  items_.push_back(Item{platform::Cp1252ToUtf16(lower), std::move(value)});
+  items_.push_back(Item{platform::Cp1252ToUtf16(platform::AsciiLower(name)), std::move(value)});
 }
 
 void TLanguageStrings::RegisterPlaceholder(const std::string& name, const std::string& variable) {

@@ -90,8 +90,9 @@ class TLanguages {
 bool IsLanguageEntryName(const std::string& entry_name);
 
 // Loads every group-0 "LANGUAGE-" entry of the package in directory order into `languages`
-// and chooses the table for `system_language_id` (start-up, install and uninstall mode).
-// Parse errors raise SetupError.
+// and chooses the table for `system_language_id` (start-up, install and uninstall mode). Every
+// such entry is a table: one that yields no data raises SetupError("Cannot open file") and a
+// malformed one its conversion error, with the tables before it (and the failed one) counted.
 void LoadLanguagesFromPackage(TPak& pak, TLanguages& languages, uint16_t system_language_id);
 
 // The registered <%...%> placeholders; each reads its value when applied, so later changes of

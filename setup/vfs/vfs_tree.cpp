@@ -3,8 +3,8 @@
 #include <unordered_set>
 
 #include "setup/core/setup_error.h"
-#include "setup/io/archive_text.h"
 #include "setup/io/byte_io.h"
+#include "setup/io/cp1252_case.h"
 #include "setup/io/zlib_stream.h"
 #include "setup/vfs/vfs_file.h"
 
@@ -45,12 +45,10 @@ int TVFSTree::NewNode() {
   return index;
 }
 
-void TVFSTree::IndexPath(int node) {
-  path_index_[archive_io::LowerName(Node(node).path)].push_back(node);
-}
+void TVFSTree::IndexPath(int node) { path_index_[LowerCp1252(Node(node).path)].push_back(node); }
 
 void TVFSTree::UnindexPath(int node) {
-  auto it = path_index_.find(archive_io::LowerName(Node(node).path));
+  auto it = path_index_.find(LowerCp1252(Node(node).path));
   if (it == path_index_.end()) return;
   std::erase(it->second, node);
   if (it->second.empty()) path_index_.erase(it);
@@ -99,7 +97,7 @@ void TVFSTree::LoadFolders() {
 }
 
 int TVFSTree::FindPath(std::string_view path) const {
-  auto it = path_index_.find(archive_io::LowerName(path));
+  auto it = path_index_.find(LowerCp1252(path));
   if (it == path_index_.end() || it->second.empty()) return -1;
   int best = it->second.front();
   for (int n : it->second) best = std::min(best, n);
@@ -108,7 +106,7 @@ int TVFSTree::FindPath(std::string_view path) const {
 
 int TVFSTree::FindChild(std::string_view name, int folder) const {
   if (folder < 0) return FindPath(name);
-  auto it = path_index_.find(archive_io::LowerName(Node(folder).path + "\\" + std::string(name)));
+  auto it = path_index_.find(LowerCp1252(Node(folder).path + "\\" + std::string(name)));
   if (it == path_index_.end()) return -1;
   int best = -1;
   for (int n : it->second) {

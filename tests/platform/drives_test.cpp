@@ -111,6 +111,27 @@ TEST(DrivesTest, UnmappablePathsAnswerNothing) {
   EXPECT_FALSE(ToWindowsPath("not/absolute"));
 }
 
+TEST(DrivesTest, PathsBelowAHostFolderAreFoundIgnoringCase) {
+  TempSetupRoot root;
+  const std::string base = root.DriveC() + "/layout";
+  fs::create_directories(base + "/Install/Pictures");
+  WriteText(base + "/Install/Pages.txt", "");
+  WriteText(base + "/Install/Pictures/Logo.PNG", "");
+  EXPECT_EQ(FindHostPathIgnoringCase(base, "install\\pictures\\logo.png"),
+            base + "/Install/Pictures/Logo.PNG");
+  EXPECT_EQ(FindHostPathIgnoringCase(base + "/", "INSTALL/pages.TXT"), base + "/Install/Pages.txt");
+  EXPECT_EQ(FindHostPathIgnoringCase(base, "install"), base + "/Install");
+  // The exact spelling wins over another one of the same name.
+  WriteText(base + "/Install/pages.txt", "");
+  EXPECT_EQ(FindHostPathIgnoringCase(base, "Install\\pages.txt"), base + "/Install/pages.txt");
+  // Nothing for what is missing, for no name at all, and for a way out of the folder.
+  EXPECT_FALSE(FindHostPathIgnoringCase(base, "install\\missing.png"));
+  EXPECT_FALSE(FindHostPathIgnoringCase(base, "missing\\pages.txt"));
+  EXPECT_FALSE(FindHostPathIgnoringCase(base, ""));
+  EXPECT_FALSE(FindHostPathIgnoringCase(base + "/Install", "..\\Install\\Pages.txt"));
+  EXPECT_FALSE(FindHostPathIgnoringCase(base, "install/./pages.txt"));
+}
+
 TEST(DrivesTest, HostPathMapsBackThroughTheLongestDriveFolder) {
   TempSetupRoot root;
   EXPECT_EQ(ToWindowsPath(root.DriveC() + "/Program Files/x.exe"), "C:\\Program Files\\x.exe");

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/ascii_case.h"
 #include "platform/checksum.h"
 #include "platform/text_encoding.h"
 
@@ -12,6 +13,22 @@ std::string AllBytes() {
   std::string bytes;
   for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
   return bytes;
+}
+
+TEST(AsciiCaseTest, OnlyTheAsciiLettersChangeCase) {
+  const std::string bytes = AllBytes();
+  const std::string lower = AsciiLower(bytes);
+  const std::string upper = AsciiUpper(bytes);
+  for (int b = 0; b < 256; ++b) {
+    const bool capital = b >= 'A' && b <= 'Z';
+    const bool small = b >= 'a' && b <= 'z';
+    EXPECT_EQ(static_cast<unsigned char>(lower[b]), capital ? b + 32 : b) << b;
+    EXPECT_EQ(static_cast<unsigned char>(upper[b]), small ? b - 32 : b) << b;
+  }
+  EXPECT_TRUE(SameIgnoringAsciiCase("Program Files\\x.EXE", "PROGRAM files\\X.exe"));
+  EXPECT_FALSE(SameIgnoringAsciiCase("\xC0", "\xE0"));  // accented letters are not ASCII
+  EXPECT_FALSE(SameIgnoringAsciiCase("abc", "ab"));
+  EXPECT_FALSE(SameIgnoringAsciiCase("[", "{"));  // 0x20 apart, but not letters
 }
 
 TEST(Cp1252Test, EveryByteRoundTripsThroughUtf16AndUtf8) {

@@ -9,6 +9,7 @@
 #include "setup/commands/register_commands.h"
 #include "setup/core/command_class.h"
 #include "setup/core/compiled_lines.h"
+#include "setup/core/setup_error.h"
 #include "setup/core/text_services.h"
 #include "setup/runtime/startup_modes.h"
 #include "setup/runtime/startup_package.h"
@@ -276,17 +277,30 @@ TEST_F(StartupTest, UninstallModeNeedsTheLogButNoScript) {
   EXPECT_EQ(SetupState::Instance().space_required, 0);
 }
 
-TEST_F(StartupTest, LanguageWalkPassesOverEntriesWithoutData) {
+TEST_F(StartupTest, EveryLanguageEntryIsATableAndOneWithoutDataEndsTheStartUp) {
   AddStockLanguage("install\\english");
-  entries_["LANGUAGE-aa-empty"] = "";  // sorts first: an entry that yields no data
   AddStockLanguage("install\\czech");
-  OpenPackage();
+  OpenPackage(0x0409, false);
   TLanguages languages;
-  LoadStartupLanguages(*SetupState::Instance().package, languages, 0x0405);
+  LoadLanguagesFromPackage(*SetupState::Instance().package, languages, 0x0405);
   ASSERT_EQ(languages.Items.size(), 2u);
   EXPECT_EQ(languages.Items[languages.Current]->Name, QString::fromUtf8("Česky").toStdU16String());
-  LoadStartupLanguages(*SetupState::Instance().package, languages, 0x0C07);  // nobody's
+  languages.Clear();
+  LoadLanguagesFromPackage(*SetupState::Instance().package, languages, 0x0C07);  // nobody's
   EXPECT_EQ(languages.Current, 0);
+
+  // An empty table is a damaged package: the start-up's error handler reports it.
+  entries_["LANGUAGE-zz-empty"] = "";
+  OpenPackage(0x0409, false);
+  languages.Clear();
+  try {
+    LoadLanguagesFromPackage(*SetupState::Instance().package, languages, 0x0405);
+    ADD_FAILURE() << "an empty language entry was accepted";
+  } catch (const SetupError& error) {
+    EXPECT_STREQ(error.what(), "Cannot open file");
+    EXPECT_EQ(error.Ending(), ErrorEnding::kErrorReport);
+  }
+  EXPECT_EQ(languages.Items.size(), 3u);  // counted, as AddLanguage counts a table that fails
 }
 
 }  // namespace

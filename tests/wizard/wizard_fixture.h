@@ -71,8 +71,8 @@ class WizardFixture : public ::testing::Test {
         ReadHostFile(std::filesystem::path(SETUPKIT_BIN_DIR) / "languages" / (file + ".wri"));
   }
   // Writes the entries (in name order) into a package file and makes it the shared package,
-  // then loads its language tables (English chosen).
-  void OpenPackage(uint16_t language_id = 0x0409) {
+  // then loads its language tables (English chosen) as the start-up does, when asked to.
+  void OpenPackage(uint16_t language_id = 0x0409, bool load_languages = true) {
     const std::string path = (base_ / "package.bin").string();
     {
       TPak pak(path, true, false);
@@ -88,15 +88,9 @@ class WizardFixture : public ::testing::Test {
       pak.Close();
     }
     SetupState::Instance().package = std::make_unique<TPak>(path, false, false);
-    TPak& pak = *SetupState::Instance().package;
-    for (int i = 0; i < pak.EntryCount(); ++i) {
-      if (IsLanguageEntryName(pak.Entry(i)->name) && pak.Entry(i)->full_size > 0) {
-        std::optional<std::string> data = pak.LoadEntry(i);
-        ASSERT_TRUE(data.has_value()) << pak.Entry(i)->name;
-        Languages().AddLanguage(data->data(), data->size());
-      }
+    if (load_languages) {
+      LoadLanguagesFromPackage(*SetupState::Instance().package, Languages(), language_id);
     }
-    Languages().ChooseForLanguageId(language_id);
   }
 
   std::filesystem::path base_;

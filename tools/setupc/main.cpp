@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ascii_case.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "setup/commands/script_compiler.h"
@@ -101,11 +102,7 @@ int LastLineOf(const std::vector<TScriptLine>& script, const std::string& word) 
   int found = 0;
   for (size_t i = 0; i < script.size(); ++i) {
     if (script[i].kind != TScriptLine::Kind::kCommand || script[i].words.empty()) continue;
-    std::string first = script[i].words[0];
-    for (char& c : first) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    if (first == word) found = static_cast<int>(i) + 1;
+    if (platform::AsciiLower(script[i].words[0]) == word) found = static_cast<int>(i) + 1;
   }
   return found;
 }
@@ -142,10 +139,7 @@ void AddPageSet(const std::string& layout_folder, const std::string& name,
       if (name.compare(0, prefix.size(), prefix) != 0) continue;
       name = name.substr(prefix.size());
     }
-    for (char& c : name) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    packed.insert(name);
+    packed.insert(platform::AsciiLower(name));
   }
   setupc::PageSet set = setupc::CollectPageSet(layout_folder, name, packed);
   for (const std::string& error : set.errors) errors.At(line, error);
