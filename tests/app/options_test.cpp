@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "wizard/program_runner.h"
+#include "common/program_runner.h"
 
 namespace {
 
+using setupkit_test::BinPath;
+using setupkit_test::ProgramResult;
+using setupkit_test::RunProgram;
 using setup_app::ParsedOptions;
 using setup_app::ParseSetupOptions;
 
