@@ -9,35 +9,28 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/scoped_env.h"
 #include "setup/archive/archive_progress.h"
+#include "setup/archive/group_source.h"
 #include "setup/io/byte_io.h"
 
 namespace archive_test {
 
-// A fresh folder below the test temp folder, removed at the end of the test.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    static std::atomic<int> counter{0};
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::path(::testing::TempDir()) /
-            ("archive_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" +
-             (info ? info->name() : "x"));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  std::string str() const { return path_.string(); }
+// A fresh folder for one test, removed at its end.
+using ScratchFolder = setupkit_test::TempFolder;
 
- private:
-  std::filesystem::path path_;
+// A package group whose second entry cannot be read, as a damaged package's would be.
+class SecondEntryUnreadable : public TMemoryGroupSource {
+ public:
+  using TMemoryGroupSource::TMemoryGroupSource;
+  std::optional<std::string> Load(int index) override {
+    if (index == 1) return std::nullopt;
+    return TMemoryGroupSource::Load(index);
+  }
 };
 
 inline std::string ReadBytes(const std::string& path) {

@@ -350,14 +350,7 @@ TEST_F(PakSystemTest, DataAreaAlreadyPastFourGiBIsNotAddedTo) {
 TEST_F(PakSystemTest, ErrorDuringTheWalkRestoresTheArchive) {
   MakeArchive({{"a.txt", "alpha"}});
   const std::string before = ReadBytes(path_);
-  class FailingSecond : public TMemoryGroupSource {
-   public:
-    using TMemoryGroupSource::TMemoryGroupSource;
-    std::optional<std::string> Load(int index) override {
-      if (index == 1) return std::nullopt;
-      return TMemoryGroupSource::Load(index);
-    }
-  } group(Files{{"b.txt", "beta"}, {"c.txt", "gamma"}});
+  archive_test::SecondEntryUnreadable group(Files{{"b.txt", "beta"}, {"c.txt", "gamma"}});
   EXPECT_THROW(system_.UpdateFromGroup(group, path_, "game.qxp", ""), SetupError);
   EXPECT_EQ(ReadBytes(path_), before);
   EXPECT_FALSE(Exists(path_ + ".journal"));

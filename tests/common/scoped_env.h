@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace setupkit_test {
 
@@ -42,5 +43,31 @@ inline std::string MakeTempFolder(const std::string& stem) {
   if (mkdtemp(pattern.data()) == nullptr) std::abort();
   return pattern;
 }
+
+// A new, empty folder under the system temporary folder, removed with everything in it when the
+// object goes. Each object has a folder of its own, also across processes.
+class TempFolder {
+ public:
+  explicit TempFolder(const std::string& stem = "setupkit-test") : path_(MakeTempFolder(stem)) {}
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+  std::string str() const { return path_.string(); }
+  // The path of `name` inside the folder.
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  // Creates the subfolder `name` (and its parents) and answers its path.
+  std::string Sub(const std::string& name) const {
+    std::filesystem::create_directories(path_ / name);
+    return (path_ / name).string();
+  }
+
+ private:
+  std::filesystem::path path_;
+};
 
 }  // namespace setupkit_test

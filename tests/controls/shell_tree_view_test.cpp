@@ -6,8 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/files.h"
 #include "common/qt_test_app.h"
+#include "common/scoped_env.h"
+#include "platform/files.h"
 
 namespace setup_controls {
 namespace {
@@ -16,9 +17,7 @@ class ShellTreeViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
     TestApp();
-    root_ = std::filesystem::temp_directory_path() /
-            ("tree-test-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(root_);
+    root_ = folder_.Path();
     std::filesystem::create_directories(root_ / "c" / "Games" / "Tool" / "Data");
     std::filesystem::create_directories(root_ / "c" / "Apps");
     std::filesystem::create_directories(root_ / "d");
@@ -27,7 +26,7 @@ class ShellTreeViewTest : public ::testing::Test {
                                     << "D: cdrom " << (root_ / "d").string() << "\n";
     setenv("SETUP_ROOT", root_.c_str(), 1);
   }
-  void TearDown() override { std::filesystem::remove_all(root_); }
+  setupkit_test::TempFolder folder_{"tree-test"};
   std::filesystem::path root_;
 };
 

@@ -10,26 +10,14 @@
 #include <random>
 #include <string>
 
+#include "common/scoped_env.h"
+
 namespace pak_test {
 
-class TempDir {
+// The shared temporary folder, with the file-name helper these tests use.
+class TempDir : public setupkit_test::TempFolder {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "setupkit-core-XXXXXX");
-    char* made = mkdtemp(pattern.data());
-    path_ = made != nullptr ? made : "";
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
+  std::string File(const std::string& name) const { return *this / name; }
 };
 
 inline std::string ReadBytes(const std::string& path) {

@@ -11,34 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "common/scoped_env.h"
 #include "medalor/picture.h"
 #include "medalor/png_codec.h"
 
 namespace medalor::testing {
 
 // A fresh folder under the temporary folder, removed with everything in it at the end.
-class TempFolder {
- public:
-  TempFolder() {
-    static std::atomic<int> counter{0};
-    path_ = std::filesystem::temp_directory_path() /
-            ("medalor-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& Path() const { return path_; }
-  std::string Sub(const std::string& name) const {
-    std::filesystem::create_directories(path_ / name);
-    return (path_ / name).string();
-  }
-
- private:
-  std::filesystem::path path_;
-};
+using TempFolder = setupkit_test::TempFolder;
 
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "common/program_runner.h"
+#include "common/scoped_env.h"
 #include "setup/core/compiled_lines.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_info.h"
@@ -44,10 +45,7 @@ using RunResult = setupkit_test::ProgramResult;
 class SetupcTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           (std::string("setupkit_setupc_") + info->name() + "_" + std::to_string(getpid()));
-    fs::remove_all(dir_);
+    dir_ = folder_.Path();
     fs::create_directories(dir_ / "out");
     // The drive table and registry of the child stay inside the test folder.
     setenv("SETUP_ROOT", (dir_ / "root").c_str(), 1);
@@ -60,7 +58,6 @@ class SetupcTest : public ::testing::Test {
     WriteFile(dir_ / "src" / "sub" / "c.bin", RandomBytes(70000, 2));
     WriteFile(dir_ / "src" / "sub" / "deeper" / "d.txt", "d");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   RunResult Run(const std::string& arguments) {
     RunResult result = setupkit_test::RunShell(setupkit_test::BinPath("setupc") + " " + arguments);
@@ -77,6 +74,7 @@ class SetupcTest : public ::testing::Test {
 
   std::string Script() const { return (dir_ / "setup.sus").string(); }
 
+  setupkit_test::TempFolder folder_{"setupkit-setupc"};
   fs::path dir_;
   std::string runtime_;
 };

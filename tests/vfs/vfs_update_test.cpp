@@ -137,14 +137,7 @@ TEST_F(VfsUpdateTest, EmptyGroupDoesNothingEvenForAMissingContainer) {
 }
 
 TEST_F(VfsUpdateTest, ErrorDuringTheWalkLeavesAFinalisedContainerAndGoesOn) {
-  class FailingSecond : public TMemoryGroupSource {
-   public:
-    using TMemoryGroupSource::TMemoryGroupSource;
-    std::optional<std::string> Load(int index) override {
-      if (index == 1) return std::nullopt;
-      return TMemoryGroupSource::Load(index);
-    }
-  } group({{"a.dat", "a"}, {"b.dat", "b"}});
+  archive_test::SecondEntryUnreadable group({{"a.dat", "a"}, {"b.dat", "b"}});
   EXPECT_THROW(VfsUpdate(group, dir_.str(), "data.vfs", false, progress_), SetupError);
   EXPECT_EQ(OpenVfsContainer(), nullptr);
   EXPECT_EQ(Content("a.dat"), "a");

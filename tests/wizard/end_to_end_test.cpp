@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "common/program_runner.h"
+#include "common/scoped_env.h"
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -37,10 +38,7 @@ void WriteText(const fs::path& path, const std::string& text) {
 class EndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    base_ = fs::temp_directory_path() /
-            ("setup-e2e-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(base_);
+    base_ = folder_.Path();
     root_ = base_ / "root";
     fs::create_directories(root_);
     setenv("SETUP_ROOT", root_.c_str(), 1);
@@ -72,7 +70,6 @@ class EndToEndTest : public ::testing::Test {
     ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
     installer_ = (base_ / "out" / "TestSetup.exe").string();
   }
-  void TearDown() override { fs::remove_all(base_); }
 
   std::string Host(const std::string& windows_path) {
     return platform::ToHostPath(windows_path).value_or("");
@@ -84,6 +81,7 @@ class EndToEndTest : public ::testing::Test {
     return !platform::DirectoryExists(windows_path);
   }
 
+  setupkit_test::TempFolder folder_{"setup-e2e"};
   fs::path base_, root_, src_;
   std::string installer_;
 };

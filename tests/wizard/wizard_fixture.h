@@ -14,6 +14,7 @@
 #include <string>
 
 #include "common/qt_test_app.h"
+#include "common/scoped_env.h"
 #include "platform/message_box.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/pak.h"
@@ -32,10 +33,7 @@ class WizardFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     TestApp();
-    base_ = std::filesystem::temp_directory_path() /
-            ("wizard-test-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(base_);
+    base_ = folder_.Path();
     std::filesystem::create_directories(base_ / "root");
     setenv("SETUP_ROOT", (base_ / "root").c_str(), 1);
     SetupState::Instance().Reset();
@@ -50,10 +48,7 @@ class WizardFixture : public ::testing::Test {
     platform::SetPresenter(presenter_);
   }
 
-  void TearDown() override {
-    SetupState::Instance().package.reset();
-    std::filesystem::remove_all(base_);
-  }
+  void TearDown() override { SetupState::Instance().package.reset(); }
 
   // The stock page set's files (and its picture) as package entries.
   void AddStockPageSet(const std::string& set, const std::string& prefix = "") {
@@ -93,6 +88,7 @@ class WizardFixture : public ::testing::Test {
     }
   }
 
+  setupkit_test::TempFolder folder_{"wizard-test"};
   std::filesystem::path base_;
   std::map<std::string, std::string> entries_;
   std::map<std::string, std::string> grouped_;
