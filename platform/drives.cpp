@@ -105,7 +105,7 @@ std::vector<Drive> ParseDrivesFile(const std::string& text, const std::string& r
     if (folder.empty()) continue;
     if (folder[0] != '/') folder = root + "/" + folder;
     Drive drive;
-    drive.letter = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
+    drive.letter = AsciiUpperChar(line[0]);
     drive.type = *type;
     drive.host_folder = internal::NormalizeHostPath(folder);
     const bool taken = std::any_of(drives.begin(), drives.end(),
@@ -193,7 +193,7 @@ std::vector<Drive> Drives() {
 }
 
 std::optional<Drive> FindDrive(char letter) {
-  letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  letter = AsciiUpperChar(letter);
   for (const Drive& drive : Drives()) {
     if (drive.letter == letter) return drive;
   }

@@ -249,7 +249,7 @@ QTreeWidgetItem* TSE_ShellTreeView::FindChildByPath(QTreeWidgetItem* parent,
 bool TSE_ShellTreeView::SelectPath(const std::string& path) {
   if (path.size() < 3 || path[1] != ':' || !computer_) return false;
   std::string root = path.substr(0, 3);
-  root[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
+  root[0] = platform::AsciiUpperChar(root[0]);
   QTreeWidgetItem* node = FindChildByPath(computer_, root);
   if (!node) return false;
   std::string current = root;
