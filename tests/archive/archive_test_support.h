@@ -13,12 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "common/file_bytes.h"
 #include "common/scoped_env.h"
 #include "setup/archive/archive_progress.h"
 #include "setup/archive/group_source.h"
 #include "setup/io/byte_io.h"
 
 namespace archive_test {
+
+using setupkit_test::ReadBytes;
+using setupkit_test::WriteBytes;
 
 // A fresh folder for one test, removed at its end.
 using ScratchFolder = setupkit_test::TempFolder;
@@ -32,16 +36,6 @@ class SecondEntryUnreadable : public TMemoryGroupSource {
     return TMemoryGroupSource::Load(index);
   }
 };
-
-inline std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 inline bool Exists(const std::string& path) { return std::filesystem::exists(path); }
 

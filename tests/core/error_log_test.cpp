@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "common/file_bytes.h"
 #include "core/state_test_support.h"
 #include "platform/drives.h"
 #include "platform/files.h"
@@ -20,14 +21,8 @@
 
 namespace {
 
+using setupkit_test::ReadBytes;
 using state_test::StateTest;
-
-std::string ReadHostFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 TEST(ErrorLogFormatTest, FileNamesHaveAtLeastFourDigits) {
   EXPECT_EQ(ErrorLogFileName(0), "ErrorLog0000.TXT");
@@ -108,7 +103,7 @@ class ErrorLogProcessTest : public StateTest {
     }
     int status = 0;
     waitpid(pid, &status, 0);
-    child_stderr_ = ReadHostFile(err_path);
+    child_stderr_ = ReadBytes(err_path);
     return status;
   }
   std::string child_stderr_;
@@ -129,8 +124,8 @@ TEST_F(ErrorLogProcessTest, WritesTheNextNumberedReportAndExitsWithTwo) {
   });
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), kErrorLogExitCode);
-  EXPECT_EQ(ReadHostFile(temp + "/ErrorLog0000.TXT"), "old");
-  const std::string report = ReadHostFile(temp + "/ErrorLog0002.TXT");
+  EXPECT_EQ(ReadBytes(temp + "/ErrorLog0000.TXT"), "old");
+  const std::string report = ReadBytes(temp + "/ErrorLog0002.TXT");
   ASSERT_FALSE(report.empty());
   EXPECT_NE(report.find("Setup Name             : Demo Setup\r\n"), std::string::npos);
   EXPECT_NE(report.find("ErrorType              : Unknown\r\n"), std::string::npos);
@@ -169,7 +164,7 @@ TEST_F(ErrorLogProcessTest, TwoThreadsAtOnceWriteOneReport) {
   });
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), kErrorLogExitCode);
-  const std::string report = ReadHostFile(temp + "/ErrorLog0000.TXT");
+  const std::string report = ReadBytes(temp + "/ErrorLog0000.TXT");
   EXPECT_TRUE(report.find("ErrorText              : first\r\n") != std::string::npos ||
               report.find("ErrorText              : second\r\n") != std::string::npos)
       << report;
@@ -210,7 +205,7 @@ TEST_F(ErrorLogProcessTest, ErrorsForTheReportKeepTheirStage) {
   });
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), kErrorLogExitCode);
-  const std::string report = ReadHostFile(temp + "/ErrorLog0000.TXT");
+  const std::string report = ReadBytes(temp + "/ErrorLog0000.TXT");
   EXPECT_NE(report.find("ErrorType              : Verification Stage\r\n"), std::string::npos)
       << report;
   EXPECT_NE(child_stderr_.find("Verification Stage Error: bad entry"), std::string::npos)

@@ -10,25 +10,19 @@
 #include <random>
 #include <string>
 
+#include "common/file_bytes.h"
 #include "common/scoped_env.h"
 
 namespace pak_test {
+
+using setupkit_test::ReadBytes;
+using setupkit_test::WriteBytes;
 
 // The shared temporary folder, with the file-name helper these tests use.
 class TempDir : public setupkit_test::TempFolder {
  public:
   std::string File(const std::string& name) const { return *this / name; }
 };
-
-inline std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 // Rewrites an existing file of the same length in place. Not truncating matters: on some file
 // systems truncating and rewriting a file forces its data to disk at close, which makes tests

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "common/file_bytes.h"
 #include "common/program_runner.h"
 #include "medalor/png_codec.h"
 #include "medalor/test_pictures.h"
@@ -20,19 +21,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using setupkit_test::ReadBytes;
 using setupkit_test::ShellQuote;
 
 int Shell(const std::string& command) {
   const setupkit_test::ProgramResult result = setupkit_test::RunShell(command);
   EXPECT_FALSE(result.timed_out) << command;
   return result.exit_code;
-}
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 TEST(SampleInstallerTest, InstallsRendersAndUninstallsMedalor) {
@@ -65,7 +60,7 @@ TEST(SampleInstallerTest, InstallsRendersAndUninstallsMedalor) {
     links += entry.path().filename() == "Medalor Studio.lnk";
   }
   EXPECT_EQ(links, 2);
-  EXPECT_NE(ReadText(root / "registry" / "HKCU.reg").find("C:\\\\Tools\\\\Medalor"),
+  EXPECT_NE(ReadBytes(root / "registry" / "HKCU.reg").find("C:\\\\Tools\\\\Medalor"),
             std::string::npos);
 
   // The installed program renders a sheet from its own folders, without a display.
@@ -86,7 +81,7 @@ TEST(SampleInstallerTest, InstallsRendersAndUninstallsMedalor) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   EXPECT_FALSE(fs::exists(folder));
-  EXPECT_EQ(ReadText(root / "registry" / "HKCU.reg").find("InstallDir"), std::string::npos);
+  EXPECT_EQ(ReadBytes(root / "registry" / "HKCU.reg").find("InstallDir"), std::string::npos);
 
   // In a fresh setup root: a second run finds the first install's folder through the registry.
   const fs::path root2 = temp.Path() / "root2";

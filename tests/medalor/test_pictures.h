@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_bytes.h"
 #include "common/scoped_env.h"
 #include "medalor/picture.h"
 #include "medalor/png_codec.h"
@@ -19,11 +20,7 @@ namespace medalor::testing {
 
 // A fresh folder under the temporary folder, removed with everything in it at the end.
 using TempFolder = setupkit_test::TempFolder;
-
-inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using setupkit_test::WriteBytes;
 
 inline void WritePicture(const std::filesystem::path& path, const TPicture& picture) {
   WriteBytes(path, EncodePng(picture));

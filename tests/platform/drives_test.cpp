@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/file_bytes.h"
 #include "platform/files.h"
 #include "test_root.h"
 
@@ -13,10 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform_test::TempSetupRoot;
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+using setupkit_test::WriteBytes;
 
 TEST(DrivesTest, DefaultTableHasDriveCUnderTheRootAndZAtHostRoot) {
   TempSetupRoot root;
@@ -40,19 +38,19 @@ TEST(DrivesTest, DefaultTableHasDriveCUnderTheRootAndZAtHostRoot) {
 TEST(DrivesTest, DrivesFileReplacesTheTable) {
   TempSetupRoot root;
   fs::create_directories(root.Path() + "/my cd/disc one");
-  WriteText(root.Path() + "/drives",
-            "# test drives\r\n"
-            "e: cdrom " +
-                root.Path() +
-                "/my cd/disc one  \r\n"
-                "C: fixed " +
-                root.Path() +
-                "/sys/\n"
-                "\n"
-                "R: ramdisk relative/ram\n"
-                "N: remote /mnt/net\n"
-                "X: floppy /nowhere\n"  // unknown type: skipped
-                "Y:fixed /nowhere\n");  // no blank after the colon: skipped
+  WriteBytes(root.Path() + "/drives",
+             "# test drives\r\n"
+             "e: cdrom " +
+                 root.Path() +
+                 "/my cd/disc one  \r\n"
+                 "C: fixed " +
+                 root.Path() +
+                 "/sys/\n"
+                 "\n"
+                 "R: ramdisk relative/ram\n"
+                 "N: remote /mnt/net\n"
+                 "X: floppy /nowhere\n"  // unknown type: skipped
+                 "Y:fixed /nowhere\n");  // no blank after the colon: skipped
   const auto drives = Drives();
   ASSERT_EQ(drives.size(), 4u);
   EXPECT_EQ(drives[0].letter, 'C');
@@ -70,9 +68,9 @@ TEST(DrivesTest, DrivesFileReplacesTheTable) {
   EXPECT_EQ(ToWindowsPath(root.Path() + "/my cd/disc one/a/b"), "E:\\a\\b");
 
   // Changes to the file show at once, also when the size stays the same.
-  WriteText(root.Path() + "/drives", "F: fixed /f\n");
+  WriteBytes(root.Path() + "/drives", "F: fixed /f\n");
   ASSERT_EQ(Drives().size(), 1u);
-  WriteText(root.Path() + "/drives", "G: fixed /g\n");
+  WriteBytes(root.Path() + "/drives", "G: fixed /g\n");
   EXPECT_EQ(Drives().at(0).letter, 'G');
   fs::remove(root.Path() + "/drives");
   EXPECT_TRUE(FindDrive('C'));
@@ -115,14 +113,14 @@ TEST(DrivesTest, PathsBelowAHostFolderAreFoundIgnoringCase) {
   TempSetupRoot root;
   const std::string base = root.DriveC() + "/layout";
   fs::create_directories(base + "/Install/Pictures");
-  WriteText(base + "/Install/Pages.txt", "");
-  WriteText(base + "/Install/Pictures/Logo.PNG", "");
+  WriteBytes(base + "/Install/Pages.txt", "");
+  WriteBytes(base + "/Install/Pictures/Logo.PNG", "");
   EXPECT_EQ(FindHostPathIgnoringCase(base, "install\\pictures\\logo.png"),
             base + "/Install/Pictures/Logo.PNG");
   EXPECT_EQ(FindHostPathIgnoringCase(base + "/", "INSTALL/pages.TXT"), base + "/Install/Pages.txt");
   EXPECT_EQ(FindHostPathIgnoringCase(base, "install"), base + "/Install");
   // The exact spelling wins over another one of the same name.
-  WriteText(base + "/Install/pages.txt", "");
+  WriteBytes(base + "/Install/pages.txt", "");
   EXPECT_EQ(FindHostPathIgnoringCase(base, "Install\\pages.txt"), base + "/Install/pages.txt");
   // Nothing for what is missing, for no name at all, and for a way out of the folder.
   EXPECT_FALSE(FindHostPathIgnoringCase(base, "install\\missing.png"));

@@ -7,11 +7,13 @@
 #include <fstream>
 #include <iterator>
 
+#include "common/file_bytes.h"
 #include "platform/text_encoding.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_error.h"
 
 namespace {
+using setupkit_test::ReadBytes;
 
 // A language blob: byte-order mark (unless left out) and the text as UTF-16LE.
 std::string Blob(const std::u16string& text, bool with_bom = true) {
@@ -39,11 +41,6 @@ TLanguages WithTexts(const std::u16string& text_lines) {
   languages.AddLanguage(blob.data(), blob.size());
   languages.Current = 0;
   return languages;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TEST(UnicodeStringListTest, SplitsAtCrLfAndCrAndDropsTextBeforeBareLf) {
@@ -212,7 +209,7 @@ TEST(DisplayTextTest, TokensThenLineBreaksThenPlaceholders) {
 class StockTableTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(StockTableTest, HoldsEveryRuntimeTextAndExpandsCleanly) {
-  const std::string blob = ReadFile(std::string(SETUPKIT_BIN_DIR) + "/languages/" + GetParam());
+  const std::string blob = ReadBytes(std::string(SETUPKIT_BIN_DIR) + "/languages/" + GetParam());
   ASSERT_GT(blob.size(), 2u);
   EXPECT_EQ(blob.substr(0, 2), "\xFF\xFE");
   TLanguages languages;
@@ -232,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(Shipped, StockTableTest,
 TEST(StockTableTest, SystemLanguageChoosesTheTable) {
   TLanguages languages;
   for (const char* name : {"install/english.wri", "install/czech.wri"}) {
-    const std::string blob = ReadFile(std::string(SETUPKIT_BIN_DIR) + "/languages/" + name);
+    const std::string blob = ReadBytes(std::string(SETUPKIT_BIN_DIR) + "/languages/" + name);
     languages.AddLanguage(blob.data(), blob.size());
   }
   languages.ChooseForLanguageId(0x0405);

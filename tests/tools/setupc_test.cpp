@@ -9,6 +9,7 @@
 #include <map>
 #include <random>
 
+#include "common/file_bytes.h"
 #include "common/program_runner.h"
 #include "common/scoped_env.h"
 #include "setup/core/compiled_lines.h"
@@ -18,17 +19,8 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
+using setupkit_test::ReadBytes;
+using setupkit_test::WriteBytes;
 
 std::string RandomBytes(size_t size, uint32_t seed) {
   std::mt19937 random(seed);
@@ -50,13 +42,13 @@ class SetupcTest : public ::testing::Test {
     // The drive table and registry of the child stay inside the test folder.
     setenv("SETUP_ROOT", (dir_ / "root").c_str(), 1);
     runtime_ = std::string("#!runtime image\n") + RandomBytes(3000, 7);
-    WriteFile(dir_ / "runtime", runtime_);
+    WriteBytes(dir_ / "runtime", runtime_);
     // A source tree: files of the top folder come before those of its subfolder.
-    WriteFile(dir_ / "src" / "b.txt", "second file\r\n");
-    WriteFile(dir_ / "src" / "A.dat", RandomBytes(200000, 1));
-    WriteFile(dir_ / "src" / "empty.txt", "");
-    WriteFile(dir_ / "src" / "sub" / "c.bin", RandomBytes(70000, 2));
-    WriteFile(dir_ / "src" / "sub" / "deeper" / "d.txt", "d");
+    WriteBytes(dir_ / "src" / "b.txt", "second file\r\n");
+    WriteBytes(dir_ / "src" / "A.dat", RandomBytes(200000, 1));
+    WriteBytes(dir_ / "src" / "empty.txt", "");
+    WriteBytes(dir_ / "src" / "sub" / "c.bin", RandomBytes(70000, 2));
+    WriteBytes(dir_ / "src" / "sub" / "deeper" / "d.txt", "d");
   }
 
   RunResult Run(const std::string& arguments) {
@@ -67,7 +59,7 @@ class SetupcTest : public ::testing::Test {
 
   // Writes the script and compiles it with the stand-in runtime into out/.
   RunResult Compile(const std::string& script, const std::string& extra = "") {
-    WriteFile(dir_ / "setup.sus", script);
+    WriteBytes(dir_ / "setup.sus", script);
     return Run("--runtime " + (dir_ / "runtime").string() + " -o " + (dir_ / "out").string() + " " +
                extra + " " + (dir_ / "setup.sus").string());
   }
@@ -131,7 +123,7 @@ TEST_F(SetupcTest, WritesAnInstallerThatReadsBack) {
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_NE(result.out.find("Adding To List"), std::string::npos) << result.out;
   const fs::path installer = dir_ / "out" / "test.exe";
-  const std::string bytes = ReadFile(installer);
+  const std::string bytes = ReadBytes(installer);
   ASSERT_GT(bytes.size(), runtime_.size());
   EXPECT_EQ(bytes.substr(0, runtime_.size()), runtime_);
   EXPECT_FALSE(fs::exists(dir_ / "out" / "test.exe.partial"));
@@ -156,15 +148,15 @@ TEST_F(SetupcTest, WritesAnInstallerThatReadsBack) {
   // Breadth-first, in the listing order of each folder (case ignored).
   EXPECT_EQ(group1, (std::vector<std::string>{"A.dat", "b.txt", "empty.txt", "sub\\c.bin",
                                               "sub\\deeper\\d.txt"}));
-  EXPECT_EQ(pak.LoadEntry(index["A.dat"]), ReadFile(dir_ / "src" / "A.dat"));
-  EXPECT_EQ(pak.LoadEntry(index["sub\\c.bin"]), ReadFile(dir_ / "src" / "sub" / "c.bin"));
+  EXPECT_EQ(pak.LoadEntry(index["A.dat"]), ReadBytes(dir_ / "src" / "A.dat"));
+  EXPECT_EQ(pak.LoadEntry(index["sub\\c.bin"]), ReadBytes(dir_ / "src" / "sub" / "c.bin"));
   EXPECT_EQ(pak.Entry(index["empty.txt"])->full_size, 0u);
   EXPECT_GT(pak.Entry(index["A.dat"])->stored_size, 0u);  // compressed
 
   EXPECT_EQ(pak.LoadEntry(index.at("LANGUAGE-install\\english")),
-            ReadFile(std::string(SETUPKIT_BIN_DIR) + "/languages/install/english.wri"));
+            ReadBytes(std::string(SETUPKIT_BIN_DIR) + "/languages/install/english.wri"));
   EXPECT_EQ(pak.LoadEntry(index.at("UNINSTALL_LANGUAGE-uninstall\\czech")),
-            ReadFile(std::string(SETUPKIT_BIN_DIR) + "/languages/uninstall/czech.wri"));
+            ReadBytes(std::string(SETUPKIT_BIN_DIR) + "/languages/uninstall/czech.wri"));
 
   const std::optional<std::string> info_bytes = pak.LoadEntry(index.at("SetupInfo"));
   ASSERT_TRUE(info_bytes);
@@ -195,11 +187,11 @@ TEST_F(SetupcTest, WritesAnInstallerThatReadsBack) {
 
 TEST_F(SetupcTest, SameInputsGiveTheSameBytesOnAnyNumberOfThreads) {
   ASSERT_EQ(Compile(kGoodScript, "-j 1").exit_code, 0);
-  const std::string one = ReadFile(dir_ / "out" / "test.exe");
+  const std::string one = ReadBytes(dir_ / "out" / "test.exe");
   ASSERT_EQ(Compile(kGoodScript, "-j 4").exit_code, 0);
-  const std::string four = ReadFile(dir_ / "out" / "test.exe");
+  const std::string four = ReadBytes(dir_ / "out" / "test.exe");
   ASSERT_EQ(Compile(kGoodScript).exit_code, 0);
-  const std::string again = ReadFile(dir_ / "out" / "test.exe");
+  const std::string again = ReadBytes(dir_ / "out" / "test.exe");
   EXPECT_EQ(one, four);
   EXPECT_EQ(one, again);
 }
@@ -207,10 +199,10 @@ TEST_F(SetupcTest, SameInputsGiveTheSameBytesOnAnyNumberOfThreads) {
 TEST_F(SetupcTest, LargeFilesAreCopiedRawBetweenCompressedOnes) {
   // A sparse file of exactly the large-entry size, between two small files.
   fs::create_directories(dir_ / "big");
-  WriteFile(dir_ / "big" / "a.txt", "before");
+  WriteBytes(dir_ / "big" / "a.txt", "before");
   { std::ofstream out(dir_ / "big" / "m.bin", std::ios::binary); }
   fs::resize_file(dir_ / "big" / "m.bin", kLargeEntrySize);
-  WriteFile(dir_ / "big" / "z.txt", "after");
+  WriteBytes(dir_ / "big" / "z.txt", "after");
   ASSERT_EQ(Compile("name L\r\noutfile l.exe\r\nfile big\\\r\n", "-j 3").exit_code, 0);
 
   TPak pak((dir_ / "out" / "l.exe").string(), false, false);
@@ -237,18 +229,18 @@ class SetupcPageSetTest : public SetupcTest {
     fs::create_directories(data);
     fs::copy(std::string(SETUPKIT_BIN_DIR) + "/languages", data / "languages",
              fs::copy_options::recursive);
-    WriteFile(data / "layout" / "Inst" / "pages.TXT",
-              "[Pages]\r\nwelcome.txt\r\nSide.txt\r\n[PageTypes]\r\nWelcome\r\nMainLayout\r\n");
-    WriteFile(data / "layout" / "Inst" / "Welcome.txt",
-              "[Title]\r\nType=TLabel\r\nCaption=<LANG1>\r\n[Log]\r\nType=TRichEdit\r\n"
-              "file=<%CHANGELOG%>\r\n");
-    WriteFile(data / "layout" / "Inst" / "side.txt",
-              "[Side]\r\nType=TImage\r\nFile=pics\\side.jpg\r\n");
-    WriteFile(data / "layout" / "Inst" / "Pics" / "Side.JPG", RandomBytes(5000, 3));
-    WriteFile(data / "layout" / "Inst" / "icon.ico", "install icon");
-    WriteFile(data / "layout" / "Uninst" / "Pages.txt", "[Pages]\r\nbye.txt\r\n");
-    WriteFile(data / "layout" / "Uninst" / "bye.txt", "[Bye]\r\nType=TLabel\r\n");
-    WriteFile(data / "layout" / "Uninst" / "icon.ico", "uninstall icon");
+    WriteBytes(data / "layout" / "Inst" / "pages.TXT",
+               "[Pages]\r\nwelcome.txt\r\nSide.txt\r\n[PageTypes]\r\nWelcome\r\nMainLayout\r\n");
+    WriteBytes(data / "layout" / "Inst" / "Welcome.txt",
+               "[Title]\r\nType=TLabel\r\nCaption=<LANG1>\r\n[Log]\r\nType=TRichEdit\r\n"
+               "file=<%CHANGELOG%>\r\n");
+    WriteBytes(data / "layout" / "Inst" / "side.txt",
+               "[Side]\r\nType=TImage\r\nFile=pics\\side.jpg\r\n");
+    WriteBytes(data / "layout" / "Inst" / "Pics" / "Side.JPG", RandomBytes(5000, 3));
+    WriteBytes(data / "layout" / "Inst" / "icon.ico", "install icon");
+    WriteBytes(data / "layout" / "Uninst" / "Pages.txt", "[Pages]\r\nbye.txt\r\n");
+    WriteBytes(data / "layout" / "Uninst" / "bye.txt", "[Bye]\r\nType=TLabel\r\n");
+    WriteBytes(data / "layout" / "Uninst" / "icon.ico", "uninstall icon");
   }
   std::string DataOption() const { return "--data " + (dir_ / "data").string(); }
 };
@@ -268,17 +260,17 @@ TEST_F(SetupcPageSetTest, PacksPageListLayoutsPicturesAndUninstallMaterial) {
                                              "UNINSTALL_Pages.txt", "UNINSTALL_bye.txt",
                                              "UNINSTALL_FINALISE.EXE", "UNINSTALL_ICON.ICO"}));
   EXPECT_EQ(pak.FindEntry("pics\\side.jpg", 0),
-            ReadFile(dir_ / "data" / "layout" / "Inst" / "Pics" / "Side.JPG"));
+            ReadBytes(dir_ / "data" / "layout" / "Inst" / "Pics" / "Side.JPG"));
   EXPECT_EQ(pak.FindEntry("UNINSTALL_ICON.ICO", 0), "uninstall icon");
   EXPECT_EQ(pak.FindEntry("UNINSTALL_FINALISE.EXE", 0),
-            ReadFile(std::string(SETUPKIT_BIN_DIR) + "/setup-finalise"));
+            ReadBytes(std::string(SETUPKIT_BIN_DIR) + "/setup-finalise"));
   pak.Close();
 }
 
 TEST_F(SetupcPageSetTest, LayoutsMayNameTheChangeLogPackedBeside) {
-  WriteFile(dir_ / "data" / "layout" / "Inst" / "side.txt",
-            "[Log]\r\nType=TRichEdit\r\nfile=\\Changes.txt\r\n");
-  WriteFile(dir_ / "Changes.txt", "Version 1");
+  WriteBytes(dir_ / "data" / "layout" / "Inst" / "side.txt",
+             "[Log]\r\nType=TRichEdit\r\nfile=\\Changes.txt\r\n");
+  WriteBytes(dir_ / "Changes.txt", "Version 1");
   const RunResult result =
       Compile("name P\r\noutfile p.exe\r\nchangelog Changes.txt\r\npages inst\r\n", DataOption());
   ASSERT_EQ(result.exit_code, 0) << result.err;

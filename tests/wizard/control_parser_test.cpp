@@ -160,8 +160,8 @@ TEST_F(ControlParserTest, RadioButtonsOfAllPagesFormOneGroup) {
 
 TEST_F(ControlParserTest, PicturesLoadTileAndStayEmptyWhenMissing) {
   entries_["dot.bmp"] = BmpBytes(10, 8, Qt::green);
-  entries_["side.jpg"] =
-      ReadHostFile(std::filesystem::path(SETUPKIT_BIN_DIR) / "layout" / "install" / "side.jpg");
+  entries_["side.jpg"] = setupkit_test::ReadBytes(std::filesystem::path(SETUPKIT_BIN_DIR) /
+                                                  "layout" / "install" / "side.jpg");
   Build("pics.txt", Layout({"[Tiled]", "Type=TImage", "Width=25", "Height=20", "file=dot.bmp",
                             "tile=true", "[Early]", "Type=TImage", "Width=25", "Height=20",
                             "tile=true", "file=dot.bmp", "[Side]", "Type=TImage", "file=side.jpg",
@@ -184,8 +184,8 @@ TEST_F(ControlParserTest, PicturesLoadTileAndStayEmptyWhenMissing) {
 
 TEST_F(ControlParserTest, DamagedPicturesLoadNothing) {
   EXPECT_TRUE(LoadPictureBytes("not a jpeg", "x.jpg").isNull());
-  std::string jpeg =
-      ReadHostFile(std::filesystem::path(SETUPKIT_BIN_DIR) / "layout" / "install" / "side.jpg");
+  std::string jpeg = setupkit_test::ReadBytes(std::filesystem::path(SETUPKIT_BIN_DIR) / "layout" /
+                                              "install" / "side.jpg");
   EXPECT_TRUE(LoadPictureBytes(jpeg.substr(0, 40), "x.jpg").isNull());
   EXPECT_TRUE(LoadPictureBytes(jpeg, "x.wmf").isNull());
   EXPECT_FALSE(LoadPictureBytes(BmpBytes(3, 3, Qt::red), "x.BMP").isNull());

@@ -8,6 +8,7 @@
 #include <set>
 #include <thread>
 
+#include "common/file_bytes.h"
 #include "common/program_runner.h"
 #include "common/scoped_env.h"
 #include "platform/drives.h"
@@ -25,15 +26,11 @@ namespace fs = std::filesystem;
 using setupkit_test::BinPath;
 using setupkit_test::ProgramResult;
 using setupkit_test::RunProgram;
+using setupkit_test::WriteBytes;
 
 constexpr const char* kUninstallKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TestProduct";
 constexpr const char* kInstallFolder = "C:\\Program Files\\Test Product\\";
-
-void WriteText(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 class EndToEndTest : public ::testing::Test {
  protected:
@@ -45,26 +42,26 @@ class EndToEndTest : public ::testing::Test {
     unsetenv("SETUP_LANGID");
     src_ = base_ / "src";
     fs::create_directories(base_ / "out");
-    WriteText(src_ / "App" / "app.sh", "#!/bin/sh\necho app\n");
-    WriteText(src_ / "App" / "sub" / "data.txt", "data");
-    WriteText(src_ / "Extra" / "note.txt", "note");
-    WriteText(src_ / "Changes.txt", "Version 1\r\nFirst release.\r\n");
-    WriteText(src_ / "test.setup",
-              "name \"Test Product\"\n"
-              "shortname TestProduct\n"
-              "outfile TestSetup.exe\n"
-              "installdir \"$PROGRAMFILES\\Test Product\\\"\n"
-              "changelog Changes.txt\n"
-              "pages install\n"
-              "uninstallpages uninstall\n"
-              "prefix Test\n"
-              "language install\\english\n"
-              "uninstalllanguage uninstall\\english\n"
-              "file \"App\\\"\n"
-              "file Extra\\ Extra\n"
-              "createdirectory \"$INSTDIR\\Saves\"\n"
-              "writeregstr HKCU Software\\TestProduct Folder $INSTDIR\n"
-              "createshortcut \"$SMPROGRAMS\\Test Product\\App.lnk\" \"$INSTDIR\\app.sh\" \"\"\n");
+    WriteBytes(src_ / "App" / "app.sh", "#!/bin/sh\necho app\n");
+    WriteBytes(src_ / "App" / "sub" / "data.txt", "data");
+    WriteBytes(src_ / "Extra" / "note.txt", "note");
+    WriteBytes(src_ / "Changes.txt", "Version 1\r\nFirst release.\r\n");
+    WriteBytes(src_ / "test.setup",
+               "name \"Test Product\"\n"
+               "shortname TestProduct\n"
+               "outfile TestSetup.exe\n"
+               "installdir \"$PROGRAMFILES\\Test Product\\\"\n"
+               "changelog Changes.txt\n"
+               "pages install\n"
+               "uninstallpages uninstall\n"
+               "prefix Test\n"
+               "language install\\english\n"
+               "uninstalllanguage uninstall\\english\n"
+               "file \"App\\\"\n"
+               "file Extra\\ Extra\n"
+               "createdirectory \"$INSTDIR\\Saves\"\n"
+               "writeregstr HKCU Software\\TestProduct Folder $INSTDIR\n"
+               "createshortcut \"$SMPROGRAMS\\Test Product\\App.lnk\" \"$INSTDIR\\app.sh\" \"\"\n");
     ProgramResult compiled = RunProgram({BinPath("setupc"), "--source", src_.string(), "-o",
                                          (base_ / "out").string(), (src_ / "test.setup").string()});
     ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
@@ -286,7 +283,7 @@ TEST_F(EndToEndTest, DirOptionDoesNotRetargetTheUninstaller) {
   const std::string folder = kInstallFolder;
   // Another install's log with the same prefix in the folder the option names.
   const fs::path other = base_ / "other";
-  WriteText(other / "Test_install.log", "another product's log");
+  WriteBytes(other / "Test_install.log", "another product's log");
   ProgramResult result =
       RunProgram({Host(folder + "Test_Uninstall.exe"), "--unattended", "--dir=" + other.string()});
   ASSERT_EQ(result.exit_code, 0) << result.output;
@@ -296,13 +293,13 @@ TEST_F(EndToEndTest, DirOptionDoesNotRetargetTheUninstaller) {
 }
 
 TEST_F(EndToEndTest, DirOptionStandsInForAFolderTheScriptDoesNotName) {
-  WriteText(src_ / "nofolder.setup",
-            "name \"Test Product\"\n"
-            "shortname TestProduct\n"
-            "outfile NoFolder.exe\n"
-            "pages install\n"
-            "language install\\english\n"
-            "file Extra\\ Extra\n");
+  WriteBytes(src_ / "nofolder.setup",
+             "name \"Test Product\"\n"
+             "shortname TestProduct\n"
+             "outfile NoFolder.exe\n"
+             "pages install\n"
+             "language install\\english\n"
+             "file Extra\\ Extra\n");
   ProgramResult compiled =
       RunProgram({BinPath("setupc"), "--source", src_.string(), "-o", (base_ / "out").string(),
                   (src_ / "nofolder.setup").string()});
@@ -321,10 +318,10 @@ TEST_F(EndToEndTest, DirOptionStandsInForAFolderTheScriptDoesNotName) {
 }
 
 TEST_F(EndToEndTest, AFailureLineEndsWithExitCode2AfterTheClosingSteps) {
-  WriteText(src_ / "fail.setup",
-            "name Fail\noutfile FailSetup.exe\ninstalldir \"C:\\Fail\\\"\npages install\n"
-            "language install\\english\nchangelog Changes.txt\nfile Extra\\\nfailure\n"
-            "createdirectory \"$INSTDIR\\Never\"\n");
+  WriteBytes(src_ / "fail.setup",
+             "name Fail\noutfile FailSetup.exe\ninstalldir \"C:\\Fail\\\"\npages install\n"
+             "language install\\english\nchangelog Changes.txt\nfile Extra\\\nfailure\n"
+             "createdirectory \"$INSTDIR\\Never\"\n");
   ProgramResult compiled = RunProgram({BinPath("setupc"), "--source", src_.string(), "-o",
                                        (base_ / "out").string(), (src_ / "fail.setup").string()});
   ASSERT_EQ(compiled.exit_code, 0) << compiled.output;

@@ -38,8 +38,8 @@ TEST_F(UninstallTest, FreshFilesReplaceStaleFilesAndLinksWithoutFollowingThem) {
   std::filesystem::create_symlink(victim, host);
   ASSERT_TRUE(WriteFreshFile(path, "new", 3));
   EXPECT_FALSE(std::filesystem::is_symlink(host));
-  EXPECT_EQ(ReadHostFile(host), "new");
-  EXPECT_EQ(ReadHostFile(victim), "keep");
+  EXPECT_EQ(setupkit_test::ReadBytes(host), "new");
+  EXPECT_EQ(setupkit_test::ReadBytes(victim), "keep");
 }
 
 TEST_F(UninstallTest, EmptyShortNameNeverTouchesTheUninstallKey) {
@@ -56,8 +56,8 @@ TEST_F(UninstallTest, EmptyShortNameNeverTouchesTheUninstallKey) {
   EXPECT_TRUE(platform::FileExists("C:\\Product\\Product_Uninstall.exe"));
   EXPECT_EQ(platform::RegSubKeyNames(platform::RootKey::kLocalMachine, UninstallKeyPath("")),
             std::vector<std::string>{"OtherProgram"});
-  EXPECT_TRUE(platform::RegValueNames(platform::RootKey::kLocalMachine, UninstallKeyPath(""))
-                  .empty());
+  EXPECT_TRUE(
+      platform::RegValueNames(platform::RootKey::kLocalMachine, UninstallKeyPath("")).empty());
 }
 
 }  // namespace

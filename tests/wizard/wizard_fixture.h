@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "common/file_bytes.h"
 #include "common/qt_test_app.h"
 #include "common/scoped_env.h"
 #include "platform/message_box.h"
@@ -21,13 +22,6 @@
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
 #include "setup/text/languages.h"
-
-inline std::string ReadHostFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream data;
-  data << in.rdbuf();
-  return data.str();
-}
 
 class WizardFixture : public ::testing::Test {
  protected:
@@ -54,7 +48,7 @@ class WizardFixture : public ::testing::Test {
   void AddStockPageSet(const std::string& set, const std::string& prefix = "") {
     const std::filesystem::path folder = std::filesystem::path(SETUPKIT_BIN_DIR) / "layout" / set;
     for (const auto& file : std::filesystem::directory_iterator(folder)) {
-      entries_[prefix + file.path().filename().string()] = ReadHostFile(file.path());
+      entries_[prefix + file.path().filename().string()] = setupkit_test::ReadBytes(file.path());
     }
   }
   void AddStockLanguage(const std::string& table) {
@@ -62,8 +56,8 @@ class WizardFixture : public ::testing::Test {
     for (char& c : file) {
       if (c == '\\') c = '/';
     }
-    entries_["LANGUAGE-" + table] =
-        ReadHostFile(std::filesystem::path(SETUPKIT_BIN_DIR) / "languages" / (file + ".wri"));
+    entries_["LANGUAGE-" + table] = setupkit_test::ReadBytes(
+        std::filesystem::path(SETUPKIT_BIN_DIR) / "languages" / (file + ".wri"));
   }
   // Writes the entries (in name order) into a package file and makes it the shared package,
   // then loads its language tables (English chosen) as the start-up does, when asked to.
