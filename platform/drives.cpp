@@ -25,15 +25,6 @@ std::string Env(const char* name) {
   return value != nullptr ? value : "";
 }
 
-std::string HomeFolder() {
-  std::string home = Env("HOME");
-  if (!home.empty()) return home;
-  if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) {
-    return entry->pw_dir;
-  }
-  return "/tmp";
-}
-
 std::optional<DriveType> DriveTypeFromName(std::string name) {
   name = AsciiLower(name);
   if (name == "removable") return DriveType::kRemovable;
@@ -131,11 +122,24 @@ std::vector<Drive> DefaultDrives(const std::string& root) {
 
 }  // namespace
 
+std::string HomeFolder() {
+  std::string home = Env("HOME");
+  if (!home.empty()) return home;
+  if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) {
+    return entry->pw_dir;
+  }
+  return "/tmp";
+}
+
+std::string DataHome() {
+  const std::string data_home = Env("XDG_DATA_HOME");
+  return data_home.empty() ? HomeFolder() + "/.local/share" : data_home;
+}
+
 std::string SetupRoot() {
   std::string root = Env("SETUP_ROOT");
   if (root.empty()) {
-    const std::string data_home = Env("XDG_DATA_HOME");
-    root = (data_home.empty() ? HomeFolder() + "/.local/share" : data_home) + "/setupkit";
+    root = DataHome() + "/setupkit";
   }
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   return root;

@@ -26,6 +26,11 @@ struct Drive {
   std::string host_folder;  // absolute host path without trailing slash ("/" for the root)
 };
 
+// $HOME, else the user's home folder from the password database.
+std::string HomeFolder();
+// $XDG_DATA_HOME, else ~/.local/share (no trailing slash).
+std::string DataHome();
+
 // $SETUP_ROOT, else $XDG_DATA_HOME/setupkit, else ~/.local/share/setupkit (no trailing slash).
 std::string SetupRoot();
 

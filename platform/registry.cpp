@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <functional>
 
 #include "platform/ascii_case.h"
@@ -139,6 +140,44 @@ bool RegSetString(RootKey root, const std::string& key, const std::string& name,
     }
     return true;
   });
+}
+
+bool RegSetDword(RootKey root, const std::string& key, const std::string& name, uint32_t value) {
+  char raw[16];
+  std::snprintf(raw, sizeof raw, "dword:%08x", value);
+  const std::string path = NormalizeKeyPath(key);
+  return Change(root, [&](RegistryDocument& doc) {
+    RegistryKey& node = doc.CreateKey(path);
+    RegistryValue* existing = RegistryDocument::FindValue(node, name);
+    if (existing == nullptr) {
+      node.values.push_back(RegistryValue{name, false, "", raw});
+    } else {
+      existing->is_string = false;
+      existing->text.clear();
+      existing->raw = raw;
+    }
+    return true;
+  });
+}
+
+std::optional<uint32_t> RegGetDword(RootKey root, const std::string& key, const std::string& name) {
+  RegistryDocument doc = Load(root);
+  RegistryKey* node = doc.FindKey(NormalizeKeyPath(key));
+  if (node == nullptr) return std::nullopt;
+  const RegistryValue* value = RegistryDocument::FindValue(*node, name);
+  if (value == nullptr || value->is_string) return std::nullopt;
+  return internal::ParseDword(value->raw);
+}
+
+std::optional<ValueType> RegGetValueType(RootKey root, const std::string& key,
+                                         const std::string& name) {
+  RegistryDocument doc = Load(root);
+  RegistryKey* node = doc.FindKey(NormalizeKeyPath(key));
+  if (node == nullptr) return std::nullopt;
+  const RegistryValue* value = RegistryDocument::FindValue(*node, name);
+  if (value == nullptr) return std::nullopt;
+  if (value->is_string) return ValueType::kString;
+  return internal::ParseDword(value->raw) ? ValueType::kDword : ValueType::kOther;
 }
 
 std::optional<std::string> RegGetString(RootKey root, const std::string& key,

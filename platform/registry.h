@@ -6,6 +6,7 @@
 // exactly as written. Comment lines and sections of another root are not kept on rewrite.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,16 @@ bool RegKeyExists(RootKey root, const std::string& key);
 // Writes a REG_SZ value, creating the key chain when missing. Empty name = the default value.
 bool RegSetString(RootKey root, const std::string& key, const std::string& name,
                   const std::string& value);
+// Writes a REG_DWORD value (stored as dword:XXXXXXXX), creating the key chain when missing.
+bool RegSetDword(RootKey root, const std::string& key, const std::string& name, uint32_t value);
+// Nothing when the key or value is missing, or when the value is not a REG_DWORD.
+std::optional<uint32_t> RegGetDword(RootKey root, const std::string& key, const std::string& name);
+
+enum class ValueType { kString, kDword, kOther };
+// The type of a value; nothing when the key or value is missing.
+std::optional<ValueType> RegGetValueType(RootKey root, const std::string& key,
+                                         const std::string& name);
+
 // Nothing when the key or value is missing, or when the value is not a string (REG_SZ).
 std::optional<std::string> RegGetString(RootKey root, const std::string& key,
                                         const std::string& name);

@@ -106,6 +106,23 @@ std::optional<std::string> DecodeHexString(const std::string& raw) {
 
 }  // namespace
 
+std::optional<uint32_t> ParseDword(const std::string& raw) {
+  constexpr size_t kPrefix = 6;  // "dword:"
+  if (raw.size() != kPrefix + 8 || AsciiLower(raw.substr(0, kPrefix)) != "dword:") {
+    return std::nullopt;
+  }
+  uint32_t value = 0;
+  for (size_t i = kPrefix; i < raw.size(); ++i) {
+    const char c = raw[i];
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+    const uint32_t digit = std::isdigit(static_cast<unsigned char>(c))
+                               ? static_cast<uint32_t>(c - '0')
+                               : static_cast<uint32_t>(std::tolower(c) - 'a' + 10);
+    value = value << 4 | digit;
+  }
+  return value;
+}
+
 std::string NormalizeKeyPath(const std::string& key) {
   std::string out;
   std::string current;

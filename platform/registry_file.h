@@ -2,6 +2,7 @@
 // ("Windows Registry Editor Version 5.00"). Used by registry.cpp; not for callers above.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,9 @@ class RegistryDocument {
  private:
   std::vector<RegistryKey> keys_;
 };
+
+// The value of "dword:XXXXXXXX" data (exactly eight hex digits, any case); nothing otherwise.
+std::optional<uint32_t> ParseDword(const std::string& raw);
 
 // Strips leading and trailing backslashes and empty components.
 std::string NormalizeKeyPath(const std::string& key);

@@ -2,8 +2,8 @@
 # Installs the Debian packages the kit needs to build, test and run (run as root on Debian 12).
 set -eu
 packages="build-essential cmake pkg-config zlib1g-dev libpng-dev libjpeg62-turbo-dev \
-libfreeimage-dev libssl-dev qt6-base-dev libgl-dev libgtest-dev googletest libbenchmark-dev \
-locales"
+libfreeimage-dev libwmf-dev libssl-dev qt6-base-dev libgl-dev libgtest-dev googletest \
+libbenchmark-dev locales desktop-file-utils fonts-urw-base35"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -1,6 +1,8 @@
 // setup: the installer runtime (and, as a copy with its own package, the uninstaller).
 //
-//   setup [PACKAGE] [--unattended] [--dir=PATH] [--screenshot-dir=DIR] [--help] [--version]
+//   setup [PACKAGE] [--unattended] [--dir=PATH] [--screenshot-dir=DIR] [--log=FILE] [--help]
+//         [--version]
+//   setup --list-installed [--json]
 //
 // The command line is checked before anything else happens: an unknown option ends the run
 // with the usage line and exit code 2, never with a window that waits for a click.
@@ -22,8 +24,11 @@
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/system.h"
+#include "platform/text_encoding.h"
 #include "setup/app/options.h"
 #include "setup/commands/register_commands.h"
+#include "setup/commands/uninstall_entry.h"
+#include "setup/core/run_log.h"
 #include "setup/core/setup_error.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
@@ -43,6 +48,67 @@ namespace {
 constexpr int kExitFinished = 0;
 constexpr int kExitCancelled = 1;
 constexpr int kExitFailed = 2;
+
+// Every message shown goes into the run log with its answer.
+class LoggingPresenter : public platform::MessageBoxPresenter {
+ public:
+  explicit LoggingPresenter(std::shared_ptr<platform::MessageBoxPresenter> inner)
+      : inner_(std::move(inner)) {}
+  int Show(const std::string& text, const std::string& caption, uint32_t flags) override {
+    RunLog("message shown: [" + caption + "] " + text);
+    const int answer = inner_->Show(text, caption, flags);
+    RunLog("message answered: " + AnswerName(answer));
+    return answer;
+  }
+  int ShowWide(const std::u16string& text, const std::u16string& caption, uint32_t flags) override {
+    RunLogUtf8("message shown: [" + platform::Utf16ToUtf8(caption) + "] " +
+               platform::Utf16ToUtf8(text));
+    const int answer = inner_->ShowWide(text, caption, flags);
+    RunLog("message answered: " + AnswerName(answer));
+    return answer;
+  }
+
+ private:
+  static std::string AnswerName(int answer) {
+    switch (answer) {
+      case platform::kIdOk:
+        return "OK";
+      case platform::kIdCancel:
+        return "Cancel";
+      case platform::kIdRetry:
+        return "Retry";
+      case platform::kIdYes:
+        return "Yes";
+      case platform::kIdNo:
+        return "No";
+    }
+    return std::to_string(answer);
+  }
+  std::shared_ptr<platform::MessageBoxPresenter> inner_;
+};
+
+// The figures of the second stage that a reader of the log needs: mode, language, install
+// folder and the space figures.
+void LogRunFacts() {
+  SetupState& state = SetupState::Instance();
+  const TSetupInfoFile& info = state.SetupInfo();
+  RunLog(std::string("mode: ") + (info.IsUninstaller ? "uninstall" : "install") + " of " +
+         info.SetupName);
+  const TLanguages& languages = Languages();
+  if (languages.Current >= 0 && static_cast<size_t>(languages.Current) < languages.Items.size()) {
+    RunLogUtf8("language: " + platform::Utf16ToUtf8(languages.Items[languages.Current]->Name));
+  }
+  RunLog("install folder: " + info.InstallDir);
+  RunLog("space required: " + state.space_required_text);
+  if (!state.space_available_text.empty()) {
+    RunLog("space available: " + state.space_available_text);
+  }
+}
+
+int LogExit(int exit_code) {
+  RunLog("exit code: " + std::to_string(exit_code));
+  return exit_code;
+}
 
 bool HasDisplay() {
   auto set = [](const char* name) {
@@ -119,6 +185,19 @@ int main(int argc, char** argv) {
     std::printf("setup %s\n", SETUPKIT_VERSION);
     return kExitFinished;
   }
+  if (options.list_installed) {
+    std::fputs(FormatInstalledProducts(ListInstalledProducts(), options.json).c_str(), stdout);
+    return kExitFinished;
+  }
+  if (!options.log_file.empty()) {
+    if (!TRunLog::Instance().Open(options.log_file)) {
+      std::fprintf(stderr, "setup: cannot write the log file %s\n", options.log_file.c_str());
+      return kExitFailed;
+    }
+    std::string command_line = "setup started:";
+    for (int i = 0; i < argc; ++i) command_line += std::string(" ") + argv[i];
+    RunLogUtf8(command_line);
+  }
   if (!options.unattended && !HasDisplay()) {
     std::fprintf(stderr,
                  "setup: no display found (DISPLAY and WAYLAND_DISPLAY are not set); run "
@@ -144,6 +223,9 @@ int main(int argc, char** argv) {
                                state.space_required_text, state.space_available_text);
   if (!options.unattended)
     platform::SetPresenter(std::make_shared<setup_wizard::QtMessageBoxPresenter>());
+  if (TRunLog::Instance().IsOpen()) {
+    platform::SetPresenter(std::make_shared<LoggingPresenter>(platform::GetPresenter()));
+  }
 
   // The window (and with it the idle runner) exists before verification, as it is hidden.
   auto window = std::make_unique<setup_wizard::TFrmMain>();
@@ -157,7 +239,8 @@ int main(int argc, char** argv) {
       first = OpenAndVerifyPackage(choice, options.unattended ? nullptr : &verify,
                                    options.unattended ? 0 : 500);
     }
-    if (!first.ok) return kExitFailed;  // the window's destructor joins the runner
+    RunLogUtf8("package: " + choice.path + (first.ok ? ", verified" : ", verification failed"));
+    if (!first.ok) return LogExit(kExitFailed);  // the window's destructor joins the runner
 
     SecondStageInput input;
     input.grouped_bytes = first.grouped_bytes;
@@ -166,7 +249,8 @@ int main(int argc, char** argv) {
     input.system_language_id = language_id;
     input.register_commands = [](TCommandList& list) { RegisterCommands(list); };
     if (!options.dir.empty()) input.install_dir_override = InstallFolderFromOption(options.dir);
-    if (!RunSecondStage(input)) return kExitFailed;
+    if (!RunSecondStage(input)) return LogExit(kExitFailed);
+    LogRunFacts();
 
     int shot = 0;
     window->on_page_shown = [&](int page) {
@@ -196,10 +280,12 @@ int main(int argc, char** argv) {
         } else if (window->NextButton()->isVisible() && window->NextButton()->isEnabled()) {
           window->NextButtonClick();
         } else {
+          const char* reason = *kind == setup_wizard::PageKind::Patch
+                                   ? "not enough free space in the install folder"
+                                   : "the install folder cannot be used";
           std::fprintf(stderr, "setup: cannot go on from the %s page (%s)\n", KindName(*kind),
-                       *kind == setup_wizard::PageKind::Patch
-                           ? "not enough free space in the install folder"
-                           : "the install folder cannot be used");
+                       reason);
+          RunLog(std::string("cannot go on from the ") + KindName(*kind) + " page: " + reason);
           stuck = true;
           QApplication::exit(kExitFailed);
           return;
@@ -233,10 +319,12 @@ int main(int argc, char** argv) {
     }
   } catch (const SetupError& error) {
     // Start-up errors: the verification's carry their stage, the others are reported without.
+    RunLog(std::string("error: ") + error.what());
     exit_code = ShowEndingError(error);
   } catch (const std::exception& error) {
+    RunLog(std::string("error: ") + error.what());
     WriteErrorLog(error.what(), "");
   }
   window.reset();
-  return exit_code;
+  return LogExit(exit_code);
 }

@@ -65,19 +65,28 @@ ParsedOptions ParseSetupOptions(const std::vector<std::string>& args,
       options.help = true;
     } else if (arg == "--version") {
       options.version = true;
+    } else if (arg == "--list-installed") {
+      options.list_installed = true;
+    } else if (arg == "--json") {
+      options.json = true;
     } else if (TakeValue("--dir", args, i, options.dir, parsed.error) ||
-               TakeValue("--screenshot-dir", args, i, options.screenshot_dir, parsed.error)) {
+               TakeValue("--screenshot-dir", args, i, options.screenshot_dir, parsed.error) ||
+               TakeValue("--log", args, i, options.log_file, parsed.error)) {
       // taken
     } else {
       parsed.error = "unknown option " + arg;
     }
   }
+  if (parsed.ok() && options.json && !options.list_installed) {
+    parsed.error = "--json goes with --list-installed";
+  }
   return parsed;
 }
 
 std::string SetupUsageLine() {
-  return "usage: setup [PACKAGE] [--unattended] [--dir=PATH] [--screenshot-dir=DIR] [--help] "
-         "[--version]";
+  return "usage: setup [PACKAGE] [--unattended] [--dir=PATH] [--screenshot-dir=DIR] "
+         "[--log=FILE] [--help] [--version]\n"
+         "       setup --list-installed [--json]";
 }
 
 std::string SetupHelpText() {
@@ -92,6 +101,10 @@ std::string SetupHelpText() {
          "  --dir=PATH            the install folder (--dir PATH as well); a Windows path such as\n"
          "                        C:\\Games\\Demo or a host path such as /opt/demo\n"
          "  --screenshot-dir=DIR  save a picture of each page shown into DIR\n"
+         "  --log=FILE            write a UTF-8 text log of the run to FILE (--log FILE as well)\n"
+         "  --list-installed      print the installed products: name, version, install folder\n"
+         "                        and quiet uninstall command, tab-separated, one per line\n"
+         "  --json                with --list-installed: the same as a JSON array\n"
          "  --help                show this text\n"
          "  --version             show the version of the runtime\n"
          "\n"

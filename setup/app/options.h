@@ -14,6 +14,9 @@ struct SetupOptions {
   bool version = false;
   std::string dir;                  // --dir: the install folder, a Windows or a host path
   std::string screenshot_dir;       // --screenshot-dir: where page pictures go
+  std::string log_file;             // --log: the run's UTF-8 text log
+  bool list_installed = false;      // --list-installed: print the Uninstall key's products
+  bool json = false;                // --json: ... as a JSON array
   std::vector<std::string> params;  // the package path, when given, as parameter 1
 };
 

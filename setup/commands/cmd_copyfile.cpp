@@ -14,6 +14,7 @@ void TCopyFileCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   if (destination.empty()) return;
   ForceFolders(ExtractFilePath(destination));
   SetupState::Instance().SetStatusText(TextWithFileName(kTextCopyingFile, ExtractFileName(source)));
-  platform::CopyFile(source, destination, false);
+  const bool copied = platform::CopyFile(source, destination, false);
+  LogFileWritten(destination, platform::GetFileSize(destination).value_or(0), copied);
   TUninstallList::Instance().AddFile(destination);
 }

@@ -2,7 +2,9 @@
 
 #include "platform/shell.h"
 #include "setup/commands/command_support.h"
+#include "setup/commands/desktop_links.h"
 #include "setup/commands/uninstall_list.h"
+#include "setup/core/run_log.h"
 #include "setup/core/text_services.h"
 
 void TCreateShortCutCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
@@ -21,4 +23,7 @@ void TCreateShortCutCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   ForceFolders(ExtractFilePath(link_path));
   platform::WriteShellLink(link_path, link);
   TUninstallList::Instance().AddFile(link_path);
+  RunLog("link created: " + link_path + " -> " + link.target);
+  // The link's counterpart for Linux desktops, recorded in the list right after the link.
+  AddDesktopEntryForLink(link_path, link, line.Arguments.size() >= 5 ? line.Arg(4) : "");
 }

@@ -14,6 +14,11 @@ TSetupInfoFile* Record() {
   return compiler ? &compiler->SetupInfo() : nullptr;
 }
 
+TProductInfo* Product() {
+  TScriptCompiler* compiler = TScriptCompiler::Current();
+  return compiler ? &compiler->ProductInfo() : nullptr;
+}
+
 }  // namespace
 
 bool TNameCommand::Compile(TCompLine& line, int /*line_index*/) {
@@ -84,5 +89,23 @@ bool TUninstallPrefixCommand::Compile(TCompLine& line, int /*line_index*/) {
     info->UninstallPrefix = line.Arguments[0] + "_";
     info->UninstallExeName = line.Arguments[0] + "_Uninstall.exe";
   }
+  return true;
+}
+
+bool TVersionCommand::Compile(TCompLine& line, int /*line_index*/) {
+  if (!HasArgs(line)) return false;
+  if (TProductInfo* product = Product()) product->Version = line.Arguments[0];
+  return true;
+}
+
+bool TPublisherCommand::Compile(TCompLine& line, int /*line_index*/) {
+  if (!HasArgs(line)) return false;
+  if (TProductInfo* product = Product()) product->Publisher = line.Arguments[0];
+  return true;
+}
+
+bool TUrlCommand::Compile(TCompLine& line, int /*line_index*/) {
+  if (!HasArgs(line)) return false;
+  if (TProductInfo* product = Product()) product->Url = line.Arguments[0];
   return true;
 }

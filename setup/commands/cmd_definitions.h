@@ -67,3 +67,23 @@ class TUninstallPrefixCommand : public TScriptCommand {
   TUninstallPrefixCommand() : TScriptCommand("prefix", 1, 1) {}
   bool Compile(TCompLine& line, int line_index) override;
 };
+
+// `version`, `publisher`, `url` text: the product details of the Uninstall entry
+// (DisplayVersion, Publisher, URLInfoAbout), kept in the package's ProductInfo entry.
+class TVersionCommand : public TScriptCommand {
+ public:
+  TVersionCommand() : TScriptCommand("version", 1, 1) {}
+  bool Compile(TCompLine& line, int line_index) override;
+};
+
+class TPublisherCommand : public TScriptCommand {
+ public:
+  TPublisherCommand() : TScriptCommand("publisher", 1, 1) {}
+  bool Compile(TCompLine& line, int line_index) override;
+};
+
+class TUrlCommand : public TScriptCommand {
+ public:
+  TUrlCommand() : TScriptCommand("url", 1, 1) {}
+  bool Compile(TCompLine& line, int line_index) override;
+};

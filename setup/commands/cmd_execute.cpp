@@ -4,6 +4,7 @@
 
 #include "platform/process.h"
 #include "platform/system.h"
+#include "setup/core/run_log.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
 
@@ -17,12 +18,22 @@ void TExecuteCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   }
   std::unique_ptr<platform::Process> process =
       platform::ShellExecute(line.Arguments[0], parameters);
-  if (!process) return;  // not there or not startable: the script goes on
+  if (!process) {  // not there or not startable: the script goes on
+    RunLog("program not started: " + line.Arguments[0]);
+    return;
+  }
+  RunLog("program started: " + line.Arguments[0] + (parameters.empty() ? "" : " " + parameters));
   SetupState& state = SetupState::Instance();
   // Waits for the process itself to end, so a program whose exit code happens to be 259 (the
   // "still active" value) does not keep the install waiting.
   while (process->Running()) {
     if (state.StopRequested() || state.Terminating()) break;
     platform::Sleep(1);
+  }
+  if (TRunLog::Instance().IsOpen()) {
+    const std::optional<uint32_t> code = process->ExitCode();
+    RunLog("program ended: " + line.Arguments[0] + ", exit code " +
+           (code && *code != platform::kStillActive ? std::to_string(*code)
+                                                    : std::string("unknown (not waited for)")));
   }
 }

@@ -2,6 +2,7 @@
 
 #include "platform/text_encoding.h"
 #include "setup/commands/script_command.h"
+#include "setup/core/run_log.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
 #include "setup/text/languages.h"
@@ -45,5 +46,6 @@ std::string RegistryRecord(const std::string& root, const std::string& key,
 void StopRunWithFailure() {
   SetupState& state = SetupState::Instance();
   state.SetSecondStatusText(GetText(kTextFailed), true);
+  RunLogUtf8("run stopped: " + platform::Utf16ToUtf8(GetText(kTextFailed)));
   state.RequestStop();
 }

@@ -187,6 +187,7 @@ bool CopyLargeEntry(const std::string& destination, const std::string& display_n
     if (file) file->Write(buffer.data(), static_cast<size_t>(chunk));
     remaining -= chunk;
   }
+  LogFileWritten(destination, size, file.has_value());
   return true;
 }
 

@@ -59,4 +59,8 @@ void RegisterCommands(TCommandList& list) {
   list.Register(std::make_unique<TVFSUpdateCommand>());          // 30
   list.Register(std::make_unique<TRenameCommand>());             // 31
   list.Register(std::make_unique<TExecuteCommand>());            // 32
+  // Definition lines added later; stored as empty lines, so older runtimes never see them.
+  list.Register(std::make_unique<TVersionCommand>());    // 33
+  list.Register(std::make_unique<TPublisherCommand>());  // 34
+  list.Register(std::make_unique<TUrlCommand>());        // 35
 }

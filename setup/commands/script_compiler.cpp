@@ -156,6 +156,11 @@ std::string TScriptCompiler::StoredLinesBytes() const {
 
 std::string TScriptCompiler::SetupInfoBytes() const { return setup_info_.Encode(); }
 
+std::optional<std::string> TScriptCompiler::ProductInfoBytes() const {
+  if (product_info_.Empty()) return std::nullopt;
+  return product_info_.Encode();
+}
+
 std::vector<TPackFile> TScriptCompiler::FilesToPack() const {
   std::vector<TPackFile> result;
   for (const TGroup& group : groups_) {

@@ -7,11 +7,13 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "setup/core/command_class.h"
 #include "setup/core/compiled_lines.h"
+#include "setup/core/product_info.h"
 #include "setup/core/setup_info.h"
 
 // One line of script text, split into words.
@@ -110,6 +112,11 @@ class TScriptCompiler {
   std::string StoredLinesBytes() const;
   // The "SetupInfo" entry bytes.
   std::string SetupInfoBytes() const;
+  // Product details of the version, publisher and url lines, and their "ProductInfo" entry
+  // bytes (nothing when the script has none of those lines).
+  TProductInfo& ProductInfo() { return product_info_; }
+  const TProductInfo& ProductInfo() const { return product_info_; }
+  std::optional<std::string> ProductInfoBytes() const;
   // Every file to pack, group by group, in list order: the files of file/qxpupdate/vfsupdate
   // groups (breadth-first scan order) and, in group 0, the language tables ("LANGUAGE-x",
   // "UNINSTALL_LANGUAGE-x") and the change log under its entry name.
@@ -170,6 +177,7 @@ class TScriptCompiler {
   std::string WindowsFolder(const std::string& folder) const;
 
   TSetupInfoFile setup_info_;
+  TProductInfo product_info_;
   TCompLines lines_;
   TCommandList commands_;
   std::vector<TGroup> groups_;

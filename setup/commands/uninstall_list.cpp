@@ -6,6 +6,7 @@
 #include "platform/registry.h"
 #include "setup/core/buffer_manager.h"
 #include "setup/core/ciphers.h"
+#include "setup/core/run_log.h"
 #include "setup/core/text_services.h"
 
 namespace {
@@ -78,14 +79,21 @@ bool TUninstallList::HasRegistryEntry(const std::string& text) const {
 
 void TUninstallList::AddFile(const std::string& path) {
   std::string contracted = ContractPath(path);
-  if (folded_files_.insert(AsciiLower(contracted)).second) files_.push_back(std::move(contracted));
+  if (!folded_files_.insert(AsciiLower(contracted)).second) return;
+  files_.push_back(std::move(contracted));
+  if (this == &Instance()) RunLog("file recorded for removal: " + path);
 }
 
 void TUninstallList::AddRegistryEntry(const std::string& record) {
-  if (!HasRegistryEntry(record)) registry_entries_.push_back(record);
+  if (HasRegistryEntry(record)) return;
+  registry_entries_.push_back(record);
+  if (this == &Instance()) RunLog("registry value written: " + record);
 }
 
-void TUninstallList::AddFolder(const std::string& path) { folders_.push_back(path); }
+void TUninstallList::AddFolder(const std::string& path) {
+  folders_.push_back(path);
+  if (this == &Instance()) RunLog("folder created: " + path);
+}
 
 std::string TUninstallList::LogPath(const std::string& folder, const std::string& prefix) {
   // One separator, whether or not the folder already ends in one.
@@ -143,11 +151,15 @@ bool TUninstallList::LoadLog(const std::string& folder, const std::string& prefi
 
 bool TUninstallList::RemoveFile(const std::string& recorded) {
   const std::string path = ExpandPath(recorded);
-  return platform::FileExists(path) && platform::DeleteFile(path);
+  const bool removed = platform::FileExists(path) && platform::DeleteFile(path);
+  if (removed) RunLog("file removed: " + path);
+  return removed;
 }
 
 bool TUninstallList::RemoveFolder(const std::string& recorded) {
-  return platform::DirectoryExists(recorded) && platform::RemoveDirectory(recorded);
+  const bool removed = platform::DirectoryExists(recorded) && platform::RemoveDirectory(recorded);
+  if (removed) RunLog("folder removed: " + recorded);
+  return removed;
 }
 
 bool TUninstallList::DeleteRegistryEntry(const std::string& record) {
@@ -157,7 +169,9 @@ bool TUninstallList::DeleteRegistryEntry(const std::string& record) {
   const std::string value_name = SplitFirstToken(rest);
   const std::optional<platform::RootKey> root = RootKeyFromIndex(RootIndexFromName(root_name));
   if (!root || !platform::RegKeyExists(*root, key)) return false;
-  return platform::RegDeleteValue(*root, key, value_name);
+  const bool removed = platform::RegDeleteValue(*root, key, value_name);
+  if (removed) RunLog("registry value removed: " + record);
+  return removed;
 }
 
 void TUninstallList::RemoveAll() const {
@@ -183,6 +197,12 @@ void ForceFolders(TUninstallList& list, const std::string& path) {
   }
 }
 
+void LogFileWritten(const std::string& path, uint64_t size, bool written) {
+  if (!TRunLog::Instance().IsOpen()) return;
+  RunLog((written ? "file written: " : "file not written: ") + path + " (" + std::to_string(size) +
+         " bytes)");
+}
+
 bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
   // The folder is usually there already (every file after the first of a folder), so the file
   // is opened first and the folders are made only when that fails. Opening where the folder is
@@ -197,5 +217,6 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
   if (!file) return false;
   const bool written = data == nullptr || size == 0 || file->Write(data, size);
   file->Close();
+  LogFileWritten(path, written ? size : 0, written);
   return written;
 }

@@ -85,3 +85,5 @@ void ForceFolders(TUninstallList& list, const std::string& path);
 // file and writes `size` bytes of `data` (a null `data` leaves an empty file). Answers whether
 // the file was written.
 bool WriteWholeFile(const std::string& path, const void* data, size_t size);
+// The run log's line for a file the run wrote (or failed to write), with its size.
+void LogFileWritten(const std::string& path, uint64_t size, bool written);

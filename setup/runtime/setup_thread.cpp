@@ -9,6 +9,7 @@
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/command_class.h"
 #include "setup/core/compiled_lines.h"
+#include "setup/core/run_log.h"
 #include "setup/core/setup_error.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
@@ -20,6 +21,16 @@ namespace {
 // Ids the registry defines; a line with any other id is not dispatched.
 constexpr int32_t kFirstCommandId = 1;
 constexpr int32_t kLastCommandId = 32;
+
+// "line N: command arguments", arguments as the line holds them (quoted when they hold blanks).
+void LogScriptLine(const std::string& command, const TCompLine& line) {
+  std::string text = "script line " + std::to_string(line.LineIndex + 1) + ": " + command;
+  for (const std::string& argument : line.Arguments) {
+    const bool quote = argument.empty() || argument.find(' ') != std::string::npos;
+    text += quote ? " \"" + argument + "\"" : " " + argument;
+  }
+  RunLog(text);
+}
 
 }  // namespace
 
@@ -77,8 +88,12 @@ void TSetupThread::Body() {
 }
 
 void TSetupThread::PerformRun() {
+  SetupState& state = SetupState::Instance();
+  RunLog("run started: install folder " + state.SetupInfo().InstallDir + ", space required " +
+         state.space_required_text + ", space available " + state.space_available_text);
   RunLines();
   ClosingSteps();
+  RunLog(state.StopRequested() ? "run stopped" : "run finished");
 }
 
 void TSetupThread::RunLines() {
@@ -95,6 +110,7 @@ void TSetupThread::RunLines() {
       if (line.CommandID >= kFirstCommandId && line.CommandID <= kLastCommandId && target >= 0 &&
           target < lines.Count()) {
         if (TCommandClass* command = commands.ById(line.CommandID)) {
+          if (TRunLog::Instance().IsOpen()) LogScriptLine(command->Name(), lines[target]);
           command->SFXProcess(lines[target], target);
         }
       }

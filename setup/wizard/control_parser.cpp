@@ -455,7 +455,11 @@ void TControlParser::LoadPicture(size_t index, const std::string& value) {
   platform::DeleteFile(path);
   if (!written) return;
   QImage picture = LoadPictureBytes(*written, value);
-  if (!picture.isNull()) static_cast<TPictureBox*>(Controls[index])->SetPicture(picture);
+  if (picture.isNull()) return;
+  auto* box = static_cast<TPictureBox*>(Controls[index]);
+  box->SetPicture(picture);
+  // A metafile is drawn again at the box's size when stretched, rather than scaled as pixels.
+  if (IsMetafileName(value)) box->SetMetafile(*written);
 }
 
 void TControlParser::LoadRichText(size_t index, const std::string& value) {

@@ -2,13 +2,31 @@
 
 #include <QPainter>
 
+#include "setup/wizard/metafile_picture.h"
+
 namespace setup_wizard {
 
 TPictureBox::TPictureBox(QWidget* parent) : QWidget(parent) { resize(105, 105); }
 
 void TPictureBox::SetPicture(const QImage& picture) {
   picture_ = picture;
+  metafile_.clear();
+  drawn_metafile_ = QImage();
   update();
+}
+
+void TPictureBox::SetMetafile(const std::string& bytes) {
+  metafile_ = bytes;
+  drawn_metafile_ = QImage();
+  update();
+}
+
+QImage TPictureBox::ShownPicture() const {
+  if (stretch_ && !metafile_.empty() && !size().isEmpty()) {
+    if (drawn_metafile_.size() != size()) drawn_metafile_ = RenderMetafile(metafile_, size());
+    if (!drawn_metafile_.isNull()) return drawn_metafile_;
+  }
+  return picture_;
 }
 
 void TPictureBox::SetStretch(bool value) {
@@ -43,7 +61,7 @@ void TPictureBox::Tile() {
 
 void TPictureBox::paintEvent(QPaintEvent*) {
   if (picture_.isNull()) return;
-  QImage shown = picture_;
+  QImage shown = ShownPicture();
   if (transparent_ && !shown.hasAlphaChannel()) {
     // The bottom-left pixel's colour is the transparent colour, as for a bitmap.
     QRgb key = shown.pixel(0, shown.height() - 1);

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <string>
 
 namespace setup_wizard {
 
@@ -15,6 +16,10 @@ class TPictureBox : public QWidget {
   const QImage& Picture() const { return picture_; }
   bool HasPicture() const { return !picture_.isNull(); }
   void SetPicture(const QImage& picture);
+  // The metafile the picture was drawn from: a stretched box draws it again at its own size.
+  void SetMetafile(const std::string& bytes);
+  // What the box shows for its current size and keys, before `transparent` applies.
+  QImage ShownPicture() const;
   void SetStretch(bool value);
   void SetCenter(bool value);
   void SetTransparent(bool value);
@@ -30,6 +35,8 @@ class TPictureBox : public QWidget {
 
  private:
   QImage picture_;
+  std::string metafile_;
+  mutable QImage drawn_metafile_;  // the metafile drawn at the last stretched size
   bool stretch_ = false;
   bool center_ = false;
   bool transparent_ = false;

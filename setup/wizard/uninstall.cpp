@@ -6,9 +6,12 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "setup/commands/desktop_links.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/exe_icon.h"
 #include "setup/core/pak.h"
+#include "setup/core/product_info.h"
+#include "setup/core/run_log.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
@@ -62,13 +65,17 @@ bool StartsWithUninstall(const std::string& name) {
   return name.size() >= 10 && AsciiLower(name.substr(0, 10)) == "uninstall_";
 }
 
+// The path with the extension of its file name replaced (or added when it has none).
+std::string ChangeFileExt(const std::string& path, const std::string& extension) {
+  const size_t name = path.find_last_of("\\/:");
+  const size_t dot = path.find_last_of('.');
+  const bool has_extension = dot != std::string::npos && (name == std::string::npos || dot > name);
+  return (has_extension ? path.substr(0, dot) : path) + extension;
+}
+
 bool IsIconEntry(const std::string& name) { return AsciiLower(name) == "uninstall_icon.ico"; }
 
 }  // namespace
-
-std::string UninstallKeyPath(const std::string& short_name) {
-  return "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + short_name;
-}
 
 void RegisterUninstaller() {
   SetupState& state = SetupState::Instance();
@@ -84,6 +91,12 @@ void RegisterUninstaller() {
   const std::string uninstaller = JoinPath(info.InstallDir, info.UninstallExeName);
   if (!CopyPrefix(own_path, uninstaller, *image_length)) return;
 
+  // An ELF program carries no icon resource (ReplaceExeIcon answers false for it), so the icon
+  // is installed beside the uninstaller instead: NAME.ico for DisplayIcon, NAME.png for the
+  // desktop entry. Both are recorded, so the removal run takes them away again.
+  TUninstallList& list = TUninstallList::Instance();
+  std::string display_icon;
+  std::string icon_png;
   for (int i = 0; i < pak->EntryCount(); ++i) {
     const TPakFile& entry = *pak->Entry(i);
     if (entry.group != 0 || !IsIconEntry(entry.name)) continue;
@@ -93,6 +106,14 @@ void RegisterUninstaller() {
     if (WriteFreshFile(icon_path, icon->data(), icon->size())) {
       ReplaceExeIcon(icon_path, uninstaller);
       platform::DeleteFile(icon_path);
+    }
+    const std::string beside = ChangeFileExt(uninstaller, ".ico");
+    if (WriteWholeFile(beside, icon->data(), icon->size())) {
+      list.AddFile(beside);
+      display_icon = beside;
+    }
+    if (InstallPngIcon(*icon, ChangeFileExt(uninstaller, ".png"))) {
+      icon_png = ChangeFileExt(uninstaller, ".png");
     }
   }
 
@@ -127,17 +148,33 @@ void RegisterUninstaller() {
   }
   if (!complete) {
     platform::DeleteFile(uninstaller);
+    RunLog("uninstaller not written: " + uninstaller);
     return;
   }
-  // Registered only once the uninstaller is there, and never without a name: an empty name
-  // would address the Uninstall key itself.
-  if (info.ShortName.empty()) return;
-  state.registry.SetRootKey(platform::RootKey::kLocalMachine);
-  if (state.registry.OpenKey(UninstallKeyPath(info.ShortName), true)) {
-    state.registry.WriteString("DisplayName", info.ShortName);
-    state.registry.WriteString("UninstallString", uninstaller);
-    state.registry.CloseKey();
+  RunLog("uninstaller written: " + uninstaller);
+  // Registered only once the uninstaller is there (WriteUninstallEntry never writes without a
+  // key name, which would address the Uninstall key itself). The key keeps the short name, which
+  // the uninstaller finds it by; DisplayName shows the full name.
+  const std::string display_name = info.SetupName.empty() ? info.ShortName : info.SetupName;
+  TUninstallEntry values;
+  values.display_name = display_name;
+  values.uninstaller = uninstaller;
+  values.install_location = info.InstallDir;
+  values.display_icon = display_icon;
+  values.installed_bytes = InstalledBytes(list) + platform::GetFileSize(uninstaller).value_or(0);
+  values.install_date = TodayAsInstallDate();
+  if (std::optional<std::string> product = pak->FindEntry(kProductInfoEntry, 0)) {
+    const TProductInfo details = TProductInfo::Decode(product->data(), product->size());
+    values.version = details.Version;
+    values.publisher = details.Publisher;
+    values.url = details.Url;
   }
+  if (WriteUninstallEntry(info.ShortName, values)) {
+    RunLog("uninstall entry written: HKLM\\" + UninstallKeyPath(info.ShortName));
+  }
+  AddUninstallerDesktopEntry(display_name, uninstaller, icon_png);
+  // The icons and the uninstaller's desktop entry came after the install log was saved.
+  list.SaveLog(info.InstallDir, info.UninstallPrefix);
 }
 
 std::u16string FormatProgressText(const std::u16string& name, int number, int total) {

@@ -4,11 +4,14 @@
 
 #include <string>
 
+#include "setup/commands/uninstall_entry.h"
+
 namespace setup_wizard {
 
 // Writes the uninstaller beside the product (the runtime image with a package of the
-// installer's UNINSTALL_ entries and a setup record marked for uninstalling) and, once that
-// file is complete, registers it under the system's Uninstall key. Runs on the runner thread.
+// installer's UNINSTALL_ entries and a setup record marked for uninstalling), installs the
+// product's icon beside it, and once that file is complete registers it under the system's
+// Uninstall key and gives it a desktop entry. Runs on the runner thread.
 void RegisterUninstaller();
 
 // GetText(19) with <%QXPNAME%>, <%FNUM%> and <%FTOTAL%> filled in.
@@ -20,7 +23,6 @@ bool ProgressStep(int done, int total, int last);
 // program's quoted path. A finaliser that could not be written is not started.
 void StartFinaliser();
 
-// "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\" + short name.
-std::string UninstallKeyPath(const std::string& short_name);
+using ::UninstallKeyPath;
 
 }  // namespace setup_wizard

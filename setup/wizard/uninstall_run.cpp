@@ -63,16 +63,7 @@ void TFrmMain::RunUninstall() {
   }
   // The Uninstall entry: never without a name (that would address the Uninstall key itself),
   // and only the program's own key, which holds no subkeys.
-  if (!info.ShortName.empty()) {
-    const std::string key = UninstallKeyPath(info.ShortName);
-    state.registry.SetRootKey(platform::RootKey::kLocalMachine);
-    if (state.registry.OpenKey(key, false)) {
-      state.registry.DeleteValue("DisplayName");
-      state.registry.DeleteValue("UninstallString");
-      state.registry.CloseKey();
-      state.registry.DeleteKey(key);
-    }
-  }
+  RemoveUninstallEntry(info.ShortName);
   platform::DeleteFile(JoinPath(info.InstallDir, info.UninstallPrefix + "install.log"));
   PageShown();  // the finished run
   SetWorkingState(false);

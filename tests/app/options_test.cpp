@@ -84,9 +84,23 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedCase{{"--dir"}, "--dir needs a value"},
                       RefusedCase{{"--dir="}, "--dir needs a value"},
                       RefusedCase{{"--screenshot-dir"}, "--screenshot-dir needs a value"},
+                      RefusedCase{{"--log"}, "--log needs a value"},
+                      RefusedCase{{"--json"}, "--json goes with --list-installed"},
                       RefusedCase{{"a.pak", "b.pak"}, "more than one package named (a.pak, b.pak)"},
                       // A refusal wins over --help given before it.
                       RefusedCase{{"--help", "--bogus"}, "unknown option --bogus"}));
+
+TEST(SetupOptionsTest, LogAndListingOptions) {
+  ParsedOptions parsed = ParseSetupOptions({"--unattended", "--log", "run log.txt"}, nullptr);
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  EXPECT_EQ(parsed.options.log_file, "run log.txt");
+  parsed = ParseSetupOptions({"--log=x.log", "demo.pak"}, nullptr);
+  EXPECT_EQ(parsed.options.log_file, "x.log");
+  EXPECT_EQ(parsed.options.params, std::vector<std::string>{"demo.pak"});
+  parsed = ParseSetupOptions({"--json", "--list-installed"}, nullptr);
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  EXPECT_TRUE(parsed.options.list_installed && parsed.options.json);
+}
 
 TEST(SetupOptionsTest, SlashNameOfAnExistingFileIsAPackage) {
   const ParsedOptions parsed =

@@ -73,7 +73,10 @@ inline std::optional<std::string> ReadFile(const fs::path& path) {
 class CommandTest : public ::testing::Test {
  protected:
   CommandTest()
-      : root_(MakeTempFolder()), root_env_("SETUP_ROOT", root_), user_env_("USER", "tester") {
+      : root_(MakeTempFolder()),
+        root_env_("SETUP_ROOT", root_),
+        user_env_("USER", "tester"),
+        desktop_env_("SETUP_NO_DESKTOP_ENTRIES", "1") {
     fs::create_directories(root_ + "/drive_c");
     fs::create_directories(root_ + "/cd_d");
     fs::create_directories(root_ + "/cd_e");
@@ -218,6 +221,7 @@ class CommandTest : public ::testing::Test {
   std::string root_;
   ScopedEnv root_env_;
   ScopedEnv user_env_;
+  ScopedEnv desktop_env_;  // links under test add no desktop entries to the real home folder
   std::shared_ptr<platform::ScriptedPresenter> presenter_;
   std::shared_ptr<RecordingTextSink> status_;
   std::shared_ptr<RecordingTextSink> second_status_;

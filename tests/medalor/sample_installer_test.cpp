@@ -39,7 +39,8 @@ TEST(SampleInstallerTest, InstallsRendersAndUninstallsMedalor) {
   }
   testing::TempFolder temp;
   const fs::path root = temp.Path() / "root";
-  const std::string env = "SETUP_ROOT=" + ShellQuote(root.string()) + " QT_QPA_PLATFORM=offscreen ";
+  const std::string env = "SETUP_ROOT=" + ShellQuote(root.string()) +
+                          " QT_QPA_PLATFORM=offscreen SETUP_NO_DESKTOP_ENTRIES=1 ";
 
   ASSERT_EQ(
       Shell(ShellQuote((bin / "setupc").string()) + " -o " + ShellQuote(temp.Path().string()) +
@@ -85,8 +86,8 @@ TEST(SampleInstallerTest, InstallsRendersAndUninstallsMedalor) {
 
   // In a fresh setup root: a second run finds the first install's folder through the registry.
   const fs::path root2 = temp.Path() / "root2";
-  const std::string env2 =
-      "SETUP_ROOT=" + ShellQuote(root2.string()) + " QT_QPA_PLATFORM=offscreen ";
+  const std::string env2 = "SETUP_ROOT=" + ShellQuote(root2.string()) +
+                           " QT_QPA_PLATFORM=offscreen SETUP_NO_DESKTOP_ENTRIES=1 ";
   ASSERT_EQ(
       Shell(env2 + ShellQuote(installer.string()) + " --unattended '--dir=C:\\Tools\\Medalor'"), 0);
   ASSERT_EQ(Shell(env2 + ShellQuote(installer.string()) + " --unattended"), 0);

@@ -14,6 +14,7 @@
 #include "common/scoped_env.h"
 #include "setup/core/compiled_lines.h"
 #include "setup/core/pak.h"
+#include "setup/core/product_info.h"
 #include "setup/core/setup_info.h"
 
 namespace fs = std::filesystem;
@@ -291,6 +292,44 @@ TEST_F(SetupcPageSetTest, MissingPageSetMaterialIsAnErrorAtTheLine) {
   EXPECT_NE(result.err.find(Script() + ":3: page set 'nothere' not found"), std::string::npos)
       << result.err;
   EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+}
+
+TEST_F(SetupcPageSetTest, ProductLinesGoToTheirOwnEntryAndEmfPicturesAreWarnedOf) {
+  WriteBytes(dir_ / "data" / "layout" / "Inst" / "side.txt",
+             "[Side]\r\nType=TImage\r\nFile=pics\\side.emf\r\n");
+  WriteBytes(dir_ / "data" / "layout" / "Inst" / "Pics" / "side.emf", "EMF bytes");
+  RunResult result = Compile(
+      "name P\r\noutfile p.exe\r\nversion 1.0\r\nPublisher \"The Makers\"\r\n"
+      "url https://example.org\r\npages inst\r\n",
+      DataOption());
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_NE(result.err.find(Script() + ":6: warning: page set 'inst': layout 'Side.txt' names "
+                                       "'pics\\side.emf', an enhanced metafile"),
+            std::string::npos)
+      << result.err;
+  TPak pak((dir_ / "out" / "p.exe").string(), false, false);
+  const std::optional<std::string> product = pak.FindEntry("ProductInfo", 0);
+  ASSERT_TRUE(product.has_value());
+  EXPECT_EQ(TProductInfo::Decode(product->data(), product->size()),
+            (TProductInfo{"1.0", "The Makers", "https://example.org"}));
+  // The setup record keeps its stored form; the new lines are stored empty like the others.
+  TSetupInfoFile info;
+  const std::optional<std::string> record = pak.FindEntry("SetupInfo", 0);
+  ASSERT_TRUE(record.has_value());
+  info.ReadFromBuffer(record->data(), record->size());
+  EXPECT_EQ(info.Encode(), *record);
+  TCompLines lines;
+  const std::optional<std::string> stored = pak.FindEntry("CompiledLines", 0);
+  lines.LoadFromBuffer(stored->data(), stored->size());
+  for (int i = 2; i <= 4; ++i) EXPECT_EQ(lines[i], TCompLine::Empty()) << i;
+  pak.Close();
+
+  // Without those lines there is no such entry, as in installers built before them.
+  result = Compile("name P\r\noutfile q.exe\r\n", DataOption());
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  TPak plain((dir_ / "out" / "q.exe").string(), false, false);
+  EXPECT_FALSE(plain.FindEntry("ProductInfo", 0).has_value());
+  plain.Close();
 }
 
 }  // namespace

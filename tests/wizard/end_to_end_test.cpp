@@ -39,6 +39,7 @@ class EndToEndTest : public ::testing::Test {
     root_ = base_ / "root";
     fs::create_directories(root_);
     setenv("SETUP_ROOT", root_.c_str(), 1);
+    setenv("SETUP_NO_DESKTOP_ENTRIES", "1", 1);  // nothing into the real home folder
     unsetenv("SETUP_LANGID");
     src_ = base_ / "src";
     fs::create_directories(base_ / "out");
@@ -109,7 +110,8 @@ TEST_F(EndToEndTest, InstallThenUninstallLeavesNothingBehind) {
   // The install log lists what the uninstaller will remove.
   TUninstallList log;
   ASSERT_TRUE(log.LoadLog("C:\\Program Files\\Test Product", "Test_"));
-  EXPECT_EQ(log.Files().size(), 4u);  // three extracted files and the shortcut
+  // Three extracted files, the shortcut, and the uninstaller's icon beside it (.ico and .png).
+  EXPECT_EQ(log.Files().size(), 6u);
   EXPECT_EQ(log.RegistryEntries().size(), 1u);
   EXPECT_FALSE(log.Folders().empty());
 
@@ -141,13 +143,14 @@ TEST_F(EndToEndTest, InstallThenUninstallLeavesNothingBehind) {
     EXPECT_EQ(info.ShortName, "TestProduct");
     for (int i = 0; i < pak.EntryCount(); ++i) EXPECT_TRUE(pak.VerifyEntry(i)) << i;
   }
+  // The key keeps the short name; DisplayName shows the full one, the command is quoted.
   EXPECT_EQ(platform::RegGetString(platform::RootKey::kLocalMachine, kUninstallKey, "DisplayName")
                 .value_or(""),
-            "TestProduct");
+            "Test Product");
   EXPECT_EQ(
       platform::RegGetString(platform::RootKey::kLocalMachine, kUninstallKey, "UninstallString")
           .value_or(""),
-      uninstaller);
+      "\"" + uninstaller + "\"");
 
   ProgramResult removed = RunProgram({Host(uninstaller), "--unattended"});
   ASSERT_EQ(removed.exit_code, 0) << removed.output;

@@ -30,6 +30,7 @@ class WizardFixture : public ::testing::Test {
     base_ = folder_.Path();
     std::filesystem::create_directories(base_ / "root");
     setenv("SETUP_ROOT", (base_ / "root").c_str(), 1);
+    setenv("SETUP_NO_DESKTOP_ENTRIES", "1", 1);  // nothing into the real home folder
     SetupState::Instance().Reset();
     Languages().Clear();
     LanguageStrings().Clear();

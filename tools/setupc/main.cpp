@@ -118,6 +118,10 @@ class ErrorSink {
     }
     ++count_;
   }
+  // A warning does not stop the compile.
+  void Warn(int line, const std::string& message) {
+    std::cerr << script_ << ':' << line << ": warning: " << message << '\n';
+  }
   int count() const { return count_; }
 
  private:
@@ -143,6 +147,7 @@ void AddPageSet(const std::string& layout_folder, const std::string& name,
   }
   setupc::PageSet set = setupc::CollectPageSet(layout_folder, name, packed);
   for (const std::string& error : set.errors) errors.At(line, error);
+  for (const std::string& warning : set.warnings) errors.Warn(line, warning);
   for (const setupc::PageSetFile& file : set.files) {
     items.push_back({prefix + file.entry_name, 0, file.host_path, std::nullopt});
   }
@@ -199,6 +204,9 @@ int main(int argc, char** argv) {
   std::vector<setupc::PackageItem> items;
   items.push_back({"SetupInfo", 0, "", compiler.SetupInfoBytes()});
   items.push_back({"CompiledLines", 0, "", compiler.StoredLinesBytes()});
+  if (std::optional<std::string> product = compiler.ProductInfoBytes()) {
+    items.push_back({kProductInfoEntry, 0, "", *product});
+  }
   const std::vector<TPackFile> files = compiler.FilesToPack();
   for (const TPackFile& file : files) {
     if (file.group == 0) items.push_back({file.entry_name, 0, file.source_path, std::nullopt});

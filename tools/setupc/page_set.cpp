@@ -83,7 +83,14 @@ PageSet CollectPageSet(const std::string& layout_folder, const std::string& name
   for (const std::string& layout : layouts) {
     const std::string path = add(layout, "layout");
     if (path.empty()) continue;
-    for (const std::string& picture : LayoutFileNames(ReadText(path))) add(picture, "picture");
+    for (const std::string& picture : LayoutFileNames(ReadText(path))) {
+      const std::string lower = platform::AsciiLower(picture);
+      if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".emf") == 0) {
+        set.warnings.push_back("page set '" + name + "': layout '" + layout + "' names '" +
+                               picture + "', an enhanced metafile, which setup does not draw");
+      }
+      add(picture, "picture");
+    }
   }
   return set;
 }

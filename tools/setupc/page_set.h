@@ -17,6 +17,8 @@ struct PageSet {
   std::vector<PageSetFile> files;  // page list first, then each layout followed by its pictures
   std::string icon_host_path;      // icon.ico of the set; empty when the set has none
   std::vector<std::string> errors;
+  // Things packed that the runtime will not show: enhanced metafiles (.emf) named by a layout.
+  std::vector<std::string> warnings;
 };
 
 // Finds `relative` (backslash or slash separated) below `folder`, matching every component

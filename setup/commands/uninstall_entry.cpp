@@ -1,0 +1,206 @@
+#include "setup/commands/uninstall_entry.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/text_encoding.h"
+#include "setup/commands/uninstall_list.h"
+#include "setup/core/text_services.h"
+
+namespace {
+
+constexpr platform::RootKey kRoot = platform::RootKey::kLocalMachine;
+constexpr const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr const char kQuietSwitch[] = "--unattended";
+
+// Every value an entry may hold, so that removal leaves nothing of it.
+constexpr const char* kEntryValues[] = {
+    "DisplayName",     "UninstallString", "QuietUninstallString",
+    "InstallLocation", "DisplayIcon",     "EstimatedSize",
+    "NoModify",        "NoRepair",        "InstallDate",
+    "DisplayVersion",  "Publisher",       "URLInfoAbout"};
+
+std::string Read(const std::string& key, const char* name) {
+  return platform::Cp1252ToUtf8(platform::RegGetString(kRoot, key, name).value_or(""));
+}
+
+std::string ShellQuote(const std::string& text) {
+  const bool plain = !text.empty() && text.find_first_not_of(
+                                          "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                          "0123456789_/.,:=+-@%") == std::string::npos;
+  if (plain) return text;
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+// A Windows command line (quoted program, or an unquoted one as older runtimes wrote it) as a
+// shell command with the program's host path.
+std::string HostCommand(const std::string& command) {
+  if (command.empty()) return "";
+  std::vector<std::string> words;
+  if (command[0] != '"' && platform::FileExists(command)) {
+    words.push_back(command);
+  } else {
+    words = platform::SplitCommandLine(command);
+  }
+  if (words.empty()) return "";
+  std::string out = ShellQuote(platform::ToHostPath(words[0]).value_or(words[0]));
+  for (size_t i = 1; i < words.size(); ++i) out += " " + ShellQuote(words[i]);
+  return platform::Cp1252ToUtf8(out);
+}
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string Field(const std::string& text) {
+  if (text.empty()) return "-";
+  std::string out = text;
+  for (char& c : out) {
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string UninstallKeyPath(const std::string& key_name) {
+  return std::string(kUninstallRoot) + "\\" + key_name;
+}
+
+std::string QuotedUninstallString(const std::string& uninstaller) {
+  return "\"" + uninstaller + "\"";
+}
+
+std::string QuietUninstallString(const std::string& uninstaller) {
+  return QuotedUninstallString(uninstaller) + " " + kQuietSwitch;
+}
+
+std::string TodayAsInstallDate() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday);
+  return text;
+}
+
+uint64_t InstalledBytes(const TUninstallList& list) {
+  uint64_t total = 0;
+  for (const std::string& file : list.Files()) {
+    total += platform::GetFileSize(ExpandPath(file)).value_or(0);
+  }
+  return total;
+}
+
+bool WriteUninstallEntry(const std::string& key_name, const TUninstallEntry& entry) {
+  if (key_name.empty()) return false;
+  const std::string key = UninstallKeyPath(key_name);
+  bool ok = true;
+  auto text = [&](const char* name, const std::string& value) {
+    if (!value.empty()) ok = platform::RegSetString(kRoot, key, name, value) && ok;
+  };
+  auto dword = [&](const char* name, uint32_t value) {
+    ok = platform::RegSetDword(kRoot, key, name, value) && ok;
+  };
+  text("DisplayName", entry.display_name);
+  text("UninstallString", QuotedUninstallString(entry.uninstaller));
+  text("QuietUninstallString", QuietUninstallString(entry.uninstaller));
+  text("InstallLocation", entry.install_location);
+  text("DisplayIcon", entry.display_icon);
+  // KB rounded up, and capped where a DWORD ends (4 TiB).
+  const uint64_t kb = entry.installed_bytes / 1024 + (entry.installed_bytes % 1024 != 0);
+  dword("EstimatedSize", static_cast<uint32_t>(std::min<uint64_t>(kb, UINT32_MAX)));
+  dword("NoModify", 1);
+  dword("NoRepair", 1);
+  text("InstallDate", entry.install_date);
+  text("DisplayVersion", entry.version);
+  text("Publisher", entry.publisher);
+  text("URLInfoAbout", entry.url);
+  return ok;
+}
+
+void RemoveUninstallEntry(const std::string& key_name) {
+  if (key_name.empty()) return;
+  const std::string key = UninstallKeyPath(key_name);
+  if (!platform::RegKeyExists(kRoot, key)) return;
+  for (const char* name : kEntryValues) platform::RegDeleteValue(kRoot, key, name);
+  platform::RegDeleteKey(kRoot, key);
+}
+
+std::vector<TInstalledProduct> ListInstalledProducts() {
+  std::vector<TInstalledProduct> products;
+  for (const std::string& name : platform::RegSubKeyNames(kRoot, kUninstallRoot)) {
+    const std::string key = UninstallKeyPath(name);
+    TInstalledProduct product;
+    product.key = platform::Cp1252ToUtf8(name);
+    product.name = Read(key, "DisplayName");
+    if (product.name.empty()) product.name = product.key;
+    product.version = Read(key, "DisplayVersion");
+    product.publisher = Read(key, "Publisher");
+    const std::string location = platform::RegGetString(kRoot, key, "InstallLocation").value_or("");
+    if (!location.empty()) {
+      product.install_folder = platform::Cp1252ToUtf8(platform::ToHostPath(location).value_or(""));
+    }
+    const std::string uninstall =
+        platform::RegGetString(kRoot, key, "UninstallString").value_or("");
+    product.uninstall = HostCommand(uninstall);
+    std::string quiet = platform::RegGetString(kRoot, key, "QuietUninstallString").value_or("");
+    product.quiet_uninstall =
+        quiet.empty() ? (product.uninstall.empty() ? "" : product.uninstall + " " + kQuietSwitch)
+                      : HostCommand(quiet);
+    products.push_back(std::move(product));
+  }
+  return products;
+}
+
+std::string FormatInstalledProducts(const std::vector<TInstalledProduct>& products, bool json) {
+  std::string out;
+  if (!json) {
+    for (const TInstalledProduct& p : products) {
+      out += Field(p.name) + "\t" + Field(p.version) + "\t" + Field(p.install_folder) + "\t" +
+             Field(p.quiet_uninstall) + "\n";
+    }
+    return out;
+  }
+  out = "[";
+  for (size_t i = 0; i < products.size(); ++i) {
+    const TInstalledProduct& p = products[i];
+    out += i == 0 ? "\n" : ",\n";
+    out += "  {\"key\": " + JsonString(p.key) + ", \"name\": " + JsonString(p.name) +
+           ", \"version\": " + JsonString(p.version) +
+           ", \"publisher\": " + JsonString(p.publisher) +
+           ", \"install_folder\": " + JsonString(p.install_folder) +
+           ", \"uninstall\": " + JsonString(p.uninstall) +
+           ", \"quiet_uninstall\": " + JsonString(p.quiet_uninstall) + "}";
+  }
+  out += products.empty() ? "]\n" : "\n]\n";
+  return out;
+}

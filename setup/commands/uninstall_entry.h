@@ -1,0 +1,58 @@
+// The product's entry under the system's Uninstall key (what tools that list or remove installed
+// software read), and the listing of every entry there for `setup --list-installed`.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\" + key name (under HKLM).
+std::string UninstallKeyPath(const std::string& key_name);
+
+// The values of one entry. Strings are Windows-1252; empty optional texts are not written.
+struct TUninstallEntry {
+  std::string display_name;      // DisplayName: the product's full name
+  std::string uninstaller;       // Windows path of the uninstaller
+  std::string install_location;  // InstallLocation
+  std::string display_icon;      // DisplayIcon: the installed icon file; empty = left out
+  uint64_t installed_bytes = 0;  // EstimatedSize, written in KB (rounded up)
+  std::string install_date;      // InstallDate, YYYYMMDD
+  std::string version;           // DisplayVersion
+  std::string publisher;         // Publisher
+  std::string url;               // URLInfoAbout
+};
+
+// "\"" + uninstaller + "\"", and the same with " --unattended".
+std::string QuotedUninstallString(const std::string& uninstaller);
+std::string QuietUninstallString(const std::string& uninstaller);
+// Today's local date as YYYYMMDD.
+std::string TodayAsInstallDate();
+
+class TUninstallList;
+// The bytes of the files a list records that are there now.
+uint64_t InstalledBytes(const TUninstallList& list);
+
+// Writes every value of the entry under the key named `key_name` (never an empty name: that
+// would address the Uninstall key itself). Answers whether all values were written.
+bool WriteUninstallEntry(const std::string& key_name, const TUninstallEntry& entry);
+// Deletes the values an entry holds and then its key (only when it has no subkeys).
+void RemoveUninstallEntry(const std::string& key_name);
+
+// One product of the Uninstall key, as --list-installed prints it. Texts are UTF-8; paths and
+// commands are host paths and shell commands, ready for a script.
+struct TInstalledProduct {
+  std::string key;
+  std::string name;  // DisplayName, else the key name
+  std::string version;
+  std::string publisher;
+  std::string install_folder;   // host path of InstallLocation (empty when unknown)
+  std::string uninstall;        // the uninstaller as a shell command
+  std::string quiet_uninstall;  // the same with --unattended
+};
+
+// Every entry under HKLM's Uninstall key of the current SETUP_ROOT, in the key's order.
+std::vector<TInstalledProduct> ListInstalledProducts();
+// One line per product: name, version, install folder, quiet uninstall command, separated by
+// tabs, "-" for an empty field. With `json`, a JSON array of objects with every field.
+std::string FormatInstalledProducts(const std::vector<TInstalledProduct>& products, bool json);

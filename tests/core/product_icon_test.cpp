@@ -1,0 +1,119 @@
+// The product-detail record and icon-to-PNG conversion.
+#include <FreeImage.h>
+#include <gtest/gtest.h>
+
+#include "setup/core/icon_png.h"
+#include "setup/core/product_info.h"
+
+namespace {
+
+void PutLe(std::string& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// An icon file with one 32-bit image per size in `sides`; image n is filled with `colours[n]`
+// (0xAARRGGBB).
+std::string MakeIcon(const std::vector<int>& sides, const std::vector<uint32_t>& colours) {
+  std::string header;
+  PutLe(header, 0, 2);
+  PutLe(header, 1, 2);
+  PutLe(header, static_cast<uint32_t>(sides.size()), 2);
+  std::string images;
+  const size_t directory_end = 6 + 16 * sides.size();
+  for (size_t n = 0; n < sides.size(); ++n) {
+    const int side = sides[n];
+    std::string image;
+    PutLe(image, 40, 4);  // BITMAPINFOHEADER
+    PutLe(image, side, 4);
+    PutLe(image, side * 2, 4);  // colour rows and mask rows
+    PutLe(image, 1, 2);
+    PutLe(image, 32, 2);
+    PutLe(image, 0, 4);
+    PutLe(image, 0, 4);
+    PutLe(image, 0, 4);
+    PutLe(image, 0, 4);
+    PutLe(image, 0, 4);
+    PutLe(image, 0, 4);
+    for (int i = 0; i < side * side; ++i) PutLe(image, colours[n], 4);
+    const int mask_row = ((side + 31) / 32) * 4;
+    image += std::string(static_cast<size_t>(mask_row * side), '\0');
+    PutLe(header, side == 256 ? 0 : side, 1);
+    PutLe(header, side == 256 ? 0 : side, 1);
+    PutLe(header, 0, 2);
+    PutLe(header, 1, 2);
+    PutLe(header, 32, 2);
+    PutLe(header, static_cast<uint32_t>(image.size()), 4);
+    PutLe(header, static_cast<uint32_t>(directory_end + images.size()), 4);
+    images += image;
+  }
+  return header + images;
+}
+
+struct Decoded {
+  unsigned width = 0;
+  unsigned height = 0;
+  RGBQUAD centre{};
+};
+
+std::optional<Decoded> DecodePng(std::string png) {
+  FIMEMORY* memory =
+      FreeImage_OpenMemory(reinterpret_cast<BYTE*>(png.data()), static_cast<DWORD>(png.size()));
+  FIBITMAP* bitmap = FreeImage_LoadFromMemory(FIF_PNG, memory, 0);
+  FreeImage_CloseMemory(memory);
+  if (!bitmap) return std::nullopt;
+  Decoded decoded;
+  decoded.width = FreeImage_GetWidth(bitmap);
+  decoded.height = FreeImage_GetHeight(bitmap);
+  FreeImage_GetPixelColor(bitmap, decoded.width / 2, decoded.height / 2, &decoded.centre);
+  FreeImage_Unload(bitmap);
+  return decoded;
+}
+
+TEST(ProductInfoTest, RoundTripAndShortData) {
+  TProductInfo info{"1.0", "Makers", "https://example.org"};
+  const std::string bytes = info.Encode();
+  EXPECT_EQ(TProductInfo::Decode(bytes.data(), bytes.size()), info);
+  // Cut anywhere: the fields before the cut are kept, the rest read as empty.
+  const TProductInfo cut = TProductInfo::Decode(bytes.data(), 2 + 3 + 2 + 6);
+  EXPECT_EQ(cut.Version, "1.0");
+  EXPECT_EQ(cut.Publisher, "Makers");
+  EXPECT_EQ(cut.Url, "");
+  for (size_t length = 0; length <= bytes.size(); ++length) {
+    TProductInfo::Decode(bytes.data(), length);  // never reads past the end
+  }
+  // Fields appended later are ignored by this reader.
+  EXPECT_EQ(TProductInfo::Decode((bytes + "\x02\x00xy").data(), bytes.size() + 4), info);
+}
+
+TEST(IconPngTest, LargestImageBecomesAPngWithItsColours) {
+  // The largest image is half-transparent red: its alpha must survive into the PNG.
+  const std::string icon = MakeIcon({16, 48, 32}, {0xFF0000FF, 0x80FF0000, 0xFF00FF00});
+  std::optional<std::string> png = IconToPng(icon);
+  ASSERT_TRUE(png.has_value());
+  std::optional<Decoded> decoded = DecodePng(*png);
+  ASSERT_TRUE(decoded.has_value());
+  EXPECT_EQ(decoded->width, 48u);
+  EXPECT_EQ(decoded->height, 48u);
+  EXPECT_EQ(decoded->centre.rgbRed, 0xFF);  // the 48-pixel image is red
+  EXPECT_EQ(decoded->centre.rgbBlue, 0x00);
+  EXPECT_EQ(decoded->centre.rgbReserved, 0x80);
+  // A PNG is taken as it is.
+  EXPECT_EQ(IconToPng(*png), png);
+}
+
+TEST(IconPngTest, DamagedIconsGiveNothing) {
+  const std::string icon = MakeIcon({16}, {0xFF123456});
+  EXPECT_FALSE(IconToPng("").has_value());
+  EXPECT_FALSE(IconToPng("#!/bin/sh\necho not an icon at all\n").has_value());
+  std::string outside = icon;
+  outside[18] = '\x7F';  // image offset far past the end
+  EXPECT_FALSE(IconToPng(outside).has_value());
+  std::string many = icon;
+  many[4] = '\xFF';  // more directory entries than the bytes hold
+  EXPECT_FALSE(IconToPng(many).has_value());
+  for (size_t cut = 0; cut < icon.size(); ++cut) {
+    EXPECT_FALSE(IconToPng(icon.substr(0, cut)).has_value()) << cut;
+  }
+}
+
+}  // namespace
