@@ -7,6 +7,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "setup/commands/case_collisions.h"
 #include "setup/commands/command_support.h"
 #include "setup/commands/file_operations.h"
 #include "setup/commands/register_commands.h"
@@ -134,11 +135,39 @@ bool TScriptCompiler::Compile(const std::vector<TScriptLine>& script) {
     }
   }
   current_line_ = -1;
+  CheckCaseCollisions();
 
   if (errors_.empty() && !lines_.Encode()) {
     SetError(0, "Compiled script too large (an argument is longer than 65535 bytes)");
   }
   return errors_.empty();
+}
+
+void TScriptCompiler::CheckCaseCollisions() {
+  // Where each `file` line extracts to: the install folder, or the subfolder in its second
+  // argument (three or eight compiled arguments; other counts extract nothing).
+  const int32_t file_id = commands_.IdOf("file");
+  std::vector<TTargetFile> targets;
+  for (int i = 0; i < lines_.Count(); ++i) {
+    const TCompLine& line = lines_[i];
+    const size_t count = line.Arguments.size();
+    if (line.CommandID != file_id || file_id == 0 || count < 2) continue;
+    if (count > 3 && count != 8) continue;
+    const int32_t group = StrToIntOrMinusOne(line.Arguments.back());
+    if (group <= 0 || static_cast<size_t>(group) >= groups_.size()) continue;
+    const std::string folder = count >= 3 ? line.Arguments[1] : std::string();
+    for (const TGroup::TFile& file : groups_[static_cast<size_t>(group)].files) {
+      targets.push_back({i + 1, folder, file.entry, HostPath(file.source)});
+    }
+  }
+  for (const TCaseCollision& collision : FindCaseCollisions(targets)) {
+    std::string first = collision.first.source;
+    if (collision.first.line != collision.second.line) {
+      first += " (line " + std::to_string(collision.first.line) + ")";
+    }
+    SetError(collision.second.line - 1, "Files land on one path when letter case is ignored - " +
+                                            first + " and " + collision.second.source);
+  }
 }
 
 TCompLines TScriptCompiler::StoredLines() const {

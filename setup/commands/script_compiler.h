@@ -91,6 +91,7 @@ class TScriptCompiler {
   //   "Label not found - LABEL"
   //   "Folder needs a final backslash - PATH"       (a source folder written without it)
   //   "Entry name leaves its folder - NAME"          (".." component, rooted or drive name)
+  //   "Files land on one path when letter case is ignored - A and B"   (`file` lines)
   //   "Password longer than 41 bytes - ARCHIVE"      (qxpupdate)
   //   "Language table not found - NAME (PATH)"
   //   "Change log not found - NAME"
@@ -175,6 +176,9 @@ class TScriptCompiler {
   bool FindPreviousInstance(const std::string& entry, uint16_t group, uint16_t& found_group,
                             size_t& found_index) const;
   std::string WindowsFolder(const std::string& folder) const;
+  // Records an error for every file that a `file` line would extract over another one whose
+  // target path differs only in letter case.
+  void CheckCaseCollisions();
 
   TSetupInfoFile setup_info_;
   TProductInfo product_info_;

@@ -86,6 +86,30 @@ constexpr const char kGoodScript[] =
     "goto end\r\n"
     "end:\r\n";
 
+TEST_F(SetupcTest, NamesThatDifferOnlyInLetterCaseStopTheCompile) {
+  WriteFile(dir_ / "web" / "Index.html", "first");
+  WriteFile(dir_ / "web" / "index.html", "second");
+  WriteFile(dir_ / "extra" / "a.txt", "a");
+  WriteFile(dir_ / "more" / "A.TXT", "A");
+  const RunResult result = Compile(
+      "name Clash\r\n"
+      "outfile clash.exe\r\n"
+      "file web\\\r\n"
+      "file extra\\ Sub\r\n"
+      "file more\\ sub\r\n");
+  EXPECT_EQ(result.exit_code, 2);
+  const std::string message = ": Files land on one path when letter case is ignored - ";
+  EXPECT_NE(result.err.find(Script() + ":3" + message + (dir_ / "web" / "Index.html").string() +
+                            " and " + (dir_ / "web" / "index.html").string()),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find(Script() + ":5" + message + (dir_ / "extra" / "a.txt").string() +
+                            " (line 4) and " + (dir_ / "more" / "A.TXT").string()),
+            std::string::npos)
+      << result.err;
+  EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+}
+
 TEST_F(SetupcTest, ErrorsNameFileLineAndMessageAndWriteNothing) {
   const RunResult result = Compile(
       "name Broken\r\n"
