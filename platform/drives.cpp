@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "platform/ascii_case.h"
+#include "platform/name_index.h"
 #include "platform/path_util.h"
 
 namespace platform {
@@ -145,7 +146,9 @@ std::string SetupRoot() {
   return root;
 }
 
-std::vector<Drive> Drives() {
+namespace {
+
+std::vector<Drive> LoadDrives() {
   // The table is built again only when its inputs change: the setup root, the drives file's
   // content, or (for the default table) the mount table. Every path mapping asks for it.
   struct Cache {
@@ -194,6 +197,17 @@ std::vector<Drive> Drives() {
     internal::MakeHostFolders(root + "/drive_c");
   }
   return cache.drives;
+}
+
+}  // namespace
+
+std::vector<Drive> Drives() {
+  // Inside a name-index scope the table is read once, not checked again on every path mapping.
+  internal::NameIndex* index = internal::ActiveNameIndex();
+  if (index != nullptr && index->drives) return *index->drives;
+  std::vector<Drive> drives = LoadDrives();
+  if (index != nullptr) index->drives = drives;
+  return drives;
 }
 
 std::optional<Drive> FindDrive(char letter) {

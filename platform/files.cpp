@@ -15,6 +15,7 @@
 
 #include "platform/ascii_case.h"
 #include "platform/drives.h"
+#include "platform/name_index.h"
 #include "platform/path_util.h"
 #include "platform/system.h"
 
@@ -91,6 +92,15 @@ void MarkExecutableIfProgram(int fd) {
   if ((mode | exec) != mode) fchmod(fd, mode | exec);
 }
 
+// Keeps the calling thread's name index (if any) in step with what this layer changes.
+void NoteAdded(const std::string& host) {
+  if (internal::NameIndex* index = internal::ActiveNameIndex()) index->Added(host);
+}
+
+void NoteRemoved(const std::string& host) {
+  if (internal::NameIndex* index = internal::ActiveNameIndex()) index->Removed(host);
+}
+
 }  // namespace
 
 bool FileExists(const std::string& path) {
@@ -135,12 +145,16 @@ std::optional<uint64_t> GetFileSize(const std::string& path) {
 
 bool CreateDirectory(const std::string& path) {
   const std::string host = HostPathOf(path);
-  return !host.empty() && mkdir(host.c_str(), 0777) == 0;
+  if (host.empty() || mkdir(host.c_str(), 0777) != 0) return false;
+  NoteAdded(host);
+  return true;
 }
 
 bool RemoveDirectory(const std::string& path) {
   const std::string host = HostPathOf(path);
-  return !host.empty() && rmdir(host.c_str()) == 0;
+  if (host.empty() || rmdir(host.c_str()) != 0) return false;
+  NoteRemoved(host);
+  return true;
 }
 
 bool DeleteFile(const std::string& path) {
@@ -148,7 +162,9 @@ bool DeleteFile(const std::string& path) {
   struct stat info {};
   if (host.empty() || lstat(host.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
   if (!S_ISLNK(info.st_mode) && IsReadOnly(info)) return false;
-  return unlink(host.c_str()) == 0;
+  if (unlink(host.c_str()) != 0) return false;
+  NoteRemoved(host);
+  return true;
 }
 
 bool CopyFile(const std::string& from, const std::string& to, bool fail_if_exists) {
@@ -186,6 +202,9 @@ bool MoveFile(const std::string& from, const std::string& to) {
   const std::string target = HostPathOf(to);
   struct stat info {};
   if (source.empty() || target.empty() || lstat(source.c_str(), &info) != 0) return false;
+  // Whatever happens below, the two folders are listed again when next looked up.
+  NoteRemoved(source);
+  NoteRemoved(target);
   if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
     return true;
   }
@@ -297,7 +316,10 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
     // Usually nothing is there yet: a file created here is empty and writable, so it needs
     // none of the checks below. Anything already there (links too) takes the general way.
     const int fd = open(host.c_str(), flags | O_EXCL, 0666);
-    if (fd >= 0) return File(fd, writable);
+    if (fd >= 0) {
+      NoteAdded(host);
+      return File(fd, writable);
+    }
   }
   if (writable && mode != Mode::kCreateNew) {
     struct stat info {};
@@ -317,6 +339,7 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
     close(fd);
     return std::nullopt;
   }
+  if (mode == Mode::kCreate || mode == Mode::kCreateNew) NoteAdded(host);
   return File(fd, writable);
 }
 
@@ -354,6 +377,19 @@ size_t File::Read(void* buffer, size_t size) {
 }
 
 bool File::ReadExact(void* buffer, size_t size) { return Read(buffer, size) == size; }
+
+bool File::ReadExactAt(uint64_t position, void* buffer, size_t size) const {
+  if (fd_ < 0 || position > static_cast<uint64_t>(INT64_MAX)) return false;
+  auto* out = static_cast<char*>(buffer);
+  size_t total = 0;
+  while (total < size) {
+    const ssize_t got = pread(fd_, out + total, size - total, static_cast<off_t>(position + total));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    total += static_cast<size_t>(got);
+  }
+  return true;
+}
 
 bool File::Write(const void* buffer, size_t size) {
   if (fd_ < 0 || !writable_) return false;
@@ -458,6 +494,7 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
     unlink(temp.c_str());
     return false;
   }
+  NoteAdded(host);
   const int dir_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir_fd >= 0) {
     fsync(dir_fd);

@@ -73,6 +73,9 @@ class File {
   size_t Read(void* buffer, size_t size);
   // Reads exactly `size` bytes or answers false.
   bool ReadExact(void* buffer, size_t size);
+  // Reads exactly `size` bytes at `position` without moving the file position (pread), so
+  // several threads may read one handle at once; false when fewer bytes are there.
+  bool ReadExactAt(uint64_t position, void* buffer, size_t size) const;
   // Writes all bytes or answers false.
   bool Write(const void* buffer, size_t size);
   bool Seek(uint64_t position);

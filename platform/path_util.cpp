@@ -11,6 +11,7 @@
 
 #include "platform/ascii_case.h"
 #include "platform/drives.h"
+#include "platform/name_index.h"
 
 namespace platform::internal {
 
@@ -88,6 +89,18 @@ std::optional<std::string> FindNameIgnoringCase(const std::string& folder,
 
 std::string ResolveIgnoringCase(const std::string& base,
                                 const std::vector<std::string>& components) {
+  if (NameIndex* index = ActiveNameIndex()) {
+    // Every folder along the way is listed once for the scope, then answers from memory.
+    std::string host = base;
+    bool parent_exists = true;
+    for (const std::string& part : components) {
+      std::optional<std::string> found;
+      if (parent_exists) found = index->Find(host, part);
+      parent_exists = found.has_value();
+      host = JoinHostPath(host, found.value_or(part));
+    }
+    return host;
+  }
   // Most paths exist as spelled, or all but their last component do (a file about to be
   // created). One lstat of such a prefix stands for one per component: every component of a
   // path that exists as spelled is itself its exact spelling on disk.
@@ -126,7 +139,11 @@ bool MakeHostFolders(const std::string& path) {
   if (slash != std::string::npos && slash > 0 && !MakeHostFolders(path.substr(0, slash))) {
     return false;
   }
-  if (mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) {
+  if (mkdir(path.c_str(), 0777) == 0) {
+    if (NameIndex* index = ActiveNameIndex()) index->Added(path);
+    return true;
+  }
+  if (errno == EEXIST) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
   }
   return false;

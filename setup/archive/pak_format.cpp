@@ -12,9 +12,6 @@ namespace pak {
 
 namespace {
 
-// zlib cannot expand data by more than about 1032 to 1; anything claiming more is damage.
-constexpr uint64_t kMaxInflateRatio = 1032;
-
 void SetError(std::string* error, const std::string& text) {
   if (error) *error = text;
 }
@@ -179,7 +176,7 @@ std::optional<PakLayout> ReadLayout(platform::File& file, std::string* error) {
   }
   if (static_cast<uint64_t>(t.count) * kRecordSize != t.uncompressed_size ||
       t.uncompressed_size > kMaxDirectoryBytes ||
-      t.uncompressed_size > static_cast<uint64_t>(t.compressed_size) * kMaxInflateRatio + 64) {
+      t.uncompressed_size > archive_io::MaxInflatedSize(t.compressed_size)) {
     SetError(error, "the directory sizes do not agree with the record count");
     return std::nullopt;
   }

@@ -184,6 +184,8 @@ void ForceFolders(const std::string& path) { ForceFolders(TUninstallList::Instan
 
 void ForceFolders(TUninstallList& list, const std::string& path) {
   if (path.size() <= 3 || path[1] != ':' || path[2] != '\\') return;
+  // The chain of folders below the drive root: "C:\a\", "C:\a\b\", ..., the path itself.
+  std::vector<std::string> chain;
   std::string current = path.substr(0, 3);
   std::string_view rest = std::string_view(path).substr(3);
   while (!rest.empty()) {
@@ -191,9 +193,14 @@ void ForceFolders(TUninstallList& list, const std::string& path) {
     const size_t take = slash == std::string_view::npos ? rest.size() : slash + 1;
     current.append(rest.substr(0, take));
     rest.remove_prefix(take);
-    if (!platform::DirectoryExists(current) && platform::CreateDirectory(current)) {
-      list.AddFolder(current);
-    }
+    chain.push_back(current);
+  }
+  // Searched from the deep end: a new folder's parent usually exists, so one or two lookups
+  // find where creating starts, instead of one per level of the path.
+  size_t missing = chain.size();
+  while (missing > 0 && !platform::DirectoryExists(chain[missing - 1])) --missing;
+  for (; missing < chain.size(); ++missing) {
+    if (platform::CreateDirectory(chain[missing])) list.AddFolder(chain[missing]);
   }
 }
 

@@ -1,13 +1,13 @@
 #include "setup/core/crc32.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
-// zlib's crc32 is the same table step wrapped in an inversion on entry and exit, so the bare
-// step is obtained by undoing both; zlib's implementation is much faster than a byte table.
+// libdeflate's crc32 is the same table step wrapped in an inversion on entry and exit, so the
+// bare step is obtained by undoing both; it runs on the processor's carry-less multiply where
+// there is one, many times faster than a byte table.
 uint32_t UpdateCrc32(uint32_t crc, const void* data, size_t size) {
   if (size == 0) return crc;
-  const auto* bytes = static_cast<const Bytef*>(data);
-  return ~static_cast<uint32_t>(crc32_z(~crc & 0xFFFFFFFFul, bytes, size));
+  return ~libdeflate_crc32(~crc, data, size);
 }
 
 bool ComputeCrc32(const void* data, size_t size, uint32_t& crc) {

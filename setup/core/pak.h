@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "setup/io/zlib_stream.h"
 
 // Entries of this full size or more are stored raw, never CRC-checked and copied in chunks.
 constexpr uint32_t kLargeEntrySize = 0x4600000;  // 70 MiB
@@ -78,11 +79,14 @@ struct TPreparedEntry {
   bool compressed = false;
 };
 
-// Prepares raw bytes for storing exactly as TPak::PrepareData does: below 70 MiB compressed at
-// level 9 in zlib format; kept raw when compression makes them longer or when they are large.
-// Nothing for 0 bytes or for data too long for the 32-bit size fields. Thread-safe (pure), so a
-// packer can prepare entries on all cores and store them in directory order.
+// Prepares raw bytes for storing exactly as TPak::PrepareData does: below 70 MiB compressed in
+// zlib format at the package level; kept raw when compression makes them longer or when they are
+// large. Nothing for 0 bytes or for data too long for the 32-bit size fields. The result depends
+// only on the bytes, so a packer can prepare entries on all cores (each thread with its own
+// compressor) and store them in directory order.
 std::optional<TPreparedEntry> PrepareEntry(const void* data, size_t size);
+std::optional<TPreparedEntry> PrepareEntry(const void* data, size_t size,
+                                           archive_io::ZlibCompressor& compressor);
 
 // Reads a whole file through the platform layer; a missing or unreadable file raises SetupError.
 std::string ReadWholeFile(const std::string& path);
@@ -94,6 +98,19 @@ struct TGroupItem {
   std::string name;
   uint32_t full_size = 0;
   std::optional<std::string> data;  // set only when loading was asked for and succeeded
+};
+
+// An entry read and inflated without showing or raising anything (TPak::ReadEntryQuietly).
+struct TEntryData {
+  enum class Status {
+    kOk,          // `data` holds the full-size bytes
+    kUnreadable,  // nothing to read: empty, outside the file, short read or CRC mismatch
+    kWrongSize,   // the stream inflates to `produced` bytes instead of the full size
+    kBroken,      // not a valid zlib stream
+  };
+  Status status = Status::kUnreadable;
+  std::string data;
+  uint64_t produced = 0;
 };
 
 class TPak {
@@ -145,20 +162,26 @@ class TPak {
   bool WriteDirectory();
 
   // --- Reading ---
+  // ReadStored, ReadEntryQuietly and ReadBlobRange read at explicit offsets and change nothing,
+  // so several threads may call them on one read-mode package at once.
 
   // The blob as stored, when it lies wholly in front of the directory and its CRC matches
   // (large entries are not checked). Nothing for an empty entry.
-  std::optional<std::string> ReadStored(int index);
+  std::optional<std::string> ReadStored(int index) const;
   // The entry's full-size data. A decompressed length that differs from the full size shows an
   // "Error" message box and answers nothing; a broken zlib stream raises SetupError("error").
-  std::optional<std::string> LoadEntry(int index);
+  std::optional<std::string> LoadEntry(int index) const;
+  // LoadEntry in two halves: the reading and inflating, which shows and raises nothing, and the
+  // answer with its message or error, which belongs to the thread that may show them.
+  TEntryData ReadEntryQuietly(int index) const;
+  std::optional<std::string> FinishLoad(int index, TEntryData read) const;
   // For a large entry: whether its blob lies in front of the directory (it is not read); otherwise
   // whether LoadEntry succeeds.
-  bool VerifyEntry(int index);
+  bool VerifyEntry(int index) const;
   // Reads up to `size` bytes of a raw blob starting `position` bytes into it (for chunked
   // copying of large entries); answers the count read, 0 past the blob or for a blob that does
   // not lie in front of the directory.
-  size_t ReadBlobRange(int index, uint64_t position, void* buffer, size_t size);
+  size_t ReadBlobRange(int index, uint64_t position, void* buffer, size_t size) const;
 
   // First entry in directory order with that name (case ignored) and group, loaded. `full_size`
   // receives the entry's full size when found and loaded, else 0.
@@ -186,6 +209,7 @@ class TPak {
   bool AppendBlob(TPakFile& entry, const std::string& blob);
   bool CopyLargeFile(TPakFile& entry, platform::File& source, uint64_t size);
   bool BlobInFile(const TPakFile& entry) const;
+  std::optional<uint64_t> FileSize() const;
   TGroupItem MakeItem(int index, bool load);
 
   Mode mode_ = Mode::kRead;
@@ -194,4 +218,6 @@ class TPak {
   TPakTrailer trailer_;
   uint32_t package_base_ = 0;
   int cursor_ = 0;
+  // Size of a read-mode file, taken when the directory is read (such a file is not written).
+  std::optional<uint64_t> read_size_;
 };

@@ -1,6 +1,4 @@
 // Opening a package, reading its directory and loading, verifying and walking its entries.
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -10,6 +8,7 @@
 #include "setup/core/pak.h"
 #include "setup/core/setup_error.h"
 #include "setup/io/cp1252_case.h"
+#include "setup/io/zlib_stream.h"
 
 namespace {
 
@@ -61,67 +60,6 @@ uint32_t Le32(const unsigned char* p) {
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-// Deflate cannot expand data by more than about 1032 to 1, so a full size beyond this bound
-// cannot come out of the stored bytes; no buffer of that size is allocated for it.
-uint64_t MaxInflatedSize(uint64_t stored_size) { return stored_size * 1040 + 1024; }
-
-struct ZStream {
-  z_stream stream{};
-  bool initialised = false;
-  ~ZStream() {
-    if (initialised) inflateEnd(&stream);
-  }
-};
-
-// Inflates a zlib stream into `out`, keeping at most `expected` bytes. The buffer grows with
-// the output instead of being sized to `expected` up front, so a stored size that lies costs no
-// more memory than the stream really produces. Output beyond what is kept is only counted.
-// Answers the total length the stream produced; a broken or cut stream raises
-// SetupError("error").
-uint64_t Inflate(const std::string& stored, uint32_t expected, std::string& out) {
-  ZStream z;
-  if (inflateInit(&z.stream) != Z_OK) throw SetupError("error");
-  z.initialised = true;
-  const uint64_t keep = expected <= MaxInflatedSize(stored.size()) ? expected : 0;
-  out.clear();
-  out.resize(static_cast<size_t>(
-      std::min<uint64_t>(keep, std::max<uint64_t>(stored.size() * 4, 1u << 20))));
-
-  z.stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stored.data()));
-  uint64_t input_left = stored.size();
-  uint64_t produced = 0;
-  char scratch[64 * 1024];
-  for (;;) {
-    if (z.stream.avail_in == 0 && input_left > 0) {
-      const uInt take = static_cast<uInt>(std::min<uint64_t>(input_left, 1u << 30));
-      z.stream.avail_in = take;
-      input_left -= take;
-    }
-    if (produced == out.size() && out.size() < keep) {
-      out.resize(static_cast<size_t>(std::min<uint64_t>(keep, uint64_t{out.size()} * 2)));
-    }
-    Bytef* target;
-    size_t room;
-    if (produced < out.size()) {
-      target = reinterpret_cast<Bytef*>(out.data() + produced);
-      room = std::min<size_t>(out.size() - produced, 1u << 30);
-    } else {
-      target = reinterpret_cast<Bytef*>(scratch);
-      room = sizeof scratch;
-    }
-    z.stream.next_out = target;
-    z.stream.avail_out = static_cast<uInt>(room);
-    const int result = inflate(&z.stream, Z_NO_FLUSH);
-    produced += room - z.stream.avail_out;
-    if (result == Z_STREAM_END) break;
-    if (result == Z_OK) continue;
-    // Z_BUF_ERROR with room left means the input ended before the stream did.
-    throw SetupError("error");
-  }
-  out.resize(static_cast<size_t>(std::min<uint64_t>(produced, out.size())));
-  return produced;
-}
-
 }  // namespace
 
 TPak::TPak(const std::string& file_name, bool create, bool append) {
@@ -156,6 +94,7 @@ void TPak::ReadDirectory() {
   cursor_ = 0;
   if (!file_) return;
   const std::optional<uint64_t> size = file_->Size();
+  if (mode_ == Mode::kRead) read_size_ = size;
   if (!size || *size < kTrailerSize) return;
 
   unsigned char raw[kTrailerSize];
@@ -202,8 +141,14 @@ void TPak::ReadDirectory() {
   entries_ = std::move(entries);
 }
 
+std::optional<uint64_t> TPak::FileSize() const {
+  if (!file_) return std::nullopt;
+  if (mode_ == Mode::kRead) return read_size_;
+  return file_->Size();
+}
+
 bool TPak::BlobInFile(const TPakFile& entry) const {
-  const std::optional<uint64_t> size = file_ ? file_->Size() : std::nullopt;
+  const std::optional<uint64_t> size = FileSize();
   if (!size) return false;
   // Blobs lie in front of the directory. Once a directory is known (read, or written by this
   // object), an entry reaching into it is damaged: its directory and trailer bytes are no entry
@@ -213,40 +158,90 @@ bool TPak::BlobInFile(const TPakFile& entry) const {
   return entry.offset <= end && entry.BlobLength() <= end - entry.offset;
 }
 
-std::optional<std::string> TPak::ReadStored(int index) {
+std::optional<std::string> TPak::ReadStored(int index) const {
   const TPakFile* entry = Entry(index);
   if (entry == nullptr || !file_) return std::nullopt;
   const uint32_t length = entry->BlobLength();
   if (length == 0 || !BlobInFile(*entry)) return std::nullopt;
   std::string blob(length, '\0');
-  if (!file_->Seek(entry->offset) || !file_->ReadExact(blob.data(), blob.size())) {
-    return std::nullopt;
-  }
+  if (!file_->ReadExactAt(entry->offset, blob.data(), blob.size())) return std::nullopt;
   // Large raw entries carry no CRC (it is not computed when they are packed from a file).
   if (entry->IsRaw() && entry->IsLarge()) return blob;
   if (ComputeCrc32(blob.data(), blob.size()) != entry->crc) return std::nullopt;
   return blob;
 }
 
-std::optional<std::string> TPak::LoadEntry(int index) {
+TEntryData TPak::ReadEntryQuietly(int index) const {
+  TEntryData result;
   std::optional<std::string> stored = ReadStored(index);
-  if (!stored) return std::nullopt;
+  if (!stored) return result;
   const TPakFile& entry = entries_[static_cast<size_t>(index)];
-  if (entry.IsRaw()) return stored;
-  if (entry.stored_size == 0 || entry.full_size == 0) return std::nullopt;
-
-  std::string data;
-  const uint64_t produced = Inflate(*stored, entry.full_size, data);
-  if (produced != entry.full_size || data.size() != entry.full_size) {
-    platform::MessageBox(entry.name + "\r\rError: DecompSize - " + std::to_string(produced) +
-                             " OrigSize - " + std::to_string(entry.full_size),
-                         "Error", platform::kMbOk);
-    return std::nullopt;
+  if (entry.IsRaw()) {
+    result.status = TEntryData::Status::kOk;
+    result.data = std::move(*stored);
+    return result;
   }
-  return data;
+  if (entry.stored_size == 0 || entry.full_size == 0) return result;
+
+  // A full size the stored bytes could yield is inflated straight into a buffer of that size.
+  // A larger claim is never allocated: the stream's real length is only counted.
+  if (entry.full_size <= archive_io::MaxInflatedSize(stored->size())) {
+    result.data.resize(entry.full_size);
+    size_t produced = 0;
+    switch (
+        archive_io::ZlibInflateInto(*stored, result.data.data(), result.data.size(), &produced)) {
+      case archive_io::InflateStatus::kExact:
+        result.status = TEntryData::Status::kOk;
+        return result;
+      case archive_io::InflateStatus::kShorter:
+        result.data.clear();
+        result.status = TEntryData::Status::kWrongSize;
+        result.produced = produced;
+        return result;
+      case archive_io::InflateStatus::kBroken:
+        result.data.clear();
+        result.status = TEntryData::Status::kBroken;
+        return result;
+      case archive_io::InflateStatus::kLonger:
+        break;
+    }
+    result.data.clear();
+    result.data.shrink_to_fit();
+  }
+  const std::optional<uint64_t> length = archive_io::ZlibInflatedLength(*stored);
+  if (!length) {
+    result.status = TEntryData::Status::kBroken;
+  } else {
+    result.status = TEntryData::Status::kWrongSize;
+    result.produced = *length;
+  }
+  return result;
 }
 
-bool TPak::VerifyEntry(int index) {
+std::optional<std::string> TPak::FinishLoad(int index, TEntryData read) const {
+  const TPakFile* entry = Entry(index);
+  switch (read.status) {
+    case TEntryData::Status::kOk:
+      return std::move(read.data);
+    case TEntryData::Status::kUnreadable:
+      return std::nullopt;
+    case TEntryData::Status::kWrongSize:
+      platform::MessageBox(entry->name + "\r\rError: DecompSize - " +
+                               std::to_string(read.produced) + " OrigSize - " +
+                               std::to_string(entry->full_size),
+                           "Error", platform::kMbOk);
+      return std::nullopt;
+    case TEntryData::Status::kBroken:
+      break;
+  }
+  throw SetupError("error");
+}
+
+std::optional<std::string> TPak::LoadEntry(int index) const {
+  return FinishLoad(index, ReadEntryQuietly(index));
+}
+
+bool TPak::VerifyEntry(int index) const {
   const TPakFile* entry = Entry(index);
   if (entry == nullptr) return false;
   // Large entries are not read, but a blob that runs past the directory or the end of the file
@@ -255,21 +250,14 @@ bool TPak::VerifyEntry(int index) {
   return LoadEntry(index).has_value();
 }
 
-size_t TPak::ReadBlobRange(int index, uint64_t position, void* buffer, size_t size) {
+size_t TPak::ReadBlobRange(int index, uint64_t position, void* buffer, size_t size) const {
   const TPakFile* entry = Entry(index);
   if (entry == nullptr || !file_) return 0;
   const uint32_t length = entry->BlobLength();
   if (position >= length || !BlobInFile(*entry)) return 0;
   const size_t take = static_cast<size_t>(std::min<uint64_t>(size, length - position));
-  if (!file_->Seek(entry->offset + position)) return 0;
-  size_t done = 0;
-  auto* out = static_cast<char*>(buffer);
-  while (done < take) {
-    const size_t got = file_->Read(out + done, take - done);
-    if (got == 0) break;
-    done += got;
-  }
-  return done;
+  // The blob lies wholly inside the file (BlobInFile), so anything short is a read failure.
+  return file_->ReadExactAt(entry->offset + position, buffer, take) ? take : 0;
 }
 
 std::optional<int> TPak::FindEntryIndex(const std::string& name, uint16_t group) const {

@@ -1,6 +1,4 @@
 // Writing packages: preparing entry blobs, appending them, and writing directory and trailer.
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -14,18 +12,6 @@ namespace {
 
 constexpr uint64_t kMaxFileOffset = std::numeric_limits<uint32_t>::max();
 
-// zlib format, level 9, 32 KiB window: compress2 uses exactly those stream parameters.
-std::optional<std::string> Deflate(const void* data, size_t size) {
-  uLongf length = compressBound(static_cast<uLong>(size));
-  std::string out(length, '\0');
-  if (compress2(reinterpret_cast<Bytef*>(out.data()), &length, static_cast<const Bytef*>(data),
-                static_cast<uLong>(size), Z_BEST_COMPRESSION) != Z_OK) {
-    return std::nullopt;
-  }
-  out.resize(length);
-  return out;
-}
-
 std::string CannotOpenText(const std::string& path) {
   return "Cannot open file \"" + path + "\". The system cannot find the file specified";
 }
@@ -33,11 +19,19 @@ std::string CannotOpenText(const std::string& path) {
 }  // namespace
 
 std::optional<TPreparedEntry> PrepareEntry(const void* data, size_t size) {
+  archive_io::ZlibCompressor compressor(archive_io::kPackageLevel);
+  return PrepareEntry(data, size, compressor);
+}
+
+std::optional<TPreparedEntry> PrepareEntry(const void* data, size_t size,
+                                           archive_io::ZlibCompressor& compressor) {
   if (data == nullptr || size == 0 || size > kMaxFileOffset) return std::nullopt;
   TPreparedEntry entry;
   entry.full_size = static_cast<uint32_t>(size);
   std::optional<std::string> compressed;
-  if (size < kLargeEntrySize) compressed = Deflate(data, size);
+  if (size < kLargeEntrySize) {
+    compressed = compressor.Compress(std::string_view(static_cast<const char*>(data), size));
+  }
   // Equal lengths keep the compressed form; only a longer result (or a large entry) stays raw.
   if (compressed && compressed->size() <= size) {
     entry.stored = std::move(*compressed);

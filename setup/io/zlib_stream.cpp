@@ -1,47 +1,92 @@
 #include "setup/io/zlib_stream.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
-#include <limits>
+#include <algorithm>
+#include <memory>
 #include <new>
 
 namespace archive_io {
+namespace {
 
-std::string ZlibCompress(std::string_view data) {
-  uLong bound = compressBound(static_cast<uLong>(data.size()));
-  std::string out(bound, '\0');
-  uLongf out_size = bound;
-  int rc =
-      compress2(reinterpret_cast<Bytef*>(out.data()), &out_size,
-                reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()), 9);
-  if (rc == Z_MEM_ERROR) throw std::bad_alloc();
-  // With a buffer of compressBound bytes and valid arguments compress2 cannot fail otherwise.
-  out.resize(out_size);
+struct DecompressorDeleter {
+  void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+}  // namespace
+
+ZlibCompressor::ZlibCompressor(int level) : compressor_(libdeflate_alloc_compressor(level)) {
+  if (compressor_ == nullptr) throw std::bad_alloc();
+}
+
+ZlibCompressor::~ZlibCompressor() { libdeflate_free_compressor(compressor_); }
+
+std::string ZlibCompressor::Compress(std::string_view data) {
+  std::string out(libdeflate_zlib_compress_bound(compressor_, data.size()), '\0');
+  // With a buffer of the bound's size compression cannot run out of room.
+  const size_t length =
+      libdeflate_zlib_compress(compressor_, data.data(), data.size(), out.data(), out.size());
+  out.resize(length);
   return out;
 }
 
+std::string ZlibCompress(std::string_view data, int level) {
+  ZlibCompressor compressor(level);
+  return compressor.Compress(data);
+}
+
+InflateStatus ZlibInflateInto(std::string_view stream, void* out, size_t size, size_t* produced) {
+  std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(
+      libdeflate_alloc_decompressor());
+  if (!decompressor) throw std::bad_alloc();
+  size_t length = 0;
+  const libdeflate_result result = libdeflate_zlib_decompress(decompressor.get(), stream.data(),
+                                                              stream.size(), out, size, &length);
+  if (produced != nullptr) *produced = length;
+  switch (result) {
+    case LIBDEFLATE_SUCCESS:
+      return length == size ? InflateStatus::kExact : InflateStatus::kShorter;
+    case LIBDEFLATE_INSUFFICIENT_SPACE:
+      return InflateStatus::kLonger;
+    default:
+      return InflateStatus::kBroken;
+  }
+}
+
 std::optional<std::string> ZlibInflateExact(std::string_view stream, size_t expected_size) {
-  // zlib expands by at most about 1032 to 1: a larger claimed size is damage, and is refused
-  // before anything of that size is allocated.
-  if (expected_size / 1032 > stream.size() + 1) return std::nullopt;
-  if (stream.size() > std::numeric_limits<uInt>::max() ||
-      expected_size > std::numeric_limits<uInt>::max()) {
+  if (expected_size > MaxInflatedSize(stream.size())) return std::nullopt;
+  std::string out(expected_size, '\0');
+  if (ZlibInflateInto(stream, out.data(), out.size(), nullptr) != InflateStatus::kExact) {
     return std::nullopt;
   }
+  return out;
+}
+
+std::optional<uint64_t> ZlibInflatedLength(std::string_view stream) {
   z_stream z{};
   if (inflateInit(&z) != Z_OK) throw std::bad_alloc();
-  std::string out(expected_size, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data()));
-  z.avail_in = static_cast<uInt>(stream.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(expected_size);
-  // One extra byte of room would tell a longer stream apart; a stream that still has output
-  // when the buffer is full answers Z_OK or Z_BUF_ERROR instead of Z_STREAM_END.
-  int rc = inflate(&z, Z_FINISH);
-  bool complete = rc == Z_STREAM_END && z.total_out == expected_size;
-  inflateEnd(&z);
-  if (!complete) return std::nullopt;
-  return out;
+  std::unique_ptr<z_stream, int (*)(z_stream*)> end(&z, inflateEnd);
+  const char* next = stream.data();
+  size_t input_left = stream.size();
+  uint64_t produced = 0;
+  unsigned char scratch[64 * 1024];
+  for (;;) {
+    if (z.avail_in == 0 && input_left > 0) {
+      const size_t take = std::min<size_t>(input_left, size_t{1} << 30);
+      z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(next));
+      z.avail_in = static_cast<uInt>(take);
+      next += take;
+      input_left -= take;
+    }
+    z.next_out = scratch;
+    z.avail_out = sizeof scratch;
+    const int result = inflate(&z, Z_NO_FLUSH);
+    produced += sizeof scratch - z.avail_out;
+    if (result == Z_STREAM_END) return produced;
+    // Z_BUF_ERROR with room left means the input ended before the stream did.
+    if (result != Z_OK) return std::nullopt;
+  }
 }
 
 }  // namespace archive_io

@@ -1,7 +1,6 @@
 #include "setup/runtime/startup_package.h"
 
-#include <zlib.h>
-
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <memory>
@@ -32,81 +31,75 @@ namespace {
 
 enum : uint8_t { kPending = 0, kPassed = 1, kFailed = 2, kRaised = 3 };
 
-// Whether a zlib stream inflates to exactly `expected` bytes and ends there. Never raises; the
-// output is only counted.
-bool InflatesToExactly(const std::string& stored, uint32_t expected) {
-  z_stream stream{};
-  if (inflateInit(&stream) != Z_OK) return false;
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stored.data()));
-  stream.avail_in = static_cast<uInt>(stored.size());
-  char scratch[64 * 1024];
-  uint64_t produced = 0;
-  int status = Z_OK;
-  while (status == Z_OK && produced <= expected) {
-    stream.next_out = reinterpret_cast<Bytef*>(scratch);
-    stream.avail_out = sizeof scratch;
-    status = inflate(&stream, Z_NO_FLUSH);
-    produced += sizeof scratch - stream.avail_out;
-  }
-  inflateEnd(&stream);
-  return status == Z_STREAM_END && produced == expected;
-}
-
-// Checks an entry on the second thread without showing or raising anything: reading an entry
-// whose inflated length differs from the directory shows a message box, which must come from
-// the window's thread and only once the entries before it have passed. An entry this check does
-// not vouch for is verified again on the window's thread, which then shows or raises whatever
-// that entry causes, in directory order.
-bool PassesQuietly(TPak& pak, int index) {
+// Whether an entry passes, without showing or raising anything. An entry the install extracts
+// (any group but 0) is proven by the CRC of its stored bytes, which is what the directory
+// records; it is inflated once, while it is extracted, where the inflate's own length and
+// Adler-32 checks stop the run should a stream be bad despite its CRC. Group-0 entries are the
+// start-up's own material and are inflated here in full.
+bool PassesQuietly(const TPak& pak, int index) {
   const TPakFile* entry = pak.Entry(index);
   if (!entry || entry->full_size == 0) return true;
-  if (entry->IsLarge()) return pak.VerifyEntry(index);        // reads no data, shows nothing
-  std::optional<std::string> stored = pak.ReadStored(index);  // CRC checked, silently
-  if (!stored) return false;
-  if (entry->IsRaw()) return true;
-  return entry->stored_size != 0 && InflatesToExactly(*stored, entry->full_size);
+  if (entry->IsLarge()) return pak.VerifyEntry(index);  // reads no data, shows nothing
+  if (entry->group != 0) return pak.ReadStored(index).has_value();
+  return pak.ReadEntryQuietly(index).status == TEntryData::Status::kOk;
 }
 
-// Verifies the odd entries on a second thread with a reader of its own, so the two cores inflate
-// side by side while the caller still takes the results in directory order.
-class SecondVerifier {
+// Checks entries on every core. Helper threads and the calling thread take the next unchecked
+// entry in turn; the caller takes the results in directory order, so the first failure in
+// that order is the one reported, and every message comes from the caller's thread.
+class ParallelVerifier {
  public:
-  SecondVerifier(const std::string& path, int count)
-      : results_(static_cast<size_t>(count)), thread_([this, path, count] { Run(path, count); }) {}
-  ~SecondVerifier() {
-    stop_.store(true);
-    thread_.join();
+  ParallelVerifier(const TPak& pak, unsigned helpers)
+      : pak_(pak), count_(pak.EntryCount()), results_(static_cast<size_t>(count_)) {
+    for (unsigned i = 0; i < helpers; ++i) threads_.emplace_back([this] { Work(); });
   }
-  // Waits for the result of entry `index` (an odd one).
-  uint8_t Wait(int index) {
-    while (true) {
-      uint8_t result = results_[static_cast<size_t>(index)].load(std::memory_order_acquire);
+  ~ParallelVerifier() { Stop(); }
+
+  // Stops the helpers (after the entry each is checking) and waits for them.
+  void Stop() {
+    stop_.store(true);
+    for (std::thread& thread : threads_) {
+      if (thread.joinable()) thread.join();
+    }
+  }
+
+  // The quiet result of entry `index`; the caller checks further entries while it waits.
+  uint8_t Result(int index) {
+    std::atomic<uint8_t>& slot = results_[static_cast<size_t>(index)];
+    for (;;) {
+      const uint8_t result = slot.load(std::memory_order_acquire);
       if (result != kPending) return result;
-      std::this_thread::yield();
+      if (!CheckNext()) slot.wait(kPending, std::memory_order_acquire);
     }
   }
 
  private:
-  void Run(const std::string& path, int count) {
-    int index = 1;
-    try {
-      TPak pak(path, false, false);
-      for (; index < count && !stop_.load(); index += 2) {
-        bool ok = PassesQuietly(pak, index);
-        results_[static_cast<size_t>(index)].store(ok ? kPassed : kFailed,
-                                                   std::memory_order_release);
-      }
-    } catch (const std::exception&) {
-      // The window's thread verifies the rest itself and raises whatever they raise.
-      for (; index < count; index += 2) {
-        results_[static_cast<size_t>(index)].store(kRaised, std::memory_order_release);
-      }
+  void Work() {
+    while (!stop_.load() && CheckNext()) {
     }
   }
 
+  // Checks the next unclaimed entry; false when none is left.
+  bool CheckNext() {
+    const int index = next_.fetch_add(1);
+    if (index >= count_) return false;
+    uint8_t result = kRaised;  // the caller checks it again itself and raises what it raises
+    try {
+      result = PassesQuietly(pak_, index) ? kPassed : kFailed;
+    } catch (const std::exception&) {
+    }
+    std::atomic<uint8_t>& slot = results_[static_cast<size_t>(index)];
+    slot.store(result, std::memory_order_release);
+    slot.notify_all();
+    return true;
+  }
+
+  const TPak& pak_;
+  const int count_;
   std::vector<std::atomic<uint8_t>> results_;
+  std::atomic<int> next_{0};
   std::atomic<bool> stop_{false};
-  std::thread thread_;
+  std::vector<std::thread> threads_;
 };
 
 }  // namespace
@@ -126,22 +119,19 @@ FirstStageResult OpenAndVerifyPackage(const PackageChoice& choice, VerifyObserve
   const int count = pak.EntryCount();
   if (observer) observer->SetStatus(VerifyStatusText(0, count), 0, count);
   try {
-    std::unique_ptr<SecondVerifier> second;
-    if (count > 1 && std::thread::hardware_concurrency() > 1) {
-      second = std::make_unique<SecondVerifier>(choice.path, count);
-    }
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    ParallelVerifier verifier(pak, count > 1 ? std::min<unsigned>(cores - 1, count - 1) : 0);
     for (int i = 0; i < count; ++i) {
       const TPakFile& entry = *pak.Entry(i);
-      bool ok = true;
-      if (second && i % 2 == 1) {
-        // Anything the second thread did not vouch for is verified again here, so its message
-        // or error comes from this thread and in order.
-        if (second->Wait(i) != kPassed) ok = pak.VerifyEntry(i);
-      } else if (entry.full_size != 0) {
-        ok = pak.VerifyEntry(i);
+      const uint8_t quiet = verifier.Result(i);
+      bool ok = quiet == kPassed;
+      if (quiet == kRaised || (quiet == kFailed && entry.group == 0 && !entry.IsLarge())) {
+        // Checked again on this thread, which shows the size message or raises the stream's
+        // error of an entry the start-up loads, in directory order.
+        ok = entry.group == 0 ? pak.VerifyEntry(i) : PassesQuietly(pak, i);
       }
       if (!ok) {
-        second.reset();  // the first failure in directory order is the one reported
+        verifier.Stop();  // the first failure in directory order is the one reported
         platform::MessageBox("Error: Verification Failed. Setup is corrupt.\rID: " +
                                  std::to_string(i) + " Filename: " + entry.name,
                              "Verification Error", platform::kMbOk);
@@ -150,7 +140,7 @@ FirstStageResult OpenAndVerifyPackage(const PackageChoice& choice, VerifyObserve
       if (entry.group != 0) result.grouped_bytes += entry.full_size;
       if (observer) observer->SetStatus(VerifyStatusText(i + 1, count), i + 1, count);
     }
-    second.reset();
+    verifier.Stop();
     if (pause_ms > 0) platform::Sleep(pause_ms);
   } catch (const SetupError& error) {
     throw error.InStage(kErrorTypeVerification);

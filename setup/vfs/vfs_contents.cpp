@@ -14,9 +14,9 @@ namespace vfs {
 
 std::optional<std::string> ExpandStoredBytes(const TVFSEntry& entry, std::string_view stored) {
   if (!entry.IsCompressed()) return std::string(stored);
-  // Each piece takes at least 12 stored bytes (length and the shortest zlib stream) and gives at
-  // most 50000: a full size beyond that is damage, refused before allocating for it.
-  if (entry.full_size / kPieceSize > stored.size() / 12 + 1) return std::nullopt;
+  // No piece can inflate past the size rule, so neither can all of them together: a full size
+  // beyond it is damage, refused before allocating for it.
+  if (entry.full_size > archive_io::MaxInflatedSize(stored.size())) return std::nullopt;
   std::string out;
   out.reserve(entry.full_size);
   archive_io::ByteReader r(stored);

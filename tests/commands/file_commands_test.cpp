@@ -12,6 +12,7 @@
 #include "command_test_env.h"
 #include "platform/registry.h"
 #include "setup/commands/file_operations.h"
+#include "setup/core/crc32.h"
 
 namespace command_test {
 namespace {
@@ -64,9 +65,9 @@ TEST_F(FileCommandsTest, InstallFolderWithFinalBackslashGivesCleanPaths) {
   ASSERT_TRUE(errors_.empty()) << errors_[0];
   EXPECT_EQ(ReadFile(C("Demo/Docs/c.txt")), "gamma");
   // The folder value ends in a backslash, so the contracted form has none after the variable.
-  EXPECT_EQ(TUninstallList::Instance().Files(),
-            (std::vector<std::string>{"$INSTDIRDocs\\c.txt", "$INSTDIRc.txt",
-                                      "$INSTDIRManual\\c.txt"}));
+  EXPECT_EQ(
+      TUninstallList::Instance().Files(),
+      (std::vector<std::string>{"$INSTDIRDocs\\c.txt", "$INSTDIRc.txt", "$INSTDIRManual\\c.txt"}));
   for (const std::string& folder : TUninstallList::Instance().Folders()) {
     EXPECT_EQ(folder.find("\\\\"), std::string::npos) << folder;
   }
@@ -140,6 +141,42 @@ TEST_F(FileCommandsTest, DamagedSmallEntryStopsTheRun) {
   EXPECT_FALSE(fs::exists(C("Demo/bad.txt")));
   EXPECT_FALSE(fs::exists(C("Demo/after")));
   EXPECT_TRUE(SetupState::Instance().StopRequested());
+}
+
+// Verification proves an extracted entry by the CRC of its stored bytes; a stream that passes
+// it but does not inflate to its full size is caught by the extraction, which stops the run
+// after the files before it, in directory order, whichever core inflated it.
+TEST_F(FileCommandsTest, StreamThatPassesItsCrcButInflatesWrongStopsTheRunInOrder) {
+  std::vector<ExtraEntry> entries;
+  for (int i = 0; i < 40; ++i) {
+    entries.push_back(
+        Extra("f" + std::to_string(i) + ".txt", 1, std::string(3000 + i, 'a' + i % 26)));
+  }
+  // Entry 25 claims 10 bytes fewer than its stream holds; its CRC still matches the blob.
+  entries[25].blob.full_size -= 10;
+  CompileAndRun("file nothing\\\ncreatedirectory $INSTDIR\\after\n", nullptr, entries);
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
+  EXPECT_TRUE(SetupState::Instance().StopRequested());
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(fs::exists(C("Demo/f" + std::to_string(i) + ".txt")), i < 25) << i;
+  }
+  EXPECT_FALSE(fs::exists(C("Demo/after")));
+  const std::vector<platform::ScriptedPresenter::Shown> shown = presenter_->Messages();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown[0].text, "f25.txt\r\rError: DecompSize - 3025 OrigSize - 3015");
+}
+
+TEST_F(FileCommandsTest, StreamThatPassesItsCrcButIsBrokenRaisesTheInflateError) {
+  std::vector<ExtraEntry> entries = {Extra("ok.txt", 1, std::string(5000, 'o')),
+                                     Extra("bad.txt", 1, std::string(5000, 'b'))};
+  // The stream's own Adler-32 no longer matches; the blob's CRC is made to match again.
+  std::string& stored = entries[1].blob.stored;
+  stored.back() ^= 0x55;
+  entries[1].blob.crc = ComputeCrc32(stored.data(), stored.size());
+  CompileAndRun("file nothing\\\n", nullptr, entries);
+  EXPECT_EQ(ReadFile(C("Demo/ok.txt")), std::string(5000, 'o'));
+  EXPECT_FALSE(fs::exists(C("Demo/bad.txt")));
+  EXPECT_EQ(errors_, (std::vector<std::string>{"Setup Thread: error"}));
 }
 
 TEST_F(FileCommandsTest, EntriesThatWouldLeaveTheFolderAreSkipped) {

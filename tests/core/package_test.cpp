@@ -13,6 +13,7 @@
 #include "setup/core/crc32.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_error.h"
+#include "setup/io/zlib_stream.h"
 
 namespace {
 
@@ -179,10 +180,7 @@ TEST_F(PackageTest, CompressionKeepsRawOnlyWhenCompressedIsLonger) {
   bool found_equal = false;
   for (size_t zeros = 0; zeros < 400; ++zeros) {
     const std::string data = std::string(zeros, '\0') + tail;
-    uLongf length = compressBound(data.size());
-    std::string out(length, '\0');
-    compress2(reinterpret_cast<Bytef*>(out.data()), &length,
-              reinterpret_cast<const Bytef*>(data.data()), data.size(), 9);
+    const size_t length = archive_io::ZlibCompress(data, archive_io::kPackageLevel).size();
     const std::optional<TPreparedEntry> entry = PrepareEntry(data.data(), data.size());
     ASSERT_TRUE(entry.has_value());
     EXPECT_EQ(entry->compressed, length <= data.size()) << zeros;

@@ -27,6 +27,8 @@ class Pipeline {
       : items_(items), sizes_(std::move(sizes)), slots_(items.size()), budget_(budget) {}
 
   void Work() {
+    // One compressor per thread, reused for every entry it prepares.
+    archive_io::ZlibCompressor compressor(archive_io::kPackageLevel);
     for (;;) {
       size_t index;
       {
@@ -42,7 +44,7 @@ class Pipeline {
         index = next_++;
         in_flight_ += Cost(index);
       }
-      Slot slot = Prepare(index);
+      Slot slot = Prepare(index, compressor);
       {
         std::lock_guard lock(mutex_);
         slot.done = true;
@@ -78,7 +80,7 @@ class Pipeline {
     return size >= kLargeEntrySize ? 0 : static_cast<size_t>(size);
   }
 
-  Slot Prepare(size_t index) const {
+  Slot Prepare(size_t index, archive_io::ZlibCompressor& compressor) const {
     const PackageItem& item = items_[index];
     Slot slot;
     try {
@@ -97,7 +99,7 @@ class Pipeline {
         slot.kind = SlotKind::kEmpty;
         return slot;
       }
-      slot.prepared = PrepareEntry(data->data(), data->size());
+      slot.prepared = PrepareEntry(data->data(), data->size(), compressor);
       if (!slot.prepared) slot.error = "cannot prepare entry " + item.entry_name;
     } catch (const std::exception& error) {
       slot.error = item.entry_name + ": " + error.what();

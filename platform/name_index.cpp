@@ -1,0 +1,89 @@
+#include "platform/name_index.h"
+
+#include <dirent.h>
+
+#include <cstring>
+
+#include "platform/ascii_case.h"
+#include "platform/path_util.h"
+
+namespace platform {
+namespace internal {
+namespace {
+
+// One scope per thread at a time (scopes nest; the innermost answers), like a compiler's current
+// object: the index belongs to the thread that writes the files.
+thread_local NameIndex* active_index = nullptr;
+
+// Host folder and name of a host path ("/a/b" -> "/a", "b"; "/a" -> "/", "a").
+std::pair<std::string, std::string> SplitHostPath(const std::string& host_path) {
+  const size_t slash = host_path.find_last_of('/');
+  if (slash == std::string::npos) return {std::string(), host_path};
+  return {slash == 0 ? std::string("/") : host_path.substr(0, slash), host_path.substr(slash + 1)};
+}
+
+}  // namespace
+
+NameIndex* ActiveNameIndex() { return active_index; }
+
+void NameIndex::Insert(Folder& folder, const std::string& name) {
+  folder.names.insert(name);
+  auto [it, inserted] = folder.by_folded.try_emplace(AsciiLower(name), name);
+  if (!inserted && name < it->second) it->second = name;
+}
+
+std::optional<std::string> NameIndex::Find(const std::string& folder, const std::string& name) {
+  auto it = folders_.find(folder);
+  if (it == folders_.end()) {
+    Folder listed;
+    // A folder that cannot be listed (missing, or a file) holds nothing; when it is created
+    // through this layer later, it starts out empty anyway.
+    if (DIR* dir = opendir(folder.c_str())) {
+      while (const dirent* entry = readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        Insert(listed, entry->d_name);
+      }
+      closedir(dir);
+    }
+    it = folders_.emplace(folder, std::move(listed)).first;
+  }
+  const Folder& names = it->second;
+  if (names.names.count(name) != 0) return name;
+  auto found = names.by_folded.find(AsciiLower(name));
+  if (found == names.by_folded.end()) return std::nullopt;
+  return found->second;
+}
+
+void NameIndex::Added(const std::string& host_path) {
+  const auto [folder, name] = SplitHostPath(host_path);
+  auto it = folders_.find(folder);
+  if (it != folders_.end() && !name.empty()) Insert(it->second, name);
+}
+
+void NameIndex::Removed(const std::string& host_path) {
+  // Rare while files are written: the parent is listed again when next needed, and whatever was
+  // indexed below a removed or moved folder is forgotten.
+  folders_.erase(SplitHostPath(host_path).first);
+  const std::string below = host_path + "/";
+  for (auto it = folders_.begin(); it != folders_.end();) {
+    if (it->first == host_path || it->first.compare(0, below.size(), below) == 0) {
+      it = folders_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+}  // namespace internal
+
+NameIndexScope::NameIndexScope() : previous_(internal::active_index) {
+  // A scope inside another uses the outer index, which must see what is created meanwhile.
+  if (previous_ == nullptr) {
+    index_ = std::make_unique<internal::NameIndex>();
+    internal::active_index = index_.get();
+  }
+}
+
+NameIndexScope::~NameIndexScope() { internal::active_index = previous_; }
+
+}  // namespace platform

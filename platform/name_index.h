@@ -1,0 +1,68 @@
+// Path lookups for writing many files into a tree that nothing else changes meanwhile, as
+// extracting a package group does.
+//
+// Existing path components are matched without regard to ASCII case, so a name that does not
+// exist as spelled (every file about to be created) costs a listing of its folder. While a
+// NameIndexScope lives, the lookups made on its thread are answered from an index of each
+// folder's names instead: one listing per folder, kept up to date with what this thread creates,
+// deletes and moves through the platform layer. The drive table is read once per scope as well.
+// Changes made meanwhile by other threads or processes in those folders are not seen.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/drives.h"
+
+namespace platform {
+
+namespace internal {
+class NameIndex;
+}
+
+class NameIndexScope {
+ public:
+  NameIndexScope();
+  ~NameIndexScope();
+  NameIndexScope(const NameIndexScope&) = delete;
+  NameIndexScope& operator=(const NameIndexScope&) = delete;
+
+ private:
+  std::unique_ptr<internal::NameIndex> index_;  // none when an outer scope's index serves
+  internal::NameIndex* previous_;
+};
+
+namespace internal {
+
+// The names of the folders looked up so far; for the platform sources only.
+class NameIndex {
+ public:
+  // The entry of host folder `folder` named `name`: the exact name when it is there, else the
+  // first (in byte order) equal to it without regard to ASCII case; nothing when there is none
+  // or the folder cannot be listed.
+  std::optional<std::string> Find(const std::string& folder, const std::string& name);
+  // A file or folder was created at, or moved to, `host_path`.
+  void Added(const std::string& host_path);
+  // A file or folder at `host_path` was deleted or moved away.
+  void Removed(const std::string& host_path);
+
+  std::optional<std::vector<Drive>> drives;  // the drive table, once read
+
+ private:
+  struct Folder {
+    std::unordered_set<std::string> names;                   // as spelled on disk
+    std::unordered_map<std::string, std::string> by_folded;  // ASCII lower case -> first name
+  };
+  static void Insert(Folder& folder, const std::string& name);
+  std::unordered_map<std::string, Folder> folders_;  // host folder -> its names
+};
+
+// The index of the calling thread's innermost live scope, or nullptr.
+NameIndex* ActiveNameIndex();
+
+}  // namespace internal
+}  // namespace platform

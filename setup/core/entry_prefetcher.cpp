@@ -1,0 +1,101 @@
+#include "setup/core/entry_prefetcher.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+namespace {
+
+// Room for dozens of small files in flight, enough to keep the other cores inflating.
+constexpr size_t kSmallFilesBudget = size_t{8} << 20;
+
+}  // namespace
+
+TEntryPrefetcher::TEntryPrefetcher(const TPak& pak, std::vector<int> indexes, size_t budget,
+                                   unsigned helpers)
+    : pak_(pak), indexes_(std::move(indexes)), budget_(budget), slots_(indexes_.size()) {
+  for (unsigned i = 0; i < helpers && i < indexes_.size(); ++i) {
+    threads_.emplace_back([this] { Work(); });
+  }
+}
+
+TEntryPrefetcher::~TEntryPrefetcher() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  for (std::thread& thread : threads_) thread.join();
+}
+
+size_t TEntryPrefetcher::BudgetFor(uint64_t largest_full_size) {
+  // One entry costs its stored bytes and its inflated bytes, at most twice its full size.
+  return kSmallFilesBudget + 2 * static_cast<size_t>(largest_full_size);
+}
+
+size_t TEntryPrefetcher::PeakInFlight() {
+  std::lock_guard lock(mutex_);
+  return peak_in_flight_;
+}
+
+size_t TEntryPrefetcher::Cost(size_t position) const {
+  const TPakFile* entry = pak_.Entry(indexes_[position]);
+  if (entry == nullptr) return 0;
+  // A raw blob becomes the data itself; a compressed one is held together with its output.
+  return entry->IsRaw() ? entry->full_size : size_t{entry->BlobLength()} + entry->full_size;
+}
+
+bool TEntryPrefetcher::ReadNext(std::unique_lock<std::mutex>& lock) {
+  if (stop_ || next_ >= indexes_.size()) return false;
+  const size_t cost = Cost(next_);
+  // Over the budget only when nothing else is in flight, so a large entry still goes through.
+  if (in_flight_ != 0 && cost > budget_ - std::min(budget_, in_flight_)) return false;
+  const size_t position = next_++;
+  in_flight_ += cost;
+  peak_in_flight_ = std::max(peak_in_flight_, in_flight_);
+  lock.unlock();
+
+  TEntryData data;
+  bool raised = false;
+  try {
+    data = pak_.ReadEntryQuietly(indexes_[position]);
+  } catch (const std::exception&) {
+    raised = true;  // read again by the taking thread, which raises it there
+  }
+  const size_t kept = std::min(cost, data.data.size());
+
+  lock.lock();
+  Slot& slot = slots_[position];
+  in_flight_ -= cost - kept;  // the stored bytes are gone once inflated
+  slot.cost = kept;
+  slot.data = std::move(data);
+  slot.raised = raised;
+  slot.done = true;
+  changed_.notify_all();
+  return true;
+}
+
+void TEntryPrefetcher::Work() {
+  std::unique_lock lock(mutex_);
+  while (!stop_ && next_ < indexes_.size()) {
+    if (!ReadNext(lock)) changed_.wait(lock);
+  }
+}
+
+TEntryData TEntryPrefetcher::Take(size_t position) {
+  std::unique_lock lock(mutex_);
+  Slot& slot = slots_[position];
+  while (!slot.done) {
+    if (!ReadNext(lock)) changed_.wait(lock);
+  }
+  TEntryData data = std::move(slot.data);
+  const bool raised = slot.raised;
+  in_flight_ -= slot.cost;
+  slot = Slot();
+  slot.done = true;
+  lock.unlock();
+  changed_.notify_all();
+  // What failed on a helper thread (out of memory) is tried again here, so it raises here.
+  if (raised) return pak_.ReadEntryQuietly(indexes_[position]);
+  return data;
+}

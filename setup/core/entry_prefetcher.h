@@ -1,0 +1,62 @@
+// Reads and inflates package entries ahead of the thread that consumes them, on the other cores,
+// and hands them over in the order given, so extraction writes one file while the next ones are
+// inflated. Memory stays bounded: the entries read but not yet taken hold at most `budget`
+// bytes (stored and inflated bytes counted while both are held); a single entry larger than
+// the budget is still read, alone.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "setup/core/pak.h"
+
+class TEntryPrefetcher {
+ public:
+  // `indexes` are directory indexes of `pak`, which must stay open and unchanged while this
+  // object lives. `helpers` threads read ahead (0: the taking thread reads everything itself).
+  TEntryPrefetcher(const TPak& pak, std::vector<int> indexes, size_t budget, unsigned helpers);
+  ~TEntryPrefetcher();
+  TEntryPrefetcher(const TEntryPrefetcher&) = delete;
+  TEntryPrefetcher& operator=(const TEntryPrefetcher&) = delete;
+
+  // The entry at position `position` of the list, as TPak::ReadEntryQuietly answers it. Positions
+  // are taken in increasing order, each at most once; while the entry is not ready the caller
+  // reads the next entries itself.
+  TEntryData Take(size_t position);
+
+  // Bytes the budget allows in flight for entries of these full sizes: enough to keep every core
+  // busy on small files, and one entry (stored and inflated) beyond that.
+  static size_t BudgetFor(uint64_t largest_full_size);
+
+  // The most bytes that were in flight at once: at most the budget, or one entry's cost when a
+  // single entry is larger.
+  size_t PeakInFlight();
+
+ private:
+  struct Slot {
+    bool done = false;
+    bool raised = false;  // reading raised on a helper thread
+    size_t cost = 0;      // bytes counted against the budget until taken
+    TEntryData data;
+  };
+
+  void Work();
+  // Claims and reads the next entry when the budget allows; `lock` is held on entry and exit.
+  bool ReadNext(std::unique_lock<std::mutex>& lock);
+  size_t Cost(size_t position) const;
+
+  const TPak& pak_;
+  const std::vector<int> indexes_;
+  const size_t budget_;
+  std::vector<Slot> slots_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  size_t next_ = 0;       // first position not claimed yet
+  size_t in_flight_ = 0;  // bytes of claimed entries not taken yet
+  size_t peak_in_flight_ = 0;
+  bool stop_ = false;
+  std::vector<std::thread> threads_;
+};

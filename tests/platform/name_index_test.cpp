@@ -1,0 +1,80 @@
+// Path lookups inside a name-index scope answer exactly as lookups without one, while the scope's
+// thread creates, deletes and moves files and folders whose names differ only in letter case.
+#include "platform/name_index.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "test_root.h"
+
+namespace {
+
+using platform_test::TempSetupRoot;
+
+// The same lookup on a thread of its own, which has no scope: the model answer.
+std::optional<std::string> Unindexed(const std::string& path) {
+  return std::async(std::launch::async, [&] { return platform::ToHostPath(path); }).get();
+}
+
+TEST(NameIndexTest, ScopedLookupsMatchUnindexedOnesThroughRandomChanges) {
+  TempSetupRoot root;
+  std::mt19937 random(20240611);
+  const std::vector<std::string> folders = {"C:\\T", "C:\\T\\Sub", "C:\\t\\SUB\\deep"};
+  const std::vector<std::string> names = {"a.txt", "A.TXT", "b.dat", "B.dat", "Sub", "sub"};
+  auto random_path = [&] {
+    return folders[random() % folders.size()] + "\\" + names[random() % names.size()];
+  };
+
+  platform::NameIndexScope scope;
+  for (int step = 0; step < 400; ++step) {
+    const std::string path = random_path();
+    switch (random() % 6) {
+      case 0:
+      case 1:
+        platform::File::Open(path, platform::File::Mode::kCreate);
+        break;
+      case 2:
+        platform::CreateDirectory(path);
+        break;
+      case 3:
+        platform::DeleteFile(path);
+        break;
+      case 4:
+        platform::RemoveDirectory(path);
+        break;
+      case 5:
+        platform::MoveFile(path, random_path());
+        break;
+    }
+    for (int probe = 0; probe < 4; ++probe) {
+      const std::string looked_up = random_path();
+      ASSERT_EQ(platform::ToHostPath(looked_up), Unindexed(looked_up))
+          << "step " << step << " after changing " << path;
+    }
+    const bool exists =
+        std::async(std::launch::async, [&] { return platform::FileExists(path); }).get();
+    EXPECT_EQ(platform::FileExists(path), exists) << "step " << step;
+  }
+}
+
+TEST(NameIndexTest, NewNamesFindTheExistingSpellingAndScopesNest) {
+  TempSetupRoot root;
+  ASSERT_TRUE(platform::CreateDirectory("C:\\Data"));
+  platform::NameIndexScope outer;
+  ASSERT_TRUE(platform::File::Open("C:\\data\\Read.Me", platform::File::Mode::kCreate));
+  {
+    platform::NameIndexScope inner;  // shares the outer index
+    ASSERT_TRUE(platform::File::Open("C:\\DATA\\other", platform::File::Mode::kCreate));
+  }
+  EXPECT_EQ(platform::ToHostPath("C:\\DATA\\READ.ME"), root.DriveC() + "/Data/Read.Me");
+  EXPECT_EQ(platform::ToHostPath("c:\\data\\OTHER"), root.DriveC() + "/Data/other");
+  EXPECT_EQ(platform::FindFiles("C:\\Data").size(), 2u);
+}
+
+}  // namespace
