@@ -1,37 +1,44 @@
 #!/bin/sh
-# Times setupc against its peers on one deterministic tree of about 150 MB and prints the ratios.
+# Times setupc and the installer against their peers on one deterministic tree of about 160 MB,
+# checks that the installed tree equals its source, and prints every ratio in one table.
 #
 #   bench/compare-peers.sh [BUILD_DIR]     (default BUILD_DIR: ./build)
 #
-# The tree is made from files every Debian 12 machine has: C/C++ headers from /usr/include, text
-# from /usr/share/doc, .gz and .png files from /usr/share and a few dozen shared libraries of
-# 0.3 to 8 MB from /usr/lib/x86_64-linux-gnu. Each kind is taken in sorted path order up to its
-# share, and no two files have the same content. The peers (nsis, zip, hyperfine) are installed
-# from Debian when missing. One hyperfine run times:
+# The tree is made by bench/make-bench-tree.py from files every Debian 12 machine has; files
+# whose content repeats or whose path differs from another only in letter case are left out.
+# The peers (nsis, zip, libarchive-tools, unzip, hyperfine, gnuplot) are installed from Debian
+# when missing and only run as programs. One hyperfine run times compiling:
 #   setupc        packing the tree with one `file` line, on every core
-#   setupc -j1    the same on one core (same bytes)
+#   setupc -j1    the same on one core (same bytes, checked)
 #   makensis      SetCompressor zlib (non-solid: per-file deflate, like setupc)
 #   zip -9 -r
-# Results: a table, the hyperfine JSON and the output sizes in the work folder.
-#
-# A second hyperfine run times installing the same tree into tmpfs (/dev/shm):
-#   setup --unattended   the installer setupc made with the real runtime, verification included,
-#                        into a SETUP_ROOT on tmpfs
+# and one times installing the same tree into tmpfs (/dev/shm):
+#   setup --unattended   the installer setupc made with the real runtime, verification included
 #   bsdtar -xf           a tar of the tree
 #   unzip                the zip -9 of the tree
-# and /usr/bin/time -v reports the installer's peak memory.
+# /usr/bin/time -v gives the installer's peak memory; `diff -r` proves the installed tree equals
+# the source byte for byte (the script fails when it does not).
+#
+# Results in the work folder ($BENCH_WORK, default $TMPDIR/setupkit-compare-peers): the table
+# as results.md, the hyperfine JSON, and a PNG chart of the times (also written to $BENCH_CHART
+# when that is set). BENCH_RUNS and BENCH_WARMUP set the hyperfine runs (default 3 and 1).
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-"$ROOT/build"}
 SETUPC="$BUILD/bin/setupc"
+SETUP="$BUILD/bin/setup"
 WORK=${BENCH_WORK:-"${TMPDIR:-/tmp}/setupkit-compare-peers"}
 TREE="$WORK/tree"
+RUNS=${BENCH_RUNS:-3}
+WARMUP=${BENCH_WARMUP:-1}
 
-if [ ! -x "$SETUPC" ]; then
-  echo "setupc not found at $SETUPC (build first: scripts/build.sh)" >&2
-  exit 1
-fi
+for program in "$SETUPC" "$SETUP"; do
+  if [ ! -x "$program" ]; then
+    echo "$program not found (build first: scripts/build.sh)" >&2
+    exit 1
+  fi
+done
 
 # --- peers -----------------------------------------------------------------------------------
 need=""
@@ -40,72 +47,35 @@ command -v zip >/dev/null 2>&1 || need="$need zip"
 command -v hyperfine >/dev/null 2>&1 || need="$need hyperfine"
 command -v bsdtar >/dev/null 2>&1 || need="$need libarchive-tools"
 command -v unzip >/dev/null 2>&1 || need="$need unzip"
+command -v gnuplot >/dev/null 2>&1 || need="$need gnuplot-nox"
 [ -x /usr/bin/time ] || need="$need time"
 if [ -n "$need" ]; then
   if [ "$(id -u)" = 0 ]; then SUDO=""; else SUDO="sudo"; fi
   echo "Installing:$need"
   $SUDO apt-get update -qq
   # shellcheck disable=SC2086
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $need >/dev/null
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $need \
+    >/dev/null
 fi
 
 # --- tree ------------------------------------------------------------------------------------
-if [ ! -f "$WORK/tree.done" ]; then
+# The marker names the generator's version: a tree from an older generator is made again.
+if [ ! -f "$WORK/tree-v2.done" ]; then
   echo "Building the benchmark tree in $TREE"
   rm -rf "$WORK"
   mkdir -p "$TREE"
-  python3 - "$TREE" <<'EOF'
-import hashlib, os, shutil, sys
-tree = sys.argv[1]
-seen = set()
-
-def files(top, accept, max_depth=None):
-    found = []
-    for folder, dirs, names in os.walk(top):
-        if max_depth is not None and folder[len(top):].count("/") >= max_depth:
-            dirs[:] = []
-        for name in names:
-            path = os.path.join(folder, name)
-            if os.path.isfile(path) and not os.path.islink(path) and accept(path):
-                found.append(path)
-    return sorted(found)
-
-def pick(paths, share):
-    """Copies files in sorted order, skipping content already taken, until `share` bytes."""
-    taken = 0
-    for path in paths:
-        if taken >= share:
-            break
-        try:
-            data = open(path, "rb").read()
-        except OSError:
-            continue
-        digest = hashlib.sha1(data).digest()
-        if digest in seen:
-            continue
-        seen.add(digest)
-        target = tree + path
-        os.makedirs(os.path.dirname(target), exist_ok=True)
-        shutil.copyfile(path, target)
-        taken += len(data)
-
-pick(files("/usr/include", lambda p: p.endswith((".h", ".hpp", ".tcc")) or "c++" in p), 45e6)
-pick(files("/usr/share/doc", lambda p: not p.endswith(".gz")), 15e6)
-pick(files("/usr/share", lambda p: p.endswith((".gz", ".png"))), 40e6)
-libs = files("/usr/lib/x86_64-linux-gnu", lambda p: ".so" in os.path.basename(p) and
-             300e3 <= os.path.getsize(p) <= 8e6, max_depth=0)
-pick(libs[::3], 50e6)  # every third library in sorted order, to spread the sizes
-EOF
-  touch "$WORK/tree.done"
+  python3 "$ROOT/bench/make-bench-tree.py" "$TREE"
+  touch "$WORK/tree-v2.done"
 fi
 files=$(find "$TREE" -type f | wc -l)
 bytes=$(du -sb "$TREE" | cut -f1)
-echo "Tree: $files files, $bytes bytes"
+largest=$(find "$TREE" -type f -printf '%s\n' | sort -n | tail -1)
+echo "Tree: $files files, $bytes bytes, largest file $largest bytes"
 
 # --- inputs for the three packers -------------------------------------------------------------
-mkdir -p "$WORK/out"
+rm -rf "$WORK/out"
+mkdir -p "$WORK/out" "$WORK/setup-root"
 # setupc reads Windows paths; the tree is reached through drive Z:, which maps to /.
-mkdir -p "$WORK/setup-root"
 ZTREE=$(printf 'Z:%s\\' "$TREE" | tr '/' '\\')
 printf 'name "Benchmark"\r\noutfile bench-setupc.exe\r\nfile "%s"\r\n' "$ZTREE" \
   >"$WORK/bench.sus"
@@ -126,47 +96,20 @@ SETUPC_CMD="$SETUPC --runtime $WORK/runtime.bin -o $WORK/out $WORK/bench.sus"
 "$SETUPC" --runtime "$WORK/runtime.bin" -o "$WORK/out" -j1 "$WORK/bench.sus"
 cp "$WORK/out/bench-setupc.exe" "$WORK/out/bench-setupc-j1.exe"
 $SETUPC_CMD
-if cmp -s "$WORK/out/bench-setupc.exe" "$WORK/out/bench-setupc-j1.exe"; then
-  echo "setupc: one core and all cores give the same bytes"
-else
-  echo "setupc: one core and all cores DIFFER" >&2
+if ! cmp -s "$WORK/out/bench-setupc.exe" "$WORK/out/bench-setupc-j1.exe"; then
+  echo "FAILED: setupc on one core and on all cores wrote different bytes" >&2
   exit 1
 fi
+echo "setupc: one core and all cores give the same bytes"
 
-hyperfine --warmup 1 --runs "${BENCH_RUNS:-3}" --export-json "$WORK/results.json" \
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+hyperfine --warmup "$WARMUP" --runs "$RUNS" --export-json "$WORK/compile.json" \
   -n setupc "$SETUPC_CMD" \
   -n "setupc -j1" "$SETUPC --runtime $WORK/runtime.bin -o $WORK/out -j1 $WORK/bench.sus" \
   -n makensis "makensis -V1 $WORK/bench.nsi" \
   -n "zip -9" "rm -f $WORK/out/bench.zip && cd $WORK && zip -9 -r -q $WORK/out/bench.zip tree"
 
-python3 - "$WORK" <<'EOF'
-import json, os, sys
-work = sys.argv[1]
-results = {r["command"]: r["mean"] for r in json.load(open(os.path.join(work, "results.json")))["results"]}
-size = lambda name: os.path.getsize(os.path.join(work, "out", name))
-setupc_size = size("bench-setupc.exe") - 1  # minus the one-byte stand-in runtime
-nsis_size = size("bench-nsis.exe")
-zip_size = size("bench.zip")
-print()
-print(f"{'packer':<12} {'mean s':>8} {'output bytes':>14}")
-for name, out in (("setupc", setupc_size), ("setupc -j1", setupc_size),
-                  ("makensis", nsis_size), ("zip -9", zip_size)):
-    print(f"{name:<12} {results[name]:8.2f} {out:14d}")
-print()
-print(f"time  setupc / makensis   = {results['setupc'] / results['makensis']:.3f}  (target <= 0.35)")
-print(f"time  setupc / zip -9     = {results['setupc'] / results['zip -9']:.3f}")
-print(f"time  setupc / setupc -j1 = {results['setupc'] / results['setupc -j1']:.3f}  "
-      f"({os.cpu_count()} cores)")
-print(f"size  setupc / makensis   = {setupc_size / nsis_size:.3f}  (target <= 1.0)")
-print(f"size  setupc / zip -9     = {setupc_size / zip_size:.3f}")
-EOF
-
 # --- installing the tree ---------------------------------------------------------------------
-SETUP="$BUILD/bin/setup"
-if [ ! -x "$SETUP" ]; then
-  echo "setup not found at $SETUP: the install comparison is skipped" >&2
-  exit 0
-fi
 SHM=/dev/shm/setupkit-compare-peers
 rm -rf "$SHM"
 mkdir -p "$SHM"
@@ -178,35 +121,116 @@ INSTALLER="$WORK/out/BenchInstall.exe"
 (cd "$WORK" && tar -cf "$WORK/out/bench.tar" tree)
 
 INSTALL_CMD="SETUP_ROOT=$SHM/root $INSTALLER --unattended --dir=$SHM/setup >/dev/null 2>&1"
-hyperfine --warmup 1 --runs "${BENCH_RUNS:-3}" --export-json "$WORK/install.json" \
+hyperfine --warmup "$WARMUP" --runs "$RUNS" --export-json "$WORK/install.json" \
   -n "setup --unattended" --prepare "rm -rf $SHM/setup $SHM/root" "$INSTALL_CMD" \
   -n "bsdtar -xf" --prepare "rm -rf $SHM/tar && mkdir -p $SHM/tar" \
   "bsdtar -xf $WORK/out/bench.tar -C $SHM/tar" \
   -n "unzip" --prepare "rm -rf $SHM/zip && mkdir -p $SHM/zip" \
   "unzip -q -o $WORK/out/bench.zip -d $SHM/zip"
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 rm -rf "$SHM/setup" "$SHM/root"
 SETUP_ROOT="$SHM/root" /usr/bin/time -v "$INSTALLER" --unattended --dir="$SHM/setup" \
-  >/dev/null 2>"$WORK/install-time.txt" || true
+  >/dev/null 2>"$WORK/install-time.txt"
+# The installed tree must be the source, content for content, with nothing missing or extra.
+if ! diff -r "$TREE" "$SHM/setup" >"$WORK/install-diff.txt" 2>&1; then
+  echo "FAILED: the installed tree differs from its source:" >&2
+  head -20 "$WORK/install-diff.txt" >&2
+  exit 1
+fi
 installed=$(find "$SHM/setup" -type f | wc -l)
+echo "installed tree equals the source: $installed of $files files, contents compared"
+rm -rf "$SHM"
 
-python3 - "$WORK" "$installed" "$files" <<'EOF'
-import json, os, re, sys
-work, installed, files = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-results = {r["command"]: r["mean"] for r in json.load(open(os.path.join(work, "install.json")))["results"]}
+# --- one table, the chart --------------------------------------------------------------------
+MACHINE="$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'),"
+MACHINE="$MACHINE $(free -g | awk '/Mem:/ {print $2}') GiB, $(uname -sr)"
+python3 - "$WORK" "$largest" "$files" "$bytes" "$MACHINE" "$load_before" "$load_after" <<'EOF'
+import datetime, json, os, re, sys
+work, largest, files, tree_bytes, machine, load_before, load_after = sys.argv[1:8]
+largest, files, tree_bytes = int(largest), int(files), int(tree_bytes)
+
+def times(name):
+    results = json.load(open(os.path.join(work, name)))["results"]
+    return {r["command"]: r for r in results}
+
+compile_t, install_t = times("compile.json"), times("install.json")
+mean = lambda table, name: table[name]["mean"]
+cpu = lambda table, name: table[name]["user"] + table[name]["system"]
+size = lambda name: os.path.getsize(os.path.join(work, "out", name))
+setupc_size = size("bench-setupc.exe") - 1  # minus the one-byte stand-in runtime
+nsis_size = size("bench-nsis.exe")
+zip_size = size("bench.zip")
 peak_kb = 0
 for line in open(os.path.join(work, "install-time.txt")):
     m = re.search(r"Maximum resident set size \(kbytes\): (\d+)", line)
     if m:
         peak_kb = int(m.group(1))
+mib = 1 << 20
+budget = 3 * largest + 64 * mib
+
+rows = []  # measure, setupkit, peer, ratio, target (None: none)
+def row(measure, ours, peer, ratio, target=None):
+    rows.append((measure, ours, peer, ratio, target))
+def secs(table, name):
+    return f"{mean(table, name):.2f} s (cpu {cpu(table, name):.2f} s)"
+
+row("compile, all cores", "setupc " + secs(compile_t, "setupc"), "makensis zlib " + secs(compile_t, "makensis"),
+    mean(compile_t, "setupc") / mean(compile_t, "makensis"), 0.25)
+row("compile, all cores", "setupc " + secs(compile_t, "setupc"), "zip -9 " + secs(compile_t, "zip -9"),
+    mean(compile_t, "setupc") / mean(compile_t, "zip -9"))
+row("compile, one core", "setupc -j1 " + secs(compile_t, "setupc -j1"), "makensis zlib " + secs(compile_t, "makensis"),
+    mean(compile_t, "setupc -j1") / mean(compile_t, "makensis"))
+row("package size", f"{setupc_size:,} B", f"makensis {nsis_size:,} B", setupc_size / nsis_size, 1.0)
+row("package size", f"{setupc_size:,} B", f"zip -9 {zip_size:,} B", setupc_size / zip_size)
+row("install into tmpfs", "setup --unattended " + secs(install_t, "setup --unattended"),
+    "bsdtar -xf " + secs(install_t, "bsdtar -xf"),
+    mean(install_t, "setup --unattended") / mean(install_t, "bsdtar -xf"), 1.0)
+row("install into tmpfs", "setup --unattended " + secs(install_t, "setup --unattended"),
+    "unzip " + secs(install_t, "unzip"),
+    mean(install_t, "setup --unattended") / mean(install_t, "unzip"))
+row("peak memory of the install", f"{peak_kb / 1024:.1f} MiB",
+    f"3 x largest entry + 64 MiB = {budget / mib:.1f} MiB", peak_kb * 1024 / budget, 1.0)
+
+lines = [
+    f"Tree: {files:,} files, {tree_bytes:,} bytes, largest file {largest:,} bytes; "
+    f"installed tree equal to the source (diff -r).",
+    f"Machine: {machine}; load average {load_before} before, {load_after} after; "
+    f"{datetime.date.today().isoformat()}.",
+    "",
+    "| measure | setupkit | peer | ratio | target | met |",
+    "|---|---|---|---|---|---|",
+]
+for measure, ours, peer, ratio, target in rows:
+    goal = f"<= {target:g}" if target is not None else ""
+    met = "" if target is None else ("yes" if ratio <= target else "NO")
+    lines.append(f"| {measure} | {ours} | {peer} | {ratio:.3f} | {goal} | {met} |")
+text = "\n".join(lines)
 print()
-print(f"{'install':<20} {'mean s':>8}")
-for name in ("setup --unattended", "bsdtar -xf", "unzip"):
-    print(f"{name:<20} {results[name]:8.2f}")
-print()
-print(f"files installed: {installed} of {files}")
-print(f"time  setup / bsdtar = {results['setup --unattended'] / results['bsdtar -xf']:.3f}  (target <= 1.0)")
-print(f"time  setup / unzip  = {results['setup --unattended'] / results['unzip']:.3f}")
-print(f"peak memory of setup: {peak_kb / 1024:.1f} MiB")
+print(text)
+open(os.path.join(work, "results.md"), "w").write(text + "\n")
+
+with open(os.path.join(work, "times.dat"), "w") as out:
+    for label, table, name in (("setupc", compile_t, "setupc"), ("makensis", compile_t, "makensis"),
+                               ("zip -9", compile_t, "zip -9"), ("setup", install_t, "setup --unattended"),
+                               ("bsdtar", install_t, "bsdtar -xf"), ("unzip", install_t, "unzip")):
+        out.write(f'"{label}" {mean(table, name):.3f}\n')
 EOF
-rm -rf "$SHM"
+
+CHART="$WORK/compare-peers.png"
+gnuplot <<EOF
+set terminal pngcairo size 640,360 font ",10"
+set output "$CHART"
+set title "Packing and unpacking the benchmark tree (mean of $RUNS runs)"
+set ylabel "seconds"
+set style fill solid 0.8 border -1
+set boxwidth 0.6
+set grid ytics
+set yrange [0:*]
+set xtics nomirror
+unset key
+plot "$WORK/times.dat" using 0:2:xtic(1) with boxes lc rgb "#4477aa", \
+     "" using 0:2:(sprintf("%.2f", \$2)) with labels offset 0,0.7
+EOF
+if [ -n "${BENCH_CHART:-}" ]; then cp "$CHART" "$BENCH_CHART"; fi
+echo "chart: $CHART"
