@@ -87,10 +87,10 @@ constexpr const char kGoodScript[] =
     "end:\r\n";
 
 TEST_F(SetupcTest, NamesThatDifferOnlyInLetterCaseStopTheCompile) {
-  WriteFile(dir_ / "web" / "Index.html", "first");
-  WriteFile(dir_ / "web" / "index.html", "second");
-  WriteFile(dir_ / "extra" / "a.txt", "a");
-  WriteFile(dir_ / "more" / "A.TXT", "A");
+  WriteBytes(dir_ / "web" / "Index.html", "first");
+  WriteBytes(dir_ / "web" / "index.html", "second");
+  WriteBytes(dir_ / "extra" / "a.txt", "a");
+  WriteBytes(dir_ / "more" / "A.TXT", "A");
   const RunResult result = Compile(
       "name Clash\r\n"
       "outfile clash.exe\r\n"
