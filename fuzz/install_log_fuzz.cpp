@@ -1,10 +1,5 @@
 // libFuzzer harness for the install log reader: any bytes must decode without a crash, and what
-// decodes must encode and decode again to the same lists. Build with clang, for example:
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address -I. fuzz/install_log_fuzz.cpp \
-//     setup/commands/uninstall_list.cpp setup/commands/ciphers.cpp \
-//     setup/core/{setup_state,text_services,registry_accessor,buffer_manager}.cpp \
-//     setup/core/{setup_info,compiled_lines,command_class,pak_reader,pak_writer,crc32}.cpp \
-//     platform/*.cpp -lz -lcrypto -o install_log_fuzz
+// decodes must encode and decode again to the same lists.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

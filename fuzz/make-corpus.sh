@@ -1,0 +1,33 @@
+#!/bin/sh
+# Writes the seed corpora in fuzz/corpus/ afresh from the kit's own writers and stock data:
+#   fuzz/make-corpus.sh BUILD-FOLDER   (a normal build; fuzz_seed_writer is built on demand)
+# Regression inputs (files named crash-*, leak-*, timeout-*, oom-*, slow-*) are kept.
+set -eu
+build=${1:?usage: make-corpus.sh BUILD-FOLDER}
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+corpus=$here/corpus
+
+cmake --build "$build" --target fuzz_seed_writer >/dev/null
+for area in "$corpus"/*/; do
+  [ -d "$area" ] || continue
+  find "$area" -type f ! -name 'crash-*' ! -name 'leak-*' ! -name 'timeout-*' \
+    ! -name 'oom-*' ! -name 'slow-*' -delete
+done
+"$build/fuzz/fuzz_seed_writer" "$corpus"
+
+mkdir -p "$corpus/language_text" "$corpus/layout" "$corpus/rtf_reader" "$corpus/picture"
+for set in install uninstall; do
+  for f in "$root"/data/languages/$set/*.wri; do
+    cp "$f" "$corpus/language_text/$set-$(basename "$f")"
+  done
+  for f in "$root"/data/layout/$set/*.txt; do
+    cp "$f" "$corpus/layout/$set-$(basename "$f")"
+  done
+done
+for sample in "$root"/samples/*/; do
+  cp "$sample/Changes.rtf" "$corpus/rtf_reader/$(basename "$sample").rtf"
+done
+# The picture harness takes the first byte as the choice of file name: 0 .jpg, 2 .ico.
+{ printf '\000'; cat "$root/data/layout/install/side.jpg"; } >"$corpus/picture/side-jpg"
+{ printf '\002'; cat "$root/data/layout/install/icon.ico"; } >"$corpus/picture/icon-ico"

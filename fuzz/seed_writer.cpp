@@ -1,0 +1,226 @@
+// Writes the seed corpora of the binary formats with the kit's own writers, so the fuzzers start
+// from inputs the kit really produces: fuzz_seed_writer CORPUS-FOLDER. Each seed stays small
+// (a few KB); the text formats (language tables, layouts, change logs, pictures) are copied from
+// the stock data by fuzz/make-corpus.sh, which calls this program.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/registry_file.h"
+#include "platform/shell.h"
+#include "setup/archive/pak_contents.h"
+#include "setup/archive/sound_entry.h"
+#include "setup/commands/uninstall_list.h"
+#include "setup/core/compiled_lines.h"
+#include "setup/core/pak.h"
+#include "setup/core/setup_info.h"
+#include "setup/vfs/vfs_file.h"
+#include "setup/vfs/vfs_tree.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path corpus;
+
+void Put(const std::string& area, const std::string& name, const std::string& bytes) {
+  fs::create_directories(corpus / area);
+  const fs::path path = corpus / area / name;
+  if (!platform::WriteFileBytes(path.string(), bytes.data(), bytes.size())) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    std::exit(1);
+  }
+}
+
+void AppendU16(std::string& out, uint16_t v) {
+  out += static_cast<char>(v & 0xFF);
+  out += static_cast<char>(v >> 8);
+}
+void AppendU32(std::string& out, uint32_t v) {
+  AppendU16(out, static_cast<uint16_t>(v));
+  AppendU16(out, static_cast<uint16_t>(v >> 16));
+}
+
+// A plain PCM WAV file of `samples` 16-bit samples (the input the sound coder accepts).
+std::string PcmWav(uint16_t channels, uint32_t samples) {
+  std::string data;
+  for (uint32_t i = 0; i < samples * channels; ++i) {
+    AppendU16(data, static_cast<uint16_t>((i * 7919u) & 0xFFFF));
+  }
+  std::string wav = "RIFF";
+  AppendU32(wav, static_cast<uint32_t>(36 + data.size()));
+  wav += "WAVEfmt ";
+  AppendU32(wav, 16);
+  AppendU16(wav, 1);
+  AppendU16(wav, channels);
+  AppendU32(wav, 22050);
+  AppendU32(wav, 22050u * channels * 2);
+  AppendU16(wav, static_cast<uint16_t>(channels * 2));
+  AppendU16(wav, 16);
+  wav += "data";
+  AppendU32(wav, static_cast<uint32_t>(data.size()));
+  return wav + data;
+}
+
+TSetupInfoFile SampleInfo() {
+  TSetupInfoFile info;
+  info.SetupName = "Hello 1.0";
+  info.ShortName = "Hello";
+  info.SetupExeName = "HelloSetup.exe";
+  info.UninstallExeName = "Hello_Uninstall.exe";
+  info.UninstallPrefix = "Hello_";
+  info.InstallDir = "$PROGRAMFILES\\Hello";
+  info.Changelog = "Changes.rtf";
+  info.InstallDirRegKey[0].HKEY = 1;
+  info.InstallDirRegKey[0].Path = "Software\\Hello";
+  info.InstallDirRegKey[0].Key = "Path";
+  info.PagesName = "install";
+  info.UninstallPagesName = "uninstall";
+  info.CreateUninstaller = 1;
+  return info;
+}
+
+TCompLines SampleLines() {
+  TCompLines lines;
+  const std::vector<std::pair<int32_t, std::vector<std::string>>> script = {
+      {-1, {}},
+      {0, {"start:"}},
+      {4, {"1", "$INSTDIR"}},
+      {5, {"$SMPROGRAMS\\Hello"}},
+      {9, {"HKCU", "Software\\Hello", "Path", "$INSTDIR"}},
+      {3, {"Hello", "Done <BR> now", "64"}},
+      {2, {"start"}},
+  };
+  for (const auto& [id, args] : script) {
+    TCompLine line;
+    line.CommandID = id;
+    line.LineIndex = id > 0 ? lines.Count() : -1;
+    line.SetArguments(args);
+    lines.Add(line);
+  }
+  return lines;
+}
+
+void WriteCoreSeeds() {
+  Put("setup_info", "sample", SampleInfo().Encode());
+  Put("setup_info", "empty", TSetupInfoFile().Encode());
+  Put("compiled_lines", "sample", *SampleLines().Encode());
+  Put("compiled_lines", "empty", *TCompLines().Encode());
+
+  // A tiny installer: a one-byte "runtime" with the package after it.
+  const fs::path package = corpus / "pak_reader" / "installer";
+  fs::create_directories(package.parent_path());
+  platform::WriteFileBytes(package.string(), "R", 1);
+  {
+    TPak pak(package.string(), false, true);
+    const std::string info = SampleInfo().Encode();
+    const std::string lines = *SampleLines().Encode();
+    const std::string pages = "[Pages]\r\nWelcome=layout.txt\r\n";
+    const std::string readme(600, 'a');
+    const std::vector<std::tuple<std::string, uint16_t, std::string>> entries = {
+        {"SetupInfo", 0, info},
+        {"CompiledLines", 0, lines},
+        {"Pages.txt", 0, pages},
+        {"Readme.txt", 1, readme},
+        {"x", 2, "x"}};
+    for (const auto& [name, group, bytes] : entries) {
+      pak.StoreFromMemory(pak.AddEntry(name, "", group), bytes.data(), bytes.size());
+    }
+    pak.WriteDirectory();
+  }
+
+  TUninstallList log;
+  log.AddFile("C:\\Program Files\\Hello\\Hello");
+  log.AddFile("C:\\Program Files\\Hello\\Docs\\Readme.txt");
+  log.AddRegistryEntry("HKCU|Software\\Hello|Path");
+  log.AddFolder("C:\\Program Files\\Hello\\Docs");
+  Put("install_log", "sample", *log.EncodeLog());
+  Put("install_log", "empty", *TUninstallList().EncodeLog());
+}
+
+void WriteArchiveSeeds() {
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"data\\readme.txt", std::string(300, 'r')},
+      {"sound\\hit.wav", PcmWav(1, 2100)},
+      {"sound\\Effects\\beep.wav", PcmWav(2, 100)}};
+  const std::vector<std::pair<std::string, pak::TailForm>> tails = {
+      {"no_tail", pak::TailForm::kNone},
+      {"old_tail", pak::TailForm::kOld},
+      {"current_tail", pak::TailForm::kCurrent}};
+  for (const auto& [name, form] : tails) {
+    pak::NewArchiveOptions options;
+    options.tail = form;
+    options.password = "abc123";
+    Put("pak_archive", name, pak::BuildArchive(files, options));
+  }
+
+  Put("sound_entry", "mono.wav", PcmWav(1, 2100));
+  Put("sound_entry", "stereo.wav", PcmWav(2, 300));
+  if (auto stored = sound_entry::EncodeSoundEntry(PcmWav(1, 1500), "a.wav")) {
+    Put("sound_entry", "stored_packed", *stored);
+  }
+
+  const fs::path container = corpus / "vfs_container" / "container";
+  fs::create_directories(container.parent_path());
+  TVFSFile::CreateEmptyContainer(container.string(), {'V', 'F', 'S', '1'}, "seed", 512, 48, 8);
+  {
+    TVFSFile vfs;
+    vfs.OpenContainer(container.string(), true);
+    vfs.Tree().PutFile("maps\\one.dat", "first file", 10);
+    const std::string big(1500, 'b');
+    vfs.Tree().PutFile("maps\\deep\\two.dat", big.data(), big.size());
+    vfs.Tree().PutFile("top.txt", "top", 3);
+    vfs.FinaliseContainer(false);
+  }
+  fs::rename(container.string() + ".ht", corpus / "vfs_container" / "container.ht");
+  TVFSFile::CreateEmptyContainer((corpus / "vfs_container" / "empty").string(),
+                                 {'V', 'F', 'S', '1'}, "", 256, 8, 2);
+  fs::remove(corpus / "vfs_container" / "empty.ht");
+}
+
+void WritePlatformSeeds() {
+  platform::ShellLink link;
+  link.target = "C:\\Program Files\\Hello\\Hello.exe";
+  link.arguments = "--start \"a b\"";
+  link.working_directory = "C:\\Program Files\\Hello";
+  link.show_command = 3;
+  link.icon_location = "C:\\Program Files\\Hello\\icon.ico";
+  link.icon_index = 1;
+  link.description = "Hello";
+  const fs::path lnk = corpus / "shell_link" / "full.lnk";
+  fs::create_directories(lnk.parent_path());
+  platform::WriteShellLink(lnk.string(), link);
+  platform::ShellLink bare;
+  bare.target = "Z:\\usr\\bin\\env";
+  platform::WriteShellLink((corpus / "shell_link" / "bare.lnk").string(), bare);
+
+  using platform::internal::RegistryDocument;
+  RegistryDocument hive;
+  auto& key = hive.CreateKey("Software\\Hello");
+  key.values.push_back({"Path", true, "C:\\Program Files\\Hello", ""});
+  key.values.push_back({"", true, "default \"quoted\" \\ value", ""});
+  key.values.push_back({"Count", false, "", "dword:0000002a"});
+  key.values.push_back({"Blob", false, "", "hex:01,02,03,\\\n  04,05"});
+  hive.CreateKey("Software\\Hello\\Sub Key");
+  Put("registry_file", "hkcu.reg", hive.Serialize("HKEY_CURRENT_USER"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s CORPUS-FOLDER\n", argv[0]);
+    return 2;
+  }
+  corpus = argv[1];
+  WriteCoreSeeds();
+  WriteArchiveSeeds();
+  WritePlatformSeeds();
+  return 0;
+}
