@@ -33,10 +33,9 @@ int Shell(const std::string& command) {
 TEST(SampleInstallerTest, InstallsRendersAndUninstallsMedalor) {
   const fs::path bin = SETUPKIT_BIN_DIR;
   const fs::path stage = bin.parent_path() / "samples" / "medalor";
-  if (!fs::exists(bin / "setupc") || !fs::exists(bin / "setup") ||
-      !fs::exists(stage / "medalor.setup")) {
-    GTEST_SKIP() << "setupc, setup or the staged sample is not built";
-  }
+  ASSERT_TRUE(fs::exists(bin / "setupc")) << "setupc is not built";
+  ASSERT_TRUE(fs::exists(bin / "setup")) << "setup is not built";
+  ASSERT_TRUE(fs::exists(stage / "medalor.setup")) << "the sample is not staged";
   testing::TempFolder temp;
   const fs::path root = temp.Path() / "root";
   const std::string env = "SETUP_ROOT=" + ShellQuote(root.string()) +

@@ -271,9 +271,8 @@ class SetupcPageSetTest : public SetupcTest {
 };
 
 TEST_F(SetupcPageSetTest, PacksPageListLayoutsPicturesAndUninstallMaterial) {
-  if (!fs::exists(std::string(SETUPKIT_BIN_DIR) + "/setup-finalise")) {
-    GTEST_SKIP() << "setup-finalise is not built";
-  }
+  ASSERT_TRUE(fs::exists(std::string(SETUPKIT_BIN_DIR) + "/setup-finalise"))
+      << "setup-finalise is not built";
   const RunResult result =
       Compile("name P\r\noutfile p.exe\r\npages inst\r\nuninstallpages uninst\r\n", DataOption());
   ASSERT_EQ(result.exit_code, 0) << result.err;
