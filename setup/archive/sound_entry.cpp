@@ -187,6 +187,9 @@ std::optional<std::string> EncodeSoundEntry(std::string_view content, std::strin
   size_t blocks = 0;
   if (pack) {
     d &= h.channels == 1 ? ~3u : ~7u;
+    // Less than one whole frame of samples would leave an entry announcing no data, which no
+    // reader (this file's decoder included) takes for a sound: refused like any other misfit.
+    if (d == 0) return std::nullopt;
     blocks = (d + kPcmBlockBytes - 1) / kPcmBlockBytes;
     s = (d + 3) / 4 + static_cast<uint32_t>(kBlockStateBytes * blocks);
   }

@@ -35,8 +35,9 @@ uint8_t EncodeAdpcmSample(int16_t sample, AdpcmState& state);
 int16_t DecodeAdpcmSample(uint8_t code, AdpcmState& state);
 
 // Turns WAV content into the stored bytes of a sound entry; nothing when the content is not a
-// plain PCM WAV file (or its data size does not fit in the content), which the caller passes
-// over. `entry_name` decides whether sound under "\Effects\" stays unpacked.
+// plain PCM WAV file (or its data size does not fit in the content, or a packed entry would hold
+// less than one whole frame of samples), which the caller passes over. `entry_name` decides whether
+// sound under "\Effects\" stays unpacked.
 std::optional<std::string> EncodeSoundEntry(std::string_view content, std::string_view entry_name);
 
 // The inverse for tools: the stored bytes back to a PCM WAV file (header + data). Nothing when
