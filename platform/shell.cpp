@@ -240,6 +240,9 @@ bool ReadStringData(ByteReader& in, bool unicode, std::string& out) {
   } else {
     out = data.substr(in.Pos(), count);
   }
+  // Paths and arguments end at a NUL, as Windows reads them; what follows it is not part of the
+  // text and could not be written back.
+  if (const size_t nul = out.find('\0'); nul != std::string::npos) out.resize(nul);
   return in.Skip(bytes);
 }
 
