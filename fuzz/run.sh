@@ -23,7 +23,7 @@ for name in $names; do
     -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$build/findings-$name/" \
     "$build/corpus-$name" "$here/corpus/$name" >"$build/$name.log" 2>&1 || status=1
-  grep -E '^(stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb)|cov: .*(DONE|INITED)|^==[0-9]+==ERROR|SUMMARY|Test unit written' \
+  grep -E '^(stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb)|(DONE|INITED) +cov:|^==[0-9]+==ERROR|SUMMARY|Test unit written' \
     "$build/$name.log" | tail -n 8
 done
 exit $status
