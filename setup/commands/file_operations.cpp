@@ -165,7 +165,10 @@ bool CopyLargeEntry(const std::string& destination, const std::string& display_n
   // The blobs lie before the directory; an entry reaching into it (or past the end of the file)
   // belongs to a package that was cut short or damaged.
   const uint32_t directory = pak->Trailer().directory_offset;
-  if (entry->offset > directory || size > directory - entry->offset) return false;
+  if (entry->offset > directory || size > directory - entry->offset) {
+    StopRunWithFailure();
+    return false;
+  }
   if (!TRollbackJournal::Instance().PrepareFileWrite(destination) ||
       !ForceFolders(ExtractFilePath(destination))) {
     FailStep("Cannot write " + destination);

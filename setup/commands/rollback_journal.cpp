@@ -65,7 +65,9 @@ bool Undo(const JournalRecord& record) {
       if (!Exists(record.aside)) return true;
       return !Exists(record.path) && platform::MoveFile(record.aside, record.path);
     case JournalKind::kMoved:
-      if (!Exists(record.aside) || Exists(record.path)) return !Exists(record.aside);
+      // The old name still there means the rename never happened (its target may be a file
+      // that was there before, which stays).
+      if (Exists(record.path) || !Exists(record.aside)) return true;
       return platform::MoveFile(record.aside, record.path);
     case JournalKind::kRegistryKey:
       if (!platform::RegKeyExists(root, record.path)) return true;
