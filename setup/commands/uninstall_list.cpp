@@ -265,8 +265,12 @@ bool ForceFolders(TUninstallList& list, const std::string& path) {
     if (!journal.NoteFolderCreated(current)) return false;
     if (platform::CreateDirectory(current)) {
       list.AddFolder(current);
-    } else if (!platform::DirectoryExists(current)) {
-      return false;  // errno says why
+    } else {
+      const int reason = errno;
+      if (!platform::DirectoryExists(current)) {
+        errno = reason;
+        return false;
+      }
     }
   }
   return true;
