@@ -6,8 +6,8 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -33,8 +33,9 @@ int ErrnoFromName(const std::string& name) {
   }
   char* end = nullptr;
   const long value = std::strtol(name.c_str(), &end, 10);
-  return (end != name.c_str() && *end == '\0' && value > 0 && value < 4096) ? static_cast<int>(value)
-                                                                            : EIO;
+  return (end != name.c_str() && *end == '\0' && value > 0 && value < 4096)
+             ? static_cast<int>(value)
+             : EIO;
 }
 
 std::string TallyFile() {

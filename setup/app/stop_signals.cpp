@@ -7,7 +7,8 @@
 
 #include "setup/core/setup_state.h"
 
-static_assert(std::atomic<bool>::is_always_lock_free, "the handler may only store a lock-free flag");
+static_assert(std::atomic<bool>::is_always_lock_free,
+              "the handler may only store a lock-free flag");
 
 namespace {
 

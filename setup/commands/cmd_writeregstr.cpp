@@ -10,9 +10,10 @@ void TWriteRegStrCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   TRegistryAccessor& registry = SetupState::Instance().registry;
   registry.SetRootKey(RootFromShortName(line.Arg(0)));
   // The old value (or its absence) and any key the write makes go to the journal first.
-  const bool written =
-      TRollbackJournal::Instance().NoteRegistryValue(registry.RootKey(), line.Arg(1), line.Arg(2)) &&
-      registry.OpenKey(line.Arg(1), true) && registry.WriteString(line.Arg(2), ExpandPath(line.Arg(3)));
+  const bool written = TRollbackJournal::Instance().NoteRegistryValue(registry.RootKey(),
+                                                                      line.Arg(1), line.Arg(2)) &&
+                       registry.OpenKey(line.Arg(1), true) &&
+                       registry.WriteString(line.Arg(2), ExpandPath(line.Arg(3)));
   registry.CloseKey();
   if (!written) {
     return FailStep("Cannot write registry value " + line.Arg(0) + "\\" + line.Arg(1) + "\\" +

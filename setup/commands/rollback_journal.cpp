@@ -13,10 +13,6 @@
 
 namespace {
 
-std::string HostOf(const std::string& path) {
-  return platform::ToHostPath(path).value_or(std::string());
-}
-
 bool Exists(const std::string& host) {
   return platform::GetFileAttributes(host) != platform::kInvalidFileAttributes;
 }
@@ -78,9 +74,9 @@ bool Undo(const JournalRecord& record) {
       return platform::RegDeleteKey(root, record.path);
     case JournalKind::kRegistryValue:
       if (record.existed) {
-        return platform::RegSetValue(root, record.path, record.name,
-                                     platform::RegValueData{record.is_string, record.text,
-                                                            record.raw});
+        return platform::RegSetValue(
+            root, record.path, record.name,
+            platform::RegValueData{record.is_string, record.text, record.raw});
       }
       return !platform::RegValueExists(root, record.path, record.name) ||
              platform::RegDeleteValue(root, record.path, record.name);
@@ -113,8 +109,7 @@ void DeleteSetAside(const std::vector<JournalRecord>& records) {
     if (record.kind == JournalKind::kFileSetAside) {
       DeleteAnyFile(record.aside);
     } else if (record.kind == JournalKind::kFolderSetAside && Exists(record.aside)) {
-      // The tree remover works on Windows paths; every host path has one through Z:.
-      RemoveFolderTree(platform::ToWindowsPath(record.aside).value_or(record.aside));
+      RemoveFolderTree(record.aside);
     }
   }
 }
@@ -176,8 +171,8 @@ bool TRollbackJournal::Append(const JournalRecord& record) {
   return file_->Write(bytes->data(), bytes->size()) && file_->Flush();
 }
 
-std::string TRollbackJournal::AsidePath(const std::string& host) {
-  return host + ".setup-rollback-" + std::to_string(::getpid()) + "-" + std::to_string(++sequence_);
+std::string TRollbackJournal::AsidePath(const std::string& path) {
+  return path + ".setup-rollback-" + std::to_string(::getpid()) + "-" + std::to_string(++sequence_);
 }
 
 bool TRollbackJournal::NoteFileCreated(const std::string& path) {
@@ -185,7 +180,7 @@ bool TRollbackJournal::NoteFileCreated(const std::string& path) {
   if (!file_) return true;
   JournalRecord record;
   record.kind = JournalKind::kFileCreated;
-  record.path = HostOf(path);
+  record.path = path;
   return Append(record);
 }
 
@@ -194,20 +189,21 @@ bool TRollbackJournal::NoteFolderCreated(const std::string& path) {
   if (!file_) return true;
   JournalRecord record;
   record.kind = JournalKind::kFolderCreated;
-  record.path = HostOf(path);
+  record.path = path;
   return Append(record);
 }
 
 bool TRollbackJournal::SetAside(const std::string& path, bool folder) {
   JournalRecord record;
   record.kind = folder ? JournalKind::kFolderSetAside : JournalKind::kFileSetAside;
-  record.path = HostOf(path);
+  record.path = path;
+  // The copy goes beside the item, so its name is the item's without a final separator.
+  while (record.path.size() > 3 && (record.path.back() == '\\' || record.path.back() == '/')) {
+    record.path.pop_back();
+  }
   if (record.path.empty()) {
     errno = ENOENT;
     return false;
-  }
-  while (!record.path.empty() && record.path.size() > 1 && record.path.back() == '/') {
-    record.path.pop_back();
   }
   record.aside = AsidePath(record.path);
   return Append(record) && platform::MoveFile(record.path, record.aside);
@@ -258,8 +254,8 @@ bool TRollbackJournal::NoteMoved(const std::string& from, const std::string& to)
   if (!file_) return true;
   JournalRecord record;
   record.kind = JournalKind::kMoved;
-  record.path = HostOf(from);
-  record.aside = HostOf(to);
+  record.path = from;
+  record.aside = to;
   return Append(record);
 }
 

@@ -9,7 +9,8 @@
 // it back (or finishes its commit).
 //
 // Paths are Windows paths as the commands use them (host paths starting with '/' are accepted
-// too); the records keep host paths, so a later process undoes them whatever its drive table.
+// too) and are recorded as given: the journal lives under the same SETUP_ROOT as the drive
+// table that maps them, so a later process that recovers it maps them the same way.
 // The operations are safe to call from several threads at once.
 #pragma once
 
@@ -71,7 +72,7 @@ class TRollbackJournal {
  private:
   TRollbackJournal() = default;
   bool Append(const JournalRecord& record);
-  std::string AsidePath(const std::string& host);
+  std::string AsidePath(const std::string& path);
   bool SetAside(const std::string& path, bool folder);
   void Close(bool delete_file);
 

@@ -38,8 +38,8 @@ enum class JournalKind : uint8_t {
 
 struct JournalRecord {
   JournalKind kind = JournalKind::kFileCreated;
-  std::string path;   // host path (file kinds); key path (registry kinds)
-  std::string aside;  // host path of the set-aside copy or the rename target
+  std::string path;   // file or folder path (file kinds); key path (registry kinds)
+  std::string aside;  // path of the set-aside copy or the rename target
   uint8_t root = 0;   // platform::RootKey as a number (registry kinds)
   std::string name;   // value name (kRegistryValue)
   bool existed = false;

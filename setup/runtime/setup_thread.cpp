@@ -168,7 +168,8 @@ void TSetupThread::ClosingSteps() {
     older.LoadLog(info.InstallDir, info.UninstallPrefix);
     if (older.LooksValid()) list.MergeOlder(older);
     if (!list.SaveLog(info.InstallDir, info.UninstallPrefix)) {
-      return FailStep("Cannot write " + TUninstallList::LogPath(info.InstallDir, info.UninstallPrefix));
+      return FailStep("Cannot write " +
+                      TUninstallList::LogPath(info.InstallDir, info.UninstallPrefix));
     }
     UninstallerWriter hook;
     {

@@ -263,8 +263,8 @@ void TFrmMain::RefreshArrival() {
     const TSetupInfoFile& info = state.SetupInfo();
     if (!info.IsUninstaller) {
       if (const int problem = platform::FolderWriteProblem(info.InstallDir); problem != 0) {
-        target_problem_ = "Cannot install into " + info.InstallDir + ": " +
-                          platform::ErrorText(problem);
+        target_problem_ =
+            "Cannot install into " + info.InstallDir + ": " + platform::ErrorText(problem);
       }
     }
     if (!target_problem_.empty() || state.space_available < state.space_required) {
@@ -340,9 +340,9 @@ bool TFrmMain::FormCloseQuery() {
   if (working_) {
     // A script run can be stopped (and is then undone); the removal run cannot be.
     if (install_running_ && !state.CancelRequested()) {
-      const int answer = platform::MessageBoxWide(
-          GetText(kTextQuitQuestion), GetText(kTextQuitCaption),
-          platform::kMbYesNo | platform::kMbIconQuestion);
+      const int answer =
+          platform::MessageBoxWide(GetText(kTextQuitQuestion), GetText(kTextQuitCaption),
+                                   platform::kMbYesNo | platform::kMbIconQuestion);
       if (answer == platform::kIdYes) state.RequestCancel();
     }
     return false;

@@ -1,7 +1,6 @@
 // Failed steps: each kind of step that cannot do its work stops the run, names the item with the
 // system's reason, and the run is undone, so the machine is exactly as before it.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include "command_test_env.h"

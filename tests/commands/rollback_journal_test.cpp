@@ -1,14 +1,14 @@
 // The rollback journal: its byte form read back at every cut and with damaged bytes, and the
 // recovery of journals that killed runs left behind (rolled back, or a commit finished).
-#include <gtest/gtest.h>
+#include "setup/commands/rollback_journal.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "command_test_env.h"
 #include "common/machine_snapshot.h"
 #include "platform/registry.h"
-#include "setup/commands/rollback_journal.h"
 #include "setup/commands/rollback_records.h"
 
 namespace command_test {
@@ -84,8 +84,7 @@ TEST(RollbackRecordsTest, ADamagedByteEndsTheJournalAtItsRecord) {
     damaged[at] = static_cast<char>(damaged[at] ^ 0x5A);
     const JournalContents read = DecodeJournal(damaged);
     if (at < kJournalHeaderSize) {
-      EXPECT_FALSE(read.header_ok && read.pid == 1 && read.records.size() == records.size())
-          << at;
+      EXPECT_FALSE(read.header_ok && read.pid == 1 && read.records.size() == records.size()) << at;
       continue;
     }
     // Records before the damaged one stay; the damaged one and all after it are dropped.

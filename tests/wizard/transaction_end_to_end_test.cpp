@@ -28,7 +28,8 @@ using setupkit_test::SnapshotDifference;
 using setupkit_test::TakeSnapshot;
 
 constexpr const char* kFolder = "C:\\Program Files\\Tiny\\";
-constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tiny";
+constexpr const char* kUninstallKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tiny";
 
 void WriteText(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
@@ -117,7 +118,8 @@ class TransactionEndToEndTest : public ::testing::Test {
     if (with_old_file) {
       ASSERT_TRUE(platform::CreateDirectory(kFolder));
       const std::string old("old app\0\xff\x01", 11);
-      ASSERT_TRUE(platform::WriteFileBytes(std::string(kFolder) + "app.sh", old.data(), old.size()));
+      ASSERT_TRUE(
+          platform::WriteFileBytes(std::string(kFolder) + "app.sh", old.data(), old.size()));
     }
   }
 
@@ -213,7 +215,7 @@ TEST_F(TransactionEndToEndTest, AKilledInstallIsRolledBackByTheNextStartAndUnins
     std::string output;
     EXPECT_NE(InstallFailingAt(at, "kill", output), 0);
     ASSERT_FALSE(fs::is_empty(root_ / "rollback"));  // the killed run's journal
-    ASSERT_FALSE(start == TakeSnapshot(root_));        // and its half-done work
+    ASSERT_FALSE(start == TakeSnapshot(root_));      // and its half-done work
 
     ProgramResult next = RunProgram({installer_, "--unattended"});
     ASSERT_EQ(next.exit_code, 0) << next.output;
@@ -249,7 +251,8 @@ TEST_F(TransactionEndToEndTest, ReinstallThenUninstallLeavesNothing) {
   MachineSnapshot after = TakeSnapshot(root_);
   std::erase_if(after, [](const auto& item) { return item.first.rfind("registry/", 0) == 0; });
   MachineSnapshot start_drives = start;
-  std::erase_if(start_drives, [](const auto& item) { return item.first.rfind("registry/", 0) == 0; });
+  std::erase_if(start_drives,
+                [](const auto& item) { return item.first.rfind("registry/", 0) == 0; });
   EXPECT_TRUE(start_drives == after) << SnapshotDifference(start_drives, after);
 }
 
@@ -282,7 +285,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LogDamage{"CutShort", [](std::string& log) { log.resize(log.size() - 3); }},
                       LogDamage{"BytesAppended", [](std::string& log) { log += "junk"; }},
                       LogDamage{"CountRaised", [](std::string& log) { log[0] = log[0] + 1; }},
-                      LogDamage{"TextGarbled", [](std::string& log) {
+                      LogDamage{"TextGarbled",
+                                [](std::string& log) {
                                   for (size_t i = 8; i < log.size(); ++i) log[i] ^= 0x35;
                                 }}),
     [](const ::testing::TestParamInfo<LogDamage>& info) { return info.param.name; });
@@ -294,12 +298,13 @@ TEST_F(TransactionEndToEndTest, UninstallOfAReadOnlyTreeKeepsTheProductAndARerun
   const bool as_root = geteuid() == 0;
   bool made_read_only = false;
   if (as_root) {
-    made_read_only = mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
-                     mount(nullptr, folder.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY,
-                           nullptr) == 0;
+    made_read_only =
+        mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+        mount(nullptr, folder.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
     if (!made_read_only) umount(folder.c_str());
   } else {
-    made_read_only = chmod(folder.c_str(), 0555) == 0 && chmod((folder + "/sub").c_str(), 0555) == 0;
+    made_read_only =
+        chmod(folder.c_str(), 0555) == 0 && chmod((folder + "/sub").c_str(), 0555) == 0;
   }
   if (!made_read_only) GTEST_SKIP() << "cannot make the install folder read-only here";
 
