@@ -9,6 +9,7 @@
 #include <string>
 
 class TCommandList;
+class TPak;
 
 struct SecondStageInput {
   uint64_t grouped_bytes = 0;  // from the first stage

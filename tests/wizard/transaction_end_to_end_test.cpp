@@ -14,16 +14,19 @@
 #include <thread>
 
 #include "common/machine_snapshot.h"
+#include "common/program_runner.h"
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
-#include "program_runner.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using setupkit_test::BinPath;
 using setupkit_test::MachineSnapshot;
+using setupkit_test::ProgramResult;
+using setupkit_test::RunProgram;
 using setupkit_test::SnapshotDifference;
 using setupkit_test::TakeSnapshot;
 
@@ -38,9 +41,9 @@ void WriteText(const fs::path& path, const std::string& text) {
 
 std::string RunWith(const std::string& name, const std::string& value,
                     const std::vector<std::string>& args, int& exit_code) {
-  setenv(name.c_str(), value.c_str(), 1);
-  ProgramResult result = RunProgram(args);
-  unsetenv(name.c_str());
+  setupkit_test::ProgramOptions options;
+  options.env = {{name, value}};
+  ProgramResult result = RunProgram(args, options);
   exit_code = result.exit_code;
   return result.output;
 }
@@ -127,9 +130,12 @@ class TransactionEndToEndTest : public ::testing::Test {
     return platform::ToHostPath(windows_path).value_or("");
   }
   std::string Uninstaller() const { return Host(std::string(kFolder) + "Tiny_Uninstall.exe"); }
-  // The finaliser removes the uninstaller and the emptied folder just after the uninstaller ends.
+  // The finaliser removes the uninstaller and the emptied folder just after the uninstaller ends,
+  // then its own copy in the temporary folder.
   void WaitForFinaliser() {
-    for (int i = 0; i < 200 && platform::DirectoryExists(kFolder); ++i) {
+    const std::string own_copy = platform::GetTempPath() + "FINALISE.exe";
+    for (int i = 0;
+         i < 200 && (platform::DirectoryExists(kFolder) || platform::FileExists(own_copy)); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   }
