@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 
 #include "platform/ascii_case.h"
 #include "platform/drives.h"
+#include "platform/failure.h"
 #include "platform/name_index.h"
 #include "platform/path_util.h"
 #include "platform/system.h"
@@ -128,6 +130,7 @@ bool SetFileAttributes(const std::string& path, uint32_t attributes) {
   const std::string host = HostPathOf(path);
   struct stat info {};
   if (!StatHost(host, info)) return false;
+  if (!PassFaultPoint()) return false;
   mode_t mode = info.st_mode & 07777;
   if (attributes & kFileAttributeReadOnly) {
     mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
@@ -145,14 +148,14 @@ std::optional<uint64_t> GetFileSize(const std::string& path) {
 
 bool CreateDirectory(const std::string& path) {
   const std::string host = HostPathOf(path);
-  if (host.empty() || mkdir(host.c_str(), 0777) != 0) return false;
+  if (host.empty() || !PassFaultPoint() || mkdir(host.c_str(), 0777) != 0) return false;
   NoteAdded(host);
   return true;
 }
 
 bool RemoveDirectory(const std::string& path) {
   const std::string host = HostPathOf(path);
-  if (host.empty() || rmdir(host.c_str()) != 0) return false;
+  if (host.empty() || !PassFaultPoint() || rmdir(host.c_str()) != 0) return false;
   NoteRemoved(host);
   return true;
 }
@@ -161,8 +164,11 @@ bool DeleteFile(const std::string& path) {
   const std::string host = HostPathOf(path);
   struct stat info {};
   if (host.empty() || lstat(host.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
-  if (!S_ISLNK(info.st_mode) && IsReadOnly(info)) return false;
-  if (unlink(host.c_str()) != 0) return false;
+  if (!S_ISLNK(info.st_mode) && IsReadOnly(info)) {
+    errno = EACCES;
+    return false;
+  }
+  if (!PassFaultPoint() || unlink(host.c_str()) != 0) return false;
   NoteRemoved(host);
   return true;
 }
@@ -202,6 +208,7 @@ bool MoveFile(const std::string& from, const std::string& to) {
   const std::string target = HostPathOf(to);
   struct stat info {};
   if (source.empty() || target.empty() || lstat(source.c_str(), &info) != 0) return false;
+  if (!PassFaultPoint()) return false;
   // Whatever happens below, the two folders are listed again when next looked up.
   NoteRemoved(source);
   NoteRemoved(target);
@@ -210,7 +217,10 @@ bool MoveFile(const std::string& from, const std::string& to) {
   }
   if (errno == EEXIST) return false;
   struct stat existing {};
-  if (lstat(target.c_str(), &existing) == 0) return false;
+  if (lstat(target.c_str(), &existing) == 0) {
+    errno = EEXIST;
+    return false;
+  }
   if (errno == EINVAL || errno == ENOSYS) {
     // The file system cannot refuse replacement itself; the check above stands in.
     return rename(source.c_str(), target.c_str()) == 0;
@@ -290,6 +300,24 @@ std::optional<uint64_t> GetDiskFreeSpace(const std::string& path) {
   return static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
 }
 
+int FolderWriteProblem(const std::string& path) {
+  std::string host = HostPathOf(path);
+  if (host.empty()) return ENOENT;
+  while (host.size() > 1 && host.back() == '/') host.pop_back();
+  struct stat info {};
+  while (stat(host.c_str(), &info) != 0) {
+    if (errno == ENOTDIR) return ENOTDIR;  // a file stands where a folder of the path should be
+    if (host == "/") return ENOENT;
+    const size_t slash = host.find_last_of('/');
+    host = slash == 0 || slash == std::string::npos ? "/" : host.substr(0, slash);
+  }
+  if (!S_ISDIR(info.st_mode)) return ENOTDIR;
+  struct statvfs fs {};
+  if (statvfs(host.c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY) != 0) return EROFS;
+  if (access(host.c_str(), W_OK | X_OK) != 0) return errno == EROFS ? EROFS : EACCES;
+  return 0;
+}
+
 // ---- File ----
 
 std::optional<File> File::Open(const std::string& path, Mode mode) {
@@ -312,6 +340,7 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
       flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
       break;
   }
+  if (writable && !PassFaultPoint()) return std::nullopt;
   if (mode == Mode::kCreate) {
     // Usually nothing is there yet: a file created here is empty and writable, so it needs
     // none of the checks below. Anything already there (links too) takes the general way.
@@ -324,6 +353,7 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
   if (writable && mode != Mode::kCreateNew) {
     struct stat info {};
     if (stat(host.c_str(), &info) == 0 && (S_ISDIR(info.st_mode) || IsReadOnly(info))) {
+      errno = S_ISDIR(info.st_mode) ? EISDIR : EACCES;
       return std::nullopt;
     }
   }
@@ -332,6 +362,7 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
   struct stat info {};
   if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
     close(fd);
+    errno = EISDIR;
     return std::nullopt;
   }
   // Truncation after the checks, so a refused open leaves the old content in place.
@@ -394,12 +425,14 @@ bool File::ReadExactAt(uint64_t position, void* buffer, size_t size) const {
 bool File::Write(const void* buffer, size_t size) {
   if (fd_ < 0 || !writable_) return false;
   if (size == 0) return true;
+  if (!PassFaultPoint()) return false;
   if (lseek(fd_, 0, SEEK_CUR) == 0) wrote_start_ = true;
   const auto* in = static_cast<const char*>(buffer);
   size_t total = 0;
   while (total < size) {
     const ssize_t put = write(fd_, in + total, size - total);
     if (put < 0 && errno == EINTR) continue;
+    if (put == 0) errno = ENOSPC;
     if (put <= 0) return false;
     total += static_cast<size_t>(put);
   }
@@ -426,10 +459,19 @@ std::optional<uint64_t> File::Size() const {
 
 bool File::Truncate(uint64_t size) {
   if (fd_ < 0 || !writable_ || size > static_cast<uint64_t>(INT64_MAX)) return false;
-  return ftruncate(fd_, static_cast<off_t>(size)) == 0;
+  return PassFaultPoint() && ftruncate(fd_, static_cast<off_t>(size)) == 0;
 }
 
 bool File::Flush() { return fd_ >= 0 && fsync(fd_) == 0; }
+
+bool File::TryLock() {
+  if (fd_ < 0) return false;
+  int result;
+  do {
+    result = flock(fd_, LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
 
 void File::Close() {
   if (fd_ < 0) return;
@@ -466,7 +508,11 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
   if (host.empty()) return false;
   struct stat old_info {};
   const bool replacing = stat(host.c_str(), &old_info) == 0;
-  if (replacing && (S_ISDIR(old_info.st_mode) || IsReadOnly(old_info))) return false;
+  if (replacing && (S_ISDIR(old_info.st_mode) || IsReadOnly(old_info))) {
+    errno = S_ISDIR(old_info.st_mode) ? EISDIR : EACCES;
+    return false;
+  }
+  if (!PassFaultPoint()) return false;
   const size_t slash = host.find_last_of('/');
   const std::string folder = slash == 0 ? "/" : host.substr(0, slash);
   std::string temp = folder + "/." + host.substr(slash + 1) + ".XXXXXX";
@@ -491,7 +537,9 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
   ok = (close(fd) == 0) && ok;
   ok = ok && rename(temp.c_str(), host.c_str()) == 0;
   if (!ok) {
+    const int reason = errno;
     unlink(temp.c_str());
+    errno = reason;
     return false;
   }
   NoteAdded(host);

@@ -49,8 +49,15 @@ std::vector<FindData> FindFiles(const std::string& folder, const std::string& pa
 
 // GetTempPathA: the per-user temporary folder with a trailing backslash, created on demand.
 std::string GetTempPath();
-// Free bytes available to the caller on the drive holding `path`; nothing when unknown.
+// Free bytes available to the caller on the file system that holds `path`, measured at its
+// nearest existing folder (a folder still to be made lies where its parent lies); nothing when
+// unknown.
 std::optional<uint64_t> GetDiskFreeSpace(const std::string& path);
+// Whether files can be made in the folder `path` (existing or still to be made): 0 when they
+// can, otherwise the reason as an errno value: ENOTDIR when the path or one of its existing
+// components is a file, EROFS for a read-only file system, EACCES when the caller may not
+// write the nearest existing folder, ENOENT for a path without a drive.
+int FolderWriteProblem(const std::string& path);
 
 // A read/write file handle (CreateFileA and friends). Moves, never copies; closes on destruction.
 class File {
@@ -83,6 +90,9 @@ class File {
   std::optional<uint64_t> Size() const;
   bool Truncate(uint64_t size);  // SetEndOfFile at `size`
   bool Flush();                  // data reaches the disk (fsync)
+  // An exclusive advisory lock held until the handle closes (or the process ends, however it
+  // ends); false at once when another handle holds it.
+  bool TryLock();
   // Gives the file the execute bits when its content starts with an ELF header or "#!"; done
   // automatically on destruction of a handle that wrote the first bytes of the file.
   void Close();

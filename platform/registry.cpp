@@ -94,6 +94,12 @@ bool Change(RootKey root, const std::function<bool(RegistryDocument&)>& change) 
   if (!lock.Held()) return false;
   RegistryDocument doc = Load(root);
   if (!change(doc)) return false;
+  // A root left without keys is no file at all, as before anything was written to it, so
+  // taking back every change leaves the hive's files as they were.
+  if (doc.Empty()) {
+    const std::string file = RootFile(root);
+    return !FileExists(file) || DeleteFile(file);
+  }
   const std::string text = doc.Serialize(NamesOf(root).long_name);
   return WriteFileAtomically(RootFile(root), text.data(), text.size());
 }
@@ -224,6 +230,33 @@ std::vector<std::string> RegValueNames(RootKey root, const std::string& key) {
     for (const RegistryValue& value : node->values) names.push_back(value.name);
   }
   return names;
+}
+
+std::optional<RegValueData> RegGetValue(RootKey root, const std::string& key,
+                                        const std::string& name) {
+  RegistryDocument doc = Load(root);
+  RegistryKey* node = doc.FindKey(NormalizeKeyPath(key));
+  if (node == nullptr) return std::nullopt;
+  const RegistryValue* value = RegistryDocument::FindValue(*node, name);
+  if (value == nullptr) return std::nullopt;
+  return RegValueData{value->is_string, value->text, value->raw};
+}
+
+bool RegSetValue(RootKey root, const std::string& key, const std::string& name,
+                 const RegValueData& data) {
+  const std::string path = NormalizeKeyPath(key);
+  return Change(root, [&](RegistryDocument& doc) {
+    RegistryKey& node = doc.CreateKey(path);
+    RegistryValue stored{name, data.is_string, data.is_string ? data.text : std::string(),
+                         data.is_string ? std::string() : data.raw};
+    if (RegistryValue* existing = RegistryDocument::FindValue(node, name)) {
+      stored.name = existing->name;
+      *existing = stored;
+    } else {
+      node.values.push_back(stored);
+    }
+    return true;
+  });
 }
 
 std::vector<std::string> RegSubKeyNames(RootKey root, const std::string& key) {

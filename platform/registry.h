@@ -45,6 +45,20 @@ bool RegDeleteValue(RootKey root, const std::string& key, const std::string& nam
 // Deletes a key that has no subkeys (RegDeleteKeyA); false otherwise.
 bool RegDeleteKey(RootKey root, const std::string& key);
 std::vector<std::string> RegValueNames(RootKey root, const std::string& key);
+
+// A value of any type as stored: a string's text, or another type's data exactly as the export
+// writes it after '=' ("dword:0000002a", "hex(2):..."). Used to put a changed value back.
+struct RegValueData {
+  bool is_string = false;
+  std::string text;  // REG_SZ data when is_string
+  std::string raw;   // the stored data of any other type
+  bool operator==(const RegValueData&) const = default;
+};
+std::optional<RegValueData> RegGetValue(RootKey root, const std::string& key,
+                                        const std::string& name);
+// Writes the value with its type, creating the key chain when missing.
+bool RegSetValue(RootKey root, const std::string& key, const std::string& name,
+                 const RegValueData& data);
 std::vector<std::string> RegSubKeyNames(RootKey root, const std::string& key);
 
 }  // namespace platform

@@ -41,6 +41,8 @@ class RegistryDocument {
   bool HasSubKeys(const std::string& path) const;
   std::vector<std::string> SubKeyNames(const std::string& path) const;
   bool RemoveKey(const std::string& path);
+  // No key at all (a root nobody wrote, or whose last key was removed).
+  bool Empty() const { return keys_.empty(); }
 
   static RegistryValue* FindValue(RegistryKey& key, const std::string& name);
 

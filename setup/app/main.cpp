@@ -7,8 +7,10 @@
 // The command line is checked before anything else happens: an unknown option ends the run
 // with the usage line and exit code 2, never with a window that waits for a click.
 //
-// Exit codes: 0 finished, 1 cancelled by the user, 2 failed (a start-up message, a `failure`
-// line, an error report, no display without --unattended).
+// Exit codes: 0 finished (every line did what it says), 1 cancelled by the user or by SIGINT or
+// SIGTERM (the run undone), 2 failed (a start-up message, a failed step or a `failure` line with
+// the run undone, a removal that left items behind, an error report, no display without
+// --unattended).
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
@@ -26,9 +28,11 @@
 #include "platform/system.h"
 #include "platform/text_encoding.h"
 #include "setup/app/options.h"
+#include "setup/app/stop_signals.h"
 #include "setup/commands/register_commands.h"
 #include "setup/commands/uninstall_entry.h"
 #include "setup/core/run_log.h"
+#include "setup/commands/rollback_journal.h"
 #include "setup/core/setup_error.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
@@ -226,6 +230,16 @@ int main(int argc, char** argv) {
   if (TRunLog::Instance().IsOpen()) {
     platform::SetPresenter(std::make_shared<LoggingPresenter>(platform::GetPresenter()));
   }
+  InstallStopSignalHandlers();
+
+  // Before anything else: a run that was killed before it finished is undone now.
+  if (const int recovered = TRollbackJournal::RecoverAbandoned(); recovered > 0) {
+    platform::MessageBox("Setup rolled back " + std::to_string(recovered) +
+                             (recovered == 1 ? " install" : " installs") +
+                             " that did not finish; nothing of " +
+                             (recovered == 1 ? "it" : "them") + " is left on this machine.",
+                         "Setup", platform::kMbOk | platform::kMbIconInformation);
+  }
 
   // The window (and with it the idle runner) exists before verification, as it is hidden.
   auto window = std::make_unique<setup_wizard::TFrmMain>();
@@ -270,6 +284,11 @@ int main(int argc, char** argv) {
     if (options.unattended) {
       step = [&] {
         if (window->Closed()) return;
+        if (state.CancelRequested() && !window->Working()) {
+          window->close();
+          QApplication::quit();
+          return;
+        }
         if (window->Working()) {
           QTimer::singleShot(5, step);
           return;
@@ -280,12 +299,17 @@ int main(int argc, char** argv) {
         } else if (window->NextButton()->isVisible() && window->NextButton()->isEnabled()) {
           window->NextButtonClick();
         } else {
-          const char* reason = *kind == setup_wizard::PageKind::Patch
-                                   ? "not enough free space in the install folder"
-                                   : "the install folder cannot be used";
-          std::fprintf(stderr, "setup: cannot go on from the %s page (%s)\n", KindName(*kind),
-                       reason);
-          RunLog(std::string("cannot go on from the ") + KindName(*kind) + " page: " + reason);
+          if (!window->TargetProblem().empty()) {
+            std::fprintf(stderr, "setup: %s\n", window->TargetProblem().c_str());
+            RunLog(window->TargetProblem());
+          } else {
+            const char* reason = *kind == setup_wizard::PageKind::Patch
+                                     ? "not enough free space in the install folder"
+                                     : "the install folder cannot be used";
+            std::fprintf(stderr, "setup: cannot go on from the %s page (%s)\n", KindName(*kind),
+                         reason);
+            RunLog(std::string("cannot go on from the ") + KindName(*kind) + " page: " + reason);
+          }
           stuck = true;
           QApplication::exit(kExitFailed);
           return;
@@ -301,6 +325,16 @@ int main(int argc, char** argv) {
       QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
       QApplication::setQuitOnLastWindowClosed(true);
     }
+    // A signal outside a run closes the window; during a run the runner stops and the window
+    // closes once the run is undone.
+    QTimer signal_watch;
+    QObject::connect(&signal_watch, &QTimer::timeout, [&] {
+      if (state.CancelRequested() && !window->Working() && !window->Closed()) {
+        window->close();
+        if (window->Closed()) QApplication::quit();
+      }
+    });
+    signal_watch.start(20);
     app.exec();
     window->StopRunner();
     if (window->InstallError()) {
@@ -308,7 +342,7 @@ int main(int argc, char** argv) {
     } else if (stuck) {
       exit_code = kExitFailed;
     } else if (window->ClosedOnFinish()) {
-      exit_code = state.StopRequested() ? kExitFailed : kExitFinished;
+      exit_code = window->RunFailed() ? kExitFailed : kExitFinished;
     } else {
       exit_code = kExitCancelled;
     }

@@ -1,12 +1,13 @@
 #include "setup/commands/cmd_createdirectory.h"
 
+#include "setup/commands/command_support.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/text_services.h"
 
 void TCreateDirectoryCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   const std::string folder = ExpandPath(line.Arg(0));
   if (folder.empty()) return;
-  ForceFolders(folder);
+  if (!ForceFolders(folder)) return FailStep("Cannot create folder " + folder);
   // Recorded even when it existed before: the uninstaller removes it if it is empty then.
   TUninstallList::Instance().AddFolder(folder);
 }

@@ -3,6 +3,7 @@
 #include "platform/shell.h"
 #include "setup/commands/command_support.h"
 #include "setup/commands/desktop_links.h"
+#include "setup/commands/rollback_journal.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/run_log.h"
 #include "setup/core/text_services.h"
@@ -20,8 +21,11 @@ void TCreateShortCutCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
     link.icon_location = icon;
     link.icon_index = 0;
   }
-  ForceFolders(ExtractFilePath(link_path));
-  platform::WriteShellLink(link_path, link);
+  if (!ForceFolders(ExtractFilePath(link_path)) ||
+      !TRollbackJournal::Instance().PrepareFileWrite(link_path) ||
+      !platform::WriteShellLink(link_path, link)) {
+    return FailStep("Cannot create link " + link_path);
+  }
   TUninstallList::Instance().AddFile(link_path);
   RunLog("link created: " + link_path + " -> " + link.target);
   // The link's counterpart for Linux desktops, recorded in the list right after the link.

@@ -1,10 +1,12 @@
 #include "setup/commands/cmd_execute.h"
 
+#include <cerrno>
 #include <memory>
 
 #include "platform/process.h"
 #include "platform/system.h"
 #include "setup/core/run_log.h"
+#include "setup/commands/command_support.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
 
@@ -16,11 +18,15 @@ void TExecuteCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
     line.Arguments[1] = ExpandPath(line.Arguments[1]);
     parameters = line.Arguments[1];
   }
+  errno = 0;
   std::unique_ptr<platform::Process> process =
       platform::ShellExecute(line.Arguments[0], parameters);
-  if (!process) {  // not there or not startable: the script goes on
+  if (!process) {
+    if (errno == 0) errno = ENOEXEC;
+    const int reason = errno;
     RunLog("program not started: " + line.Arguments[0]);
-    return;
+    errno = reason;
+    return FailStep("Cannot start " + line.Arguments[0]);
   }
   RunLog("program started: " + line.Arguments[0] + (parameters.empty() ? "" : " " + parameters));
   SetupState& state = SetupState::Instance();

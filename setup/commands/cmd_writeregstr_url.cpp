@@ -3,20 +3,25 @@
 #include <string>
 
 #include "setup/commands/command_support.h"
+#include "setup/commands/rollback_journal.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
 
 namespace {
 
-// Writes the key's values; a key that cannot be opened is skipped, like writeregstr does.
-void WriteDefault(TRegistryAccessor& registry, const std::string& key, const std::string& value,
+// Writes the key's default value (and an empty second value when named), each noted in the
+// rollback journal first; false when any of it fails.
+bool WriteDefault(TRegistryAccessor& registry, const std::string& key, const std::string& value,
                   const std::string* second_name = nullptr) {
-  if (registry.OpenKey(key, true)) {
-    registry.WriteString(std::string(), value);
-    if (second_name != nullptr) registry.WriteString(*second_name, std::string());
-  }
+  TRollbackJournal& journal = TRollbackJournal::Instance();
+  bool ok = journal.NoteRegistryValue(registry.RootKey(), key, std::string()) &&
+            (second_name == nullptr ||
+             journal.NoteRegistryValue(registry.RootKey(), key, *second_name)) &&
+            registry.OpenKey(key, true) && registry.WriteString(std::string(), value);
+  if (ok && second_name != nullptr) ok = registry.WriteString(*second_name, std::string());
   registry.CloseKey();
+  return ok;
 }
 
 }  // namespace
@@ -31,9 +36,15 @@ void TWriteRegStr_URLCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   TRegistryAccessor& registry = SetupState::Instance().registry;
   registry.SetRootKey(platform::RootKey::kClassesRoot);
   const std::string url_protocol = "URL Protocol";
-  WriteDefault(registry, protocol, "URL:" + protocol + " Protocol", &url_protocol);
-  WriteDefault(registry, icon_key, ExpandPath(line.Arg(1)));
-  WriteDefault(registry, command_key, command);
+  if (!WriteDefault(registry, protocol, "URL:" + protocol + " Protocol", &url_protocol)) {
+    return FailStep("Cannot write registry key HKCR\\" + protocol);
+  }
+  if (!WriteDefault(registry, icon_key, ExpandPath(line.Arg(1)))) {
+    return FailStep("Cannot write registry key HKCR\\" + icon_key);
+  }
+  if (!WriteDefault(registry, command_key, command)) {
+    return FailStep("Cannot write registry key HKCR\\" + command_key);
+  }
 
   // Root, key, value name, value: removal deletes these values (the keys' default values).
   TUninstallList& list = TUninstallList::Instance();

@@ -1,5 +1,8 @@
 #include "setup/commands/command_support.h"
 
+#include <cerrno>
+
+#include "platform/failure.h"
 #include "platform/text_encoding.h"
 #include "setup/commands/script_command.h"
 #include "setup/core/run_log.h"
@@ -48,4 +51,11 @@ void StopRunWithFailure() {
   state.SetSecondStatusText(GetText(kTextFailed), true);
   RunLogUtf8("run stopped: " + platform::Utf16ToUtf8(GetText(kTextFailed)));
   state.RequestStop();
+}
+
+void FailStep(const std::string& what) {
+  const int reason = errno;
+  SetupState::Instance().SetFailureMessage(
+      what + ": " + (reason != 0 ? platform::ErrorText(reason) : std::string("Unknown error")));
+  StopRunWithFailure();
 }

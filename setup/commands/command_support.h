@@ -32,3 +32,9 @@ std::string RegistryRecord(const std::string& root, const std::string& key,
 // The run stops the way the failure command stops it: text 23 on the second status line,
 // StopRequested set.
 void StopRunWithFailure();
+
+// A step of the run failed: the run stops as the failure command stops it, and `what` followed
+// by ": " and the system's reason for the current errno becomes the run's failure message
+// ("Cannot write C:\x\a.dll: No space left on device"). Call it right after the failing
+// operation, before anything else can change errno.
+void FailStep(const std::string& what);

@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/name_index.h"
 #include "setup/commands/command_support.h"
+#include "setup/commands/rollback_journal.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/entry_prefetcher.h"
 #include "setup/core/pak.h"
@@ -17,11 +18,6 @@
 #include "setup/core/text_services.h"
 #include "setup/text/languages.h"
 
-namespace {
-
-// The folder with "." and ".." components resolved on the text (never climbing above the root)
-// and no final separator; empty when nothing but a root or nothing at all remains ("", "\",
-// "C:", "C:\.", "C:\Demo\.."), so a drive root cannot slip through in another spelling.
 std::string FolderBelowRoot(const std::string& folder) {
   std::string prefix;
   size_t start = 0;
@@ -55,6 +51,8 @@ std::string FolderBelowRoot(const std::string& folder) {
   }
   return result;
 }
+
+namespace {
 
 bool IsFalseFlag(const std::string& flag) {
   const std::string lower = AsciiLower(flag);
@@ -126,6 +124,11 @@ bool RegistryCondition(const std::string& root, const std::string& key,
   TRegistryAccessor& registry = SetupState::Instance().registry;
   registry.SetRootKey(RootFromShortName(root));
   bool equal = false;
+  // Opening with creation allowed makes a missing key, which a failed run takes back.
+  if (!TRollbackJournal::Instance().NoteRegistryKey(registry.RootKey(), key)) {
+    FailStep("Cannot write registry key " + root + "\\" + key);
+    return false;
+  }
   if (registry.OpenKey(key, true)) {
     std::optional<std::string> value = registry.ReadString(value_name);
     if (!value && registry.ValueExists(value_name)) {
@@ -165,10 +168,21 @@ bool CopyLargeEntry(const std::string& destination, const std::string& display_n
   // The blobs lie before the directory; an entry reaching into it (or past the end of the file)
   // belongs to a package that was cut short or damaged.
   const uint32_t directory = pak->Trailer().directory_offset;
-  if (entry->offset > directory || size > directory - entry->offset) return false;
-  ForceFolders(ExtractFilePath(destination));
+  if (entry->offset > directory || size > directory - entry->offset) {
+    StopRunWithFailure();
+    return false;
+  }
+  if (!TRollbackJournal::Instance().PrepareFileWrite(destination) ||
+      !ForceFolders(ExtractFilePath(destination))) {
+    FailStep("Cannot write " + destination);
+    return false;
+  }
   std::optional<platform::File> file =
       platform::File::Open(destination, platform::File::Mode::kCreate);
+  if (!file) {
+    FailStep("Cannot write " + destination);
+    return false;
+  }
   std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(size, kLargeEntryCopyChunk)));
   uint64_t remaining = size;
   while (remaining > 0) {
@@ -180,14 +194,16 @@ bool CopyLargeEntry(const std::string& destination, const std::string& display_n
         pak->ReadBlobRange(index, size - remaining, buffer.data(), static_cast<size_t>(chunk));
     if (read != chunk) {
       // The package ends inside the entry: leave no half-copied file behind.
-      if (file) {
-        file->Close();
-        file.reset();
-        platform::DeleteFile(destination);
-      }
+      file->Close();
+      file.reset();
+      platform::DeleteFile(destination);
+      StopRunWithFailure();
       return false;
     }
-    if (file) file->Write(buffer.data(), static_cast<size_t>(chunk));
+    if (!file->Write(buffer.data(), static_cast<size_t>(chunk))) {
+      FailStep("Cannot write " + destination);
+      return false;
+    }
     remaining -= chunk;
   }
   LogFileWritten(destination, size, file.has_value());
@@ -230,16 +246,19 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
   for (const int index : entries) {
     const TPakFile& entry = *pak->Entry(index);
     state.SetStatusText(TextWithFileName(kTextExtracting, entry.name));
+    // A cancel or a failure elsewhere stops a long group between two files.
+    if (state.StopRequested()) return false;
     if (IsSafeEntryName(entry.name)) {
       const std::string target = JoinPath(folder, entry.name);
       TUninstallList::Instance().AddFile(target);
       if (entry.IsLarge()) {
-        if (!CopyLargeEntry(target, entry.name, entry.full_size, index)) {
-          StopRunWithFailure();
+        // The copy names a failed write itself and stops the run on a cut-short package.
+        if (!CopyLargeEntry(target, entry.name, entry.full_size, index)) return false;
+      } else if (entry.full_size == 0) {
+        if (!WriteWholeFile(target, nullptr, 0)) {
+          FailStep("Cannot write " + target);
           return false;
         }
-      } else if (entry.full_size == 0) {
-        WriteWholeFile(target, nullptr, 0);
       } else {
         // A stream that inflates to another length shows its message here, in order; a broken
         // one raises, as loading the entry would.
@@ -249,7 +268,10 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
           StopRunWithFailure();
           return false;
         }
-        WriteWholeFile(target, data->data(), data->size());
+        if (!WriteWholeFile(target, data->data(), data->size())) {
+          FailStep("Cannot write " + target);
+          return false;
+        }
       }
     }
     state.StepProgress(true);

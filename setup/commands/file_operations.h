@@ -10,6 +10,11 @@
 // holds the file, the path unchanged.
 std::string FindOnCdDrives(const std::string& path);
 
+// The folder with "." and ".." components resolved on the text (never climbing above the root)
+// and no final separator; empty when nothing but a root or nothing at all remains ("", "\",
+// "C:", "C:\.", "C:\Demo\.."), so a drive root cannot slip through in another spelling.
+std::string FolderBelowRoot(const std::string& folder);
+
 // Removes a folder with everything in it, deepest folders first. A symbolic link inside the
 // tree is removed as a link, never followed. Refuses an empty path and a drive root, also when
 // "." or ".." components lead there ("C:\.", "C:\Demo\.."). Gives up on a folder once a pass
@@ -31,11 +36,14 @@ bool IsSafeEntryName(const std::string& entry);
 // Extracts every entry of a package group of the shared package into `folder`, recording each
 // target in the uninstall list and stepping the progress per entry. Entries whose name would
 // leave the folder are skipped. An entry whose data cannot be read whole (a package cut short or
-// damaged) stops the run as the failure command does; answers false then.
+// damaged), or a file that cannot be written (named with the system's reason, FailStep), stops
+// the run as the failure command does; answers false then, and also when the run was asked to
+// stop between two files.
 bool ExtractGroup(const std::string& folder, int32_t group);
 
 // Copies a large raw entry of the shared package to `destination` in chunks of at most 25 MiB,
-// showing text 18 with the progress of the copy. Answers false, removing the partial file, when
-// the package delivers fewer bytes than the entry needs.
+// showing text 18 with the progress of the copy. Answers false, with the run stopped, when the
+// package delivers fewer bytes than the entry needs (the partial file removed) or the file
+// cannot be written.
 bool CopyLargeEntry(const std::string& destination, const std::string& display_name, uint64_t size,
                     int index);

@@ -1,9 +1,11 @@
 #include "setup/commands/uninstall_list.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "setup/commands/rollback_journal.h"
 #include "setup/core/buffer_manager.h"
 #include "setup/core/ciphers.h"
 #include "setup/core/run_log.h"
@@ -129,13 +131,59 @@ bool TUninstallList::DecodeLog(std::string_view bytes) {
                         DecodeList(buffer, registry_count, registry_entries_) &&
                         DecodeList(buffer, folder_count, folders_);
   for (const std::string& file : files_) folded_files_.insert(AsciiLower(file));
-  return complete;
+  // Bytes after the last text mean the counts are not the ones the log was written with.
+  return complete && buffer.AtEnd();
 }
 
 bool TUninstallList::SaveLog(const std::string& folder, const std::string& prefix) const {
   const std::optional<std::string> bytes = EncodeLog();
-  if (!bytes) return false;
-  return platform::WriteFileAtomically(LogPath(folder, prefix), bytes->data(), bytes->size());
+  if (!bytes) {
+    errno = EFBIG;
+    return false;
+  }
+  const std::string path = LogPath(folder, prefix);
+  if (!TRollbackJournal::Instance().PrepareFileWrite(path)) return false;
+  return platform::WriteFileAtomically(path, bytes->data(), bytes->size());
+}
+
+bool TUninstallList::LooksValid() const {
+  // What the writers record: files as absolute paths or below a path variable, folders as
+  // absolute paths, registry records as quoted parts. Deciphered garbage is none of these.
+  auto absolute = [](const std::string& path) {
+    return path.size() >= 3 && path[1] == ':' && path[2] == '\\';
+  };
+  for (const std::string& file : files_) {
+    if (!absolute(file) && (file.empty() || (file[0] != '$' && file[0] != '%'))) return false;
+  }
+  for (const std::string& folder : folders_) {
+    if (!absolute(folder)) return false;
+  }
+  for (const std::string& record : registry_entries_) {
+    if (record.empty() || record[0] != '"') return false;
+  }
+  return true;
+}
+
+void TUninstallList::MergeOlder(const TUninstallList& older) {
+  std::vector<std::string> files = older.files_;
+  std::unordered_set<std::string> folded = older.folded_files_;
+  for (const std::string& file : files_) {
+    if (folded.insert(AsciiLower(file)).second) files.push_back(file);
+  }
+  std::vector<std::string> registry = older.registry_entries_;
+  for (const std::string& record : registry_entries_) {
+    if (!ContainsFolded(registry, record)) registry.push_back(record);
+  }
+  // The older run's folders first: removal goes last to first, so what this run made inside
+  // them goes before them.
+  std::vector<std::string> folders = older.folders_;
+  for (const std::string& folder : folders_) {
+    if (!ContainsFolded(folders, folder)) folders.push_back(folder);
+  }
+  files_ = std::move(files);
+  folded_files_ = std::move(folded);
+  registry_entries_ = std::move(registry);
+  folders_ = std::move(folders);
 }
 
 bool TUninstallList::LoadLog(const std::string& folder, const std::string& prefix) {
@@ -174,16 +222,38 @@ bool TUninstallList::DeleteRegistryEntry(const std::string& record) {
   return removed;
 }
 
+bool TUninstallList::RegistryEntryExists(const std::string& record) {
+  std::string_view rest(record);
+  const std::string root_name = SplitFirstToken(rest);
+  const std::string key = SplitFirstToken(rest);
+  const std::string value_name = SplitFirstToken(rest);
+  const std::optional<platform::RootKey> root = RootKeyFromIndex(RootIndexFromName(root_name));
+  return root && platform::RegValueExists(*root, key, value_name);
+}
+
+void TUninstallList::Assign(std::vector<std::string> files,
+                            std::vector<std::string> registry_entries,
+                            std::vector<std::string> folders) {
+  Clear();
+  files_ = std::move(files);
+  for (const std::string& file : files_) folded_files_.insert(AsciiLower(file));
+  registry_entries_ = std::move(registry_entries);
+  folders_ = std::move(folders);
+}
+
 void TUninstallList::RemoveAll() const {
   for (const std::string& file : files_) RemoveFile(file);
   for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) RemoveFolder(*it);
   for (const std::string& record : registry_entries_) DeleteRegistryEntry(record);
 }
 
-void ForceFolders(const std::string& path) { ForceFolders(TUninstallList::Instance(), path); }
+bool ForceFolders(const std::string& path) {
+  return ForceFolders(TUninstallList::Instance(), path);
+}
 
-void ForceFolders(TUninstallList& list, const std::string& path) {
-  if (path.size() <= 3 || path[1] != ':' || path[2] != '\\') return;
+bool ForceFolders(TUninstallList& list, const std::string& path) {
+  if (path.size() <= 3 || path[1] != ':' || path[2] != '\\') return true;
+  TRollbackJournal& journal = TRollbackJournal::Instance();
   // The chain of folders below the drive root: "C:\a\", "C:\a\b\", ..., the path itself.
   std::vector<std::string> chain;
   std::string current = path.substr(0, 3);
@@ -200,8 +270,19 @@ void ForceFolders(TUninstallList& list, const std::string& path) {
   size_t missing = chain.size();
   while (missing > 0 && !platform::DirectoryExists(chain[missing - 1])) --missing;
   for (; missing < chain.size(); ++missing) {
-    if (platform::CreateDirectory(chain[missing])) list.AddFolder(chain[missing]);
+    const std::string& folder = chain[missing];
+    if (!journal.NoteFolderCreated(folder)) return false;
+    if (platform::CreateDirectory(folder)) {
+      list.AddFolder(folder);
+    } else {
+      const int reason = errno;
+      if (!platform::DirectoryExists(folder)) {
+        errno = reason;
+        return false;
+      }
+    }
   }
+  return true;
 }
 
 void LogFileWritten(const std::string& path, uint64_t size, bool written) {
@@ -214,16 +295,25 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
   // The folder is usually there already (every file after the first of a folder), so the file
   // is opened first and the folders are made only when that fails. Opening where the folder is
   // missing changes nothing, so the outcome is the same as making the folders first.
+  // A file that is there is set aside (or noted as new) first, so a failed run can undo this.
+  if (!TRollbackJournal::Instance().PrepareFileWrite(path)) return false;
   std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kCreate);
   if (!file) {
+    const int reason = errno;
     const size_t slash = path.find_last_of('\\');
     if (slash == std::string::npos) return false;
-    ForceFolders(path.substr(0, slash));
+    if (platform::DirectoryExists(path.substr(0, slash + 1))) {
+      errno = reason;  // the folder is there: the file itself cannot be made
+      return false;
+    }
+    if (!ForceFolders(path.substr(0, slash))) return false;
     file = platform::File::Open(path, platform::File::Mode::kCreate);
   }
   if (!file) return false;
   const bool written = data == nullptr || size == 0 || file->Write(data, size);
+  const int reason = errno;
   file->Close();
   LogFileWritten(path, written ? size : 0, written);
+  errno = reason;
   return written;
 }

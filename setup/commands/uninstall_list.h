@@ -41,6 +41,14 @@ class TUninstallList {
   // folder + "\" + prefix + "install.log".
   static std::string LogPath(const std::string& folder, const std::string& prefix);
 
+  // Adds the texts of a log an earlier run left for the same product in front of this run's
+  // (files and registry records once each, folders once each with the older ones first), so
+  // the uninstaller removes what both runs made.
+  void MergeOlder(const TUninstallList& older);
+  // Whether every text has the form the writers give it (absolute or variable-led paths,
+  // quoted registry records); a damaged log deciphers to texts that do not.
+  bool LooksValid() const;
+
   // Writes the install log: beside the target first, then renamed over it, so a failure never
   // leaves a half-written log. Refuses (answers false, any old log stays) when a list has more
   // than kMaxTexts texts or a text has more than kMaxTextBytes bytes, as such a log could not
@@ -48,7 +56,7 @@ class TUninstallList {
   bool SaveLog(const std::string& folder, const std::string& prefix) const;
   // Reads the install log. No file there: answers false, the lists stay as they are. Otherwise
   // the lists are replaced by what the file holds; a truncated or damaged file is read as far
-  // as its complete texts go (answers false then).
+  // as its complete texts go (answers false then, also when bytes follow the last text).
   bool LoadLog(const std::string& folder, const std::string& prefix);
 
   // The log's bytes for the current lists; nothing when a limit is exceeded.
@@ -65,6 +73,11 @@ class TUninstallList {
   static bool RemoveFolder(const std::string& recorded);
   // Deletes the named value of a registry record from its key, opened without creating it.
   static bool DeleteRegistryEntry(const std::string& record);
+  // Whether the value a registry record names is there.
+  static bool RegistryEntryExists(const std::string& record);
+  // Replaces the lists by these texts, as they are (already contracted).
+  void Assign(std::vector<std::string> files, std::vector<std::string> registry_entries,
+              std::vector<std::string> folders);
   // All three removal steps in their order.
   void RemoveAll() const;
 
@@ -77,13 +90,16 @@ class TUninstallList {
 };
 
 // Creates every missing folder along an absolute path ("X:\a\b"), recording each folder it
-// created in `list` (the process-wide list by default). Other paths are left alone.
-void ForceFolders(const std::string& path);
-void ForceFolders(TUninstallList& list, const std::string& path);
+// created in `list` (the process-wide list by default) and noting it in the rollback journal
+// first. Other paths are left alone. Answers whether the whole chain is there (errno says why
+// not).
+bool ForceFolders(const std::string& path);
+bool ForceFolders(TUninstallList& list, const std::string& path);
 
 // Creates the folder chain of the file's folder (ForceFolders), then creates or truncates the
 // file and writes `size` bytes of `data` (a null `data` leaves an empty file). Answers whether
-// the file was written.
+// the file was written; on failure errno says why. A file already there is set aside in the
+// run's rollback journal first (noted as new when missing).
 bool WriteWholeFile(const std::string& path, const void* data, size_t size);
 // The run log's line for a file the run wrote (or failed to write), with its size.
 void LogFileWritten(const std::string& path, uint64_t size, bool written);

@@ -44,6 +44,11 @@ void SetupState::Reset() {
   params.clear();
   current_line_.store(0, std::memory_order_release);
   stop_requested_.store(false, std::memory_order_release);
+  cancel_requested_.store(false, std::memory_order_release);
+  {
+    std::lock_guard<std::mutex> lock(failure_mutex_);
+    failure_message_.clear();
+  }
   terminating_.store(false, std::memory_order_release);
   unattended_.store(false, std::memory_order_release);
   progress_position_.store(0, std::memory_order_release);
@@ -137,4 +142,14 @@ void SetupState::StepProgress(bool update) {
   if (!gauge) return;
   const int32_t position = progress_position_.fetch_add(1, std::memory_order_acq_rel) + 1;
   if (update) gauge->SetPosition(position, true);
+}
+
+std::string SetupState::FailureMessage() const {
+  std::lock_guard<std::mutex> lock(failure_mutex_);
+  return failure_message_;
+}
+
+void SetupState::SetFailureMessage(const std::string& message) {
+  std::lock_guard<std::mutex> lock(failure_mutex_);
+  if (failure_message_.empty()) failure_message_ = message;
 }

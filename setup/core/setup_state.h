@@ -88,6 +88,18 @@ class SetupState {
   bool StopRequested() const { return stop_requested_.load(std::memory_order_acquire); }
   void RequestStop() { stop_requested_.store(true, std::memory_order_release); }
 
+  // The user (the quit question, SIGINT or SIGTERM) asked to stop the run and undo it. Also
+  // requests the stop; safe to call from a signal handler.
+  bool CancelRequested() const { return cancel_requested_.load(std::memory_order_acquire); }
+  void RequestCancel() {
+    cancel_requested_.store(true, std::memory_order_release);
+    stop_requested_.store(true, std::memory_order_release);
+  }
+  // Why the run failed, in one line ("Cannot write C:\x\a.dll: No space left on device");
+  // empty while nothing failed. The first failure is kept.
+  std::string FailureMessage() const;
+  void SetFailureMessage(const std::string& message);
+
   // The application is closing (the window asked the runner to quit).
   bool Terminating() const { return terminating_.load(std::memory_order_acquire); }
   void SetTerminating(bool value) { terminating_.store(value, std::memory_order_release); }
@@ -131,11 +143,14 @@ class SetupState {
 
   std::atomic<int32_t> current_line_{0};
   std::atomic<bool> stop_requested_{false};
+  std::atomic<bool> cancel_requested_{false};
   std::atomic<bool> terminating_{false};
   std::atomic<bool> unattended_{false};
   std::atomic<int32_t> progress_position_{0};
   std::atomic<int32_t> progress_total_{0};
 
+  mutable std::mutex failure_mutex_;
+  std::string failure_message_;
   mutable std::mutex sink_mutex_;
   std::shared_ptr<ProgressTextSink> status_line_;
   std::shared_ptr<ProgressTextSink> second_status_line_;

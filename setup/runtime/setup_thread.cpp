@@ -4,8 +4,12 @@
 #include <optional>
 #include <utility>
 
+#include "platform/failure.h"
+#include "platform/message_box.h"
 #include "platform/system.h"
 #include "setup/commands/archive_runs.h"
+#include "setup/commands/command_support.h"
+#include "setup/commands/rollback_journal.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/command_class.h"
 #include "setup/core/compiled_lines.h"
@@ -87,13 +91,43 @@ void TSetupThread::Body() {
   }
 }
 
+void TSetupThread::SetJournalEnabled(bool enabled) {
+  journal_enabled_.store(enabled, std::memory_order_release);
+}
+
 void TSetupThread::PerformRun() {
   SetupState& state = SetupState::Instance();
   RunLog("run started: install folder " + state.SetupInfo().InstallDir + ", space required " +
          state.space_required_text + ", space available " + state.space_available_text);
-  RunLines();
-  ClosingSteps();
+  TRollbackJournal& journal = TRollbackJournal::Instance();
+  platform::StartFaultCounting();
+  if (journal_enabled_.load(std::memory_order_acquire) && !journal.Begin()) {
+    FailStep("Cannot write the rollback journal in " + TRollbackJournal::Folder());
+  }
+  try {
+    if (!state.StopRequested()) RunLines();
+    if (!state.StopRequested()) ClosingSteps();
+    // Finished only once the commit is on disk; a commit that cannot be written undoes the run.
+    if (!state.StopRequested() && !journal.Commit()) {
+      FailStep("Cannot write the rollback journal in " + TRollbackJournal::Folder());
+    }
+  } catch (...) {
+    journal.Rollback();
+    throw;
+  }
   RunLog(state.StopRequested() ? "run stopped" : "run finished");
+  if (!state.StopRequested()) return;
+  const size_t not_undone = journal.Rollback();
+  std::string message = state.FailureMessage();
+  if (not_undone > 0) {
+    if (message.empty()) message = "The install was stopped";
+    message += " (" + std::to_string(not_undone) + " changes could not be undone)";
+  }
+  // A cancel is the user's own doing and a failure line shows its own text; a failed step is
+  // named here, once the machine is back as it was.
+  if (!message.empty() && !state.CancelRequested()) {
+    platform::MessageBox(message, "Setup Error", platform::kMbOk | platform::kMbIconError);
+  }
 }
 
 void TSetupThread::RunLines() {
@@ -124,9 +158,19 @@ void TSetupThread::ClosingSteps() {
   // A container a vfsupdate line left open is finished before anything else.
   CloseOpenVfsContainer();
   const TSetupInfoFile& info = state.SetupInfo();
-  ForceFolders(info.InstallDir);
+  if (!ForceFolders(info.InstallDir)) return FailStep("Cannot create folder " + info.InstallDir);
   if (info.CreateUninstaller == 1) {
-    TUninstallList::Instance().SaveLog(info.InstallDir, info.UninstallPrefix);
+    TUninstallList& list = TUninstallList::Instance();
+    // A log an earlier install of this product left here is merged, so the uninstaller also
+    // removes what that run made (and still nothing that was there before either run).
+    // A damaged older log adds only its complete texts, and none when they look wrong.
+    TUninstallList older;
+    older.LoadLog(info.InstallDir, info.UninstallPrefix);
+    if (older.LooksValid()) list.MergeOlder(older);
+    if (!list.SaveLog(info.InstallDir, info.UninstallPrefix)) {
+      return FailStep("Cannot write " +
+                      TUninstallList::LogPath(info.InstallDir, info.UninstallPrefix));
+    }
     UninstallerWriter hook;
     {
       std::lock_guard<std::mutex> lock(hook_mutex_);

@@ -21,7 +21,8 @@ class SetupError;
 class TSetupThread {
  public:
   // Writes and registers the uninstaller; called on the runner thread after the install log was
-  // saved, only when the setup information's CreateUninstaller is 1.
+  // saved, only when the setup information's CreateUninstaller is 1. A failure inside stops the
+  // run as a failed step does (FailStep).
   using UninstallerWriter = std::function<void()>;
   // Receives an error that escaped a run, its error type set to "Setup Thread" when it named
   // none. Without a reporter the thread shows the error and ends the process; a reporter that
@@ -49,9 +50,14 @@ class TSetupThread {
   void SetWriteUninstallerHook(UninstallerWriter hook);
   void SetErrorReporter(ErrorReporter reporter);
 
-  // One run on the calling thread: the line loop and the closing steps. The thread body calls
-  // it; it may throw.
+  // One run on the calling thread, as a transaction: the rollback journal is opened, the line
+  // loop and the closing steps run, and the journal is committed. A failed step, a failure
+  // line or a cancel stops the loop, skips the closing steps and rolls every change back; a
+  // failed step is then named in a message box ("Setup Error"). The thread body calls it; it
+  // may throw, after rolling back.
   void PerformRun();
+  // Runs without a rollback journal (for measuring what the journal costs). On by default.
+  void SetJournalEnabled(bool enabled);
 
  private:
   void Body();
@@ -60,6 +66,7 @@ class TSetupThread {
 
   std::atomic<bool> run_requested_{false};
   std::atomic<bool> quit_requested_{false};
+  std::atomic<bool> journal_enabled_{true};
   std::mutex hook_mutex_;
   UninstallerWriter write_uninstaller_;
   ErrorReporter error_reporter_;

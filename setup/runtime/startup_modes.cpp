@@ -1,5 +1,6 @@
 #include "setup/runtime/startup_modes.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "platform/files.h"
@@ -71,10 +72,38 @@ std::string ReadInstallFolderFromRegistry() {
   return {};
 }
 
+uint64_t UninstallerAndLogBytes(const TPak& pak, const SecondStageInput& input) {
+  // The uninstaller: the runtime image (the own file up to its package, or all of it when the
+  // package came from the command line) and the UNINSTALL_ entries as stored, plus its
+  // directory and setup record.
+  constexpr uint64_t kPackageOverhead = 64 * 1024;
+  uint64_t image = platform::GetFileSize(input.own_executable_path).value_or(0);
+  if (!input.package_from_command_line) {
+    for (const TPakFile& entry : pak.Entries()) {
+      if (entry.BlobLength() > 0) image = std::min<uint64_t>(image, entry.offset);
+    }
+  }
+  uint64_t total = image + kPackageOverhead;
+  // The install log: a length and a contracted path per extracted file, and room for the
+  // folders, registry records and links the script lines record.
+  constexpr uint64_t kPathAllowance = 2 + 300;
+  constexpr uint64_t kLineAllowance = 3 * kPathAllowance;
+  for (const TPakFile& entry : pak.Entries()) {
+    if (entry.group == 0) {
+      if (AsciiLower(entry.name).rfind("uninstall_", 0) == 0) total += entry.BlobLength();
+    } else {
+      total += kPathAllowance + entry.name.size();
+    }
+  }
+  total += kLineAllowance * static_cast<uint64_t>(SetupState::Instance().CompiledLines().Count());
+  return total;
+}
+
 bool UpdateSpaceAvailable(const std::string& folder) {
   if (folder.empty() || !std::isalpha(static_cast<unsigned char>(folder[0]))) return false;
-  std::string root = std::string(1, folder[0]) + ":\\";
-  std::optional<uint64_t> free = platform::GetDiskFreeSpace(root);
+  // Measured where the files go: the file system of the folder's nearest existing folder, which
+  // need not be the one of its drive's root (a mount below it, a --dir elsewhere).
+  std::optional<uint64_t> free = platform::GetDiskFreeSpace(folder);
   SetupState::Instance().SetSpaceAvailable(free ? static_cast<int64_t>(*free) : -1);
   return true;
 }
@@ -105,7 +134,15 @@ bool RunSecondStage(const SecondStageInput& input) {
     }
     std::string folder = info.InstallDir;
     while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
-    TUninstallList::Instance().LoadLog(folder, info.UninstallPrefix);
+    // A log that cannot be read whole would make the removal forget part of the product, and
+    // the uninstaller would then delete itself and its entry: refuse, and keep everything.
+    TUninstallList& list = TUninstallList::Instance();
+    if (!list.LoadLog(folder, info.UninstallPrefix) || !list.LooksValid()) {
+      list.Clear();
+      platform::MessageBox("Error: install log is damaged or unreadable: " + log_path,
+                           "Setup Error", platform::kMbOk);
+      return false;
+    }
   } else {
     std::optional<std::string> lines = pak.FindEntry("CompiledLines", 0);
     if (!lines) {
@@ -136,6 +173,9 @@ bool RunSecondStage(const SecondStageInput& input) {
         running_total += entry.full_size;
       }
     }
+  }
+  if (!uninstall_mode && info.CreateUninstaller == 1) {
+    running_total += static_cast<int64_t>(UninstallerAndLogBytes(pak, input));
   }
   state.SetSpaceRequired(running_total);
 

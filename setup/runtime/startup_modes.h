@@ -9,6 +9,7 @@
 #include <string>
 
 class TCommandList;
+class TPak;
 
 struct SecondStageInput {
   uint64_t grouped_bytes = 0;  // from the first stage
@@ -27,6 +28,10 @@ struct SecondStageInput {
 // (exit code 2). Errors raised here propagate to the caller, which reports them.
 bool RunSecondStage(const SecondStageInput& input);
 
+// What the uninstaller and the install log will take in the install folder (an upper estimate);
+// part of the space an install needs when the setup record asks for an uninstaller.
+uint64_t UninstallerAndLogBytes(const TPak& pak, const SecondStageInput& input);
+
 // Removes bracketed copy numbers such as "(2)" and "[1]" (groups of the digits 1-9 only, and
 // empty groups) from a file name: round brackets first, then square brackets.
 std::string StripCopySuffixes(const std::string& text);
@@ -34,6 +39,7 @@ std::string StripCopySuffixes(const std::string& text);
 // The first non-empty string value named by the setup record's install-folder registry places.
 std::string ReadInstallFolderFromRegistry();
 
-// The free bytes of the drive of `folder` when it begins with a drive letter (-1 when the drive
-// is unknown); answers false for a folder that does not begin with a letter.
+// The free bytes of the file system that holds `folder` (its nearest existing folder) when it
+// begins with a drive letter (-1 when unknown); answers false for a folder that does not begin
+// with a letter.
 bool UpdateSpaceAvailable(const std::string& folder);

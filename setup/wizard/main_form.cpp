@@ -6,6 +6,8 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include "platform/failure.h"
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/text_encoding.h"
 #include "setup/controls/colour.h"
@@ -256,7 +258,18 @@ void TFrmMain::RefreshArrival() {
     InstallDirEditChange();
   } else if (CurrentKindIs(PageKind::Patch)) {
     SetupState& state = SetupState::Instance();
-    if (state.space_available < state.space_required) next_button_->setEnabled(false);
+    // A folder that cannot be written is named as such, whatever the free space says.
+    target_problem_.clear();
+    const TSetupInfoFile& info = state.SetupInfo();
+    if (!info.IsUninstaller) {
+      if (const int problem = platform::FolderWriteProblem(info.InstallDir); problem != 0) {
+        target_problem_ =
+            "Cannot install into " + info.InstallDir + ": " + platform::ErrorText(problem);
+      }
+    }
+    if (!target_problem_.empty() || state.space_available < state.space_required) {
+      next_button_->setEnabled(false);
+    }
     if (space_available_label_) {
       space_available_label_->setText(
           QString::fromStdU16String(DisplayText(u"<LANG7>")).replace('\r', '\n'));
@@ -289,6 +302,10 @@ void TFrmMain::NextButtonClick() {
     case PageKind::Patch:
       RefreshArrival();
       PageShown();
+      if (!target_problem_.empty() && !SetupState::Instance().Unattended()) {
+        platform::MessageBox(target_problem_, "Setup Error",
+                             platform::kMbOk | platform::kMbIconError);
+      }
       break;
     case PageKind::Patching:
       RunInstall();
@@ -317,7 +334,19 @@ void TFrmMain::Button2Click() {
 void TFrmMain::SetWorkingState(bool working) { working_ = working; }
 
 bool TFrmMain::FormCloseQuery() {
-  if (working_) return false;
+  SetupState& state = SetupState::Instance();
+  // A cancel the user already confirmed (or a signal) closes without asking again.
+  if (state.CancelRequested() && !working_) return true;
+  if (working_) {
+    // A script run can be stopped (and is then undone); the removal run cannot be.
+    if (install_running_ && !state.CancelRequested()) {
+      const int answer =
+          platform::MessageBoxWide(GetText(kTextQuitQuestion), GetText(kTextQuitCaption),
+                                   platform::kMbYesNo | platform::kMbIconQuestion);
+      if (answer == platform::kIdYes) state.RequestCancel();
+    }
+    return false;
+  }
   if (!CurrentKindIs(PageKind::Finish)) {
     int answer = platform::MessageBoxWide(GetText(27), GetText(28),
                                           platform::kMbYesNo | platform::kMbIconQuestion);
@@ -328,7 +357,9 @@ bool TFrmMain::FormCloseQuery() {
 
 void TFrmMain::FormClose() {
   StopRunner();
-  if (CurrentKindIs(PageKind::Finish) && SetupState::Instance().SetupInfo().IsUninstaller) {
+  // The finaliser deletes the uninstaller: only after a removal that left nothing behind.
+  SetupState& state = SetupState::Instance();
+  if (CurrentKindIs(PageKind::Finish) && state.SetupInfo().IsUninstaller && !run_failed_) {
     StartFinaliser();
   }
 }

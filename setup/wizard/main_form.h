@@ -90,11 +90,19 @@ class TFrmMain : public QWidget {
   // An error raised on the window's thread during the install run; the window then leaves the
   // event loop so that the program's main can report it.
   const std::optional<SetupError>& InstallError() const { return install_error_; }
+  // Whether the install or removal run stopped without doing everything (a failed step, a
+  // failure line, items the removal could not remove).
+  bool RunFailed() const { return run_failed_; }
+  // Why the install folder cannot be written ("Cannot install into X: Read-only file system"),
+  // found on arrival at the Patch page; empty when it can.
+  const std::string& TargetProblem() const { return target_problem_; }
 
   // Called after every page change with the page shown (screenshots, unattended driving).
   std::function<void(int page)> on_page_shown;
 
  protected:
+  // Closing during an install run asks the quit question; a yes stops the run at its next
+  // line and undoes it, and the window closes once that is done.
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -133,6 +141,9 @@ class TFrmMain : public QWidget {
   bool closed_on_finish_ = false;
   bool closed_ = false;
   std::optional<SetupError> install_error_;
+  bool install_running_ = false;
+  bool run_failed_ = false;
+  std::string target_problem_;
 };
 
 }  // namespace setup_wizard

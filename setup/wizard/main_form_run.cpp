@@ -41,13 +41,22 @@ void TFrmMain::RunInstall() {
     PageShown();
     TUninstallList::Instance().AddFolder(state.SetupInfo().InstallDir);
     state.SetCurrentLine(-1);
+    install_running_ = true;
     runner_->RequestRun();
     while (runner_->RunRequested()) {
       QApplication::processEvents();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    install_running_ = false;
+    run_failed_ = state.StopRequested() && !state.CancelRequested();
     QApplication::processEvents();  // the last queued status and gauge updates
-    PageShown();                    // the finished run
+    if (state.CancelRequested()) {
+      // Stopped by the user and undone: the window closes, the program ends as cancelled.
+      SetWorkingState(false);
+      close();
+      return;
+    }
+    PageShown();  // the finished run
     SelectPage(pages_->CurrentPage + 1);
     SetWorkingState(false);
     PageShown();

@@ -1,12 +1,15 @@
 #include "setup/wizard/uninstall.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "setup/commands/desktop_links.h"
+#include "setup/commands/command_support.h"
+#include "setup/commands/rollback_journal.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/exe_icon.h"
 #include "setup/core/pak.h"
@@ -51,8 +54,10 @@ bool CopyPrefix(const std::string& from, const std::string& to, uint64_t length)
   while (left > 0) {
     size_t part = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
     if (!source->ReadExact(buffer.data(), part) || !target->Write(buffer.data(), part)) {
+      const int reason = errno;
       target->Close();
       platform::DeleteFile(to);
+      errno = reason;
       return false;
     }
     left -= part;
@@ -85,11 +90,16 @@ void RegisterUninstaller() {
 
   const std::string own_path = platform::OwnExecutablePath();
   std::optional<uint64_t> image_length = RuntimeImageLength(own_path);
-  if (!image_length || *image_length == 0) return;
+  if (!image_length || *image_length == 0) {
+    return FailStep("Cannot read " + platform::ToWindowsPath(own_path).value_or(own_path));
+  }
 
-  ForceFolders(info.InstallDir);
   const std::string uninstaller = JoinPath(info.InstallDir, info.UninstallExeName);
-  if (!CopyPrefix(own_path, uninstaller, *image_length)) return;
+  if (!ForceFolders(info.InstallDir) ||
+      !TRollbackJournal::Instance().PrepareFileWrite(uninstaller) ||
+      !CopyPrefix(own_path, uninstaller, *image_length)) {
+    return FailStep("Cannot write " + uninstaller);
+  }
 
   // An ELF program carries no icon resource (ReplaceExeIcon answers false for it), so the icon
   // is installed beside the uninstaller instead: NAME.ico for DisplayIcon, NAME.png for the
@@ -103,6 +113,7 @@ void RegisterUninstaller() {
     std::optional<std::string> icon = pak->LoadEntry(i);
     if (!icon) continue;
     const std::string icon_path = TempFilePath("icon.ico");
+    TRollbackJournal::Instance().NoteFileCreated(icon_path);
     if (WriteFreshFile(icon_path, icon->data(), icon->size())) {
       ReplaceExeIcon(icon_path, uninstaller);
       platform::DeleteFile(icon_path);
@@ -120,7 +131,7 @@ void RegisterUninstaller() {
   bool complete = true;
   {
     TPak out(uninstaller, false, true);
-    if (!out.IsOpen()) return;
+    if (!out.IsOpen()) return FailStep("Cannot write " + uninstaller);
     for (int i = 0; i < pak->EntryCount(); ++i) {
       const TPakFile entry = *pak->Entry(i);
       if (entry.group != 0 || !StartsWithUninstall(entry.name) || IsIconEntry(entry.name)) {
@@ -149,7 +160,7 @@ void RegisterUninstaller() {
   if (!complete) {
     platform::DeleteFile(uninstaller);
     RunLog("uninstaller not written: " + uninstaller);
-    return;
+    return FailStep("Cannot write " + uninstaller);
   }
   RunLog("uninstaller written: " + uninstaller);
   // Registered only once the uninstaller is there (WriteUninstallEntry never writes without a
@@ -169,8 +180,21 @@ void RegisterUninstaller() {
     values.publisher = details.Publisher;
     values.url = details.Url;
   }
+  // Every value the entry may hold goes to the rollback journal first (old value or none).
+  const std::string key = UninstallKeyPath(info.ShortName);
+  bool noted = true;
+  for (const char* name :
+       {"DisplayName", "UninstallString", "QuietUninstallString", "InstallLocation",
+        "DisplayIcon", "DisplayVersion", "Publisher", "URLInfoAbout", "EstimatedSize",
+        "InstallDate", "NoModify", "NoRepair"}) {
+    noted = noted && (info.ShortName.empty() || TRollbackJournal::Instance().NoteRegistryValue(
+                                                    platform::RootKey::kLocalMachine, key, name));
+  }
+  if (!noted) return FailStep("Cannot write registry key HKLM\\" + key);
   if (WriteUninstallEntry(info.ShortName, values)) {
-    RunLog("uninstall entry written: HKLM\\" + UninstallKeyPath(info.ShortName));
+    RunLog("uninstall entry written: HKLM\\" + key);
+  } else if (!info.ShortName.empty()) {
+    return FailStep("Cannot write registry key HKLM\\" + key);
   }
   AddUninstallerDesktopEntry(display_name, uninstaller, icon_png);
   // The icons and the uninstaller's desktop entry came after the install log was saved.

@@ -17,7 +17,7 @@ namespace {
 
 class RunnerTest : public CommandTest {};
 
-TEST_F(RunnerTest, JumpsAndFailureSteerTheRunAndClosingStepsStillHappen) {
+TEST_F(RunnerTest, JumpsSteerTheRunAndTheClosingStepsSaveTheLog) {
   int uninstaller_calls = 0;
   CompileAndRun(
       "name Demo\n"                                     // 0
@@ -31,20 +31,17 @@ TEST_F(RunnerTest, JumpsAndFailureSteerTheRunAndClosingStepsStillHappen) {
       "createdirectory $INSTDIR\\hasmarker\n"           // 8
       "nomarker:\n"                                     // 9
       "goto 10\n"                                       // 10: numeric target, runs line 11 next
-      "writeregstr HKCU Software\\Flow Step done\n"     // 11
-      "failure\n"                                       // 12
-      "createdirectory $INSTDIR\\afterfailure\n",       // 13
+      "writeregstr HKCU Software\\Flow Step done\n",    // 11
       [&uninstaller_calls] { ++uninstaller_calls; });
   ASSERT_TRUE(errors_.empty()) << errors_[0];
   EXPECT_TRUE(fs::is_directory(C("Demo/first")));
   EXPECT_FALSE(fs::exists(C("Demo/skipped")));
   EXPECT_FALSE(fs::exists(C("Demo/hasmarker")));
-  EXPECT_FALSE(fs::exists(C("Demo/afterfailure")));
-  EXPECT_TRUE(SetupState::Instance().StopRequested());
-  EXPECT_EQ(SetupState::Instance().CurrentLine(), 12);
-  EXPECT_EQ(platform::Utf16ToUtf8(second_status_->Text()), "Setup failed to install.");
-  EXPECT_TRUE(second_status_->Calls().back().repaint);
+  EXPECT_FALSE(SetupState::Instance().StopRequested());
+  EXPECT_EQ(SetupState::Instance().CurrentLine(), 11);
   EXPECT_EQ(uninstaller_calls, 1);
+  // The committed run leaves no journal behind.
+  EXPECT_TRUE(fs::is_empty(root_ + "/rollback"));
 
   // The install log was saved and reads back with what the run recorded.
   ASSERT_TRUE(fs::exists(C("Demo/Demo_install.log")));
@@ -57,6 +54,35 @@ TEST_F(RunnerTest, JumpsAndFailureSteerTheRunAndClosingStepsStillHappen) {
   EXPECT_EQ(list.RegistryEntries(), records);
   EXPECT_EQ(list.Folders().back(), "C:\\Demo\\first");
   EXPECT_EQ(records, std::vector<std::string>{"\"HKCU\" \"Software\\Flow\" \"Step\" \"done\""});
+}
+
+TEST_F(RunnerTest, AFailureLineStopsTheRunSkipsTheClosingStepsAndUndoesEverything) {
+  platform::RegSetString(platform::RootKey::kCurrentUser, "Software\\Flow", "Step", "before");
+  int uninstaller_calls = 0;
+  CompileAndRun(
+      "name Demo\n"
+      "prefix Demo\n"
+      "uninstallpages plain\n"
+      "createdirectory $INSTDIR\\first\n"
+      "writeregstr HKCU Software\\Flow Step done\n"
+      "writeregstr HKCU Software\\Flow\\New Value x\n"
+      "failure\n"
+      "createdirectory $INSTDIR\\afterfailure\n",
+      [&uninstaller_calls] { ++uninstaller_calls; });
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
+  EXPECT_TRUE(SetupState::Instance().StopRequested());
+  EXPECT_EQ(SetupState::Instance().CurrentLine(), 6);
+  EXPECT_EQ(platform::Utf16ToUtf8(second_status_->Text()), "Setup failed to install.");
+  EXPECT_TRUE(second_status_->Calls().back().repaint);
+  EXPECT_EQ(uninstaller_calls, 0);
+  // Undone: the folders (the install folder too), the new key, the changed value.
+  EXPECT_FALSE(fs::exists(C("Demo")));
+  EXPECT_FALSE(platform::RegKeyExists(platform::RootKey::kCurrentUser, "Software\\Flow\\New"));
+  EXPECT_EQ(platform::RegGetString(platform::RootKey::kCurrentUser, "Software\\Flow", "Step"),
+            "before");
+  EXPECT_TRUE(fs::is_empty(root_ + "/rollback"));
+  // A failure line names nothing: it shows its own text only.
+  EXPECT_TRUE(presenter_->Messages().empty());
 }
 
 TEST_F(RunnerTest, ConditionTakesTheExistsBranchAndALastLineLabelEndsTheRun) {

@@ -198,7 +198,7 @@ TEST_F(MainFormTest, UnusableDrivesAndFullDisksDisableNext) {
   EXPECT_TRUE(window_->SpaceAvailableLabel()->text().startsWith("Space available "));
 }
 
-TEST_F(MainFormTest, ClosingAsksOutsideTheFinishPageAndIsRefusedDuringARun) {
+TEST_F(MainFormTest, ClosingAsksOutsideTheFinishPageAndDuringARunANoLetsTheRunGoOn) {
   Open();
   presenter_->QueueAnswer(platform::kIdNo);
   window_->CancelButtonClick();
@@ -210,18 +210,41 @@ TEST_F(MainFormTest, ClosingAsksOutsideTheFinishPageAndIsRefusedDuringARun) {
 
   NextUntil(PageKind::Patch);
   QTimer::singleShot(20, [this] {
-    window_->close();  // silently refused while working
+    presenter_->QueueAnswer(platform::kIdNo);
+    window_->close();  // asks the quit question; No keeps the run going
     EXPECT_FALSE(window_->Closed());
+    EXPECT_FALSE(SetupState::Instance().CancelRequested());
     runner_->requested = false;
   });
   window_->NextButtonClick();
-  EXPECT_EQ(presenter_->Messages().size(), 1u);
+  ASSERT_EQ(presenter_->Messages().size(), 2u);
+  EXPECT_EQ(presenter_->Messages()[1].caption, "Quit");
   ASSERT_EQ(Kind(), PageKind::Finish);
   window_->CancelButtonClick();  // Finish: no question
   EXPECT_TRUE(window_->Closed());
   EXPECT_TRUE(window_->ClosedOnFinish());
   EXPECT_TRUE(runner_->stopped);
-  EXPECT_EQ(presenter_->Messages().size(), 1u);
+  EXPECT_EQ(presenter_->Messages().size(), 2u);
+}
+
+TEST_F(MainFormTest, AYesDuringARunCancelsItAndTheWindowClosesWhenTheRunHasEnded) {
+  Open();
+  NextUntil(PageKind::Patch);
+  bool closed_during_run = true;
+  QTimer::singleShot(20, [this, &closed_during_run] {
+    presenter_->QueueAnswer(platform::kIdYes);
+    window_->close();
+    // The run is asked to stop; the window waits for it to end and undo its work.
+    closed_during_run = window_->Closed();
+    EXPECT_TRUE(SetupState::Instance().CancelRequested());
+    EXPECT_TRUE(SetupState::Instance().StopRequested());
+    runner_->requested = false;
+  });
+  window_->NextButtonClick();
+  EXPECT_FALSE(closed_during_run);
+  EXPECT_TRUE(window_->Closed());
+  EXPECT_FALSE(window_->ClosedOnFinish());
+  EXPECT_EQ(presenter_->Messages().size(), 1u);  // the question, asked once
 }
 
 TEST_F(MainFormTest, ConfirmedCancelClosesAndStopsTheRunner) {

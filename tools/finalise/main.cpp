@@ -2,6 +2,11 @@
 // from a copy in the temporary folder with the uninstaller's full path, it waits until no
 // process runs that file any more (a few seconds at most), deletes it, removes the install
 // folder when nothing is left in it, and deletes its own temporary copy.
+//
+// Started any other way it does nothing: it acts only when it runs from the user's temporary
+// folder and its one argument names an uninstaller the kit wrote (a file carrying a package
+// whose setup record is marked for uninstalling). Anything else (--help, no argument, another
+// file) prints a usage line and ends with exit code 2, deleting nothing.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +17,8 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "setup/core/pak.h"
+#include "setup/core/setup_info.h"
 
 namespace {
 
@@ -39,19 +46,49 @@ std::string HostPath(const std::string& path) {
   return platform::ToHostPath(path).value_or(path);
 }
 
+// Whether the file is an uninstaller written by the kit: its package's setup record says so.
+bool IsKitUninstaller(const std::string& host_path) {
+  if (!platform::FileExists(host_path)) return false;
+  TPak pak(host_path, false, false);
+  if (!pak.Trailer().HasMagic()) return false;
+  std::optional<std::string> record = pak.FindEntry("SetupInfo", 0);
+  if (!record) return false;
+  TSetupInfoFile info;
+  info.ReadFromBuffer(record->data(), record->size());
+  return info.IsUninstaller == 1;
+}
+
+// Whether this program runs from the user's temporary folder, where the uninstaller puts it.
+bool RunsFromTempFolder() {
+  std::error_code error;
+  std::filesystem::path temp =
+      std::filesystem::weakly_canonical(HostPath(platform::GetTempPath()), error);
+  if (error) return false;
+  const std::filesystem::path own =
+      std::filesystem::weakly_canonical(platform::OwnExecutablePath(), error);
+  if (error) return false;
+  if (temp.filename().empty()) temp = temp.parent_path();  // the folder's trailing separator
+  return own.parent_path() == temp;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: setup-finalise \"UNINSTALLER PATH\" (started by the uninstaller; by "
+               "hand it does nothing)\n");
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || !argv[1][0]) {
-    std::fprintf(stderr, "usage: setup-finalise \"UNINSTALLER PATH\"\n");
-    return 2;
-  }
+  if (argc != 2 || !argv[1][0]) return Usage();
   std::string uninstaller = argv[1];
   // A quoted path may arrive with its quotes when the caller did not split it.
   if (uninstaller.size() >= 2 && uninstaller.front() == '"' && uninstaller.back() == '"') {
     uninstaller = uninstaller.substr(1, uninstaller.size() - 2);
   }
   const std::string host = HostPath(uninstaller);
+  if (!RunsFromTempFolder() || !IsKitUninstaller(host)) return Usage();
   const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
   while (AnyProcessRuns(host) && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(kPollInterval);

@@ -1,0 +1,116 @@
+// Failure texts and the fault-injection seam of the changing platform operations.
+#include "platform/failure.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace platform {
+namespace {
+
+struct FaultPlan {
+  long long at = 0;  // 0: no fault planned
+  int error = EIO;
+  bool kill = false;
+};
+
+int ErrnoFromName(const std::string& name) {
+  struct Named {
+    const char* name;
+    int value;
+  };
+  static constexpr Named kNames[] = {{"ENOSPC", ENOSPC}, {"EACCES", EACCES}, {"EIO", EIO},
+                                     {"EROFS", EROFS},   {"EPERM", EPERM},   {"EDQUOT", EDQUOT},
+                                     {"ENOENT", ENOENT}, {"EBUSY", EBUSY}};
+  for (const Named& named : kNames) {
+    if (name == named.name) return named.value;
+  }
+  char* end = nullptr;
+  const long value = std::strtol(name.c_str(), &end, 10);
+  return (end != name.c_str() && *end == '\0' && value > 0 && value < 4096)
+             ? static_cast<int>(value)
+             : EIO;
+}
+
+std::string TallyFile() {
+  const char* path = std::getenv("SETUP_FAULT_TALLY");
+  return path != nullptr ? path : "";
+}
+
+FaultPlan ReadPlan() {
+  FaultPlan plan;
+  const char* text = std::getenv("SETUP_FAULT");
+  if (text == nullptr || *text == '\0') return plan;
+  const std::string spec = text;
+  const size_t colon = spec.find(':');
+  char* end = nullptr;
+  const long long at = std::strtoll(spec.c_str(), &end, 10);
+  if (end == spec.c_str() || at <= 0) return plan;
+  plan.at = at;
+  if (colon != std::string::npos) {
+    const std::string reason = spec.substr(colon + 1);
+    plan.kill = reason == "kill";
+    if (!plan.kill) plan.error = ErrnoFromName(reason);
+  }
+  return plan;
+}
+
+}  // namespace
+
+std::string ErrorText(int error) {
+  char buffer[256];
+  // The GNU strerror_r answers a pointer that may or may not be the buffer.
+  return strerror_r(error, buffer, sizeof buffer);
+}
+
+std::string LastErrorText() { return ErrorText(errno); }
+
+namespace {
+
+// The seam's state: one per process, as the environment it is read from.
+struct FaultSeam {
+  const FaultPlan plan = ReadPlan();
+  const std::string tally = TallyFile();
+  std::atomic<bool> counting{false};
+  std::atomic<long long> count{0};
+  // Tells the tally file how many operations the process counted.
+  ~FaultSeam() {
+    if (tally.empty()) return;
+    if (FILE* out = std::fopen(tally.c_str(), "w")) {
+      std::fprintf(out, "%lld\n", count.load());
+      std::fclose(out);
+    }
+  }
+};
+
+FaultSeam& Seam() {
+  static FaultSeam seam;
+  return seam;
+}
+
+}  // namespace
+
+void StartFaultCounting() { Seam().counting.store(true, std::memory_order_release); }
+
+bool PassFaultPoint() {
+  FaultSeam& seam = Seam();
+  const FaultPlan& plan = seam.plan;
+  if ((plan.at == 0 && seam.tally.empty()) || !seam.counting.load(std::memory_order_acquire)) {
+    return true;
+  }
+  if (seam.count.fetch_add(1, std::memory_order_relaxed) + 1 != plan.at) return true;
+  if (plan.kill) {
+    ::kill(::getpid(), SIGKILL);
+    _exit(137);
+  }
+  errno = plan.error;
+  return false;
+}
+
+}  // namespace platform

@@ -1,0 +1,33 @@
+// Why a platform operation failed, and a test seam that makes one of them fail on purpose.
+//
+// Operations answer by return value; the reason of a failure is the thread's errno, as the
+// system left it or as the operation set it for a refusal of its own (EACCES for a read-only
+// file, EEXIST for a target that is there, EISDIR for a folder).
+//
+// The seam: SETUP_FAULT="N:REASON" makes the Nth operation of this process that changes the
+// machine (creating, writing, renaming, deleting a file or folder, any registry change) fail
+// with REASON, an errno name (ENOSPC, EACCES, EIO, EROFS, EPERM, EDQUOT) or number. "N:kill"
+// instead ends the process there as kill -9 would. Operations are counted from the moment the
+// program calls StartFaultCounting (the setup runner does when its run begins), so the count
+// addresses the steps of the run itself. Only that one operation is affected; the variable is
+// read once per process. Without it the seam costs one atomic load. SETUP_FAULT_TALLY=FILE
+// makes the process write the number of operations it counted into FILE when it ends, so a test
+// knows how many steps a run has.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The system's text for the current errno ("No space left on device").
+std::string LastErrorText();
+// The system's text for an errno value.
+std::string ErrorText(int error);
+
+// Counts one changing operation. Answers false, with errno set, when the seam says this one
+// fails; never returns when it says the process is killed here.
+bool PassFaultPoint();
+// Operations from now on count for SETUP_FAULT.
+void StartFaultCounting();
+
+}  // namespace platform

@@ -1,0 +1,345 @@
+#include "setup/commands/rollback_journal.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <vector>
+
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "setup/commands/file_operations.h"
+#include "setup/commands/rollback_records.h"
+
+namespace {
+
+bool Exists(const std::string& host) {
+  return platform::GetFileAttributes(host) != platform::kInvalidFileAttributes;
+}
+
+// A file that is there, read-only or not, goes; answers whether it is gone.
+bool DeleteAnyFile(const std::string& host) {
+  if (!platform::FileExists(host)) return true;
+  platform::SetFileAttributes(host, platform::kFileAttributeNormal);
+  return platform::DeleteFile(host);
+}
+
+std::string KeyOf(const std::string& parent, const std::string& part) {
+  return parent.empty() ? part : parent + "\\" + part;
+}
+
+// The key chain of `key` from the top, without empty components.
+std::vector<std::string> KeyChain(const std::string& key) {
+  std::vector<std::string> chain;
+  std::string current;
+  size_t start = 0;
+  while (start <= key.size()) {
+    size_t end = key.find('\\', start);
+    if (end == std::string::npos) end = key.size();
+    if (end > start) {
+      current = KeyOf(current, key.substr(start, end - start));
+      chain.push_back(current);
+    }
+    start = end + 1;
+  }
+  return chain;
+}
+
+// Undoes one record; answers whether the machine is as before that change.
+bool Undo(const JournalRecord& record) {
+  const auto root = static_cast<platform::RootKey>(record.root);
+  switch (record.kind) {
+    case JournalKind::kFileCreated:
+      return DeleteAnyFile(record.path);
+    case JournalKind::kFolderCreated:
+      return !platform::DirectoryExists(record.path) || platform::RemoveDirectory(record.path);
+    case JournalKind::kFileSetAside:
+      // No copy aside: the move never happened and the original is where it was.
+      if (!Exists(record.aside)) return true;
+      return DeleteAnyFile(record.path) && platform::MoveFile(record.aside, record.path);
+    case JournalKind::kFolderSetAside:
+      if (!Exists(record.aside)) return true;
+      return !Exists(record.path) && platform::MoveFile(record.aside, record.path);
+    case JournalKind::kMoved:
+      // The old name still there means the rename never happened (its target may be a file
+      // that was there before, which stays).
+      if (Exists(record.path) || !Exists(record.aside)) return true;
+      return platform::MoveFile(record.aside, record.path);
+    case JournalKind::kRegistryKey:
+      if (!platform::RegKeyExists(root, record.path)) return true;
+      if (!platform::RegValueNames(root, record.path).empty() ||
+          !platform::RegSubKeyNames(root, record.path).empty()) {
+        return false;
+      }
+      return platform::RegDeleteKey(root, record.path);
+    case JournalKind::kRegistryValue:
+      if (record.existed) {
+        return platform::RegSetValue(
+            root, record.path, record.name,
+            platform::RegValueData{record.is_string, record.text, record.raw});
+      }
+      return !platform::RegValueExists(root, record.path, record.name) ||
+             platform::RegDeleteValue(root, record.path, record.name);
+    case JournalKind::kCommit:
+      return true;
+  }
+  return true;
+}
+
+size_t UndoAll(const std::vector<JournalRecord>& records) {
+  // Reverse order undoes each change after the ones made later. A file is noted before the
+  // folders its write turns out to need, so such a folder is still full on the first pass;
+  // further passes retry what failed for as long as each pass gets somewhere.
+  std::vector<const JournalRecord*> pending;
+  for (auto it = records.rbegin(); it != records.rend(); ++it) pending.push_back(&*it);
+  while (!pending.empty()) {
+    std::vector<const JournalRecord*> failed;
+    for (const JournalRecord* record : pending) {
+      if (!Undo(*record)) failed.push_back(record);
+    }
+    if (failed.size() == pending.size()) break;
+    pending = std::move(failed);
+  }
+  return pending.size();
+}
+
+// After a commit record: the set-aside copies are all that is left of the old state.
+void DeleteSetAside(const std::vector<JournalRecord>& records) {
+  for (const JournalRecord& record : records) {
+    if (record.kind == JournalKind::kFileSetAside) {
+      DeleteAnyFile(record.aside);
+    } else if (record.kind == JournalKind::kFolderSetAside && Exists(record.aside)) {
+      RemoveFolderTree(record.aside);
+    }
+  }
+}
+
+}  // namespace
+
+TRollbackJournal& TRollbackJournal::Instance() {
+  static TRollbackJournal journal;
+  return journal;
+}
+
+std::string TRollbackJournal::Folder() { return platform::SetupRoot() + "/rollback"; }
+
+bool TRollbackJournal::Begin() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (file_) return true;
+  const std::string folder = Folder();
+  const std::string parent = platform::SetupRoot();
+  if (!platform::DirectoryExists(parent)) platform::CreateDirectory(parent);
+  if (!platform::DirectoryExists(folder) && !platform::CreateDirectory(folder)) {
+    const int reason = errno;
+    if (!platform::DirectoryExists(folder)) {
+      errno = reason;
+      return false;
+    }
+  }
+  // A name no other process uses: the process id and a counter for runs of this process.
+  static std::atomic<unsigned> runs{0};
+  const std::string path = folder + "/run-" + std::to_string(::getpid()) + "-" +
+                           std::to_string(runs.fetch_add(1)) + ".journal";
+  std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kCreateNew);
+  if (!file) return false;
+  const std::string header = EncodeJournalHeader(static_cast<uint32_t>(::getpid()));
+  if (!file->TryLock() || !file->Write(header.data(), header.size()) || !file->Flush()) {
+    const int reason = errno;
+    file.reset();
+    platform::DeleteFile(path);
+    errno = reason;
+    return false;
+  }
+  file_ = std::move(file);
+  path_ = path;
+  sequence_ = 0;
+  return true;
+}
+
+bool TRollbackJournal::Active() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return file_.has_value();
+}
+
+bool TRollbackJournal::Append(const JournalRecord& record) {
+  std::optional<std::string> bytes = EncodeJournalRecord(record);
+  if (!bytes) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  // One write per record, then to the disk before the change it describes.
+  return file_->Write(bytes->data(), bytes->size()) && file_->Flush();
+}
+
+std::string TRollbackJournal::AsidePath(const std::string& path) {
+  return path + ".setup-rollback-" + std::to_string(::getpid()) + "-" + std::to_string(++sequence_);
+}
+
+bool TRollbackJournal::NoteFileCreated(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!file_) return true;
+  JournalRecord record;
+  record.kind = JournalKind::kFileCreated;
+  record.path = path;
+  return Append(record);
+}
+
+bool TRollbackJournal::NoteFolderCreated(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!file_) return true;
+  JournalRecord record;
+  record.kind = JournalKind::kFolderCreated;
+  record.path = path;
+  return Append(record);
+}
+
+bool TRollbackJournal::SetAside(const std::string& path, bool folder) {
+  JournalRecord record;
+  record.kind = folder ? JournalKind::kFolderSetAside : JournalKind::kFileSetAside;
+  record.path = path;
+  // The copy goes beside the item, so its name is the item's without a final separator.
+  while (record.path.size() > 3 && (record.path.back() == '\\' || record.path.back() == '/')) {
+    record.path.pop_back();
+  }
+  if (record.path.empty()) {
+    errno = ENOENT;
+    return false;
+  }
+  record.aside = AsidePath(record.path);
+  return Append(record) && platform::MoveFile(record.path, record.aside);
+}
+
+bool TRollbackJournal::PrepareFileWrite(const std::string& path) {
+  const uint32_t attributes = platform::GetFileAttributes(path);
+  if (attributes == platform::kInvalidFileAttributes) return NoteFileCreated(path);
+  if ((attributes & platform::kFileAttributeDirectory) != 0) {
+    errno = EISDIR;
+    return false;
+  }
+  if ((attributes & platform::kFileAttributeReadOnly) != 0) {
+    errno = EACCES;
+    return false;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!file_) return true;  // written over in place, as without a transaction
+  return SetAside(path, false);
+}
+
+bool TRollbackJournal::RemoveFile(const std::string& path) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (file_) {
+      if ((platform::GetFileAttributes(path) & platform::kFileAttributeReadOnly) != 0) {
+        errno = EACCES;  // a read-only file cannot be deleted, in a transaction or not
+        return false;
+      }
+      return SetAside(path, false);
+    }
+  }
+  return platform::DeleteFile(path);
+}
+
+bool TRollbackJournal::RemoveFolder(const std::string& path) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (file_) return SetAside(path, true);
+  }
+  if (RemoveFolderTree(path)) return true;
+  if (errno == 0) errno = ENOTEMPTY;
+  return false;
+}
+
+bool TRollbackJournal::NoteMoved(const std::string& from, const std::string& to) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!file_) return true;
+  JournalRecord record;
+  record.kind = JournalKind::kMoved;
+  record.path = from;
+  record.aside = to;
+  return Append(record);
+}
+
+bool TRollbackJournal::NoteRegistryKey(platform::RootKey root, const std::string& key) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!file_) return true;
+  for (const std::string& level : KeyChain(key)) {
+    if (platform::RegKeyExists(root, level)) continue;
+    JournalRecord record;
+    record.kind = JournalKind::kRegistryKey;
+    record.root = static_cast<uint8_t>(root);
+    record.path = level;
+    if (!Append(record)) return false;
+  }
+  return true;
+}
+
+bool TRollbackJournal::NoteRegistryValue(platform::RootKey root, const std::string& key,
+                                         const std::string& name) {
+  if (!NoteRegistryKey(root, key)) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!file_) return true;
+  JournalRecord record;
+  record.kind = JournalKind::kRegistryValue;
+  record.root = static_cast<uint8_t>(root);
+  record.path = key;
+  record.name = name;
+  if (std::optional<platform::RegValueData> old = platform::RegGetValue(root, key, name)) {
+    record.existed = true;
+    record.is_string = old->is_string;
+    record.text = old->text;
+    record.raw = old->raw;
+  }
+  return Append(record);
+}
+
+void TRollbackJournal::Close(bool delete_file) {
+  file_.reset();
+  if (delete_file) platform::DeleteFile(path_);
+  path_.clear();
+}
+
+bool TRollbackJournal::Commit() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!file_) return true;
+  JournalRecord commit;
+  commit.kind = JournalKind::kCommit;
+  if (!Append(commit)) return false;
+  const std::optional<std::string> bytes = platform::ReadFileBytes(path_);
+  if (bytes) DeleteSetAside(DecodeJournal(*bytes).records);
+  Close(true);
+  return true;
+}
+
+size_t TRollbackJournal::Rollback() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!file_) return 0;
+  const std::optional<std::string> bytes = platform::ReadFileBytes(path_);
+  const JournalContents contents = DecodeJournal(bytes.value_or(std::string()));
+  const size_t failed = UndoAll(contents.records);
+  Close(true);
+  return failed;
+}
+
+int TRollbackJournal::RecoverAbandoned() {
+  int rolled_back = 0;
+  const std::string folder = Folder();
+  for (const platform::FindData& item : platform::FindFiles(folder, "*.journal")) {
+    const std::string path = folder + "/" + item.name;
+    std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kRead);
+    // A locked journal belongs to a run that is still going.
+    if (!file || !file->TryLock()) continue;
+    const std::optional<std::string> bytes = platform::ReadFileBytes(path);
+    if (!bytes) continue;
+    const JournalContents contents = DecodeJournal(*bytes);
+    if (contents.committed) {
+      DeleteSetAside(contents.records);
+    } else if (!contents.records.empty()) {
+      UndoAll(contents.records);
+      ++rolled_back;
+    }
+    // A journal without a whole header was cut before its run changed anything.
+    file.reset();
+    platform::DeleteFile(path);
+  }
+  return rolled_back;
+}
