@@ -12,6 +12,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "setupkit_version.h"
 
 namespace {
 
@@ -42,6 +43,10 @@ std::string HostPath(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::printf("setup-finalise %s\n", SETUPKIT_VERSION);
+    return 0;
+  }
   if (argc < 2 || !argv[1][0]) {
     std::fprintf(stderr, "usage: setup-finalise \"UNINSTALLER PATH\"\n");
     return 2;
