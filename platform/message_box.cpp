@@ -1,10 +1,10 @@
 // The process-wide message-box presenter and the two presenters that need no window.
 #include "platform/message_box.h"
 
-#include <cctype>
 #include <cstdio>
 #include <vector>
 
+#include "platform/ascii_case.h"
 #include "platform/text_encoding.h"
 
 namespace platform {
@@ -17,19 +17,12 @@ int MessageBoxPresenter::ShowWide(const std::u16string& text, const std::u16stri
 namespace {
 
 bool StartsWithIgnoringCase(const std::string& text, const std::string& start) {
-  if (start.size() > text.size()) return false;
-  for (size_t i = 0; i < start.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) !=
-        std::tolower(static_cast<unsigned char>(start[i]))) {
-      return false;
-    }
-  }
-  return true;
+  return start.size() <= text.size() && SameIgnoringAsciiCase(text.substr(0, start.size()), start);
 }
 
 bool EndsWithIgnoringCase(const std::string& text, const std::string& end) {
   return end.size() <= text.size() &&
-         StartsWithIgnoringCase(text.substr(text.size() - end.size()), end);
+         SameIgnoringAsciiCase(text.substr(text.size() - end.size()), end);
 }
 
 }  // namespace

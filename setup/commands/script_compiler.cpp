@@ -324,7 +324,7 @@ void TScriptCompiler::AddPath(const std::string& path, uint16_t group,
     // A source that is not there would make an installer that silently installs nothing.
     if (!platform::FileExists(full)) {
       SetError(current_line_, "Source not found - " + path + " (" + HostPathText(full) + ")");
-    } else if (CanPack(full)) {
+    } else {
       AddSourceFile(full, ExtractFileName(full), prefix, group);
     }
     return;
@@ -371,8 +371,6 @@ size_t TScriptCompiler::ScanFolder(std::deque<std::string>& queue, const std::st
     }
     if (!setup_info_.PagesName.empty() && AsciiLower(path) == own_icon) continue;
     ++files;
-    // A dangling link or an unreadable file is named now, not met while packing.
-    if (!CanPack(path)) continue;
     AddSourceFile(path, path.substr(root.size()), prefix, group);
   }
   return files;
@@ -387,6 +385,8 @@ void TScriptCompiler::AddSourceFile(const std::string& source, const std::string
     return;
   }
   if (!platform::FileExists(source)) return;
+  // A dangling link or an unreadable file is named now, not met while packing.
+  if (!CanPack(source)) return;
   ReportProgress("Adding To List " + entry + " Current Count: " + std::to_string(file_count_));
   if (group != 0) {
     uint16_t found_group = 0;

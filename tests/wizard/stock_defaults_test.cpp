@@ -137,4 +137,24 @@ TEST_F(StockDefaultsTest, PageSetsWithLineFeedsOnlyWork) {
   EXPECT_TRUE(platform::FileExists(std::string(kFolder) + "run.sh"));
 }
 
+TEST_F(StockDefaultsTest, RenamedInstallerSaysOnTheConsoleHowToRunIt) {
+  ASSERT_EQ(Compile(kPlainScript).exit_code, 0);
+  const fs::path renamed = out_ / "plain-1.0.run";
+  fs::copy_file(out_ / "PlainSetup.exe", renamed);
+  const ProgramResult refused = RunProgram({renamed.string(), "--unattended"});
+  EXPECT_EQ(refused.exit_code, 2);
+  // The box's text, each \r a line break, the caption once.
+  EXPECT_NE(refused.err.find("Error: Setup`s filename has been renamed\n\nExpected:\n"
+                             "PlainSetup.exe\n\nFound:\nplain-1.0.run\n"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_EQ(refused.err.find("Error: Error:"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("\"" + renamed.string() + "\" \"" + renamed.string() + "\""),
+            std::string::npos)
+      << refused.err;
+  // And the way it names works.
+  const ProgramResult installed = RunProgram({renamed.string(), renamed.string(), "--unattended"});
+  EXPECT_EQ(installed.exit_code, 0) << installed.output;
+}
+
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/ascii_case.h"
+
 namespace setupc {
 namespace {
 
@@ -11,13 +13,6 @@ std::string Trimmed(const std::string& line) {
   while (begin < end && static_cast<unsigned char>(line[begin]) <= ' ') ++begin;
   while (end > begin && static_cast<unsigned char>(line[end - 1]) <= ' ') --end;
   return line.substr(begin, end - begin);
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -61,7 +56,8 @@ std::string WithoutChangelogPages(const std::string& page_list) {
     const std::string line = Trimmed(lines[i]);
     if (line.empty()) continue;
     if (line[0] == '[') {
-      const std::string name = Lower(line.substr(1, line.size() >= 2 ? line.size() - 2 : 0));
+      const std::string name =
+          platform::AsciiLower(line.substr(1, line.size() >= 2 ? line.size() - 2 : 0));
       section = name == "pages" ? &pages : name == "pagetypes" ? &types : nullptr;
       continue;
     }
@@ -70,7 +66,7 @@ std::string WithoutChangelogPages(const std::string& page_list) {
   std::vector<bool> drop(lines.size(), false);
   bool any = false;
   for (size_t k = 0; k < types.size() && k < pages.size(); ++k) {
-    if (Lower(Trimmed(lines[types[k]])) != "changelog") continue;
+    if (platform::AsciiLower(Trimmed(lines[types[k]])) != "changelog") continue;
     drop[types[k]] = drop[pages[k]] = true;
     any = true;
   }
