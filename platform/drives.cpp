@@ -17,6 +17,7 @@
 #include "platform/ascii_case.h"
 #include "platform/name_index.h"
 #include "platform/path_util.h"
+#include "platform/text_encoding.h"
 
 namespace platform {
 namespace {
@@ -251,7 +252,8 @@ std::optional<std::string> ToHostPath(const std::string& windows_path) {
       if (!components.empty()) components.pop_back();
       continue;
     }
-    components.push_back(part);
+    // Windows paths are Windows-1252 text; host names are UTF-8.
+    components.push_back(Cp1252ToUtf8(part));
   }
 
   return internal::ResolveIgnoringCase(drive->host_folder, components);
@@ -282,8 +284,11 @@ std::optional<std::string> ToWindowsPath(const std::string& host_path) {
     }
   }
   if (best == nullptr) return std::nullopt;
-  std::replace(best_rest.begin(), best_rest.end(), '/', '\\');
-  return std::string(1, best->letter) + ":\\" + best_rest;
+  // A host name Windows-1252 cannot spell has no Windows path (a '?' would name another file).
+  std::optional<std::string> rest = Utf8ToCp1252Exact(best_rest);
+  if (!rest) return std::nullopt;
+  std::replace(rest->begin(), rest->end(), '/', '\\');
+  return std::string(1, best->letter) + ":\\" + *rest;
 }
 
 std::optional<std::string> FindHostPathIgnoringCase(const std::string& folder,

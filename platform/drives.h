@@ -48,12 +48,15 @@ std::vector<std::string> GetLogicalDriveStrings();
 // GetDriveTypeA of a root such as "C:\" (kNoRootDir when the letter is not in the table).
 DriveType GetDriveType(const std::string& root);
 
+// Windows paths are Windows-1252 text, host paths (and host names) UTF-8; these two are where
+// one becomes the other.
 // Maps a Windows path ("C:\Program Files\x", forward slashes accepted) to a host path. Existing
 // components are matched without regard to ASCII case; missing ones are kept as spelled. A path
 // that is already a host path (starts with '/') is returned unchanged. Nothing for a relative
 // path or an unknown drive.
 std::optional<std::string> ToHostPath(const std::string& windows_path);
 // Maps a host path back through the longest matching drive folder ("/home/u" -> "Z:\home\u").
+// Nothing when no drive holds it or a name in it has no Windows-1252 spelling.
 std::optional<std::string> ToWindowsPath(const std::string& host_path);
 
 // The host path of `relative` ('\' or '/' separated) below the host folder `folder`, each

@@ -20,6 +20,7 @@
 #include "platform/name_index.h"
 #include "platform/path_util.h"
 #include "platform/system.h"
+#include "platform/text_encoding.h"
 
 namespace platform {
 
@@ -146,6 +147,21 @@ std::optional<uint64_t> GetFileSize(const std::string& path) {
   return static_cast<uint64_t>(info.st_size);
 }
 
+std::string FileReadProblem(const std::string& path) {
+  const std::string host = HostPathOf(path);
+  if (host.empty()) return "no drive holds it";
+  struct stat info {};
+  if (stat(host.c_str(), &info) != 0) {
+    if (lstat(host.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) return "link to nothing";
+    return std::strerror(errno);
+  }
+  if (S_ISDIR(info.st_mode)) return "is a folder";
+  const int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  close(fd);
+  return "";
+}
+
 bool CreateDirectory(const std::string& path) {
   const std::string host = HostPathOf(path);
   if (host.empty() || !PassFaultPoint() || mkdir(host.c_str(), 0777) != 0) return false;
@@ -250,14 +266,24 @@ std::vector<FindData> FindFiles(const std::string& folder, const std::string& pa
   std::vector<FindData> found;
   const std::string host = HostPathOf(folder_path);
   if (host.empty()) return found;
+  // Names come back in the form of the folder asked for: Windows-1252 below a Windows path,
+  // host bytes below a host path, so folder + name always names the file again.
+  const bool windows_names = folder_path.empty() || folder_path[0] != '/';
   DIR* dir = opendir(host.c_str());
   if (dir == nullptr) return found;
   while (const dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == ".." || !MatchPattern(wildcard, name)) continue;
-    const std::string full = internal::JoinHostPath(host, name);
+    const std::string host_name = entry->d_name;
+    if (host_name == "." || host_name == "..") continue;
     FindData data;
-    data.name = name;
+    data.name = host_name;
+    data.host_name = host_name;
+    if (windows_names) {
+      std::optional<std::string> name = Utf8ToCp1252Exact(host_name);
+      data.name_fits = name.has_value();
+      data.name = name ? *name : Utf8ToCp1252(host_name);
+    }
+    if (!MatchPattern(wildcard, data.name)) continue;
+    const std::string full = internal::JoinHostPath(host, host_name);
     struct stat link_info {};
     struct stat info {};
     if (lstat(full.c_str(), &link_info) != 0) continue;

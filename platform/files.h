@@ -1,7 +1,8 @@
 // Files and folders with Windows semantics, addressed by Windows paths (host paths beginning
-// with '/' are accepted too; relative paths are taken against the working folder, as by Win32). Operations answer by return value, as the Win32 calls they mirror.
-// A file whose owner write bit is off is read-only: it cannot be opened for writing, copied
-// over, replaced or deleted until the flag is cleared (checked here, so it holds for root too).
+// with '/' are accepted too; relative paths are taken against the working folder, as by Win32).
+// Operations answer by return value, as the Win32 calls they mirror. A file whose owner write bit
+// is off is read-only: it cannot be opened for writing, copied over, replaced or deleted until the
+// flag is cleared (checked here, so it holds for root too).
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,9 @@ uint32_t GetFileAttributes(const std::string& path);
 // owner's write bit.
 bool SetFileAttributes(const std::string& path, uint32_t attributes);
 std::optional<uint64_t> GetFileSize(const std::string& path);
+// Empty when the file can be opened for reading; otherwise why not, in a few words
+// ("link to nothing", "Permission denied", ...), for messages that name the file.
+std::string FileReadProblem(const std::string& path);
 
 bool CreateDirectory(const std::string& path);  // one level; false when it exists or fails
 bool RemoveDirectory(const std::string& path);  // only an empty folder
@@ -41,6 +45,10 @@ struct FindData {
   uint32_t attributes = 0;
   uint64_t size = 0;
   bool is_symlink = false;
+  // False when the folder was named by a Windows path and the host name has no Windows-1252
+  // spelling; `name` then holds '?' for what does not fit and opens nothing.
+  bool name_fits = true;
+  std::string host_name;  // the name as the host file system spells it (UTF-8)
 };
 // Find-first/next over "folder\pattern" (pattern with * and ?, matched without regard to
 // case). Names come in the order NTFS lists them: case-insensitive ordinal. "." and ".." are
@@ -63,10 +71,10 @@ int FolderWriteProblem(const std::string& path);
 class File {
  public:
   enum class Mode {
-    kRead,          // existing file, read only
-    kReadWrite,     // existing file, read and write
-    kCreate,        // create or truncate, write (and read)
-    kCreateNew,     // create exclusively: fails when anything is there (links included)
+    kRead,       // existing file, read only
+    kReadWrite,  // existing file, read and write
+    kCreate,     // create or truncate, write (and read)
+    kCreateNew,  // create exclusively: fails when anything is there (links included)
   };
   static std::optional<File> Open(const std::string& path, Mode mode);
 

@@ -33,11 +33,16 @@ class MessageBoxPresenter {
   // Texts are Windows-1252 (MessageBoxA); answers one of the kId values.
   virtual int Show(const std::string& text, const std::string& caption, uint32_t flags) = 0;
   // Same for UTF-16 texts (MessageBoxW); the default converts to Windows-1252.
-  virtual int ShowWide(const std::u16string& text, const std::u16string& caption,
-                       uint32_t flags);
+  virtual int ShowWide(const std::u16string& text, const std::u16string& caption, uint32_t flags);
 };
 
-// Prints caption and text to stderr; answers OK, Yes, or Cancel for Retry/Cancel.
+// A message-box text as console lines (Windows-1252 in and out, each line ending in '\n'):
+// CR, LF and CR LF become line breaks, blanks at line ends and runs of empty lines go, and the
+// caption leads the first line once: "Error" + "Error: x" gives "Error: x", "Setup Error" +
+// "Error: x" gives "Setup Error: x".
+std::string ConsoleMessageText(const std::string& text, const std::string& caption);
+
+// Prints caption and text to stderr as UTF-8; answers OK, Yes, or Cancel for Retry/Cancel.
 class UnattendedPresenter : public MessageBoxPresenter {
  public:
   int Show(const std::string& text, const std::string& caption, uint32_t flags) override;

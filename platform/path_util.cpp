@@ -12,6 +12,7 @@
 #include "platform/ascii_case.h"
 #include "platform/drives.h"
 #include "platform/name_index.h"
+#include "platform/text_encoding.h"
 
 namespace platform::internal {
 
@@ -164,7 +165,7 @@ std::string HostPathOf(const std::string& path) {
     return ToHostPath(drive->substr(0, 2) + path).value_or("");
   }
   std::string joined = cwd + "/";
-  for (char c : path) joined += c == '\\' ? '/' : c;
+  for (char c : Cp1252ToUtf8(path)) joined += c == '\\' ? '/' : c;
   return ResolveIgnoringCase("/", SplitPath(NormalizeHostPath(joined)));
 }
 

@@ -13,11 +13,11 @@ enum class ShellFolder { kProgramFiles, kPrograms, kDesktop, kPersonal, kTemp };
 std::string GetShellFolder(ShellFolder folder);
 
 struct ShellLink {
-  std::string target;             // Windows path of the target
+  std::string target;  // Windows path of the target
   std::string arguments;
   std::string working_directory;
-  int show_command = 1;           // SW_SHOWNORMAL
-  std::string icon_location;      // empty = none
+  int show_command = 1;       // SW_SHOWNORMAL
+  std::string icon_location;  // empty = none
   int icon_index = 0;
   std::string description;
 };

@@ -14,6 +14,8 @@
 #include <optional>
 #include <thread>
 
+#include "platform/text_encoding.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <x86intrin.h>
 #endif
@@ -258,7 +260,8 @@ void Sleep(uint32_t milliseconds) {
 std::vector<std::string> EnvironmentStrings() {
   std::vector<std::string> strings;
   for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-    strings.emplace_back(*entry);
+    // The environment is UTF-8; the texts it is expanded into are Windows-1252.
+    strings.push_back(Utf8ToCp1252(*entry));
   }
   return strings;
 }
@@ -270,7 +273,7 @@ std::string GetEnvironmentVariable(const std::string& name) {
 
 std::string GetUserName() {
   const std::string user = GetEnvironmentVariable("USER");
-  return user.empty() ? "user" : user;
+  return user.empty() ? "user" : Utf8ToCp1252(user);
 }
 
 void ExitProcess(int exit_code) {

@@ -23,10 +23,10 @@ OsVersion GetOsVersion();
 
 uint64_t PhysicalMemoryBytes();
 uint64_t AvailableMemoryBytes();
-uint32_t GetTickCount();       // milliseconds since an arbitrary start, wrapping
+uint32_t GetTickCount();  // milliseconds since an arbitrary start, wrapping
 uint64_t ReadTimeStampCounter();
 void Sleep(uint32_t milliseconds);
-// GetEnvironmentStringsA: "NAME=value" texts.
+// GetEnvironmentStringsA: "NAME=value" texts, in Windows-1252 like every 8-bit text.
 std::vector<std::string> EnvironmentStrings();
 std::string GetEnvironmentVariable(const std::string& name);
 // The user name of the per-user folders: $USER, else "user".

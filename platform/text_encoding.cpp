@@ -2,6 +2,7 @@
 #include "platform/text_encoding.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace platform {
 namespace {
@@ -20,16 +21,18 @@ char16_t ByteToUnit(unsigned char byte) {
   return byte;
 }
 
-// Answers the Windows-1252 byte of a code point, or '?' when it has none.
-char CodePointToByte(uint32_t code_point) {
+// Answers the Windows-1252 byte of a code point, or nothing when it has none.
+std::optional<char> ExactByte(uint32_t code_point) {
   if (code_point < 0x80 || (code_point >= 0xA0 && code_point <= 0xFF)) {
     return static_cast<char>(code_point);
   }
   for (int i = 0; i < 32; ++i) {
     if (kHighControls[i] == code_point) return static_cast<char>(0x80 + i);
   }
-  return '?';
+  return std::nullopt;
 }
+
+char CodePointToByte(uint32_t code_point) { return ExactByte(code_point).value_or('?'); }
 
 void AppendUtf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) {
@@ -134,6 +137,39 @@ std::string Utf8ToCp1252(const std::string& text) {
   std::string out;
   out.reserve(text.size());
   for (size_t pos = 0; pos < text.size();) out += CodePointToByte(DecodeUtf8(text, pos));
+  return out;
+}
+
+std::optional<std::string> Utf8ToCp1252Exact(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t pos = 0; pos < text.size();) {
+    // Malformed input decodes to U+FFFD, which has no byte either.
+    const std::optional<char> byte = ExactByte(DecodeUtf8(text, pos));
+    if (!byte) return std::nullopt;
+    out += *byte;
+  }
+  return out;
+}
+
+std::string Utf8ToCp1252Escaped(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t start = pos;
+    const uint32_t cp = DecodeUtf8(text, pos);
+    if (const std::optional<char> byte = ExactByte(cp)) {
+      out += *byte;
+      continue;
+    }
+    char escaped[16];
+    if (cp == kReplacement && pos - start == 1) {
+      std::snprintf(escaped, sizeof escaped, "<%02X>", static_cast<unsigned char>(text[start]));
+    } else {
+      std::snprintf(escaped, sizeof escaped, "<U+%04X>", static_cast<unsigned>(cp));
+    }
+    out += escaped;
+  }
   return out;
 }
 

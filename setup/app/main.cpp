@@ -154,9 +154,29 @@ void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
   }
 }
 
+// A relative package path is a host path (UTF-8, against the working folder); the platform
+// takes relative paths as Windows text, so it gets the absolute one.
+std::vector<std::string> HostParams(std::vector<std::string> params) {
+  if (!params.empty() && !params[0].empty() && params[0][0] != '/') {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(params[0], error);
+    if (!error && std::filesystem::is_regular_file(absolute, error)) params[0] = absolute.string();
+  }
+  return params;
+}
+
+void PrintRenamedHint() {
+  const std::string own = platform::OwnExecutablePath();
+  std::fprintf(stderr,
+               "setup: a renamed installer runs when its own file is also named as the package:\n"
+               "  \"%s\" \"%s\" [--unattended]\n",
+               own.c_str(), own.c_str());
+}
+
 std::string InstallFolderFromOption(const std::string& dir) {
-  std::string folder = dir;
-  const bool windows_path = folder.size() >= 2 && folder[1] == ':';
+  // The command line is UTF-8; a Windows path is Windows-1252 text.
+  const bool windows_path = dir.size() >= 2 && dir[1] == ':';
+  std::string folder = windows_path ? platform::Utf8ToCp1252(dir) : dir;
   if (!folder.empty() && !windows_path) {
     // A host path, absolute or relative to the working folder; reached through its drive.
     const QString host =
@@ -214,7 +234,7 @@ int main(int argc, char** argv) {
   }
 
   SetupState& state = SetupState::Instance();
-  state.params = options.params;
+  state.params = HostParams(options.params);
   state.SetUnattended(options.unattended);
   const uint16_t language_id = platform::GetSystemDefaultLangId();
 
@@ -245,7 +265,7 @@ int main(int argc, char** argv) {
   auto window = std::make_unique<setup_wizard::TFrmMain>();
   int exit_code = kExitFailed;
   try {
-    PackageChoice choice = ChoosePackageFile(options.params);
+    PackageChoice choice = ChoosePackageFile(state.params);
     FirstStageResult first;
     {
       setup_wizard::TFrmVerify verify;
@@ -262,6 +282,7 @@ int main(int argc, char** argv) {
     input.own_executable_path = platform::OwnExecutablePath();
     input.system_language_id = language_id;
     input.register_commands = [](TCommandList& list) { RegisterCommands(list); };
+    input.on_renamed = PrintRenamedHint;
     if (!options.dir.empty()) input.install_dir_override = InstallFolderFromOption(options.dir);
     if (!RunSecondStage(input)) return LogExit(kExitFailed);
     LogRunFacts();

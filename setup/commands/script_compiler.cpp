@@ -7,6 +7,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/text_encoding.h"
 #include "setup/commands/case_collisions.h"
 #include "setup/commands/command_support.h"
 #include "setup/commands/file_operations.h"
@@ -61,6 +62,11 @@ std::string HostPath(const std::string& windows_path) {
   return platform::ToHostPath(windows_path).value_or(windows_path);
 }
 
+// A host path inside a message, which like every compiler text is Windows-1252.
+std::string HostPathText(const std::string& windows_path) {
+  return platform::Utf8ToCp1252Escaped(HostPath(windows_path));
+}
+
 }  // namespace
 
 TScriptCompiler::TScriptCompiler() { groups_.resize(1); }
@@ -100,6 +106,8 @@ bool TScriptCompiler::Compile(const std::vector<TScriptLine>& script) {
              "Script has more than " + std::to_string(kMaxCompiledLines) + " lines");
     return false;
   }
+
+  if (UseStockDefaults) ApplyStockDefaults(script);
 
   // Every line goes into the table first: labels may come after the jumps that use them.
   lines_.Clear();
@@ -167,6 +175,43 @@ void TScriptCompiler::CheckCaseCollisions() {
     }
     SetError(collision.second.line - 1, "Files land on one path when letter case is ignored - " +
                                             first + " and " + collision.second.source);
+  }
+}
+
+void TScriptCompiler::ApplyStockDefaults(const std::vector<TScriptLine>& script) {
+  auto has = [&script](const char* word) {
+    for (const TScriptLine& line : script) {
+      if (line.kind == TScriptLine::Kind::kCommand && !line.words.empty() &&
+          AsciiLower(line.words[0]) == word) {
+        return true;
+      }
+    }
+    return false;
+  };
+  // Set before the lines compile, so the folder walk already knows the page set's icon; a
+  // script line of the same kind would overwrite them, but these are only set when none exists.
+  if (!has("pages")) {
+    setup_info_.PagesName = "install";
+    defaults_taken_.push_back("no pages line: using the stock page set 'install'");
+  }
+  if (!has("uninstallpages")) {
+    setup_info_.UninstallPagesName = "uninstall";
+    setup_info_.CreateUninstaller = 1;
+    defaults_taken_.push_back("no uninstallpages line: using the stock page set 'uninstall'");
+  }
+  if (!has("prefix")) {
+    // Without a name the uninstaller would be written over the install folder's own path.
+    setup_info_.UninstallExeName = "Uninstall.exe";
+    defaults_taken_.push_back("no prefix line: the uninstaller is Uninstall.exe");
+  }
+  if (!has("language")) {
+    AddLanguage("install\\english", false, -1);
+    defaults_taken_.push_back("no language line: using the stock table install\\english");
+  }
+  if (!has("uninstalllanguage")) {
+    AddLanguage("uninstall\\english", true, -1);
+    defaults_taken_.push_back(
+        "no uninstalllanguage line: using the stock table uninstall\\english");
   }
 }
 
@@ -276,7 +321,12 @@ void TScriptCompiler::AddPath(const std::string& path, uint16_t group,
   EnsureGroup(group, group_name);
   const std::string full = ResolveSourcePath(path, as_written);
   if (!platform::DirectoryExists(full)) {
-    if (platform::FileExists(full)) AddSourceFile(full, ExtractFileName(full), prefix, group);
+    // A source that is not there would make an installer that silently installs nothing.
+    if (!platform::FileExists(full)) {
+      SetError(current_line_, "Source not found - " + path + " (" + HostPathText(full) + ")");
+    } else {
+      AddSourceFile(full, ExtractFileName(full), prefix, group);
+    }
     return;
   }
   if (full.back() != '\\') {
@@ -286,26 +336,44 @@ void TScriptCompiler::AddPath(const std::string& path, uint16_t group,
     return;
   }
   std::deque<std::string> queue = {full};
-  while (!queue.empty()) ScanFolder(queue, full, prefix, group);
+  size_t files = 0;
+  while (!queue.empty()) files += ScanFolder(queue, full, prefix, group);
+  if (files == 0) SetError(current_line_, "Folder packs no files - " + path);
 }
 
-void TScriptCompiler::ScanFolder(std::deque<std::string>& queue, const std::string& root,
-                                 const std::string& prefix, uint16_t group) {
+bool TScriptCompiler::CanPack(const std::string& source) {
+  const std::string problem = platform::FileReadProblem(source);
+  if (problem.empty()) return true;
+  SetError(current_line_, "Source cannot be read - " + HostPathText(source) + " (" + problem + ")");
+  return false;
+}
+
+size_t TScriptCompiler::ScanFolder(std::deque<std::string>& queue, const std::string& root,
+                                   const std::string& prefix, uint16_t group) {
   const std::string folder = queue.front();
   queue.pop_front();
   const std::string own_icon =
       AsciiLower(data_folder_ + "\\layout\\" + setup_info_.PagesName + "\\icon.ico");
+  size_t files = 0;
   for (const platform::FindData& item : platform::FindFiles(folder, "*")) {
     const std::string path = folder + item.name;
+    if (!item.name_fits) {
+      // Package entries, scripts and install logs spell names in Windows-1252.
+      SetError(current_line_,
+               "File name has no Windows-1252 spelling - " +
+                   platform::Utf8ToCp1252Escaped(HostPath(folder) + "/" + item.host_name));
+      continue;
+    }
     if ((item.attributes & platform::kFileAttributeDirectory) != 0) {
       // A linked folder could lead back into the tree; only real subfolders are walked.
       if (!item.is_symlink) queue.push_back(path + "\\");
       continue;
     }
     if (!setup_info_.PagesName.empty() && AsciiLower(path) == own_icon) continue;
-    // AddSourceFile checks that the file is there (after the entry-name check).
+    ++files;
     AddSourceFile(path, path.substr(root.size()), prefix, group);
   }
+  return files;
 }
 
 void TScriptCompiler::AddSourceFile(const std::string& source, const std::string& entry,
@@ -317,6 +385,8 @@ void TScriptCompiler::AddSourceFile(const std::string& source, const std::string
     return;
   }
   if (!platform::FileExists(source)) return;
+  // A dangling link or an unreadable file is named now, not met while packing.
+  if (!CanPack(source)) return;
   ReportProgress("Adding To List " + entry + " Current Count: " + std::to_string(file_count_));
   if (group != 0) {
     uint16_t found_group = 0;
@@ -364,7 +434,7 @@ void TScriptCompiler::AddLanguage(const std::string& name, bool uninstall, int l
   const std::string source =
       CollapseBackslashes(data_folder_ + "\\languages\\" + ToWindowsForm(name) + ".wri");
   if (!platform::FileExists(source)) {
-    SetError(line_index, "Language table not found - " + name + " (" + HostPath(source) + ")");
+    SetError(line_index, "Language table not found - " + name + " (" + HostPathText(source) + ")");
     return;
   }
   (uninstall ? uninstall_languages_ : languages_).push_back(name);

@@ -83,6 +83,10 @@ class TScriptCompiler {
   // Relative source and change-log paths are resolved against this folder when SourceFolder is
   // empty; empty = the process's working folder.
   std::string WorkingFolder;
+  // When set, a script without `pages`, `uninstallpages`, `language` or `uninstalllanguage`
+  // gets the stock page sets and English tables of the data folder (and an uninstaller named
+  // Uninstall.exe when no `prefix` line names one). No line is added to the compiled script.
+  bool UseStockDefaults = false;
 
   // Compiles one script once (a compiler object is not reused). Answers true when no error was
   // found; Errors() then is empty. Every error is kept, with its line:
@@ -90,6 +94,10 @@ class TScriptCompiler {
   //   "Too few arguments for COMMAND - needs N, has M"
   //   "Label not found - LABEL"
   //   "Folder needs a final backslash - PATH"       (a source folder written without it)
+  //   "Source not found - PATH (HOSTPATH)"          (file, qxpupdate, vfsupdate)
+  //   "Folder packs no files - PATH"
+  //   "Source cannot be read - HOSTPATH (REASON)"   (a dangling link, no read permission)
+  //   "File name has no Windows-1252 spelling - HOSTPATH"
   //   "Entry name leaves its folder - NAME"          (".." component, rooted or drive name)
   //   "Files land on one path when letter case is ignored - A and B"   (`file` lines)
   //   "Password longer than 41 bytes - ARCHIVE"      (qxpupdate)
@@ -102,6 +110,8 @@ class TScriptCompiler {
   // Results.
   const std::vector<TCompileMessage>& Errors() const { return errors_; }
   const std::vector<TCompileMessage>& Notices() const { return notices_; }
+  // One sentence per stock default taken, for the driver's verbose output.
+  const std::vector<std::string>& DefaultsTaken() const { return defaults_taken_; }
   TSetupInfoFile& SetupInfo() { return setup_info_; }
   const TSetupInfoFile& SetupInfo() const { return setup_info_; }
   // The compiled lines as the commands left them (definition lines still carry their words).
@@ -169,8 +179,11 @@ class TScriptCompiler {
 
  private:
   std::string ResolveSourcePath(const std::string& path, bool as_written) const;
-  void ScanFolder(std::deque<std::string>& queue, const std::string& root,
-                  const std::string& prefix, uint16_t group);
+  // One folder of the walk; answers the files it met (packed or refused).
+  size_t ScanFolder(std::deque<std::string>& queue, const std::string& root,
+                    const std::string& prefix, uint16_t group);
+  // Records an error naming SOURCE and the reason when it cannot be read.
+  bool CanPack(const std::string& source);
   void EnsureGroup(uint16_t group, const std::string& name);
   uint16_t FindNamedGroup(uint16_t group) const;
   bool FindPreviousInstance(const std::string& entry, uint16_t group, uint16_t& found_group,
@@ -179,6 +192,7 @@ class TScriptCompiler {
   // Records an error for every file that a `file` line would extract over another one whose
   // target path differs only in letter case.
   void CheckCaseCollisions();
+  void ApplyStockDefaults(const std::vector<TScriptLine>& script);
 
   TSetupInfoFile setup_info_;
   TProductInfo product_info_;
@@ -190,6 +204,7 @@ class TScriptCompiler {
   int reg_key_slot_ = 0;
   std::vector<TCompileMessage> errors_;
   std::vector<TCompileMessage> notices_;
+  std::vector<std::string> defaults_taken_;
   std::vector<std::string> languages_;
   std::vector<std::string> uninstall_languages_;
   std::string changelog_source_;

@@ -1,5 +1,7 @@
 #include "setup/core/text_services.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -142,6 +144,11 @@ std::string ExpandPath(std::string_view text) {
   result = ReplaceAll(result, "$CDDRIVE", state.cd_drive);
   result = ReplaceAll(result, "$LANGUAGESELECTION", state.language_selection);
   result = ExpandEnvironment(std::move(result));
+  // Windows takes '/' as a separator too; a variable holding a host path ("Z:%HOME%\x")
+  // brings slashes, and the path helpers split at backslashes only.
+  const bool drive_path =
+      result.size() >= 2 && result[1] == ':' && std::isalpha(static_cast<unsigned char>(result[0]));
+  if (drive_path) std::replace(result.begin(), result.end(), '/', '\\');
   return ReplaceAll(result, "\\\\", "\\");
 }
 

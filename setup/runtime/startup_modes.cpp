@@ -5,6 +5,7 @@
 
 #include "platform/files.h"
 #include "platform/message_box.h"
+#include "platform/text_encoding.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/command_class.h"
 #include "setup/core/compiled_lines.h"
@@ -181,11 +182,13 @@ bool RunSecondStage(const SecondStageInput& input) {
 
   if (!uninstall_mode && !input.package_from_command_line) {
     const std::string expected = AsciiLower(FileNamePart(info.SetupExeName));
-    const std::string found_name = FileNamePart(input.own_executable_path);
+    // The host spells the program's name in UTF-8; the record holds Windows-1252.
+    const std::string found_name = platform::Utf8ToCp1252(FileNamePart(input.own_executable_path));
     if (StripCopySuffixes(AsciiLower(found_name)) != expected) {
       platform::MessageBox("Error: Setup`s filename has been renamed\r\rExpected: \r" +
                                FileNamePart(info.SetupExeName) + "\r\rFound: \r" + found_name,
                            "Error", platform::kMbOk);
+      if (input.on_renamed) input.on_renamed();
       return false;
     }
   }

@@ -22,6 +22,9 @@ struct SecondStageInput {
   std::string install_dir_override;
   // Registers the script commands in id order (install mode only).
   std::function<void(TCommandList&)> register_commands;
+  // Called after the renamed-installer message, so the program can say on the console how a
+  // renamed copy is run; the window's message stays as it is.
+  std::function<void()> on_renamed;
 };
 
 // Runs the stage on SetupState. Answers false when a message was shown and the program must end

@@ -199,11 +199,13 @@ class CommandTest : public ::testing::Test {
     ASSERT_FALSE(runner.RunRequested()) << "the run did not end";
   }
 
-  // Compile, pack, load and run in one step; the script must compile cleanly.
+  // Compile, pack, load and run in one step; the script must compile cleanly. A group whose
+  // entries come from `extra` names a source that is not on disk; only that error is let pass.
   void CompileAndRun(const std::string& text, TSetupThread::UninstallerWriter hook = nullptr,
                      const std::vector<ExtraEntry>& extra = {}) {
     std::unique_ptr<TScriptCompiler> compiler = CompileText(text);
     for (const TCompileMessage& error : compiler->Errors()) {
+      if (!extra.empty() && error.text.rfind("Source not found - ", 0) == 0) continue;
       ADD_FAILURE() << "line " << error.line << ": " << error.text;
     }
     PackAndLoad(*compiler, extra);

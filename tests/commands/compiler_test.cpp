@@ -283,8 +283,11 @@ TEST_F(CompilerTest, FolderWithoutFinalBackslashIsAnError) {
   auto compiler = CompileText("file tree\n");
   ASSERT_EQ(compiler->Errors().size(), 1u);
   EXPECT_EQ(compiler->Errors()[0].text, "Folder needs a final backslash - tree");
-  // A missing source is skipped without a message, as before.
-  EXPECT_TRUE(CompileText("file nothing\\\nfile none.txt\n")->Errors().empty());
+  // A missing source would make an installer that installs nothing: each is an error.
+  auto missing = CompileText("file nothing\\\nfile none.txt\n");
+  ASSERT_EQ(missing->Errors().size(), 2u);
+  EXPECT_EQ(missing->Errors()[0].text.rfind("Source not found - nothing\\ (", 0), 0u);
+  EXPECT_EQ(missing->Errors()[1].line, 2);
 }
 
 TEST_F(CompilerTest, HostFileNameThatWouldClimbOutIsAnError) {

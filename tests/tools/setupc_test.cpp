@@ -1,10 +1,14 @@
 // setupc run as a program: errors, the installer it writes, reproducibility and page sets.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <random>
@@ -191,7 +195,10 @@ TEST_F(SetupcTest, WritesAnInstallerThatReadsBack) {
   EXPECT_EQ(info.ShortName, "Test");
   EXPECT_EQ(info.SetupExeName, "test.exe");
   EXPECT_EQ(info.InstallDir, "$PROGRAMFILES\\Test\\");
-  EXPECT_EQ(info.CreateUninstaller, 0);
+  // No uninstallpages line: the stock uninstall page set, and with it an uninstaller.
+  EXPECT_EQ(info.UninstallPagesName, "uninstall");
+  EXPECT_EQ(info.CreateUninstaller, 1);
+  EXPECT_EQ(info.UninstallExeName, "Uninstall.exe");
 
   const std::optional<std::string> line_bytes = pak.LoadEntry(index.at("CompiledLines"));
   ASSERT_TRUE(line_bytes);
@@ -231,17 +238,21 @@ TEST_F(SetupcTest, LargeFilesAreCopiedRawBetweenCompressedOnes) {
   ASSERT_EQ(Compile("name L\r\noutfile l.exe\r\nfile big\\\r\n", "-j 3").exit_code, 0);
 
   TPak pak((dir_ / "out" / "l.exe").string(), false, false);
-  ASSERT_EQ(pak.EntryCount(), 5);
-  const TPakFile& large = *pak.Entry(3);
+  // The group's three files come last, after the stock page sets and tables.
+  ASSERT_GE(pak.EntryCount(), 5);
+  const int first = pak.EntryCount() - 3;
+  EXPECT_EQ(pak.Entry(first - 1)->group, 0);
+  const TPakFile& large = *pak.Entry(first + 1);
   EXPECT_EQ(large.name, "m.bin");
+  EXPECT_EQ(large.group, 1);
   EXPECT_EQ(large.full_size, kLargeEntrySize);
   EXPECT_EQ(large.stored_size, 0u);
   EXPECT_EQ(large.crc, 0u);
   std::string tail(16, 'x');
-  EXPECT_EQ(pak.ReadBlobRange(3, kLargeEntrySize - 16, tail.data(), tail.size()), 16u);
+  EXPECT_EQ(pak.ReadBlobRange(first + 1, kLargeEntrySize - 16, tail.data(), tail.size()), 16u);
   EXPECT_EQ(tail, std::string(16, '\0'));
-  EXPECT_EQ(pak.LoadEntry(2), "before");
-  EXPECT_EQ(pak.LoadEntry(4), "after");
+  EXPECT_EQ(pak.LoadEntry(first), "before");
+  EXPECT_EQ(pak.LoadEntry(first + 2), "after");
   pak.Close();
 }
 
@@ -279,10 +290,11 @@ TEST_F(SetupcPageSetTest, PacksPageListLayoutsPicturesAndUninstallMaterial) {
   TPak pak((dir_ / "out" / "p.exe").string(), false, false);
   std::vector<std::string> names;
   for (const TPakFile& entry : pak.Entries()) names.push_back(entry.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"SetupInfo", "CompiledLines", "Pages.txt",
-                                             "welcome.txt", "Side.txt", "pics\\side.jpg",
-                                             "UNINSTALL_Pages.txt", "UNINSTALL_bye.txt",
-                                             "UNINSTALL_FINALISE.EXE", "UNINSTALL_ICON.ICO"}));
+  EXPECT_EQ(names, (std::vector<std::string>{
+                       "SetupInfo", "CompiledLines", "LANGUAGE-install\\english",
+                       "UNINSTALL_LANGUAGE-uninstall\\english", "Pages.txt", "welcome.txt",
+                       "Side.txt", "pics\\side.jpg", "UNINSTALL_Pages.txt", "UNINSTALL_bye.txt",
+                       "UNINSTALL_FINALISE.EXE", "UNINSTALL_ICON.ICO"}));
   EXPECT_EQ(pak.FindEntry("pics\\side.jpg", 0),
             ReadBytes(dir_ / "data" / "layout" / "Inst" / "Pics" / "Side.JPG"));
   EXPECT_EQ(pak.FindEntry("UNINSTALL_ICON.ICO", 0), "uninstall icon");
@@ -295,8 +307,10 @@ TEST_F(SetupcPageSetTest, LayoutsMayNameTheChangeLogPackedBeside) {
   WriteBytes(dir_ / "data" / "layout" / "Inst" / "side.txt",
              "[Log]\r\nType=TRichEdit\r\nfile=\\Changes.txt\r\n");
   WriteBytes(dir_ / "Changes.txt", "Version 1");
-  const RunResult result =
-      Compile("name P\r\noutfile p.exe\r\nchangelog Changes.txt\r\npages inst\r\n", DataOption());
+  const RunResult result = Compile(
+      "name P\r\noutfile p.exe\r\nchangelog Changes.txt\r\npages inst\r\n"
+      "uninstallpages uninst\r\n",
+      DataOption());
   ASSERT_EQ(result.exit_code, 0) << result.err;
   TPak pak((dir_ / "out" / "p.exe").string(), false, false);
   EXPECT_EQ(pak.FindEntry("\\Changes.txt", 0), "Version 1");
@@ -323,7 +337,7 @@ TEST_F(SetupcPageSetTest, ProductLinesGoToTheirOwnEntryAndEmfPicturesAreWarnedOf
   WriteBytes(dir_ / "data" / "layout" / "Inst" / "Pics" / "side.emf", "EMF bytes");
   RunResult result = Compile(
       "name P\r\noutfile p.exe\r\nversion 1.0\r\nPublisher \"The Makers\"\r\n"
-      "url https://example.org\r\npages inst\r\n",
+      "url https://example.org\r\npages inst\r\nuninstallpages uninst\r\n",
       DataOption());
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_NE(result.err.find(Script() + ":6: warning: page set 'inst': layout 'Side.txt' names "
@@ -348,11 +362,75 @@ TEST_F(SetupcPageSetTest, ProductLinesGoToTheirOwnEntryAndEmfPicturesAreWarnedOf
   pak.Close();
 
   // Without those lines there is no such entry, as in installers built before them.
-  result = Compile("name P\r\noutfile q.exe\r\n", DataOption());
+  result =
+      Compile("name P\r\noutfile q.exe\r\npages inst\r\nuninstallpages uninst\r\n", DataOption());
   ASSERT_EQ(result.exit_code, 0) << result.err;
   TPak plain((dir_ / "out" / "q.exe").string(), false, false);
   EXPECT_FALSE(plain.FindEntry("ProductInfo", 0).has_value());
   plain.Close();
 }
+
+// Sources that cannot work are refused at their line, with exit code 2 and nothing written.
+struct Refusal {
+  const char* name;
+  std::function<void(const fs::path& dir)> prepare;
+  std::string line;      // the third script line
+  std::string expected;  // the message after "SCRIPT:3: "; DIR stands for the test folder
+};
+
+void PrintTo(const Refusal& refusal, std::ostream* os) { *os << refusal.name; }
+
+// A unix socket: a directory entry that is neither folder nor readable file, even for root.
+void MakeSocket(const fs::path& path) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(path.string().size(), sizeof address.sun_path);
+  std::strcpy(address.sun_path, path.c_str());
+  ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  close(fd);
+}
+
+class SetupcRefusalTest : public SetupcTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(SetupcRefusalTest, NamesTheLineAndWritesNothing) {
+  const Refusal& refusal = GetParam();
+  refusal.prepare(dir_);
+  const RunResult result = Compile("name T\r\noutfile t.exe\r\n" + refusal.line + "\r\n");
+  EXPECT_EQ(result.exit_code, 2);
+  std::string expected = refusal.expected;
+  const size_t at = expected.find("DIR");
+  if (at != std::string::npos) expected.replace(at, 3, dir_.string());
+  EXPECT_NE(result.err.find(Script() + ":3: " + expected), std::string::npos) << result.err;
+  EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, SetupcRefusalTest,
+    ::testing::Values(
+        Refusal{"MistypedFolder", [](const fs::path&) {}, "file Talley\\",
+                "Source not found - Talley\\ (DIR/Talley)"},
+        Refusal{"MissingFile", [](const fs::path&) {}, "file src\\nothere.txt",
+                "Source not found - src\\nothere.txt"},
+        Refusal{"MissingArchiveSource", [](const fs::path&) {}, "qxpupdate gone\\ pw data.pak",
+                "Source not found - gone\\"},
+        Refusal{"MissingContainerSource", [](const fs::path&) {}, "vfsupdate gone\\ data.vfs",
+                "Source not found - gone\\"},
+        Refusal{"FolderWithoutFiles",
+                [](const fs::path& dir) { fs::create_directories(dir / "hollow" / "sub"); },
+                "file hollow\\", "Folder packs no files - hollow\\"},
+        Refusal{"DanglingLinkInFolder",
+                [](const fs::path& dir) {
+                  fs::create_symlink(dir / "nowhere", dir / "src" / "broken.txt");
+                },
+                "file src\\", "Source cannot be read - DIR/src/broken.txt (link to nothing)"},
+        Refusal{"DanglingLinkNamed",
+                [](const fs::path& dir) { fs::create_symlink(dir / "nowhere", dir / "link.txt"); },
+                "file link.txt", "Source cannot be read - DIR/link.txt (link to nothing)"},
+        Refusal{"UnreadableEntryInFolder",
+                [](const fs::path& dir) { MakeSocket(dir / "src" / "sock"); }, "file src\\",
+                "Source cannot be read - DIR/src/sock ("}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 }  // namespace

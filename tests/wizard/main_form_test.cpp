@@ -7,8 +7,8 @@
 #include <atomic>
 
 #include "platform/files.h"
-#include "setup/wizard/debug_form.h"
 #include "setup/controls/shell_tree_view.h"
+#include "setup/wizard/debug_form.h"
 #include "wizard_fixture.h"
 
 namespace setup_wizard {
@@ -192,7 +192,8 @@ TEST_F(MainFormTest, UnusableDrivesAndFullDisksDisableNext) {
   window_->NextButtonClick();
   ASSERT_EQ(Kind(), PageKind::Patch);
   EXPECT_FALSE(window_->NextButton()->isEnabled());
-  EXPECT_TRUE(window_->SpaceAvailableLabel()->text().startsWith(QString::fromUtf8("Volné místo: ")));
+  EXPECT_TRUE(
+      window_->SpaceAvailableLabel()->text().startsWith(QString::fromUtf8("Volné místo: ")));
   window_->LanguageChosen(LanguageIndex("English"));
   EXPECT_FALSE(window_->NextButton()->isEnabled());
   EXPECT_TRUE(window_->SpaceAvailableLabel()->text().startsWith("Space available "));
@@ -204,8 +205,7 @@ TEST_F(MainFormTest, ClosingAsksOutsideTheFinishPageAndDuringARunANoLetsTheRunGo
   window_->CancelButtonClick();
   EXPECT_FALSE(window_->Closed());
   ASSERT_EQ(presenter_->Messages().size(), 1u);
-  EXPECT_EQ(presenter_->Messages()[0].text,
-            "Are you sure you want to quit the installation?");
+  EXPECT_EQ(presenter_->Messages()[0].text, "Are you sure you want to quit the installation?");
   EXPECT_EQ(presenter_->Messages()[0].caption, "Quit");
 
   NextUntil(PageKind::Patch);
@@ -288,7 +288,8 @@ TEST_F(MainFormTest, DebugDumpListsHeaderEntriesAndRecord) {
 }
 
 TEST_F(MainFormTest, AFolderPageFirstIsVisitedFromTheStart) {
-  entries_["Pages.txt"] = "[Pages]\r\ninstall.txt\r\nlayout5.txt\r\n[PageTypes]\r\nInstallDir\r\nFinish\r\n";
+  entries_["Pages.txt"] =
+      "[Pages]\r\ninstall.txt\r\nlayout5.txt\r\n[PageTypes]\r\nInstallDir\r\nFinish\r\n";
   Open(false);
   ASSERT_EQ(Kind(), PageKind::InstallDir);
   EXPECT_TRUE(window_->InstallDirVisited());

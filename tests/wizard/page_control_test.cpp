@@ -45,10 +45,9 @@ class PageControlTest : public WizardFixture {
 };
 
 TEST_F(PageControlTest, KindsFollowTheirLinesAndUnknownWordsKeepTheirPlace) {
-  TSEPageControl& pages = Load(Lines({"[Pages]", "A.TXT", "b.txt", "c.txt", "d.txt",
-                                      "[PageTypes]", "Welcome", ";x", "InstallDir", "mainlayout",
-                                      "Finish", "Patch", "[Settings]", "colour $00FF00",
-                                      "fontcolour=$123456"}));
+  TSEPageControl& pages = Load(Lines(
+      {"[Pages]", "A.TXT", "b.txt", "c.txt", "d.txt", "[PageTypes]", "Welcome", ";x", "InstallDir",
+       "mainlayout", "Finish", "Patch", "[Settings]", "colour $00FF00", "fontcolour=$123456"}));
   ASSERT_EQ(pages.Pages.size(), 4u);
   EXPECT_EQ(pages.Pages[1]->Kind, PageKind::Welcome);  // ";x" left it unchanged
   EXPECT_EQ(pages.Pages[2]->Kind, PageKind::InstallDir);
@@ -62,8 +61,8 @@ TEST_F(PageControlTest, KindsFollowTheirLinesAndUnknownWordsKeepTheirPlace) {
 }
 
 TEST_F(PageControlTest, SelectPageAppliesTheButtonRules) {
-  TSEPageControl& pages = Load(Lines({"[Pages]", "a.txt", "b.txt", "c.txt", "d.txt",
-                                      "[PageTypes]", "Welcome", "Patch", "Patching", "Finish"}));
+  TSEPageControl& pages = Load(Lines({"[Pages]", "a.txt", "b.txt", "c.txt", "d.txt", "[PageTypes]",
+                                      "Welcome", "Patch", "Patching", "Finish"}));
   EXPECT_FALSE(back_->isVisible());
   EXPECT_EQ(next_->text(), "Next >");
   pages.SelectPage(1);

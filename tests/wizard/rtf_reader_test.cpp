@@ -36,11 +36,12 @@ TEST(RtfReaderTest, FormattingRunsAndParagraphs) {
 }
 
 TEST(RtfReaderTest, EscapesAndUnicodeCharacters) {
-  std::optional<RtfDocument> doc =
-      ParseRtf("{\\rtf1 caf\\'e9 \\{x\\} back\\\\slash \\u268?esky \\uc2\\u8364 ??EUR"
-               "\\emdash\\bullet\\~end}");
+  std::optional<RtfDocument> doc = ParseRtf(
+      "{\\rtf1 caf\\'e9 \\{x\\} back\\\\slash \\u268?esky \\uc2\\u8364 ??EUR"
+      "\\emdash\\bullet\\~end}");
   ASSERT_TRUE(doc.has_value());
-  EXPECT_EQ(doc->PlainText(), u"caf\u00e9 {x} back\\slash \u010cesky \u20acEUR\u2014\u2022\u00a0end");
+  EXPECT_EQ(doc->PlainText(),
+            u"caf\u00e9 {x} back\\slash \u010cesky \u20acEUR\u2014\u2022\u00a0end");
 }
 
 TEST(RtfReaderTest, SkippedDestinationsShowNothing) {
@@ -62,8 +63,8 @@ TEST(RtfReaderTest, DamagedInputStillYieldsWhatWasRead) {
   ASSERT_TRUE(doc.has_value());
   EXPECT_EQ(doc->PlainText(), u"open \u0004");
   // Unbalanced closing braces and very deep nesting.
-  std::string deep = "{\\rtf1 " + std::string(100000, '{') + "deep" + std::string(100000, '}') +
-                     "}}}} after";
+  std::string deep =
+      "{\\rtf1 " + std::string(100000, '{') + "deep" + std::string(100000, '}') + "}}}} after";
   doc = ParseRtf(deep);
   ASSERT_TRUE(doc.has_value());
   EXPECT_EQ(doc->PlainText(), u" after");  // text past the nesting limit is dropped

@@ -6,6 +6,7 @@
 
 #include "platform/message_box.h"
 #include "setup/core/setup_error.h"
+#include "setupkit_version.h"
 #include "tools/archive/tool_support.h"
 
 namespace {
@@ -31,6 +32,10 @@ int main(int argc, char** argv) {
   std::vector<std::string> words(argv + 1, argv + argc);
   if (words.size() == 1 && (words[0] == "--help" || words[0] == "-h")) {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (words.size() == 1 && words[0] == "--version") {
+    std::printf("setup-archive %s\n", SETUPKIT_VERSION);
     return 0;
   }
   if (words.size() < 3) {

@@ -19,6 +19,7 @@
 #include "platform/process.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_info.h"
+#include "setupkit_version.h"
 
 namespace {
 
@@ -81,6 +82,10 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::printf("setup-finalise %s\n", SETUPKIT_VERSION);
+    return 0;
+  }
   if (argc != 2 || !argv[1][0]) return Usage();
   std::string uninstaller = argv[1];
   // A quoted path may arrive with its quotes when the caller did not split it.

@@ -1,9 +1,11 @@
 // setupc: compiles a setup script into a finished installer (the runtime with its package).
 //
-//   setupc [--data DIR] [--source DIR] [--runtime FILE] [-o OUTDIR] [-j N] [-v] SCRIPT
+//   setupc [--data DIR] [--source DIR] [--runtime FILE] [-o OUTDIR] [-j N] [-v | -q] SCRIPT
 //
-// Exit codes: 0 written, 1 bad command line, 2 compile or packing error (nothing written).
+// Exit codes: 0 written (or --help, --version), 1 bad command line, 2 compile or packing error
+// (nothing written). Script texts are Windows-1252; messages reach the console as UTF-8.
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -15,7 +17,9 @@
 #include "platform/ascii_case.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/text_encoding.h"
 #include "setup/commands/script_compiler.h"
+#include "setupkit_version.h"
 #include "tools/setupc/package_writer.h"
 #include "tools/setupc/page_set.h"
 
@@ -29,17 +33,26 @@ struct Options {
   std::string script;
   unsigned jobs = 0;  // 0: one per core
   bool verbose = false;
+  bool quiet = false;
+  bool help = false;
+  bool version = false;
 };
 
 constexpr const char kUsage[] =
-    "usage: setupc [--data DIR] [--source DIR] [--runtime FILE] [-o OUTDIR] [-j N] [-v] SCRIPT\n"
+    "usage: setupc [--data DIR] [--source DIR] [--runtime FILE] [-o OUTDIR] [-j N] [-v | -q] "
+    "SCRIPT\n"
     "  --data DIR      folder holding languages/ and layout/ (default: beside setupc)\n"
     "  --source DIR    folder the file, qxpupdate and vfsupdate sources are read from\n"
     "  --runtime FILE  installer runtime the package is appended to (default: setup beside "
     "setupc)\n"
     "  -o OUTDIR       folder the installer is written to (default: the script's folder)\n"
     "  -j N            compress on N threads (default: one per core)\n"
-    "  -v              print the compiler's progress and notices\n";
+    "  -v              print the compiler's progress, notices and the defaults it took\n"
+    "  -q              print nothing on success\n"
+    "  --help          show this text\n"
+    "  --version       show the kit's version\n"
+    "A script without pages, uninstallpages, language or uninstalllanguage lines gets the\n"
+    "stock page sets and English tables.\n";
 
 bool ParseOptions(int argc, char** argv, Options& options) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -70,6 +83,12 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       }
     } else if (arg == "-v") {
       options.verbose = true;
+    } else if (arg == "-q") {
+      options.quiet = true;
+    } else if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (!arg.empty() && arg[0] == '-') {
       return false;
     } else if (options.script.empty()) {
@@ -78,7 +97,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       return false;
     }
   }
-  return !options.script.empty();
+  return !options.script.empty() || options.help || options.version;
 }
 
 std::string Absolute(const std::string& path) {
@@ -107,20 +126,27 @@ int LastLineOf(const std::vector<TScriptLine>& script, const std::string& word) 
   return found;
 }
 
+// A host path (UTF-8) inside a message.
+std::string HostText(const std::string& host_path) {
+  return platform::Utf8ToCp1252Escaped(host_path);
+}
+
 class ErrorSink {
  public:
   explicit ErrorSink(std::string script) : script_(std::move(script)) {}
+  // MESSAGE is Windows-1252 text (host paths in it made so with HostText).
   void At(int line, const std::string& message) {
+    const std::string text = platform::Cp1252ToUtf8(message);
     if (line > 0) {
-      std::cerr << script_ << ':' << line << ": " << message << '\n';
+      std::cerr << script_ << ':' << line << ": " << text << '\n';
     } else {
-      std::cerr << script_ << ": " << message << '\n';
+      std::cerr << script_ << ": " << text << '\n';
     }
     ++count_;
   }
   // A warning does not stop the compile.
   void Warn(int line, const std::string& message) {
-    std::cerr << script_ << ':' << line << ": warning: " << message << '\n';
+    std::cerr << script_ << ':' << line << ": warning: " << platform::Cp1252ToUtf8(message) << '\n';
   }
   int count() const { return count_; }
 
@@ -131,7 +157,7 @@ class ErrorSink {
 
 // Adds the page set's material under `prefix` ("" or "UNINSTALL_").
 void AddPageSet(const std::string& layout_folder, const std::string& name,
-                const std::string& prefix, int line, ErrorSink& errors,
+                const std::string& prefix, int line, bool has_changelog, ErrorSink& errors,
                 std::vector<setupc::PackageItem>& items, std::string* icon_path) {
   // Group-0 entries packed so far for the same program (language tables, change log) may be
   // named by a layout too; the uninstaller gets only the prefixed ones, without the prefix.
@@ -145,22 +171,44 @@ void AddPageSet(const std::string& layout_folder, const std::string& name,
     }
     packed.insert(platform::AsciiLower(name));
   }
-  setupc::PageSet set = setupc::CollectPageSet(layout_folder, name, packed);
-  for (const std::string& error : set.errors) errors.At(line, error);
+  setupc::PageSet set = setupc::CollectPageSet(layout_folder, name, packed, has_changelog);
+  for (const std::string& error : set.errors) errors.At(line, HostText(error));
   for (const std::string& warning : set.warnings) errors.Warn(line, warning);
   for (const setupc::PageSetFile& file : set.files) {
-    items.push_back({prefix + file.entry_name, 0, file.host_path, std::nullopt});
+    if (file.bytes) {
+      items.push_back({prefix + file.entry_name, 0, "", file.bytes});
+    } else {
+      items.push_back({prefix + file.entry_name, 0, file.host_path, std::nullopt});
+    }
   }
   if (icon_path) *icon_path = set.icon_host_path;
+}
+
+// Bytes of what the package holds before compression.
+uint64_t BytesIn(const std::vector<setupc::PackageItem>& items) {
+  uint64_t total = 0;
+  for (const setupc::PackageItem& item : items) {
+    total += item.bytes ? item.bytes->size() : platform::GetFileSize(item.host_path).value_or(0);
+  }
+  return total;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const auto started = std::chrono::steady_clock::now();
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     std::cerr << kUsage;
     return 1;
+  }
+  if (options.help) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (options.version) {
+    std::cout << "setupc " << SETUPKIT_VERSION << '\n';
+    return 0;
   }
   const std::string program_folder = ParentFolder(platform::OwnExecutablePath());
   const std::string data_folder =
@@ -176,6 +224,7 @@ int main(int argc, char** argv) {
     errors.At(0, "cannot read the script");
     return 2;
   }
+  // Script text is read as UTF-8 when it is valid UTF-8, else as Windows-1252.
   const std::vector<TScriptLine> script = ParseScriptText(*text);
 
   TScriptCompiler compiler;
@@ -183,11 +232,18 @@ int main(int argc, char** argv) {
       options.source_folder.empty() ? std::string() : Absolute(options.source_folder);
   compiler.DataFolder = data_folder;
   compiler.WorkingFolder = ParentFolder(options.script);
+  compiler.UseStockDefaults = true;
   if (options.verbose) {
-    compiler.OnProgress = [](const std::string& line) { std::cout << line << '\n'; };
-    compiler.OnNotice = [](const std::string& line) { std::cout << line << '\n'; };
+    auto print = [](const std::string& line) { std::cout << platform::Cp1252ToUtf8(line) << '\n'; };
+    compiler.OnProgress = print;
+    compiler.OnNotice = print;
   }
   compiler.Compile(script);
+  if (options.verbose) {
+    for (const std::string& note : compiler.DefaultsTaken()) {
+      std::cout << "Default: " << platform::Cp1252ToUtf8(note) << '\n';
+    }
+  }
   for (const TCompileMessage& error : compiler.Errors()) errors.At(error.line, error.text);
 
   const TSetupInfoFile& info = compiler.SetupInfo();
@@ -212,17 +268,19 @@ int main(int argc, char** argv) {
     if (file.group == 0) items.push_back({file.entry_name, 0, file.source_path, std::nullopt});
   }
   const std::string layout_folder = data_folder + "/layout";
+  const bool has_changelog = !info.Changelog.empty();
   if (!info.PagesName.empty()) {
-    AddPageSet(layout_folder, info.PagesName, "", LastLineOf(script, "pages"), errors, items,
-               nullptr);
+    AddPageSet(layout_folder, info.PagesName, "", LastLineOf(script, "pages"), has_changelog,
+               errors, items, nullptr);
   }
   if (!info.UninstallPagesName.empty()) {
     const int line = LastLineOf(script, "uninstallpages");
     std::string icon;
-    AddPageSet(layout_folder, info.UninstallPagesName, "UNINSTALL_", line, errors, items, &icon);
+    AddPageSet(layout_folder, info.UninstallPagesName, "UNINSTALL_", line, has_changelog, errors,
+               items, &icon);
     const std::string finaliser = program_folder + "/setup-finalise";
     if (!platform::FileExists(finaliser)) {
-      errors.At(line, "the uninstaller needs setup-finalise beside setupc: " + finaliser);
+      errors.At(line, "the uninstaller needs setup-finalise beside setupc: " + HostText(finaliser));
     } else {
       items.push_back({"UNINSTALL_FINALISE.EXE", 0, finaliser, std::nullopt});
     }
@@ -239,17 +297,21 @@ int main(int argc, char** argv) {
     }
     items.push_back({file.entry_name, file.group, file.source_path, std::nullopt});
   }
-  if (!platform::FileExists(runtime)) errors.At(0, "runtime not found: " + runtime);
-  if (!platform::DirectoryExists(out_folder)) errors.At(0, "no such folder: " + out_folder);
+  if (!platform::FileExists(runtime)) errors.At(0, "runtime not found: " + HostText(runtime));
+  if (!platform::DirectoryExists(out_folder)) {
+    errors.At(0, "no such folder: " + HostText(out_folder));
+  }
   if (errors.count() > 0) return 2;
 
   // The installer is built beside its final name and renamed into place only when complete.
-  const std::string target = out_folder + "/" + info.SetupExeName;
+  // Its name is script text (Windows-1252); the host file system spells names in UTF-8.
+  const std::string target = out_folder + "/" + platform::Cp1252ToUtf8(info.SetupExeName);
   const std::string partial = target + ".partial";
   std::error_code fs_error;
   std::filesystem::remove(partial, fs_error);
+  const uint64_t runtime_size = platform::GetFileSize(runtime).value_or(0);
   if (!platform::CopyFile(runtime, partial, false)) {
-    errors.At(0, "cannot write " + partial);
+    errors.At(0, "cannot write " + HostText(partial));
     return 2;
   }
   const unsigned jobs =
@@ -263,11 +325,23 @@ int main(int argc, char** argv) {
   std::filesystem::rename(partial, target, fs_error);
   if (fs_error) {
     std::filesystem::remove(partial, fs_error);
-    errors.At(0, "cannot write " + target);
+    errors.At(0, "cannot write " + HostText(target));
     return 2;
   }
-  if (options.verbose) {
-    std::cout << "Wrote " << target << " (" << items.size() << " entries)\n";
+  if (!options.quiet) {
+    // One line that says what was made, so a script that packs nothing shows it at once.
+    const uint64_t bytes_in = BytesIn(items);
+    const uint64_t installer = platform::GetFileSize(target).value_or(0);
+    const uint64_t bytes_out = installer - std::min(installer, runtime_size);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    char figures[160];
+    std::snprintf(
+        figures, sizeof figures, "%zu entries, %llu bytes in, %llu bytes out (%.1f%%), %.1f s",
+        items.size(), static_cast<unsigned long long>(bytes_in),
+        static_cast<unsigned long long>(bytes_out),
+        bytes_in == 0 ? 100.0 : 100.0 * static_cast<double>(bytes_out) / bytes_in, seconds);
+    std::cout << "Wrote " << target << ": " << figures << '\n';
   }
   return 0;
 }

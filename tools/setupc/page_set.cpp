@@ -6,6 +6,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "setup/text/sectioned_text.h"
+#include "tools/setupc/page_list_text.h"
 
 namespace setupc {
 namespace {
@@ -41,7 +42,7 @@ std::string FindFileIgnoringCase(const std::string& folder, const std::string& r
 }
 
 PageSet CollectPageSet(const std::string& layout_folder, const std::string& name,
-                       const std::set<std::string>& other_entries) {
+                       const std::set<std::string>& other_entries, bool keep_changelog_page) {
   PageSet set;
   // The set is one folder directly in the layout folder.
   const bool one_name = name.find_first_of("\\/") == std::string::npos;
@@ -59,10 +60,12 @@ PageSet CollectPageSet(const std::string& layout_folder, const std::string& name
     set.errors.push_back("page set '" + name + "' has no Pages.txt");
     return set;
   }
-  set.files.push_back({"Pages.txt", page_list});
+  std::string page_list_text = WithCrLf(ReadText(page_list));
+  if (!keep_changelog_page) page_list_text = WithoutChangelogPages(page_list_text);
+  set.files.push_back({"Pages.txt", page_list, page_list_text});
 
   std::vector<std::string> layouts;
-  ReadSections(ReadText(page_list), [&layouts](const TStringList& section) {
+  ReadSections(page_list_text, [&layouts](const TStringList& section) {
     if (platform::AsciiLower(SectionName(section.Get(0))) != "pages") return;
     for (int i = 1; i < section.count(); ++i) layouts.push_back(section.Get(i));
   });
@@ -77,13 +80,15 @@ PageSet CollectPageSet(const std::string& layout_folder, const std::string& name
       set.errors.push_back("page set '" + name + "': " + what + " '" + entry + "' not found");
       return std::string();
     }
-    set.files.push_back({entry, path});
+    set.files.push_back({entry, path, std::nullopt});
     return path;
   };
   for (const std::string& layout : layouts) {
     const std::string path = add(layout, "layout");
     if (path.empty()) continue;
-    for (const std::string& picture : LayoutFileNames(ReadText(path))) {
+    const std::string text = WithCrLf(ReadText(path));
+    set.files.back().bytes = text;
+    for (const std::string& picture : LayoutFileNames(text)) {
       const std::string lower = platform::AsciiLower(picture);
       if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".emf") == 0) {
         set.warnings.push_back("page set '" + name + "': layout '" + layout + "' names '" +

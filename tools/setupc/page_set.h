@@ -2,6 +2,7 @@
 // every layout file it names and every picture those layouts name.
 #pragma once
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -9,8 +10,9 @@
 namespace setupc {
 
 struct PageSetFile {
-  std::string entry_name;  // as the page list or the layout writes it
-  std::string host_path;   // the file found (names matched without regard to case)
+  std::string entry_name;            // as the page list or the layout writes it
+  std::string host_path;             // the file found (names matched without regard to case)
+  std::optional<std::string> bytes;  // what to pack instead of the file (texts made CR LF)
 };
 
 struct PageSet {
@@ -28,7 +30,10 @@ std::string FindFileIgnoringCase(const std::string& folder, const std::string& r
 // Reads the page set `name` from `layout_folder` (the folder holding one folder per page set).
 // A missing folder, page list, layout or picture is reported in `errors`, except a file a layout
 // names that is packed from elsewhere (`other_entries`, lower-cased, such as the change log).
+// The page list and the layouts are packed with CR LF line ends whatever their files use;
+// without `keep_changelog_page` the page list loses its Changelog pages (and their layouts).
 PageSet CollectPageSet(const std::string& layout_folder, const std::string& name,
-                       const std::set<std::string>& other_entries = {});
+                       const std::set<std::string>& other_entries = {},
+                       bool keep_changelog_page = true);
 
 }  // namespace setupc

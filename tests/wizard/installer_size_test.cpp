@@ -1,0 +1,41 @@
+// The size of what users download and keep: an installer of a 1 MB product and the uninstaller
+// it leaves behind, built from the runtime as the build makes it.
+#include <random>
+
+#include "installer_e2e.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint64_t kMaxInstaller = 2'500'000;
+constexpr uint64_t kMaxUninstaller = 2'500'000;
+
+TEST_F(InstallerE2ETest, InstallerOfAOneMegabyteProductAndItsUninstallerStaySmall) {
+#ifndef SETUPKIT_STRIP_RUNTIME
+  GTEST_SKIP() << "built with an unstripped runtime (SETUPKIT_STRIP_RUNTIME=OFF)";
+#endif
+  // Random bytes do not compress: the worst case for a product of this size.
+  std::mt19937 random(1234);
+  std::string product(1 << 20, '\0');
+  for (char& c : product) c = static_cast<char>(random());
+  WriteText(src_ / "Product" / "product.bin", product);
+  const ProgramResult compiled = Compile(
+      "name Small\noutfile SmallSetup.exe\ninstalldir \"$PROGRAMFILES\\Small\\\"\n"
+      "file Product\\\n");
+  ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
+  const uint64_t installer = fs::file_size(out_ / "SmallSetup.exe");
+  EXPECT_LE(installer, kMaxInstaller);
+  RecordProperty("installer_bytes", std::to_string(installer));
+
+  const ProgramResult installed = RunProgram({(out_ / "SmallSetup.exe").string(), "--unattended"});
+  ASSERT_EQ(installed.exit_code, 0) << installed.output;
+  EXPECT_EQ(platform::ReadFileBytes("C:\\Program Files\\Small\\product.bin"), product);
+  const std::optional<uint64_t> uninstaller =
+      platform::GetFileSize("C:\\Program Files\\Small\\Uninstall.exe");
+  ASSERT_TRUE(uninstaller.has_value());
+  EXPECT_LE(*uninstaller, kMaxUninstaller);
+  RecordProperty("uninstaller_bytes", std::to_string(*uninstaller));
+}
+
+}  // namespace
