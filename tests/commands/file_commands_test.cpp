@@ -145,8 +145,8 @@ TEST_F(FileCommandsTest, DamagedSmallEntryStopsTheRun) {
 }
 
 // Verification proves an extracted entry by the CRC of its stored bytes; a stream that passes
-// it but does not inflate to its full size is caught by the extraction, which stops the run
-// after the files before it, in directory order, whichever core inflated it.
+// it but does not inflate to its full size is caught by the extraction, which stops the run at
+// that entry, in directory order, whichever core inflated it, and the run is rolled back.
 TEST_F(FileCommandsTest, StreamThatPassesItsCrcButInflatesWrongStopsTheRunInOrder) {
   std::vector<ExtraEntry> entries;
   for (int i = 0; i < 40; ++i) {
@@ -159,7 +159,7 @@ TEST_F(FileCommandsTest, StreamThatPassesItsCrcButInflatesWrongStopsTheRunInOrde
   ASSERT_TRUE(errors_.empty()) << errors_[0];
   EXPECT_TRUE(SetupState::Instance().StopRequested());
   for (int i = 0; i < 40; ++i) {
-    EXPECT_EQ(fs::exists(C("Demo/f" + std::to_string(i) + ".txt")), i < 25) << i;
+    EXPECT_FALSE(fs::exists(C("Demo/f" + std::to_string(i) + ".txt"))) << i;
   }
   EXPECT_FALSE(fs::exists(C("Demo/after")));
   const std::vector<platform::ScriptedPresenter::Shown> shown = presenter_->Messages();
@@ -175,7 +175,8 @@ TEST_F(FileCommandsTest, StreamThatPassesItsCrcButIsBrokenRaisesTheInflateError)
   stored.back() ^= 0x55;
   entries[1].blob.crc = ComputeCrc32(stored.data(), stored.size());
   CompileAndRun("file nothing\\\n", nullptr, entries);
-  EXPECT_EQ(ReadFile(C("Demo/ok.txt")), std::string(5000, 'o'));
+  // The file written before the broken one goes again with the rollback.
+  EXPECT_FALSE(fs::exists(C("Demo/ok.txt")));
   EXPECT_FALSE(fs::exists(C("Demo/bad.txt")));
   EXPECT_EQ(errors_, (std::vector<std::string>{"Setup Thread: error"}));
 }
