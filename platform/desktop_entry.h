@@ -1,4 +1,4 @@
-// Freedesktop desktop entries (.desktop files, Desktop Entry Specification 1.5): how the
+// Freedesktop desktop entries (.desktop files, freedesktop desktop-entry format 1.5): how the
 // Start-menu and desktop links of an install become visible to Linux desktops and menus.
 // All texts here are UTF-8 and all paths host paths.
 #pragma once
@@ -25,7 +25,7 @@ struct DesktopEntry {
   std::string comment;            // Comment; empty = left out
 };
 
-// One Exec argument quoted as the specification asks: percent signs doubled, and an argument
+// One Exec argument quoted by the desktop-entry rules: percent signs doubled, and an argument
 // holding a reserved character enclosed in double quotes with " ` $ \ escaped.
 std::string QuoteExecArgument(const std::string& argument);
 // The whole file text, values escaped as strings (\\ \n \t \r).

@@ -47,14 +47,14 @@ FaultPlan ReadPlan() {
   FaultPlan plan;
   const char* text = std::getenv("SETUP_FAULT");
   if (text == nullptr || *text == '\0') return plan;
-  const std::string spec = text;
-  const size_t colon = spec.find(':');
+  const std::string plan_text = text;
+  const size_t colon = plan_text.find(':');
   char* end = nullptr;
-  const long long at = std::strtoll(spec.c_str(), &end, 10);
-  if (end == spec.c_str() || at <= 0) return plan;
+  const long long at = std::strtoll(plan_text.c_str(), &end, 10);
+  if (end == plan_text.c_str() || at <= 0) return plan;
   plan.at = at;
   if (colon != std::string::npos) {
-    const std::string reason = spec.substr(colon + 1);
+    const std::string reason = plan_text.substr(colon + 1);
     plan.kill = reason == "kill";
     if (!plan.kill) plan.error = ErrnoFromName(reason);
   }
