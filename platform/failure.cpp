@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -79,11 +81,14 @@ struct FaultSeam {
   const std::string tally = TallyFile();
   std::atomic<bool> counting{false};
   std::atomic<long long> count{0};
-  // Tells the tally file how many operations the process counted.
+  std::mutex tally_mutex;
+  std::vector<std::string> steps;  // "N operation path", kept only for the tally
+  // Tells the tally file how many operations the process counted, and which.
   ~FaultSeam() {
     if (tally.empty()) return;
     if (FILE* out = std::fopen(tally.c_str(), "w")) {
       std::fprintf(out, "%lld\n", count.load());
+      for (const std::string& step : steps) std::fprintf(out, "%s\n", step.c_str());
       std::fclose(out);
     }
   }
@@ -98,19 +103,47 @@ FaultSeam& Seam() {
 
 void StartFaultCounting() { Seam().counting.store(true, std::memory_order_release); }
 
-bool PassFaultPoint() {
+namespace {
+
+// Counts the operation; answers whether the plan makes it fail (or kills the process there).
+// `path` is asked for only when a tally is kept.
+template <typename PathOf>
+bool CountOperation(const char* operation, PathOf path) {
   FaultSeam& seam = Seam();
   const FaultPlan& plan = seam.plan;
   if ((plan.at == 0 && seam.tally.empty()) || !seam.counting.load(std::memory_order_acquire)) {
     return true;
   }
-  if (seam.count.fetch_add(1, std::memory_order_relaxed) + 1 != plan.at) return true;
+  const long long number = seam.count.fetch_add(1, std::memory_order_relaxed) + 1;
+  if (!seam.tally.empty()) {
+    const int saved = errno;
+    std::string line = std::to_string(number) + " " + operation + " " + path();
+    std::lock_guard<std::mutex> lock(seam.tally_mutex);
+    seam.steps.push_back(std::move(line));
+    errno = saved;
+  }
+  if (number != plan.at) return true;
   if (plan.kill) {
     ::kill(::getpid(), SIGKILL);
     _exit(137);
   }
   errno = plan.error;
   return false;
+}
+
+}  // namespace
+
+bool PassFaultPoint(const char* operation, const std::string& path) {
+  return CountOperation(operation, [&] { return path; });
+}
+
+bool PassFaultPointOnFile(const char* operation, int fd) {
+  return CountOperation(operation, [fd] {
+    char target[4096];
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t length = readlink(link.c_str(), target, sizeof target);
+    return length > 0 ? std::string(target, static_cast<size_t>(length)) : link;
+  });
 }
 
 }  // namespace platform

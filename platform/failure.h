@@ -11,8 +11,9 @@
 // program calls StartFaultCounting (the setup runner does when its run begins), so the count
 // addresses the steps of the run itself. Only that one operation is affected; the variable is
 // read once per process. Without it the seam costs one atomic load. SETUP_FAULT_TALLY=FILE
-// makes the process write the number of operations it counted into FILE when it ends, so a test
-// knows how many steps a run has.
+// makes the process write, when it ends, the number of operations it counted into FILE's first
+// line and then one line per operation ("N operation path"), so a test knows how many steps a
+// run has and can say which one a failure was placed at.
 #pragma once
 
 #include <string>
@@ -24,9 +25,12 @@ std::string LastErrorText();
 // The system's text for an errno value.
 std::string ErrorText(int error);
 
-// Counts one changing operation. Answers false, with errno set, when the seam says this one
-// fails; never returns when it says the process is killed here.
-bool PassFaultPoint();
+// Counts one changing operation (a short name such as "mkdir" and the host path it changes).
+// Answers false, with errno set, when the seam says this one fails; never returns when it says
+// the process is killed here.
+bool PassFaultPoint(const char* operation, const std::string& path);
+// The same for an operation on an open file; its path is looked up only for the tally.
+bool PassFaultPointOnFile(const char* operation, int fd);
 // Operations from now on count for SETUP_FAULT.
 void StartFaultCounting();
 

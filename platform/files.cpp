@@ -131,7 +131,7 @@ bool SetFileAttributes(const std::string& path, uint32_t attributes) {
   const std::string host = HostPathOf(path);
   struct stat info {};
   if (!StatHost(host, info)) return false;
-  if (!PassFaultPoint()) return false;
+  if (!PassFaultPoint("chmod", host)) return false;
   mode_t mode = info.st_mode & 07777;
   if (attributes & kFileAttributeReadOnly) {
     mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
@@ -164,14 +164,15 @@ std::string FileReadProblem(const std::string& path) {
 
 bool CreateDirectory(const std::string& path) {
   const std::string host = HostPathOf(path);
-  if (host.empty() || !PassFaultPoint() || mkdir(host.c_str(), 0777) != 0) return false;
+  if (host.empty() || !PassFaultPoint("mkdir", host) || mkdir(host.c_str(), 0777) != 0)
+    return false;
   NoteAdded(host);
   return true;
 }
 
 bool RemoveDirectory(const std::string& path) {
   const std::string host = HostPathOf(path);
-  if (host.empty() || !PassFaultPoint() || rmdir(host.c_str()) != 0) return false;
+  if (host.empty() || !PassFaultPoint("rmdir", host) || rmdir(host.c_str()) != 0) return false;
   NoteRemoved(host);
   return true;
 }
@@ -184,7 +185,7 @@ bool DeleteFile(const std::string& path) {
     errno = EACCES;
     return false;
   }
-  if (!PassFaultPoint() || unlink(host.c_str()) != 0) return false;
+  if (!PassFaultPoint("unlink", host) || unlink(host.c_str()) != 0) return false;
   NoteRemoved(host);
   return true;
 }
@@ -224,7 +225,7 @@ bool MoveFile(const std::string& from, const std::string& to) {
   const std::string target = HostPathOf(to);
   struct stat info {};
   if (source.empty() || target.empty() || lstat(source.c_str(), &info) != 0) return false;
-  if (!PassFaultPoint()) return false;
+  if (!PassFaultPoint("rename", source + " -> " + target)) return false;
   // Whatever happens below, the two folders are listed again when next looked up.
   NoteRemoved(source);
   NoteRemoved(target);
@@ -366,7 +367,7 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
       flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
       break;
   }
-  if (writable && !PassFaultPoint()) return std::nullopt;
+  if (writable && !PassFaultPoint("open", host)) return std::nullopt;
   if (mode == Mode::kCreate) {
     // Usually nothing is there yet: a file created here is empty and writable, so it needs
     // none of the checks below. Anything already there (links too) takes the general way.
@@ -451,7 +452,7 @@ bool File::ReadExactAt(uint64_t position, void* buffer, size_t size) const {
 bool File::Write(const void* buffer, size_t size) {
   if (fd_ < 0 || !writable_) return false;
   if (size == 0) return true;
-  if (!PassFaultPoint()) return false;
+  if (!PassFaultPointOnFile("write", fd_)) return false;
   if (lseek(fd_, 0, SEEK_CUR) == 0) wrote_start_ = true;
   const auto* in = static_cast<const char*>(buffer);
   size_t total = 0;
@@ -485,7 +486,7 @@ std::optional<uint64_t> File::Size() const {
 
 bool File::Truncate(uint64_t size) {
   if (fd_ < 0 || !writable_ || size > static_cast<uint64_t>(INT64_MAX)) return false;
-  return PassFaultPoint() && ftruncate(fd_, static_cast<off_t>(size)) == 0;
+  return PassFaultPointOnFile("truncate", fd_) && ftruncate(fd_, static_cast<off_t>(size)) == 0;
 }
 
 bool File::Flush() { return fd_ >= 0 && fsync(fd_) == 0; }
@@ -538,7 +539,7 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
     errno = S_ISDIR(old_info.st_mode) ? EISDIR : EACCES;
     return false;
   }
-  if (!PassFaultPoint()) return false;
+  if (!PassFaultPoint("replace", host)) return false;
   const size_t slash = host.find_last_of('/');
   const std::string folder = slash == 0 ? "/" : host.substr(0, slash);
   std::string temp = folder + "/." + host.substr(slash + 1) + ".XXXXXX";

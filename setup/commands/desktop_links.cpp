@@ -10,6 +10,7 @@
 #include "platform/process.h"
 #include "platform/text_encoding.h"
 #include "setup/commands/command_support.h"
+#include "setup/commands/rollback_journal.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/icon_png.h"
 #include "setup/core/pak.h"
@@ -79,13 +80,35 @@ std::optional<std::string> ProductIcon() {
   return pak->FindEntry(kProductIconEntry, 0);
 }
 
-// Writes the entry and records it; the uninstall list takes Windows paths, so an entry outside
+// Notes in the rollback journal the host folders above `host_path` that writing it will make
+// (outermost first, the order they are made in) and the file itself, so a failed run takes
+// them away again.
+bool JournalDesktopEntry(const std::string& host_path) {
+  TRollbackJournal& journal = TRollbackJournal::Instance();
+  std::vector<std::string> missing;
+  for (size_t slash = host_path.find_last_of('/'); slash != std::string::npos && slash > 0;
+       slash = host_path.find_last_of('/', slash - 1)) {
+    const std::string folder = host_path.substr(0, slash);
+    if (platform::DirectoryExists(folder)) break;
+    missing.push_back(folder);
+  }
+  for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
+    if (!journal.NoteFolderCreated(*folder)) return false;
+  }
+  return journal.PrepareFileWrite(host_path);
+}
+
+// Writes the entry and records it; a failed write stops the run as the link's own would. The
+// uninstall list takes Windows paths, so an entry outside
 // every drive (a drives file without Z:) could not be removed again and is not written.
 std::optional<std::string> WriteAndRecord(const std::string& host_path,
                                           const platform::DesktopEntry& entry) {
   const std::optional<std::string> windows = platform::ToWindowsPath(host_path);
   if (!windows) return std::nullopt;
-  if (!platform::WriteDesktopEntry(host_path, entry)) return std::nullopt;
+  if (!JournalDesktopEntry(host_path) || !platform::WriteDesktopEntry(host_path, entry)) {
+    FailStep("Cannot write " + *windows);
+    return std::nullopt;
+  }
   TUninstallList::Instance().AddFile(*windows);
   RunLog("desktop entry created: " + platform::Utf8ToCp1252(host_path));
   return host_path;

@@ -103,15 +103,18 @@ size_t UndoAll(const std::vector<JournalRecord>& records) {
   return pending.size();
 }
 
-// After a commit record: the set-aside copies are all that is left of the old state.
-void DeleteSetAside(const std::vector<JournalRecord>& records) {
+// After a commit record: the set-aside copies are all that is left of the old state. Answers
+// whether they are all gone; a journal is kept until they are, so a later start finishes this.
+bool DeleteSetAside(const std::vector<JournalRecord>& records) {
+  bool all_gone = true;
   for (const JournalRecord& record : records) {
     if (record.kind == JournalKind::kFileSetAside) {
-      DeleteAnyFile(record.aside);
+      all_gone = DeleteAnyFile(record.aside) && all_gone;
     } else if (record.kind == JournalKind::kFolderSetAside && Exists(record.aside)) {
-      RemoveFolderTree(record.aside);
+      all_gone = RemoveFolderTree(record.aside) && all_gone;
     }
   }
+  return all_gone;
 }
 
 }  // namespace
@@ -304,9 +307,10 @@ bool TRollbackJournal::Commit() {
   JournalRecord commit;
   commit.kind = JournalKind::kCommit;
   if (!Append(commit)) return false;
+  // The run is complete from here on. Set-aside copies that cannot go yet leave the journal
+  // (unlocked once closed) for the next start, which deletes them.
   const std::optional<std::string> bytes = platform::ReadFileBytes(path_);
-  if (bytes) DeleteSetAside(DecodeJournal(*bytes).records);
-  Close(true);
+  Close(bytes && DeleteSetAside(DecodeJournal(*bytes).records));
   return true;
 }
 
@@ -332,7 +336,7 @@ int TRollbackJournal::RecoverAbandoned() {
     if (!bytes) continue;
     const JournalContents contents = DecodeJournal(*bytes);
     if (contents.committed) {
-      DeleteSetAside(contents.records);
+      if (!DeleteSetAside(contents.records)) continue;  // tried again at the next start
     } else if (!contents.records.empty()) {
       UndoAll(contents.records);
       ++rolled_back;

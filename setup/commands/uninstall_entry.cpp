@@ -123,12 +123,13 @@ uint64_t InstalledBytes(const TUninstallList& list) {
 bool WriteUninstallEntry(const std::string& key_name, const TUninstallEntry& entry) {
   if (key_name.empty()) return false;
   const std::string key = UninstallKeyPath(key_name);
+  // Stops at the first value that cannot be written, so errno still gives its reason.
   bool ok = true;
   auto text = [&](const char* name, const std::string& value) {
-    if (!value.empty()) ok = platform::RegSetString(kRoot, key, name, value) && ok;
+    ok = ok && (value.empty() || platform::RegSetString(kRoot, key, name, value));
   };
   auto dword = [&](const char* name, uint32_t value) {
-    ok = platform::RegSetDword(kRoot, key, name, value) && ok;
+    ok = ok && platform::RegSetDword(kRoot, key, name, value);
   };
   text("DisplayName", entry.display_name);
   text("UninstallString", QuotedUninstallString(entry.uninstaller));

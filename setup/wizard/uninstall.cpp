@@ -128,7 +128,13 @@ void RegisterUninstaller() {
     }
   }
 
+  // The reason of the first part that could not be written; later parts may change errno.
   bool complete = true;
+  int first_reason = 0;
+  auto part_failed = [&] {
+    if (complete) first_reason = errno;
+    complete = false;
+  };
   {
     TPak out(uninstaller, false, true);
     if (!out.IsOpen()) return FailStep("Cannot write " + uninstaller);
@@ -146,20 +152,21 @@ void RegisterUninstaller() {
       }
       if (!out.AddPreparedEntry(entry.name.substr(10), 0, *stored, entry.full_size, entry.crc,
                                 entry.stored_size != 0)) {
-        complete = false;
+        part_failed();
       }
     }
     TSetupInfoFile copy = info;
     copy.IsUninstaller = 1;
     const std::string record = copy.Encode();
     int index = out.AddEntry("SetupInfo", "", 0);
-    if (!out.StoreFromMemory(index, record.data(), record.size())) complete = false;
-    if (!out.WriteDirectory()) complete = false;
+    if (!out.StoreFromMemory(index, record.data(), record.size())) part_failed();
+    if (!out.WriteDirectory()) part_failed();
     out.Close();
   }
   if (!complete) {
     platform::DeleteFile(uninstaller);
     RunLog("uninstaller not written: " + uninstaller);
+    errno = first_reason;
     return FailStep("Cannot write " + uninstaller);
   }
   RunLog("uninstaller written: " + uninstaller);
