@@ -104,6 +104,17 @@ bool Change(RootKey root, const std::function<bool(RegistryDocument&)>& change) 
   return WriteFileAtomically(RootFile(root), text.data(), text.size());
 }
 
+// A copy of the value `name` of `key` as the root's file holds it now.
+std::optional<RegistryValue> LoadValue(RootKey root, const std::string& key,
+                                       const std::string& name) {
+  RegistryDocument doc = Load(root);
+  RegistryKey* node = doc.FindKey(NormalizeKeyPath(key));
+  if (node == nullptr) return std::nullopt;
+  const RegistryValue* value = RegistryDocument::FindValue(*node, name);
+  if (value == nullptr) return std::nullopt;
+  return *value;
+}
+
 }  // namespace
 
 std::optional<RootKey> RootKeyFromName(const std::string& name) {
@@ -133,66 +144,33 @@ bool RegKeyExists(RootKey root, const std::string& key) {
 
 bool RegSetString(RootKey root, const std::string& key, const std::string& name,
                   const std::string& value) {
-  const std::string path = NormalizeKeyPath(key);
-  return Change(root, [&](RegistryDocument& doc) {
-    RegistryKey& node = doc.CreateKey(path);
-    RegistryValue* existing = RegistryDocument::FindValue(node, name);
-    if (existing == nullptr) {
-      node.values.push_back(RegistryValue{name, true, value, ""});
-    } else {
-      existing->is_string = true;
-      existing->text = value;
-      existing->raw.clear();
-    }
-    return true;
-  });
+  return RegSetValue(root, key, name, RegValueData{true, value, ""});
 }
 
 bool RegSetDword(RootKey root, const std::string& key, const std::string& name, uint32_t value) {
   char raw[16];
   std::snprintf(raw, sizeof raw, "dword:%08x", value);
-  const std::string path = NormalizeKeyPath(key);
-  return Change(root, [&](RegistryDocument& doc) {
-    RegistryKey& node = doc.CreateKey(path);
-    RegistryValue* existing = RegistryDocument::FindValue(node, name);
-    if (existing == nullptr) {
-      node.values.push_back(RegistryValue{name, false, "", raw});
-    } else {
-      existing->is_string = false;
-      existing->text.clear();
-      existing->raw = raw;
-    }
-    return true;
-  });
+  return RegSetValue(root, key, name, RegValueData{false, "", raw});
 }
 
 std::optional<uint32_t> RegGetDword(RootKey root, const std::string& key, const std::string& name) {
-  RegistryDocument doc = Load(root);
-  RegistryKey* node = doc.FindKey(NormalizeKeyPath(key));
-  if (node == nullptr) return std::nullopt;
-  const RegistryValue* value = RegistryDocument::FindValue(*node, name);
-  if (value == nullptr || value->is_string) return std::nullopt;
+  const std::optional<RegistryValue> value = LoadValue(root, key, name);
+  if (!value || value->is_string) return std::nullopt;
   return internal::ParseDword(value->raw);
 }
 
 std::optional<ValueType> RegGetValueType(RootKey root, const std::string& key,
                                          const std::string& name) {
-  RegistryDocument doc = Load(root);
-  RegistryKey* node = doc.FindKey(NormalizeKeyPath(key));
-  if (node == nullptr) return std::nullopt;
-  const RegistryValue* value = RegistryDocument::FindValue(*node, name);
-  if (value == nullptr) return std::nullopt;
+  const std::optional<RegistryValue> value = LoadValue(root, key, name);
+  if (!value) return std::nullopt;
   if (value->is_string) return ValueType::kString;
   return internal::ParseDword(value->raw) ? ValueType::kDword : ValueType::kOther;
 }
 
 std::optional<std::string> RegGetString(RootKey root, const std::string& key,
                                         const std::string& name) {
-  RegistryDocument doc = Load(root);
-  RegistryKey* node = doc.FindKey(NormalizeKeyPath(key));
-  if (node == nullptr) return std::nullopt;
-  const RegistryValue* value = RegistryDocument::FindValue(*node, name);
-  if (value == nullptr || !value->is_string) return std::nullopt;
+  const std::optional<RegistryValue> value = LoadValue(root, key, name);
+  if (!value || !value->is_string) return std::nullopt;
   return value->text;
 }
 
@@ -234,11 +212,8 @@ std::vector<std::string> RegValueNames(RootKey root, const std::string& key) {
 
 std::optional<RegValueData> RegGetValue(RootKey root, const std::string& key,
                                         const std::string& name) {
-  RegistryDocument doc = Load(root);
-  RegistryKey* node = doc.FindKey(NormalizeKeyPath(key));
-  if (node == nullptr) return std::nullopt;
-  const RegistryValue* value = RegistryDocument::FindValue(*node, name);
-  if (value == nullptr) return std::nullopt;
+  const std::optional<RegistryValue> value = LoadValue(root, key, name);
+  if (!value) return std::nullopt;
   return RegValueData{value->is_string, value->text, value->raw};
 }
 
