@@ -298,6 +298,10 @@ int main(int argc, char** argv) {
       window->grab().save(QString::fromStdString(options.screenshot_dir) + "/" + name);
     };
     window->SetPagesUp();
+    // Unattended, the window is driven as if shown (its pages, buttons and checks all behave as
+    // on screen) but never painted: nobody sees it, and painting each progress step cost time.
+    // A screenshot still renders the page on demand.
+    if (options.unattended) window->setAttribute(Qt::WA_DontShowOnScreen);
     window->show();
 
     bool stuck = false;
