@@ -116,7 +116,10 @@ TEST_F(CrossEditTest, ColoursFollowFocusAndErrors) {
   edit_->LimitCheck = true;
   edit_->Max = 10;
   int limit_max = 0;
-  QObject::connect(edit_, &TCrossEdit::LimitMax, [&] { ++limit_max; });
+  // The counter lives as long as this test; so does the connection (the edit outlives it and
+  // checks its limit again when its window loses focus).
+  QObject counter_scope;
+  QObject::connect(edit_, &TCrossEdit::LimitMax, &counter_scope, [&] { ++limit_max; });
   edit_->setFocus();
   EXPECT_EQ(edit_->CurrentColour(), QColor(Qt::yellow));
   QTest::keyClicks(edit_, "0");  // "50"
