@@ -10,7 +10,8 @@
 # when missing and only run as programs. One hyperfine run times compiling:
 #   setupc        packing the tree with one `file` line, on every core
 #   setupc -j1    the same on one core (same bytes, checked)
-#   makensis      SetCompressor zlib (non-solid: per-file deflate, like setupc)
+#   makensis      SetCompressor zlib (non-solid: per-file deflate, like setupc), with an
+#                 uninstaller, as setupc's installer carries one (its pages and finaliser)
 #   zip -9 -r
 # and one times installing the same tree into tmpfs (/dev/shm):
 #   setup --unattended   the installer setupc made with the real runtime, verification included
@@ -88,6 +89,10 @@ RequestExecutionLevel user
 Section
   SetOutPath "\$INSTDIR"
   File /r "$TREE/*"
+  WriteUninstaller "\$INSTDIR\\Uninstall.exe"
+SectionEnd
+Section "Uninstall"
+  RMDir /r "\$INSTDIR"
 SectionEnd
 EOF
 
@@ -113,7 +118,7 @@ hyperfine --warmup "$WARMUP" --runs "$RUNS" --export-json "$WORK/compile.json" \
 SHM=/dev/shm/setupkit-compare-peers
 rm -rf "$SHM"
 mkdir -p "$SHM"
-# The installer needs wizard pages to press Next through; it writes no uninstaller.
+# The installer needs wizard pages to press Next through.
 printf 'name "Benchmark"\r\noutfile BenchInstall.exe\r\ninstalldir "C:\\Bench\\"\r\npages install\r\nlanguage install\\english\r\nfile "%s"\r\n' \
   "$ZTREE" >"$WORK/install.sus"
 "$SETUPC" -o "$WORK/out" "$WORK/install.sus"
@@ -132,13 +137,18 @@ load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 rm -rf "$SHM/setup" "$SHM/root"
 SETUP_ROOT="$SHM/root" /usr/bin/time -v "$INSTALLER" --unattended --dir="$SHM/setup" \
   >/dev/null 2>"$WORK/install-time.txt"
-# The installed tree must be the source, content for content, with nothing missing or extra.
-if ! diff -r "$TREE" "$SHM/setup" >"$WORK/install-diff.txt" 2>&1; then
+# The installed tree must be the source, content for content, with nothing missing; the only
+# extra files are the four the installer adds of its own (the uninstaller, its two icons and the
+# install log), and those must be there.
+{ diff -r "$TREE" "$SHM/setup" 2>&1 || true; } | sort >"$WORK/install-diff.txt"
+printf 'Only in %s: %s\n' "$SHM/setup" Uninstall.exe "$SHM/setup" Uninstall.ico \
+  "$SHM/setup" Uninstall.png "$SHM/setup" install.log | sort >"$WORK/install-diff-expected.txt"
+if ! cmp -s "$WORK/install-diff.txt" "$WORK/install-diff-expected.txt"; then
   echo "FAILED: the installed tree differs from its source:" >&2
-  head -20 "$WORK/install-diff.txt" >&2
+  diff "$WORK/install-diff-expected.txt" "$WORK/install-diff.txt" | head -20 >&2
   exit 1
 fi
-installed=$(find "$SHM/setup" -type f | wc -l)
+installed=$(($(find "$SHM/setup" -type f | wc -l) - 4))
 echo "installed tree equals the source: $installed of $files files, contents compared"
 rm -rf "$SHM"
 
