@@ -7,6 +7,10 @@
 
 namespace platform {
 
+// A-Z or a-z, whatever the C locale says (std::isalpha takes the locale's letters, which
+// Qt sets from the environment, so drive letters and keywords would depend on it).
+constexpr bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
 constexpr char AsciiLowerChar(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
@@ -85,7 +84,7 @@ std::vector<Drive> ParseDrivesFile(const std::string& text, const std::string& r
   while (std::getline(in, raw)) {
     const std::string line = TrimBlanks(raw);
     if (line.empty() || line[0] == '#' || line[0] == ';') continue;
-    if (line.size() < 2 || line[1] != ':' || !std::isalpha(static_cast<unsigned char>(line[0]))) {
+    if (line.size() < 2 || line[1] != ':' || !IsAsciiLetter(line[0])) {
       continue;
     }
     const size_t type_start = line.find_first_not_of(" \t", 2);
@@ -233,8 +232,7 @@ DriveType GetDriveType(const std::string& root) {
 
 std::optional<std::string> ToHostPath(const std::string& windows_path) {
   if (!windows_path.empty() && windows_path[0] == '/') return windows_path;
-  if (windows_path.size() < 2 || windows_path[1] != ':' ||
-      !std::isalpha(static_cast<unsigned char>(windows_path[0]))) {
+  if (windows_path.size() < 2 || windows_path[1] != ':' || !IsAsciiLetter(windows_path[0])) {
     return std::nullopt;
   }
   // "C:name" is relative to the drive's current folder, which this system does not keep.

@@ -1,6 +1,6 @@
 #include "setup/app/options.h"
 
-#include <cctype>
+#include "platform/ascii_case.h"
 
 namespace setup_app {
 namespace {
@@ -10,7 +10,7 @@ bool LooksLikeWindowsSwitch(const std::string& arg) {
   if (arg.size() < 2 || arg[0] != '/') return false;
   for (size_t i = 1; i < arg.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(arg[i]);
-    if (!std::isalpha(c) && c != '?' && c != '-') return false;
+    if (!platform::IsAsciiLetter(static_cast<char>(c)) && c != '?' && c != '-') return false;
   }
   return true;
 }

@@ -147,7 +147,7 @@ std::string ExpandPath(std::string_view text) {
   // Windows takes '/' as a separator too; a variable holding a host path ("Z:%HOME%\x")
   // brings slashes, and the path helpers split at backslashes only.
   const bool drive_path =
-      result.size() >= 2 && result[1] == ':' && std::isalpha(static_cast<unsigned char>(result[0]));
+      result.size() >= 2 && result[1] == ':' && platform::IsAsciiLetter(result[0]);
   if (drive_path) std::replace(result.begin(), result.end(), '/', '\\');
   return ReplaceAll(result, "\\\\", "\\");
 }

@@ -1,8 +1,8 @@
 #include "setup/runtime/startup_modes.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "platform/ascii_case.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/text_encoding.h"
@@ -101,7 +101,7 @@ uint64_t UninstallerAndLogBytes(const TPak& pak, const SecondStageInput& input) 
 }
 
 bool UpdateSpaceAvailable(const std::string& folder) {
-  if (folder.empty() || !std::isalpha(static_cast<unsigned char>(folder[0]))) return false;
+  if (folder.empty() || !platform::IsAsciiLetter(folder[0])) return false;
   // Measured where the files go: the file system of the folder's nearest existing folder, which
   // need not be the one of its drive's root (a mount below it, a --dir elsewhere).
   std::optional<uint64_t> free = platform::GetDiskFreeSpace(folder);

@@ -3,6 +3,7 @@
 #include <array>
 #include <cctype>
 
+#include "platform/ascii_case.h"
 #include "platform/text_encoding.h"
 
 namespace setup_wizard {
@@ -83,13 +84,13 @@ class Parser {
   void ControlSequence() {
     if (pos_ >= data_.size()) return;
     char c = data_[pos_];
-    if (!std::isalpha(static_cast<unsigned char>(c))) {
+    if (!platform::IsAsciiLetter(c)) {
       ++pos_;
       ControlSymbol(c);
       return;
     }
     size_t start = pos_;
-    while (pos_ < data_.size() && std::isalpha(static_cast<unsigned char>(data_[pos_]))) ++pos_;
+    while (pos_ < data_.size() && platform::IsAsciiLetter(data_[pos_])) ++pos_;
     std::string_view word = data_.substr(start, pos_ - start);
     bool has_param = false;
     bool negative = false;
