@@ -6,6 +6,7 @@
 
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "platform/name_index.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/text_encoding.h"
@@ -113,6 +114,9 @@ std::string TodayAsInstallDate() {
 }
 
 uint64_t InstalledBytes(const TUninstallList& list) {
+  // Thousands of files in the same few folders: each folder's names are listed once for the
+  // case-insensitive lookups, instead of every path component being checked per file.
+  platform::NameIndexScope name_index;
   uint64_t total = 0;
   for (const std::string& file : list.Files()) {
     total += platform::GetFileSize(ExpandPath(file)).value_or(0);

@@ -170,16 +170,21 @@ void TUninstallList::MergeOlder(const TUninstallList& older) {
   for (const std::string& file : files_) {
     if (folded.insert(AsciiLower(file)).second) files.push_back(file);
   }
-  std::vector<std::string> registry = older.registry_entries_;
-  for (const std::string& record : registry_entries_) {
-    if (!ContainsFolded(registry, record)) registry.push_back(record);
-  }
+  // Each list appends this run's items the older one lacks; a set of the folded texts keeps
+  // that linear (a run makes thousands of folders).
+  auto merged = [](const std::vector<std::string>& first, const std::vector<std::string>& then) {
+    std::vector<std::string> all = first;
+    std::unordered_set<std::string> seen;
+    for (const std::string& item : first) seen.insert(AsciiLower(item));
+    for (const std::string& item : then) {
+      if (seen.insert(AsciiLower(item)).second) all.push_back(item);
+    }
+    return all;
+  };
+  std::vector<std::string> registry = merged(older.registry_entries_, registry_entries_);
   // The older run's folders first: removal goes last to first, so what this run made inside
   // them goes before them.
-  std::vector<std::string> folders = older.folders_;
-  for (const std::string& folder : folders_) {
-    if (!ContainsFolded(folders, folder)) folders.push_back(folder);
-  }
+  std::vector<std::string> folders = merged(older.folders_, folders_);
   files_ = std::move(files);
   folded_files_ = std::move(folded);
   registry_entries_ = std::move(registry);
