@@ -97,6 +97,8 @@ SectionEnd
 EOF
 
 export SETUP_ROOT="$WORK/setup-root"
+# The installs are thrown away without their uninstaller: no desktop entries in the real home.
+export SETUP_NO_DESKTOP_ENTRIES=1
 SETUPC_CMD="$SETUPC --runtime $WORK/runtime.bin -o $WORK/out $WORK/bench.sus"
 "$SETUPC" --runtime "$WORK/runtime.bin" -o "$WORK/out" -j1 "$WORK/bench.sus"
 cp "$WORK/out/bench-setupc.exe" "$WORK/out/bench-setupc-j1.exe"

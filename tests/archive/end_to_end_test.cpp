@@ -25,7 +25,10 @@ class ArchiveEndToEndTest : public ::testing::Test {
   int Run(const std::string& command) {
     setupkit_test::ProgramOptions options;
     options.working_folder = dir_.str();
-    options.env = {{"SETUP_ROOT", dir_ / "root"}, {"QT_QPA_PLATFORM", "offscreen"}};
+    // No desktop entries: they would go into the real home folder.
+    options.env = {{"SETUP_ROOT", dir_ / "root"},
+                   {"QT_QPA_PLATFORM", "offscreen"},
+                   {"SETUP_NO_DESKTOP_ENTRIES", "1"}};
     const setupkit_test::ProgramResult result = setupkit_test::RunShell(command, options);
     EXPECT_FALSE(result.timed_out) << command;
     out_ = result.out;

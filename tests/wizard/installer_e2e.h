@@ -36,6 +36,7 @@ class InstallerE2ETest : public ::testing::Test {
     std::filesystem::create_directories(out_);
     setenv("SETUP_ROOT", root_.c_str(), 1);
     unsetenv("SETUP_LANGID");
+    setenv("SETUP_NO_DESKTOP_ENTRIES", "1", 1);  // nothing into the real home folder
   }
   void TearDown() override { std::filesystem::remove_all(base_); }
 
