@@ -1,11 +1,12 @@
 #include "setup/wizard/jpeg_decoder.h"
 
+#include <jpeglib.h>
+
 #include <csetjmp>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
-
-#include <jpeglib.h>
 
 namespace setup_wizard {
 
@@ -43,9 +44,13 @@ bool DecodeInto(const std::string& bytes, std::vector<unsigned char>& pixels, in
     return false;
   }
   info.out_color_space = JCS_RGB;
-  // Layout pictures are small; refuse absurd dimensions before allocating.
-  if (info.image_width == 0 || info.image_height == 0 || info.image_width > 16384 ||
-      info.image_height > 16384) {
+  // Layout pictures are small; a header can claim any size in a few bytes, so absurd
+  // dimensions are refused before anything is allocated.
+  constexpr JDIMENSION kMaxSide = 8192;
+  constexpr uint64_t kMaxPixels = 16u << 20;  // 48 MB of RGB
+  if (info.image_width == 0 || info.image_height == 0 || info.image_width > kMaxSide ||
+      info.image_height > kMaxSide ||
+      static_cast<uint64_t>(info.image_width) * info.image_height > kMaxPixels) {
     jpeg_destroy_decompress(&info);
     return false;
   }

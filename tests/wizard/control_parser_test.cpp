@@ -189,6 +189,19 @@ TEST_F(ControlParserTest, DamagedPicturesLoadNothing) {
   EXPECT_TRUE(LoadPictureBytes(jpeg.substr(0, 40), "x.jpg").isNull());
   EXPECT_TRUE(LoadPictureBytes(jpeg, "x.wmf").isNull());
   EXPECT_FALSE(LoadPictureBytes(BmpBytes(3, 3, Qt::red), "x.BMP").isNull());
+
+  // A frame header that claims a huge picture is refused before anything is allocated; the
+  // same picture with its own size loads.
+  ASSERT_FALSE(LoadPictureBytes(jpeg, "x.jpg").isNull());
+  const size_t frame = jpeg.find("\xFF\xC0");
+  ASSERT_NE(frame, std::string::npos);
+  for (const auto& [height, width] : {std::pair{"\x20\x00", "\x20\x00"},    // 8192 x 8192
+                                      std::pair{"\x00\x10", "\x20\x01"}}) {  // 8193 wide
+    std::string huge = jpeg;
+    huge.replace(frame + 5, 2, height, 2);
+    huge.replace(frame + 7, 2, width, 2);
+    EXPECT_TRUE(LoadPictureBytes(huge, "x.jpg").isNull());
+  }
 }
 
 TEST_F(ControlParserTest, ChangeLogsLoadAsRichOrPlainText) {
