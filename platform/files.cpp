@@ -79,10 +79,16 @@ mode_t CurrentUmask() {
   return 022;
 }
 
-// Adds execute bits where read bits are, when the file starts like a program.
-void MarkExecutableIfProgram(int fd) {
+// Adds execute bits where read bits are, when the file starts like a program: `known` holds
+// its first `known_size` bytes, or is null and they are read.
+void MarkExecutableIfProgram(int fd, const unsigned char* known, size_t known_size) {
   unsigned char head[4] = {};
-  const ssize_t got = pread(fd, head, sizeof head, 0);
+  ssize_t got = static_cast<ssize_t>(std::min(known_size, sizeof head));
+  if (known != nullptr) {
+    std::memcpy(head, known, static_cast<size_t>(got));
+  } else {
+    got = pread(fd, head, sizeof head, 0);
+  }
   const bool elf =
       got >= 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F';
   const bool script = got >= 2 && head[0] == '#' && head[1] == '!';
@@ -106,12 +112,15 @@ void NoteRemoved(const std::string& host) {
 
 }  // namespace
 
+// The entry itself is looked at first (lstat), so a missing one, the usual case before a file
+// is written, costs one call; a symbolic link is followed with a second.
 bool FileExists(const std::string& path) {
   const std::string host = HostPathOf(path);
   struct stat info {};
-  if (StatHost(host, info)) return !S_ISDIR(info.st_mode);
+  if (host.empty() || lstat(host.c_str(), &info) != 0) return false;
+  if (!S_ISLNK(info.st_mode)) return !S_ISDIR(info.st_mode);
   // A dangling symbolic link is still a directory entry that is not a folder.
-  return !host.empty() && lstat(host.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+  return stat(host.c_str(), &info) != 0 || !S_ISDIR(info.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
@@ -122,9 +131,10 @@ bool DirectoryExists(const std::string& path) {
 uint32_t GetFileAttributes(const std::string& path) {
   const std::string host = HostPathOf(path);
   struct stat info {};
-  if (StatHost(host, info)) return AttributesOf(info);
-  if (!host.empty() && lstat(host.c_str(), &info) == 0) return kFileAttributeArchive;
-  return kInvalidFileAttributes;
+  if (host.empty() || lstat(host.c_str(), &info) != 0) return kInvalidFileAttributes;
+  if (!S_ISLNK(info.st_mode)) return AttributesOf(info);
+  // A link answers for its target; a dangling one is an entry with no attributes of its own.
+  return stat(host.c_str(), &info) == 0 ? AttributesOf(info) : kFileAttributeArchive;
 }
 
 bool SetFileAttributes(const std::string& path, uint32_t attributes) {
@@ -404,7 +414,12 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
 File::File(int fd, bool writable) : fd_(fd), writable_(writable) {}
 
 File::File(File&& other) noexcept
-    : fd_(other.fd_), writable_(other.writable_), wrote_start_(other.wrote_start_) {
+    : fd_(other.fd_),
+      writable_(other.writable_),
+      wrote_start_(other.wrote_start_),
+      head_(other.head_),
+      head_size_(other.head_size_),
+      head_known_(other.head_known_) {
   other.fd_ = -1;
 }
 
@@ -414,6 +429,9 @@ File& File::operator=(File&& other) noexcept {
     fd_ = other.fd_;
     writable_ = other.writable_;
     wrote_start_ = other.wrote_start_;
+    head_ = other.head_;
+    head_size_ = other.head_size_;
+    head_known_ = other.head_known_;
     other.fd_ = -1;
   }
   return *this;
@@ -453,7 +471,15 @@ bool File::Write(const void* buffer, size_t size) {
   if (fd_ < 0 || !writable_) return false;
   if (size == 0) return true;
   if (!PassFaultPointOnFile("write", fd_)) return false;
-  if (lseek(fd_, 0, SEEK_CUR) == 0) wrote_start_ = true;
+  const off_t at = lseek(fd_, 0, SEEK_CUR);
+  if (at == 0) {
+    wrote_start_ = true;
+    head_size_ = std::min(size, head_.size());
+    std::memcpy(head_.data(), buffer, head_size_);
+    head_known_ = true;
+  } else if (at < static_cast<off_t>(head_.size())) {
+    head_known_ = false;  // changes the first bytes, or the position is not known
+  }
   const auto* in = static_cast<const char*>(buffer);
   size_t total = 0;
   while (total < size) {
@@ -486,6 +512,7 @@ std::optional<uint64_t> File::Size() const {
 
 bool File::Truncate(uint64_t size) {
   if (fd_ < 0 || !writable_ || size > static_cast<uint64_t>(INT64_MAX)) return false;
+  if (size < head_size_) head_known_ = false;
   return PassFaultPointOnFile("truncate", fd_) && ftruncate(fd_, static_cast<off_t>(size)) == 0;
 }
 
@@ -502,7 +529,9 @@ bool File::TryLock() {
 
 void File::Close() {
   if (fd_ < 0) return;
-  if (writable_ && wrote_start_) MarkExecutableIfProgram(fd_);
+  if (writable_ && wrote_start_) {
+    MarkExecutableIfProgram(fd_, head_known_ ? head_.data() : nullptr, head_size_);
+  }
   close(fd_);
   fd_ = -1;
 }
@@ -559,7 +588,9 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
   // The new file takes the old one's permissions, or the usual ones for a new file.
   const mode_t mode = replacing ? (old_info.st_mode & 07777) : (0666 & ~CurrentUmask());
   ok = ok && fchmod(fd, mode) == 0;
-  if (ok && size > 0) MarkExecutableIfProgram(fd);
+  if (ok && size > 0) {
+    MarkExecutableIfProgram(fd, reinterpret_cast<const unsigned char*>(bytes), size);
+  }
   ok = ok && fsync(fd) == 0;
   ok = (close(fd) == 0) && ok;
   ok = ok && rename(temp.c_str(), host.c_str()) == 0;

@@ -5,6 +5,7 @@
 // flag is cleared (checked here, so it holds for root too).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -110,6 +111,11 @@ class File {
   int fd_ = -1;
   bool writable_ = false;
   bool wrote_start_ = false;
+  // The first bytes of the file as written through this handle, so that closing need not read
+  // them back to decide on the execute bits; unknown after a write or cut inside them.
+  std::array<unsigned char, 4> head_{};
+  size_t head_size_ = 0;
+  bool head_known_ = false;
 };
 
 // Whole-file helpers on top of File.

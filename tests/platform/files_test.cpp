@@ -77,6 +77,15 @@ TEST(FilesTest, ProgramContentGetsExecuteBits) {
     EXPECT_EQ(ModeOf("C:\\pieces") & 0111, 0);
   }
   EXPECT_EQ(ModeOf("C:\\pieces") & 0100, 0100);
+  // A header written over after a seek back: what the file starts with at close counts.
+  {
+    auto file = File::Open("C:\\rewritten", File::Mode::kCreateNew);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->Write(elf.data(), elf.size()));
+    ASSERT_TRUE(file->Seek(0));
+    ASSERT_TRUE(file->Write("text", 4));
+  }
+  EXPECT_EQ(ModeOf("C:\\rewritten") & 0111, 0);
 }
 
 TEST(FilesTest, ReadOnlyFilesRefuseWritesAndDeletion) {
