@@ -114,12 +114,14 @@ std::string TodayAsInstallDate() {
 }
 
 uint64_t InstalledBytes(const TUninstallList& list) {
-  // Thousands of files in the same few folders: each folder's names are listed once for the
-  // case-insensitive lookups, instead of every path component being checked per file.
+  // Most files were written by this run, which knows their sizes; the others are measured
+  // under a name index (each folder's names listed once for the case-insensitive lookups).
   platform::NameIndexScope name_index;
   uint64_t total = 0;
   for (const std::string& file : list.Files()) {
-    total += platform::GetFileSize(ExpandPath(file)).value_or(0);
+    const std::string path = ExpandPath(file);
+    const std::optional<uint64_t> written = list.WrittenSize(path);
+    total += written ? *written : platform::GetFileSize(path).value_or(0);
   }
   return total;
 }

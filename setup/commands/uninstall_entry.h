@@ -30,7 +30,7 @@ std::string QuietUninstallString(const std::string& uninstaller);
 std::string TodayAsInstallDate();
 
 class TUninstallList;
-// The bytes of the files a list records that are there now.
+// The bytes of the files a list records: as this run last wrote them, else as they are now.
 uint64_t InstalledBytes(const TUninstallList& list);
 
 // Writes every value of the entry under the key named `key_name` (never an empty name: that

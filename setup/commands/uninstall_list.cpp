@@ -69,6 +69,17 @@ void TUninstallList::Clear() {
   folded_files_.clear();
   registry_entries_.clear();
   folders_.clear();
+  written_sizes_.clear();
+}
+
+void TUninstallList::NoteWrittenSize(const std::string& path, uint64_t size) {
+  written_sizes_[AsciiLower(path)] = size;
+}
+
+std::optional<uint64_t> TUninstallList::WrittenSize(const std::string& path) const {
+  const auto found = written_sizes_.find(AsciiLower(path));
+  if (found == written_sizes_.end()) return std::nullopt;
+  return found->second;
 }
 
 bool TUninstallList::HasFile(const std::string& text) const {
@@ -319,6 +330,7 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
   const int reason = errno;
   file->Close();
   LogFileWritten(path, written ? size : 0, written);
+  if (written) TUninstallList::Instance().NoteWrittenSize(path, size);
   errno = reason;
   return written;
 }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -33,6 +34,12 @@ class TUninstallList {
   void AddRegistryEntry(const std::string& record);
   // Records a folder, always (duplicates kept).
   void AddFolder(const std::string& path);
+
+  // The size a file had when this run last wrote it through WriteWholeFile (`path` as written,
+  // an expanded path; letters A-Z compared without case), so the installed size can be summed
+  // without a look at every file. Nothing for a file this run did not write that way.
+  void NoteWrittenSize(const std::string& path, uint64_t size);
+  std::optional<uint64_t> WrittenSize(const std::string& path) const;
 
   const std::vector<std::string>& Files() const { return files_; }
   const std::vector<std::string>& RegistryEntries() const { return registry_entries_; }
@@ -87,6 +94,7 @@ class TUninstallList {
   std::unordered_set<std::string> folded_files_;
   std::vector<std::string> registry_entries_;
   std::vector<std::string> folders_;
+  std::unordered_map<std::string, uint64_t> written_sizes_;  // folded path -> bytes
 };
 
 // Creates every missing folder along an absolute path ("X:\a\b"), recording each folder it
