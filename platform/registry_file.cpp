@@ -190,9 +190,15 @@ RegistryDocument RegistryDocument::Parse(const std::string& bytes,
       value.text = Utf8ToCp1252(*data);
     } else {
       value.raw = line.substr(pos);
-      // Hex data wraps over lines that end in a backslash.
-      while (!value.raw.empty() && value.raw.back() == '\\' && i + 1 < lines.size()) {
-        value.raw += "\n" + lines[++i];
+      // Hex data wraps over lines that end in a backslash. One with nothing to continue onto
+      // (the end, an empty line, a section) is dropped: written back, it would join the value
+      // to whatever follows it then, such as a value added later.
+      while (!value.raw.empty() && value.raw.back() == '\\') {
+        if (i + 1 >= lines.size() || lines[i + 1].empty() || lines[i + 1][0] == '[') {
+          value.raw.pop_back();
+        } else {
+          value.raw += "\n" + lines[++i];
+        }
       }
       if (value.raw == "-") continue;  // a deletion entry, nothing to keep
       if (AsciiLower(value.raw).rfind("hex(1):", 0) == 0) {

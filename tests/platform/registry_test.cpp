@@ -85,6 +85,35 @@ TEST(RegistryTest, NonStringValuesLoadRoundTripAndReadAsNonString) {
   EXPECT_EQ(RegGetString(RootKey::kLocalMachine, "Software\\Kit", "Count"), "7");
 }
 
+// A hex value whose last line ends in a backslash with nothing after it to continue onto
+// (a damaged or hand-edited file): the value keeps its data, and a value written after it
+// stays a value of its own through every later write and read.
+TEST(RegistryTest, ADanglingContinuationDoesNotSwallowWhatIsWrittenAfterIt) {
+  const std::string next_key = "\r\n[HKEY_LOCAL_MACHINE\\Software\\Next]\r\n\"N\"=\"1\"\r\n";
+  for (const std::string& after : {std::string(), std::string("\r\n"), next_key}) {
+    TempSetupRoot root;
+    const std::string original = std::string(
+                                     "Windows Registry Editor Version 5.00\r\n\r\n"
+                                     "[HKEY_LOCAL_MACHINE\\Software\\Kit]\r\n"
+                                     "\"Blob\"=hex:01,02,\\") +
+                                 after;
+    ASSERT_TRUE(CreateDirectory(root.Path() + "/registry"));
+    ASSERT_TRUE(
+        WriteFileBytes(root.Path() + "/registry/HKLM.reg", original.data(), original.size()));
+    ASSERT_TRUE(RegSetString(RootKey::kLocalMachine, "Software\\Kit", "Added", "yes"));
+    ASSERT_TRUE(RegSetString(RootKey::kLocalMachine, "Software\\Kit", "Later", "too"));
+    EXPECT_EQ(RegGetString(RootKey::kLocalMachine, "Software\\Kit", "Added"), "yes") << after;
+    EXPECT_EQ(RegGetString(RootKey::kLocalMachine, "Software\\Kit", "Later"), "too") << after;
+    EXPECT_EQ(
+        RegGetValue(RootKey::kLocalMachine, "Software\\Kit", "Blob").value_or(RegValueData{}).raw,
+        "hex:01,02,")
+        << after;
+    if (after == next_key) {
+      EXPECT_EQ(RegGetString(RootKey::kLocalMachine, "Software\\Next", "N"), "1");
+    }
+  }
+}
+
 TEST(RegistryTest, KeysAndValuesAreDeletedLikeTheRegistryDoes) {
   TempSetupRoot root;
   ASSERT_TRUE(RegCreateKey(RootKey::kClassesRoot, "proto\\shell\\open\\command"));
