@@ -194,11 +194,14 @@ RegistryDocument RegistryDocument::Parse(const std::string& bytes,
       // (the end, an empty line, a section) is dropped: written back, it would join the value
       // to whatever follows it then, such as a value added later.
       while (!value.raw.empty() && value.raw.back() == '\\') {
-        if (i + 1 >= lines.size() || lines[i + 1].empty() || lines[i + 1][0] == '[') {
-          value.raw.pop_back();
-        } else {
+        if (i + 1 < lines.size() && !lines[i + 1].empty() && lines[i + 1][0] != '[') {
           value.raw += "\n" + lines[++i];
+          continue;
         }
+        // Nothing to continue onto: the backslash goes, and with it the lines it leaves empty.
+        do {
+          value.raw.pop_back();
+        } while (!value.raw.empty() && (value.raw.back() == '\n' || value.raw.back() == '\\'));
       }
       if (value.raw == "-") continue;  // a deletion entry, nothing to keep
       if (AsciiLower(value.raw).rfind("hex(1):", 0) == 0) {
