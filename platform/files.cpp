@@ -112,15 +112,10 @@ void NoteRemoved(const std::string& host) {
 
 }  // namespace
 
-// The entry itself is looked at first (lstat), so a missing one, the usual case before a file
-// is written, costs one call; a symbolic link is followed with a second.
+// Anything that is not a folder, a dangling symbolic link too (it is still a directory entry).
 bool FileExists(const std::string& path) {
-  const std::string host = HostPathOf(path);
-  struct stat info {};
-  if (host.empty() || lstat(host.c_str(), &info) != 0) return false;
-  if (!S_ISLNK(info.st_mode)) return !S_ISDIR(info.st_mode);
-  // A dangling symbolic link is still a directory entry that is not a folder.
-  return stat(host.c_str(), &info) != 0 || !S_ISDIR(info.st_mode);
+  const uint32_t attributes = GetFileAttributes(path);
+  return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) == 0;
 }
 
 bool DirectoryExists(const std::string& path) {
@@ -128,6 +123,8 @@ bool DirectoryExists(const std::string& path) {
   return StatHost(HostPathOf(path), info) && S_ISDIR(info.st_mode);
 }
 
+// The entry itself is looked at first (lstat), so a missing one, the usual case before a file
+// is written, costs one call; a symbolic link is followed with a second.
 uint32_t GetFileAttributes(const std::string& path) {
   const std::string host = HostPathOf(path);
   struct stat info {};

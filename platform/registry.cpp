@@ -175,9 +175,7 @@ std::optional<std::string> RegGetString(RootKey root, const std::string& key,
 }
 
 bool RegValueExists(RootKey root, const std::string& key, const std::string& name) {
-  RegistryDocument doc = Load(root);
-  RegistryKey* node = doc.FindKey(NormalizeKeyPath(key));
-  return node != nullptr && RegistryDocument::FindValue(*node, name) != nullptr;
+  return LoadValue(root, key, name).has_value();
 }
 
 bool RegDeleteValue(RootKey root, const std::string& key, const std::string& name) {
