@@ -23,6 +23,7 @@
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
 #include "setup/runtime/setup_thread.h"
+#include "tests/common/compiled_package.h"
 
 namespace {
 
@@ -67,13 +68,7 @@ class BenchInstall {
         "createdirectory $INSTDIR\\Saves\nwriteregstr HKCU Software\\Bench Folder $INSTDIR\n"));
     package_ = (base_ / "bench.pak").string();
     TPak writer(package_, true, false);
-    const std::string info = compiler.SetupInfoBytes();
-    const std::string lines = compiler.StoredLinesBytes();
-    writer.StoreFromMemory(writer.AddEntry("SetupInfo", "", 0), info.data(), info.size());
-    writer.StoreFromMemory(writer.AddEntry("CompiledLines", "", 0), lines.data(), lines.size());
-    for (const TPackFile& file : compiler.FilesToPack()) {
-      writer.StoreFromFile(writer.AddEntry(file.entry_name, file.source_path, file.group));
-    }
+    setupkit_test::AddCompiledEntries(writer, compiler);
     writer.WriteDirectory();
     writer.Close();
   }

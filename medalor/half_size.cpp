@@ -1,24 +1,16 @@
 #include "medalor/half_size.h"
 
-#include <FreeImage.h>
-
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "medalor/png_codec.h"
+#include "platform/free_image_handles.h"
 
 namespace medalor {
 namespace {
 
-struct BitmapUnloader {
-  void operator()(FIBITMAP* bitmap) const { FreeImage_Unload(bitmap); }
-};
-struct MemoryCloser {
-  void operator()(FIMEMORY* memory) const { FreeImage_CloseMemory(memory); }
-};
-using BitmapPtr = std::unique_ptr<FIBITMAP, BitmapUnloader>;
-using MemoryPtr = std::unique_ptr<FIMEMORY, MemoryCloser>;
+using BitmapPtr = platform::FreeImageBitmap;
+using MemoryPtr = platform::FreeImageMemory;
 
 }  // namespace
 

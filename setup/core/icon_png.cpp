@@ -1,9 +1,6 @@
 #include "setup/core/icon_png.h"
 
-#include <FreeImage.h>
-
-#include <memory>
-
+#include "platform/free_image_handles.h"
 #include "setup/core/buffer_manager.h"
 
 namespace {
@@ -13,14 +10,8 @@ constexpr size_t kIconEntrySize = 16;
 constexpr uint16_t kIconType = 1;
 constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
 
-struct BitmapUnloader {
-  void operator()(FIBITMAP* bitmap) const { FreeImage_Unload(bitmap); }
-};
-struct MemoryCloser {
-  void operator()(FIMEMORY* memory) const { FreeImage_CloseMemory(memory); }
-};
-using BitmapPtr = std::unique_ptr<FIBITMAP, BitmapUnloader>;
-using MemoryPtr = std::unique_ptr<FIMEMORY, MemoryCloser>;
+using BitmapPtr = platform::FreeImageBitmap;
+using MemoryPtr = platform::FreeImageMemory;
 
 // A one-image icon holding the largest image of `bytes` (the first of equal ones); nothing when
 // the directory is damaged or an image lies outside the data.

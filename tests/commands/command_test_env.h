@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/compiled_package.h"
 #include "common/scoped_env.h"
 #include "platform/message_box.h"
 #include "platform/text_encoding.h"
@@ -149,13 +150,7 @@ class CommandTest : public ::testing::Test {
     const std::string package = root_ + "/package.bin";
     {
       TPak writer(package, true, false);
-      const std::string info = compiler.SetupInfoBytes();
-      const std::string lines = compiler.StoredLinesBytes();
-      writer.StoreFromMemory(writer.AddEntry("SetupInfo", "", 0), info.data(), info.size());
-      writer.StoreFromMemory(writer.AddEntry("CompiledLines", "", 0), lines.data(), lines.size());
-      for (const TPackFile& file : compiler.FilesToPack()) {
-        writer.StoreFromFile(writer.AddEntry(file.entry_name, file.source_path, file.group));
-      }
+      setupkit_test::AddCompiledEntries(writer, compiler);
       for (const ExtraEntry& entry : extra) {
         writer.AddPreparedEntry(entry.name, entry.group, entry.blob);
       }
