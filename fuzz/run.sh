@@ -1,6 +1,6 @@
 #!/bin/sh
-# Runs fuzz harnesses one after the other at the lowest priority, each for SECONDS, with its
-# dictionary and seeds; new inputs go to BUILD-FOLDER/corpus-NAME, findings and the log
+# Runs fuzz harnesses one after the other at the lowest priority, each for SECONDS or until
+# FUZZ_RUNS executions (default 10 million) if that comes first, with its dictionary and seeds; new inputs go to BUILD-FOLDER/corpus-NAME, findings and the log
 # (with libFuzzer's final statistics) to BUILD-FOLDER/findings-NAME/ and BUILD-FOLDER/NAME.log.
 #   fuzz/run.sh BUILD-FOLDER SECONDS [NAME...]    (default: every harness built)
 set -u
@@ -20,7 +20,7 @@ for name in $names; do
   mkdir -p "$build/corpus-$name" "$build/findings-$name"
   echo "== $name"
   nice -n 19 "$build/fuzz/${name}_fuzz" -dict="$here/$name.dict" -max_total_time="$seconds" \
-    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    -runs="${FUZZ_RUNS:-10000000}" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$build/findings-$name/" \
     "$build/corpus-$name" "$here/corpus/$name" >"$build/$name.log" 2>&1 || status=1
   grep -E '^(stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb)|(DONE|INITED) +cov:|^==[0-9]+==ERROR|SUMMARY|Test unit written' \

@@ -124,11 +124,16 @@ bool DirectoryExists(const std::string& path) {
 }
 
 // The entry itself is looked at first (lstat), so a missing one, the usual case before a file
-// is written, costs one call; a symbolic link is followed with a second.
+// is written, costs one call, or none while a name index serves this thread and its folder's
+// names do not hold it; a symbolic link is followed with a second.
 uint32_t GetFileAttributes(const std::string& path) {
   const std::string host = HostPathOf(path);
+  if (host.empty()) return kInvalidFileAttributes;
+  if (internal::NameIndex* index = internal::ActiveNameIndex()) {
+    if (index->KnownMissing(host)) return kInvalidFileAttributes;
+  }
   struct stat info {};
-  if (host.empty() || lstat(host.c_str(), &info) != 0) return kInvalidFileAttributes;
+  if (lstat(host.c_str(), &info) != 0) return kInvalidFileAttributes;
   if (!S_ISLNK(info.st_mode)) return AttributesOf(info);
   // A link answers for its target; a dangling one is an entry with no attributes of its own.
   return stat(host.c_str(), &info) == 0 ? AttributesOf(info) : kFileAttributeArchive;
@@ -465,7 +470,10 @@ bool File::ReadExactAt(uint64_t position, void* buffer, size_t size) const {
 }
 
 bool File::Write(const void* buffer, size_t size) {
-  if (fd_ < 0 || !writable_) return false;
+  if (fd_ < 0 || !writable_) {
+    errno = EBADF;  // closed, or opened for reading
+    return false;
+  }
   if (size == 0) return true;
   if (!PassFaultPointOnFile("write", fd_)) return false;
   const off_t at = lseek(fd_, 0, SEEK_CUR);

@@ -54,6 +54,11 @@ std::optional<std::string> NameIndex::Find(const std::string& folder, const std:
   return found->second;
 }
 
+bool NameIndex::KnownMissing(const std::string& host_path) {
+  const auto [folder, name] = SplitHostPath(host_path);
+  return !folder.empty() && !name.empty() && !Find(folder, name);
+}
+
 void NameIndex::Added(const std::string& host_path) {
   const auto [folder, name] = SplitHostPath(host_path);
   auto it = folders_.find(folder);

@@ -45,6 +45,9 @@ class NameIndex {
   // first (in byte order) equal to it without regard to ASCII case; nothing when there is none
   // or the folder cannot be listed.
   std::optional<std::string> Find(const std::string& folder, const std::string& name);
+  // Whether the folder of `host_path` (as resolved) holds no entry of its name: a path looked
+  // up through this index that names nothing there, so asking the file system is not needed.
+  bool KnownMissing(const std::string& host_path);
   // A file or folder was created at, or moved to, `host_path`.
   void Added(const std::string& host_path);
   // A file or folder at `host_path` was deleted or moved away.

@@ -1,6 +1,7 @@
 #include "setup/commands/file_operations.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <set>
 #include <thread>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "setup/commands/command_support.h"
 #include "setup/commands/rollback_journal.h"
 #include "setup/commands/uninstall_list.h"
+#include "setup/commands/write_behind.h"
 #include "setup/core/entry_prefetcher.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_error.h"
@@ -239,6 +241,19 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
                        cores - 1);
   }
 
+  // The files read whole are created here, in order, and filled on another core meanwhile;
+  // what waits to be written stays counted in the read-ahead's budget until it is.
+  TWriteBehind writer(prefetcher && std::thread::hardware_concurrency() > 1);
+  // A file filled earlier that failed is reported before anything found later, as it would
+  // have been had each file been written before the next was made.
+  const auto report_earlier_failure = [&writer] {
+    const std::optional<TWriteBehind::Failure> failure = writer.Finish();
+    if (!failure) return false;
+    errno = failure->reason;
+    FailStep("Cannot write " + failure->path);
+    return true;
+  };
+
   // Nothing but this thread changes the target folders while the group is extracted, so their
   // names are listed once each instead of once per new file.
   platform::NameIndexScope name_index;
@@ -248,34 +263,56 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
     state.SetStatusText(TextWithFileName(kTextExtracting, entry.name));
     // A cancel or a failure elsewhere stops a long group between two files.
     if (state.StopRequested()) return false;
+    if (writer.Failed()) {
+      report_earlier_failure();
+      return false;
+    }
     if (IsSafeEntryName(entry.name)) {
       const std::string target = JoinPath(folder, entry.name);
       TUninstallList::Instance().AddFile(target);
       if (entry.IsLarge()) {
-        // The copy names a failed write itself and stops the run on a cut-short package.
+        // The copy names a failed write itself and stops the run on a cut-short package, so
+        // what was handed over before is finished first.
+        if (report_earlier_failure()) return false;
         if (!CopyLargeEntry(target, entry.name, entry.full_size, index)) return false;
       } else if (entry.full_size == 0) {
         if (!WriteWholeFile(target, nullptr, 0)) {
-          FailStep("Cannot write " + target);
+          if (!report_earlier_failure()) FailStep("Cannot write " + target);
           return false;
         }
       } else {
+        const size_t position = next_read++;
         // A stream that inflates to another length shows its message here, in order; a broken
         // one raises, as loading the entry would.
-        std::optional<std::string> data = pak->FinishLoad(index, prefetcher->Take(next_read++));
+        std::optional<std::string> data = pak->FinishLoad(index, prefetcher->TakeKept(position));
         if (!data || data->size() != entry.full_size) {
+          prefetcher->Release(position);
           // Damaged or cut-short data: writing an empty or partial file would pass as success.
-          StopRunWithFailure();
+          if (!report_earlier_failure()) StopRunWithFailure();
           return false;
         }
-        if (!WriteWholeFile(target, data->data(), data->size())) {
-          FailStep("Cannot write " + target);
+        std::optional<platform::File> file = CreateFileToWrite(target);
+        if (!file) {
+          prefetcher->Release(position);
+          const int reason = errno;
+          if (!report_earlier_failure()) {
+            errno = reason;
+            FailStep("Cannot write " + target);
+          }
           return false;
         }
+        const uint64_t size = entry.full_size;
+        TUninstallList::Instance().NoteWrittenSize(target, size);
+        writer.Submit(std::move(*file), target, std::move(*data),
+                      [&prefetcher, position, target, size](bool written) {
+                        prefetcher->Release(position);
+                        LogFileWritten(target, written ? size : 0, written);
+                      });
       }
     }
     state.StepProgress(true);
   }
+  if (report_earlier_failure()) return false;
   // The walk ends on a step that finds no entry, which shows the text with an empty name.
   state.SetStatusText(TextWithFileName(kTextExtracting, std::string()));
   return true;

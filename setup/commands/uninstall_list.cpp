@@ -307,24 +307,27 @@ void LogFileWritten(const std::string& path, uint64_t size, bool written) {
          " bytes)");
 }
 
-bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
+std::optional<platform::File> CreateFileToWrite(const std::string& path) {
   // The folder is usually there already (every file after the first of a folder), so the file
   // is opened first and the folders are made only when that fails. Opening where the folder is
   // missing changes nothing, so the outcome is the same as making the folders first.
   // A file that is there is set aside (or noted as new) first, so a failed run can undo this.
-  if (!TRollbackJournal::Instance().PrepareFileWrite(path)) return false;
+  if (!TRollbackJournal::Instance().PrepareFileWrite(path)) return std::nullopt;
   std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kCreate);
-  if (!file) {
-    const int reason = errno;
-    const size_t slash = path.find_last_of('\\');
-    if (slash == std::string::npos) return false;
-    if (platform::DirectoryExists(path.substr(0, slash + 1))) {
-      errno = reason;  // the folder is there: the file itself cannot be made
-      return false;
-    }
-    if (!ForceFolders(path.substr(0, slash))) return false;
-    file = platform::File::Open(path, platform::File::Mode::kCreate);
+  if (file) return file;
+  const int reason = errno;
+  const size_t slash = path.find_last_of('\\');
+  if (slash == std::string::npos) return std::nullopt;
+  if (platform::DirectoryExists(path.substr(0, slash + 1))) {
+    errno = reason;  // the folder is there: the file itself cannot be made
+    return std::nullopt;
   }
+  if (!ForceFolders(path.substr(0, slash))) return std::nullopt;
+  return platform::File::Open(path, platform::File::Mode::kCreate);
+}
+
+bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
+  std::optional<platform::File> file = CreateFileToWrite(path);
   if (!file) return false;
   const bool written = data == nullptr || size == 0 || file->Write(data, size);
   const int reason = errno;

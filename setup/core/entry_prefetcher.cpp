@@ -82,7 +82,20 @@ void TEntryPrefetcher::Work() {
   }
 }
 
-TEntryData TEntryPrefetcher::Take(size_t position) {
+TEntryData TEntryPrefetcher::Take(size_t position) { return TakeAt(position, false); }
+
+TEntryData TEntryPrefetcher::TakeKept(size_t position) { return TakeAt(position, true); }
+
+void TEntryPrefetcher::Release(size_t position) {
+  {
+    std::lock_guard lock(mutex_);
+    in_flight_ -= slots_[position].cost;
+    slots_[position].cost = 0;
+  }
+  changed_.notify_all();
+}
+
+TEntryData TEntryPrefetcher::TakeAt(size_t position, bool keep_counted) {
   std::unique_lock lock(mutex_);
   Slot& slot = slots_[position];
   while (!slot.done) {
@@ -90,9 +103,14 @@ TEntryData TEntryPrefetcher::Take(size_t position) {
   }
   TEntryData data = std::move(slot.data);
   const bool raised = slot.raised;
-  in_flight_ -= slot.cost;
+  const size_t cost = slot.cost;
   slot = Slot();
   slot.done = true;
+  if (keep_counted) {
+    slot.cost = cost;
+  } else {
+    in_flight_ -= cost;
+  }
   lock.unlock();
   changed_.notify_all();
   // What failed on a helper thread (out of memory) is tried again here, so it raises here.

@@ -26,6 +26,11 @@ class TEntryPrefetcher {
   // are taken in increasing order, each at most once; while the entry is not ready the caller
   // reads the next entries itself.
   TEntryData Take(size_t position);
+  // As Take, but the entry's bytes stay counted against the budget until Release(position): for
+  // a caller that hands the data on to be written later, so that what waits there counts too.
+  TEntryData TakeKept(size_t position);
+  // Stops counting the bytes of an entry taken with TakeKept; any thread may call it.
+  void Release(size_t position);
 
   // Bytes the budget allows in flight for entries of these full sizes: enough to keep every core
   // busy on small files, and one entry (stored and inflated) beyond that.
@@ -39,13 +44,14 @@ class TEntryPrefetcher {
   struct Slot {
     bool done = false;
     bool raised = false;  // reading raised on a helper thread
-    size_t cost = 0;      // bytes counted against the budget until taken
+    size_t cost = 0;      // bytes counted against the budget until taken (or released)
     TEntryData data;
   };
 
   void Work();
   // Claims and reads the next entry when the budget allows; `lock` is held on entry and exit.
   bool ReadNext(std::unique_lock<std::mutex>& lock);
+  TEntryData TakeAt(size_t position, bool keep_counted);
   size_t Cost(size_t position) const;
 
   const TPak& pak_;

@@ -68,6 +68,29 @@ TEST_F(EntryPrefetcherTest, DeliversInOrderWhatAPlainReadGivesWithinTheBudget) {
   EXPECT_EQ(pak.ReadEntryQuietly(32).status, TEntryData::Status::kWrongSize);
 }
 
+TEST_F(EntryPrefetcherTest, KeptEntriesCountAgainstTheBudgetUntilReleased) {
+  TPak pak(dir_.File("pkg.bin"), false, false);
+  const std::vector<int> indexes = {0, 1, 2};
+  const auto cost = [&pak](int i) {
+    const TPakFile& entry = *pak.Entry(i);
+    return entry.IsRaw() ? size_t{entry.full_size} : size_t{entry.BlobLength()} + entry.full_size;
+  };
+  {
+    TEntryPrefetcher prefetcher(pak, indexes, size_t{64} << 20, 0);
+    prefetcher.TakeKept(0);
+    prefetcher.Take(1);
+    EXPECT_EQ(prefetcher.PeakInFlight(), cost(0) + cost(1));
+  }
+  {
+    // Released, entry 0 no longer counts: only one entry is ever held with a one-byte budget.
+    TEntryPrefetcher prefetcher(pak, indexes, 1, 0);
+    prefetcher.TakeKept(0);
+    prefetcher.Release(0);
+    prefetcher.Take(1);
+    EXPECT_EQ(prefetcher.PeakInFlight(), std::max(cost(0), cost(1)));
+  }
+}
+
 TEST_F(EntryPrefetcherTest, StopsWithoutTakingEverything) {
   TPak pak(dir_.File("pkg.bin"), false, false);
   std::vector<int> indexes;
