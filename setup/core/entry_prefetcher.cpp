@@ -45,7 +45,7 @@ size_t TEntryPrefetcher::Cost(size_t position) const {
   return entry->IsRaw() ? entry->full_size : size_t{entry->BlobLength()} + entry->full_size;
 }
 
-bool TEntryPrefetcher::ReadNext(std::unique_lock<std::mutex>& lock) {
+bool TEntryPrefetcher::ReadNext(std::unique_lock<std::mutex>& lock, std::string& scratch) {
   if (stop_ || next_ >= indexes_.size()) return false;
   const size_t cost = Cost(next_);
   // Over the budget only when nothing else is in flight, so a large entry still goes through.
@@ -58,7 +58,7 @@ bool TEntryPrefetcher::ReadNext(std::unique_lock<std::mutex>& lock) {
   TEntryData data;
   bool raised = false;
   try {
-    data = pak_.ReadEntryQuietly(indexes_[position]);
+    data = pak_.ReadEntryQuietly(indexes_[position], scratch);
   } catch (const std::exception&) {
     raised = true;  // read again by the taking thread, which raises it there
   }
@@ -76,9 +76,10 @@ bool TEntryPrefetcher::ReadNext(std::unique_lock<std::mutex>& lock) {
 }
 
 void TEntryPrefetcher::Work() {
+  std::string scratch;
   std::unique_lock lock(mutex_);
   while (!stop_ && next_ < indexes_.size()) {
-    if (!ReadNext(lock)) changed_.wait(lock);
+    if (!ReadNext(lock, scratch)) changed_.wait(lock);
   }
 }
 
@@ -99,7 +100,7 @@ TEntryData TEntryPrefetcher::TakeAt(size_t position, bool keep_counted) {
   std::unique_lock lock(mutex_);
   Slot& slot = slots_[position];
   while (!slot.done) {
-    if (!ReadNext(lock)) changed_.wait(lock);
+    if (!ReadNext(lock, taker_scratch_)) changed_.wait(lock);
   }
   TEntryData data = std::move(slot.data);
   const bool raised = slot.raised;

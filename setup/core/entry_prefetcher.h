@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -50,7 +51,8 @@ class TEntryPrefetcher {
 
   void Work();
   // Claims and reads the next entry when the budget allows; `lock` is held on entry and exit.
-  bool ReadNext(std::unique_lock<std::mutex>& lock);
+  // `scratch` holds the stored bytes of compressed entries for the calling thread.
+  bool ReadNext(std::unique_lock<std::mutex>& lock, std::string& scratch);
   TEntryData TakeAt(size_t position, bool keep_counted);
   size_t Cost(size_t position) const;
 
@@ -65,4 +67,5 @@ class TEntryPrefetcher {
   size_t peak_in_flight_ = 0;
   bool stop_ = false;
   std::vector<std::thread> threads_;
+  std::string taker_scratch_;  // for the entries the taking thread reads itself
 };

@@ -168,12 +168,18 @@ class TPak {
   // The blob as stored, when it lies wholly in front of the directory and its CRC matches
   // (large entries are not checked). Nothing for an empty entry.
   std::optional<std::string> ReadStored(int index) const;
+  // Whether ReadStored would answer the blob, proven by reading it in pieces into a small
+  // buffer: checking a whole package allocates nothing per entry.
+  bool StoredBytesPass(int index) const;
   // The entry's full-size data. A decompressed length that differs from the full size shows an
   // "Error" message box and answers nothing; a broken zlib stream raises SetupError("error").
   std::optional<std::string> LoadEntry(int index) const;
   // LoadEntry in two halves: the reading and inflating, which shows and raises nothing, and the
   // answer with its message or error, which belongs to the thread that may show them.
   TEntryData ReadEntryQuietly(int index) const;
+  // The same, reading a compressed blob into `scratch`, whose room a caller that reads many
+  // entries keeps from one to the next (a raw blob is read into the answer itself).
+  TEntryData ReadEntryQuietly(int index, std::string& scratch) const;
   std::optional<std::string> FinishLoad(int index, TEntryData read) const;
   // For a large entry: whether its blob lies in front of the directory (it is not read); otherwise
   // whether LoadEntry succeeds.
@@ -209,6 +215,8 @@ class TPak {
   bool AppendBlob(TPakFile& entry, const std::string& blob);
   bool CopyLargeFile(TPakFile& entry, platform::File& source, uint64_t size);
   bool BlobInFile(const TPakFile& entry) const;
+  // ReadStored into `blob` (resized to the blob); false where ReadStored answers nothing.
+  bool ReadStoredInto(int index, std::string& blob) const;
   std::optional<uint64_t> FileSize() const;
   TGroupItem MakeItem(int index, bool load);
 

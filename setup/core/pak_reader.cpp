@@ -158,38 +158,70 @@ bool TPak::BlobInFile(const TPakFile& entry) const {
   return entry.offset <= end && entry.BlobLength() <= end - entry.offset;
 }
 
-std::optional<std::string> TPak::ReadStored(int index) const {
+bool TPak::ReadStoredInto(int index, std::string& blob) const {
   const TPakFile* entry = Entry(index);
-  if (entry == nullptr || !file_) return std::nullopt;
+  if (entry == nullptr || !file_) return false;
   const uint32_t length = entry->BlobLength();
-  if (length == 0 || !BlobInFile(*entry)) return std::nullopt;
-  std::string blob(length, '\0');
-  if (!file_->ReadExactAt(entry->offset, blob.data(), blob.size())) return std::nullopt;
+  if (length == 0 || !BlobInFile(*entry)) return false;
+  blob.resize(length);
+  if (!file_->ReadExactAt(entry->offset, blob.data(), blob.size())) return false;
   // Large raw entries carry no CRC (it is not computed when they are packed from a file).
-  if (entry->IsRaw() && entry->IsLarge()) return blob;
-  if (ComputeCrc32(blob.data(), blob.size()) != entry->crc) return std::nullopt;
+  if (entry->IsRaw() && entry->IsLarge()) return true;
+  return ComputeCrc32(blob.data(), blob.size()) == entry->crc;
+}
+
+std::optional<std::string> TPak::ReadStored(int index) const {
+  std::string blob;
+  if (!ReadStoredInto(index, blob)) return std::nullopt;
   return blob;
 }
 
+bool TPak::StoredBytesPass(int index) const {
+  const TPakFile* entry = Entry(index);
+  if (entry == nullptr || !file_) return false;
+  const uint32_t length = entry->BlobLength();
+  if (length == 0 || !BlobInFile(*entry)) return false;
+  if (entry->IsRaw() && entry->IsLarge()) return true;
+  char buffer[1 << 16];
+  uint32_t crc = 0xFFFFFFFFu;
+  for (uint32_t done = 0; done < length;) {
+    const uint32_t piece = std::min<uint32_t>(length - done, sizeof buffer);
+    if (!file_->ReadExactAt(entry->offset + done, buffer, piece)) return false;
+    crc = UpdateCrc32(crc, buffer, piece);
+    done += piece;
+  }
+  return ~crc == entry->crc;
+}
+
 TEntryData TPak::ReadEntryQuietly(int index) const {
+  std::string scratch;
+  return ReadEntryQuietly(index, scratch);
+}
+
+TEntryData TPak::ReadEntryQuietly(int index, std::string& scratch) const {
   TEntryData result;
-  std::optional<std::string> stored = ReadStored(index);
-  if (!stored) return result;
-  const TPakFile& entry = entries_[static_cast<size_t>(index)];
+  const TPakFile* found = Entry(index);
+  if (found == nullptr) return result;
+  const TPakFile& entry = *found;
   if (entry.IsRaw()) {
-    result.status = TEntryData::Status::kOk;
-    result.data = std::move(*stored);
+    if (ReadStoredInto(index, result.data)) {
+      result.status = TEntryData::Status::kOk;
+    } else {
+      result.data = std::string();
+    }
     return result;
   }
+  if (!ReadStoredInto(index, scratch)) return result;
+  const std::string_view stored = scratch;
   if (entry.stored_size == 0 || entry.full_size == 0) return result;
 
   // A full size the stored bytes could yield is inflated straight into a buffer of that size.
   // A larger claim is never allocated: the stream's real length is only counted.
-  if (entry.full_size <= archive_io::MaxInflatedSize(stored->size())) {
+  if (entry.full_size <= archive_io::MaxInflatedSize(stored.size())) {
     result.data.resize(entry.full_size);
     size_t produced = 0;
     switch (
-        archive_io::ZlibInflateInto(*stored, result.data.data(), result.data.size(), &produced)) {
+        archive_io::ZlibInflateInto(stored, result.data.data(), result.data.size(), &produced)) {
       case archive_io::InflateStatus::kExact:
         result.status = TEntryData::Status::kOk;
         return result;
@@ -208,7 +240,7 @@ TEntryData TPak::ReadEntryQuietly(int index) const {
     result.data.clear();
     result.data.shrink_to_fit();
   }
-  const std::optional<uint64_t> length = archive_io::ZlibInflatedLength(*stored);
+  const std::optional<uint64_t> length = archive_io::ZlibInflatedLength(stored);
   if (!length) {
     result.status = TEntryData::Status::kBroken;
   } else {

@@ -40,7 +40,7 @@ bool PassesQuietly(const TPak& pak, int index) {
   const TPakFile* entry = pak.Entry(index);
   if (!entry || entry->full_size == 0) return true;
   if (entry->IsLarge()) return pak.VerifyEntry(index);  // reads no data, shows nothing
-  if (entry->group != 0) return pak.ReadStored(index).has_value();
+  if (entry->group != 0) return pak.StoredBytesPass(index);
   return pak.ReadEntryQuietly(index).status == TEntryData::Status::kOk;
 }
 
