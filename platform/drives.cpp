@@ -239,6 +239,10 @@ std::optional<std::string> ToHostPath(const std::string& windows_path) {
   if (windows_path.size() > 2 && windows_path[2] != '\\' && windows_path[2] != '/') {
     return std::nullopt;
   }
+  internal::NameIndex* index = internal::ActiveNameIndex();
+  if (index != nullptr) {
+    if (const std::string* known = index->LastMapping(windows_path)) return *known;
+  }
   const auto drive = FindDrive(windows_path[0]);
   if (!drive) return std::nullopt;
 
@@ -254,7 +258,9 @@ std::optional<std::string> ToHostPath(const std::string& windows_path) {
     components.push_back(Cp1252ToUtf8(part));
   }
 
-  return internal::ResolveIgnoringCase(drive->host_folder, components);
+  std::string host = internal::ResolveIgnoringCase(drive->host_folder, components);
+  if (index != nullptr) index->RememberMapping(windows_path, host);
+  return host;
 }
 
 std::optional<std::string> ToWindowsPath(const std::string& host_path) {

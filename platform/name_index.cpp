@@ -59,13 +59,25 @@ bool NameIndex::KnownMissing(const std::string& host_path) {
   return !folder.empty() && !name.empty() && !Find(folder, name);
 }
 
+const std::string* NameIndex::LastMapping(const std::string& windows_path) const {
+  return last_mapping_valid_ && windows_path == last_windows_path_ ? &last_host_path_ : nullptr;
+}
+
+void NameIndex::RememberMapping(const std::string& windows_path, const std::string& host_path) {
+  last_windows_path_ = windows_path;
+  last_host_path_ = host_path;
+  last_mapping_valid_ = true;
+}
+
 void NameIndex::Added(const std::string& host_path) {
+  last_mapping_valid_ = false;
   const auto [folder, name] = SplitHostPath(host_path);
   auto it = folders_.find(folder);
   if (it != folders_.end() && !name.empty()) Insert(it->second, name);
 }
 
 void NameIndex::Removed(const std::string& host_path) {
+  last_mapping_valid_ = false;
   // Rare while files are written: the parent is listed again when next needed, and whatever was
   // indexed below a removed or moved folder is forgotten.
   folders_.erase(SplitHostPath(host_path).first);

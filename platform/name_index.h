@@ -48,6 +48,11 @@ class NameIndex {
   // Whether the folder of `host_path` (as resolved) holds no entry of its name: a path looked
   // up through this index that names nothing there, so asking the file system is not needed.
   bool KnownMissing(const std::string& host_path);
+  // The host path the last Windows path looked up mapped to, when `windows_path` is that path
+  // and nothing was created, deleted or moved through this layer since: a file is looked at and
+  // then created under the same name, which maps its path twice.
+  const std::string* LastMapping(const std::string& windows_path) const;
+  void RememberMapping(const std::string& windows_path, const std::string& host_path);
   // A file or folder was created at, or moved to, `host_path`.
   void Added(const std::string& host_path);
   // A file or folder at `host_path` was deleted or moved away.
@@ -62,6 +67,9 @@ class NameIndex {
   };
   static void Insert(Folder& folder, const std::string& name);
   std::unordered_map<std::string, Folder> folders_;  // host folder -> its names
+  std::string last_windows_path_;
+  std::string last_host_path_;
+  bool last_mapping_valid_ = false;
 };
 
 // The index of the calling thread's innermost live scope, or nullptr.

@@ -34,6 +34,10 @@ TEST(NameIndexTest, ScopedLookupsMatchUnindexedOnesThroughRandomChanges) {
   platform::NameIndexScope scope;
   for (int step = 0; step < 400; ++step) {
     const std::string path = random_path();
+    // A path looked up just before the change (as a file is before it is written) and again
+    // after it.
+    const std::string primed = random_path();
+    platform::ToHostPath(primed);
     switch (random() % 6) {
       case 0:
       case 1:
@@ -53,7 +57,7 @@ TEST(NameIndexTest, ScopedLookupsMatchUnindexedOnesThroughRandomChanges) {
         break;
     }
     for (int probe = 0; probe < 4; ++probe) {
-      const std::string looked_up = random_path();
+      const std::string looked_up = probe == 0 ? primed : random_path();
       ASSERT_EQ(platform::ToHostPath(looked_up), Unindexed(looked_up))
           << "step " << step << " after changing " << path;
     }
@@ -75,6 +79,22 @@ TEST(NameIndexTest, NewNamesFindTheExistingSpellingAndScopesNest) {
   EXPECT_EQ(platform::ToHostPath("C:\\DATA\\READ.ME"), root.DriveC() + "/Data/Read.Me");
   EXPECT_EQ(platform::ToHostPath("c:\\data\\OTHER"), root.DriveC() + "/Data/other");
   EXPECT_EQ(platform::FindFiles("C:\\Data").size(), 2u);
+}
+
+TEST(NameIndexTest, ARememberedLookupDoesNotOutliveAChange) {
+  TempSetupRoot root;
+  ASSERT_TRUE(platform::CreateDirectory("C:\\T"));
+  ASSERT_TRUE(platform::File::Open("C:\\T\\A.TXT", platform::File::Mode::kCreate));
+  platform::NameIndexScope scope;
+  // Deleted under another spelling, the name maps as spelled again.
+  EXPECT_EQ(platform::ToHostPath("C:\\T\\a.txt"), root.DriveC() + "/T/A.TXT");
+  ASSERT_TRUE(platform::DeleteFile("C:\\T\\a.txt"));
+  EXPECT_EQ(platform::ToHostPath("C:\\T\\a.txt"), root.DriveC() + "/T/a.txt");
+  // Created through its host path, the name maps to the new file's spelling.
+  EXPECT_EQ(platform::ToHostPath("C:\\T\\b.txt"), root.DriveC() + "/T/b.txt");
+  ASSERT_TRUE(platform::File::Open(root.DriveC() + "/T/B.TXT", platform::File::Mode::kCreate));
+  EXPECT_EQ(platform::ToHostPath("C:\\T\\b.txt"), root.DriveC() + "/T/B.TXT");
+  EXPECT_TRUE(platform::FileExists("C:\\T\\b.txt"));
 }
 
 }  // namespace
