@@ -421,7 +421,8 @@ File::File(File&& other) noexcept
       wrote_start_(other.wrote_start_),
       head_(other.head_),
       head_size_(other.head_size_),
-      head_known_(other.head_known_) {
+      head_known_(other.head_known_),
+      position_(other.position_) {
   other.fd_ = -1;
 }
 
@@ -434,6 +435,7 @@ File& File::operator=(File&& other) noexcept {
     head_ = other.head_;
     head_size_ = other.head_size_;
     head_known_ = other.head_known_;
+    position_ = other.position_;
     other.fd_ = -1;
   }
   return *this;
@@ -451,6 +453,7 @@ size_t File::Read(void* buffer, size_t size) {
     if (got <= 0) break;
     total += static_cast<size_t>(got);
   }
+  if (position_) *position_ += total;
   return total;
 }
 
@@ -476,7 +479,7 @@ bool File::Write(const void* buffer, size_t size) {
   }
   if (size == 0) return true;
   if (!PassFaultPointOnFile("write", fd_)) return false;
-  const off_t at = lseek(fd_, 0, SEEK_CUR);
+  const off_t at = position_ ? static_cast<off_t>(*position_) : lseek(fd_, 0, SEEK_CUR);
   if (at == 0) {
     wrote_start_ = true;
     head_size_ = std::min(size, head_.size());
@@ -491,19 +494,29 @@ bool File::Write(const void* buffer, size_t size) {
     const ssize_t put = write(fd_, in + total, size - total);
     if (put < 0 && errno == EINTR) continue;
     if (put == 0) errno = ENOSPC;
-    if (put <= 0) return false;
+    if (put <= 0) {
+      position_.reset();
+      return false;
+    }
     total += static_cast<size_t>(put);
   }
+  if (position_) *position_ += size;
   return true;
 }
 
 bool File::Seek(uint64_t position) {
   if (fd_ < 0 || position > static_cast<uint64_t>(INT64_MAX)) return false;
-  return lseek(fd_, static_cast<off_t>(position), SEEK_SET) >= 0;
+  if (lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) {
+    position_.reset();
+    return false;
+  }
+  position_ = position;
+  return true;
 }
 
 std::optional<uint64_t> File::Position() const {
   if (fd_ < 0) return std::nullopt;
+  if (position_) return position_;
   const off_t position = lseek(fd_, 0, SEEK_CUR);
   if (position < 0) return std::nullopt;
   return static_cast<uint64_t>(position);

@@ -116,6 +116,9 @@ class File {
   std::array<unsigned char, 4> head_{};
   size_t head_size_ = 0;
   bool head_known_ = false;
+  // The file position as this handle moved it, so a write need not ask the system where it is;
+  // unknown after a failed write or seek.
+  std::optional<uint64_t> position_ = 0;
 };
 
 // Whole-file helpers on top of File.
