@@ -24,7 +24,7 @@ TEntryPrefetcher::~TEntryPrefetcher() {
     std::lock_guard lock(mutex_);
     stop_ = true;
   }
-  changed_.notify_all();
+  helpers_wake_.notify_all();
   for (std::thread& thread : threads_) thread.join();
 }
 
@@ -71,15 +71,30 @@ bool TEntryPrefetcher::ReadNext(std::unique_lock<std::mutex>& lock, std::string&
   slot.data = std::move(data);
   slot.raised = raised;
   slot.done = true;
-  changed_.notify_all();
+  if (taker_waits_) taker_wakes_.notify_one();
+  if (cost != kept) Freed();
   return true;
+}
+
+bool TEntryPrefetcher::HelpersMayGo() const {
+  if (stop_ || next_ >= indexes_.size() || in_flight_ == 0) return true;
+  const size_t room = budget_ - std::min(budget_, in_flight_);
+  return room >= std::max(Cost(next_), budget_ / 4);
+}
+
+void TEntryPrefetcher::Freed() {
+  if (taker_waits_) taker_wakes_.notify_one();
+  if (helpers_waiting_ != 0 && HelpersMayGo()) helpers_wake_.notify_all();
 }
 
 void TEntryPrefetcher::Work() {
   std::string scratch;
   std::unique_lock lock(mutex_);
   while (!stop_ && next_ < indexes_.size()) {
-    if (!ReadNext(lock, scratch)) changed_.wait(lock);
+    if (ReadNext(lock, scratch)) continue;
+    ++helpers_waiting_;
+    helpers_wake_.wait(lock, [this] { return HelpersMayGo(); });
+    --helpers_waiting_;
   }
 }
 
@@ -88,19 +103,20 @@ TEntryData TEntryPrefetcher::Take(size_t position) { return TakeAt(position, fal
 TEntryData TEntryPrefetcher::TakeKept(size_t position) { return TakeAt(position, true); }
 
 void TEntryPrefetcher::Release(size_t position) {
-  {
-    std::lock_guard lock(mutex_);
-    in_flight_ -= slots_[position].cost;
-    slots_[position].cost = 0;
-  }
-  changed_.notify_all();
+  std::lock_guard lock(mutex_);
+  in_flight_ -= slots_[position].cost;
+  slots_[position].cost = 0;
+  Freed();
 }
 
 TEntryData TEntryPrefetcher::TakeAt(size_t position, bool keep_counted) {
   std::unique_lock lock(mutex_);
   Slot& slot = slots_[position];
   while (!slot.done) {
-    if (!ReadNext(lock, taker_scratch_)) changed_.wait(lock);
+    if (ReadNext(lock, taker_scratch_)) continue;
+    taker_waits_ = true;
+    taker_wakes_.wait(lock);
+    taker_waits_ = false;
   }
   TEntryData data = std::move(slot.data);
   const bool raised = slot.raised;
@@ -111,9 +127,9 @@ TEntryData TEntryPrefetcher::TakeAt(size_t position, bool keep_counted) {
     slot.cost = cost;
   } else {
     in_flight_ -= cost;
+    Freed();
   }
   lock.unlock();
-  changed_.notify_all();
   // What failed on a helper thread (out of memory) is tried again here, so it raises here.
   if (raised) return pak_.ReadEntryQuietly(indexes_[position]);
   return data;

@@ -55,13 +55,22 @@ class TEntryPrefetcher {
   bool ReadNext(std::unique_lock<std::mutex>& lock, std::string& scratch);
   TEntryData TakeAt(size_t position, bool keep_counted);
   size_t Cost(size_t position) const;
+  // Whether a waiting helper should go on: nothing left to read, stopping, or room in the budget
+  // for the next entry and a good share more, so that the entries taken and written one by one
+  // wake it once per batch rather than once each.
+  bool HelpersMayGo() const;
+  // After bytes left the budget (`lock` held): wakes whoever waits and can now go on.
+  void Freed();
 
   const TPak& pak_;
   const std::vector<int> indexes_;
   const size_t budget_;
   std::vector<Slot> slots_;
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable taker_wakes_;   // an entry is ready, or bytes left the budget
+  std::condition_variable helpers_wake_;  // HelpersMayGo turned true
+  bool taker_waits_ = false;
+  unsigned helpers_waiting_ = 0;
   size_t next_ = 0;       // first position not claimed yet
   size_t in_flight_ = 0;  // bytes of claimed entries not taken yet
   size_t peak_in_flight_ = 0;
