@@ -94,7 +94,9 @@ TEST(MetafilePictureTest, DamagedOrForeignBytesDrawNothing) {
   // Cut at every length: never a crash, and nothing before the records begin.
   for (size_t cut = 0; cut < wmf.size(); ++cut) {
     const QImage image = RenderMetafile(wmf.substr(0, cut), QSize(8, 8));
-    if (cut < 40) EXPECT_TRUE(image.isNull()) << cut;
+    if (cut < 40) {
+      EXPECT_TRUE(image.isNull()) << cut;
+    }
   }
 }
 
