@@ -253,6 +253,14 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
     FailStep("Cannot write " + failure->path);
     return true;
   };
+  // A file this thread could not create or write, unless an earlier one failed first; errno
+  // still says why this one failed.
+  const auto fail_write = [&report_earlier_failure](const std::string& target) {
+    const int reason = errno;
+    if (report_earlier_failure()) return;
+    errno = reason;
+    FailStep("Cannot write " + target);
+  };
 
   // Nothing but this thread changes the target folders while the group is extracted, so their
   // names are listed once each instead of once per new file.
@@ -277,7 +285,7 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
         if (!CopyLargeEntry(target, entry.name, entry.full_size, index)) return false;
       } else if (entry.full_size == 0) {
         if (!WriteWholeFile(target, nullptr, 0)) {
-          if (!report_earlier_failure()) FailStep("Cannot write " + target);
+          fail_write(target);
           return false;
         }
       } else {
@@ -293,12 +301,8 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
         }
         std::optional<platform::File> file = CreateFileToWrite(target);
         if (!file) {
+          fail_write(target);
           prefetcher->Release(position);
-          const int reason = errno;
-          if (!report_earlier_failure()) {
-            errno = reason;
-            FailStep("Cannot write " + target);
-          }
           return false;
         }
         const uint64_t size = entry.full_size;

@@ -215,6 +215,8 @@ class TPak {
   bool AppendBlob(TPakFile& entry, const std::string& blob);
   bool CopyLargeFile(TPakFile& entry, platform::File& source, uint64_t size);
   bool BlobInFile(const TPakFile& entry) const;
+  // The entry when it owns bytes that lie wholly in front of the directory, else nullptr.
+  const TPakFile* ReadableBlob(int index) const;
   // ReadStored into `blob` (resized to the blob); false where ReadStored answers nothing.
   bool ReadStoredInto(int index, std::string& blob) const;
   std::optional<uint64_t> FileSize() const;

@@ -158,12 +158,17 @@ bool TPak::BlobInFile(const TPakFile& entry) const {
   return entry.offset <= end && entry.BlobLength() <= end - entry.offset;
 }
 
-bool TPak::ReadStoredInto(int index, std::string& blob) const {
+const TPakFile* TPak::ReadableBlob(int index) const {
   const TPakFile* entry = Entry(index);
-  if (entry == nullptr || !file_) return false;
-  const uint32_t length = entry->BlobLength();
-  if (length == 0 || !BlobInFile(*entry)) return false;
-  blob.resize(length);
+  if (entry == nullptr || !file_) return nullptr;
+  if (entry->BlobLength() == 0 || !BlobInFile(*entry)) return nullptr;
+  return entry;
+}
+
+bool TPak::ReadStoredInto(int index, std::string& blob) const {
+  const TPakFile* entry = ReadableBlob(index);
+  if (entry == nullptr) return false;
+  blob.resize(entry->BlobLength());
   if (!file_->ReadExactAt(entry->offset, blob.data(), blob.size())) return false;
   // Large raw entries carry no CRC (it is not computed when they are packed from a file).
   if (entry->IsRaw() && entry->IsLarge()) return true;
@@ -177,11 +182,10 @@ std::optional<std::string> TPak::ReadStored(int index) const {
 }
 
 bool TPak::StoredBytesPass(int index) const {
-  const TPakFile* entry = Entry(index);
-  if (entry == nullptr || !file_) return false;
+  const TPakFile* entry = ReadableBlob(index);
+  if (entry == nullptr) return false;
+  if (entry->IsRaw() && entry->IsLarge()) return true;  // no CRC to check, as in ReadStoredInto
   const uint32_t length = entry->BlobLength();
-  if (length == 0 || !BlobInFile(*entry)) return false;
-  if (entry->IsRaw() && entry->IsLarge()) return true;
   char buffer[1 << 16];
   uint32_t crc = 0xFFFFFFFFu;
   for (uint32_t done = 0; done < length;) {
@@ -211,9 +215,9 @@ TEntryData TPak::ReadEntryQuietly(int index, std::string& scratch) const {
     }
     return result;
   }
+  if (entry.stored_size == 0 || entry.full_size == 0) return result;
   if (!ReadStoredInto(index, scratch)) return result;
   const std::string_view stored = scratch;
-  if (entry.stored_size == 0 || entry.full_size == 0) return result;
 
   // A full size the stored bytes could yield is inflated straight into a buffer of that size.
   // A larger claim is never allocated: the stream's real length is only counted.
