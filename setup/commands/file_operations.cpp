@@ -290,10 +290,12 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
         }
       } else {
         const size_t position = next_read++;
+        TEntryPrefetcher::Kept kept = prefetcher->TakeKept(position);
+        const TEntryData::Status status = kept.read.status;
         // A stream that inflates to another length shows its message here, in order; a broken
         // one raises, as loading the entry would.
-        std::optional<std::string> data = pak->FinishLoad(index, prefetcher->TakeKept(position));
-        if (!data || data->size() != entry.full_size) {
+        if (status != TEntryData::Status::kOk) pak->FinishLoad(index, std::move(kept.read));
+        if (status != TEntryData::Status::kOk || kept.bytes.size() != entry.full_size) {
           prefetcher->Release(position);
           // Damaged or cut-short data: writing an empty or partial file would pass as success.
           if (!report_earlier_failure()) StopRunWithFailure();
@@ -307,7 +309,7 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
         }
         const uint64_t size = entry.full_size;
         TUninstallList::Instance().NoteWrittenSize(target, size);
-        writer.Submit(std::move(*file), target, std::move(*data),
+        writer.Submit(std::move(*file), target, kept.bytes,
                       [&prefetcher, position, target, size](bool written) {
                         prefetcher->Release(position);
                         LogFileWritten(target, written ? size : 0, written);

@@ -22,11 +22,10 @@ void TWriteBehind::Fill(Job job) {
   bool written = false;
   int reason = 0;
   if (!Failed()) {
-    written = job.file->Write(job.data.data(), job.data.size());
+    written = job.file->Write(job.bytes.data(), job.bytes.size());
     reason = errno;
   }
   job.file.reset();  // closes it (deciding on its execute bits from the bytes written)
-  job.data = std::string();
   if (!written) {
     std::lock_guard lock(mutex_);
     if (!failure_) failure_ = Failure{job.path, reason != 0 ? reason : EIO};
@@ -34,9 +33,9 @@ void TWriteBehind::Fill(Job job) {
   if (job.done) job.done(written);
 }
 
-void TWriteBehind::Submit(platform::File file, std::string path, std::string data,
+void TWriteBehind::Submit(platform::File file, std::string path, std::string_view bytes,
                           std::function<void(bool written)> done) {
-  Job job{std::move(file), std::move(path), std::move(data), std::move(done)};
+  Job job{std::move(file), std::move(path), bytes, std::move(done)};
   if (!thread_.joinable()) {
     Fill(std::move(job));
     return;

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "platform/files.h"
@@ -34,11 +35,12 @@ class TWriteBehind {
   TWriteBehind(const TWriteBehind&) = delete;
   TWriteBehind& operator=(const TWriteBehind&) = delete;
 
-  // Queues `data` to be written into `file` (created and empty), which is then closed; `done`
+  // Queues `bytes` to be written into `file` (created and empty), which is then closed; `done`
   // runs on the writing thread afterwards with whether the bytes were written, once the file
-  // is closed and the bytes are freed. After a failure nothing more is written: later files
-  // are closed empty (a failed run is rolled back anyway).
-  void Submit(platform::File file, std::string path, std::string data,
+  // is closed. The bytes are the caller's and must stay valid until `done` has run. After a
+  // failure nothing more is written: later files are closed empty (a failed run is rolled back
+  // anyway).
+  void Submit(platform::File file, std::string path, std::string_view bytes,
               std::function<void(bool written)> done);
   // Whether a file queued so far could not be filled (it may still be running the rest).
   bool Failed();
@@ -49,12 +51,12 @@ class TWriteBehind {
   struct Job {
     std::optional<platform::File> file;
     std::string path;
-    std::string data;
+    std::string_view bytes;
     std::function<void(bool written)> done;
   };
 
   void Work();
-  // Writes and closes the job's file, frees its bytes and tells `done`.
+  // Writes and closes the job's file and tells `done`.
   void Fill(Job job);
 
   std::mutex mutex_;

@@ -14,6 +14,13 @@ constexpr size_t kSmallFilesBudget = size_t{8} << 20;
 TEntryPrefetcher::TEntryPrefetcher(const TPak& pak, std::vector<int> indexes, size_t budget,
                                    unsigned helpers)
     : pak_(pak), indexes_(std::move(indexes)), budget_(budget), slots_(indexes_.size()) {
+  // No more ring than the entries can fill; its pages are only touched as they are used.
+  size_t total = 0;
+  for (size_t position = 0; position < indexes_.size() && total < budget_; ++position) {
+    total += pak_.ReadSize(indexes_[position]);
+  }
+  ring_size_ = std::min(budget_, total);
+  ring_ = std::make_unique_for_overwrite<char[]>(ring_size_);
   for (unsigned i = 0; i < helpers && i < indexes_.size(); ++i) {
     threads_.emplace_back([this] { Work(); });
   }
@@ -45,12 +52,45 @@ size_t TEntryPrefetcher::Cost(size_t position) const {
   return entry->IsRaw() ? entry->full_size : size_t{entry->BlobLength()} + entry->full_size;
 }
 
+size_t TEntryPrefetcher::RingPlace(size_t size) const {
+  if (size > ring_size_) return kNotInRing;
+  if (ring_entries_ == 0) return 0;
+  const size_t start = slots_[oldest_].ring_offset;
+  if (ring_end_ > start) {
+    // The bytes held do not wrap: there is room after them and before them.
+    if (ring_size_ - ring_end_ >= size) return ring_end_;
+    return start >= size ? 0 : kNotInRing;
+  }
+  return start - ring_end_ >= size ? ring_end_ : kNotInRing;
+}
+
+void TEntryPrefetcher::RingRelease(Slot& slot) {
+  if (slot.ring_offset == kNotInRing) return;
+  slot.ring_offset = kNotInRing;
+  if (--ring_entries_ == 0) {
+    ring_end_ = 0;  // empty: the next entry starts at the front, with the whole ring before it
+    return;
+  }
+  while (slots_[oldest_].ring_offset == kNotInRing) ++oldest_;
+}
+
 bool TEntryPrefetcher::ReadNext(std::unique_lock<std::mutex>& lock, std::string& scratch) {
   if (stop_ || next_ >= indexes_.size()) return false;
   const size_t cost = Cost(next_);
   // Over the budget only when nothing else is in flight, so a large entry still goes through.
   if (in_flight_ != 0 && cost > budget_ - std::min(budget_, in_flight_)) return false;
+  // An entry that fits the ring waits for room there; one larger than the ring (larger than
+  // the budget, so read alone) gets a buffer of its own.
+  const size_t size = pak_.ReadSize(indexes_[next_]);
+  const size_t offset = size != 0 ? RingPlace(size) : kNotInRing;
+  if (offset == kNotInRing && size != 0 && size <= ring_size_) return false;
   const size_t position = next_++;
+  if (offset != kNotInRing) {
+    slots_[position].ring_offset = offset;
+    slots_[position].ring_bytes = size;
+    ring_end_ = offset + size;
+    if (ring_entries_++ == 0) oldest_ = position;
+  }
   in_flight_ += cost;
   peak_in_flight_ = std::max(peak_in_flight_, in_flight_);
   lock.unlock();
@@ -58,15 +98,18 @@ bool TEntryPrefetcher::ReadNext(std::unique_lock<std::mutex>& lock, std::string&
   TEntryData data;
   bool raised = false;
   try {
-    data = pak_.ReadEntryQuietly(indexes_[position], scratch);
+    data = offset != kNotInRing
+               ? pak_.ReadEntryQuietlyInto(indexes_[position], scratch, ring_.get() + offset)
+               : pak_.ReadEntryQuietly(indexes_[position], scratch);
   } catch (const std::exception&) {
     raised = true;  // read again by the taking thread, which raises it there
   }
-  const size_t kept = std::min(cost, data.data.size());
+  // The stored bytes are gone once inflated; the entry's place in the ring stays taken.
+  const size_t kept = std::min(cost, offset != kNotInRing ? size : data.data.size());
 
   lock.lock();
   Slot& slot = slots_[position];
-  in_flight_ -= cost - kept;  // the stored bytes are gone once inflated
+  in_flight_ -= cost - kept;
   slot.cost = kept;
   slot.data = std::move(data);
   slot.raised = raised;
@@ -79,7 +122,9 @@ bool TEntryPrefetcher::ReadNext(std::unique_lock<std::mutex>& lock, std::string&
 bool TEntryPrefetcher::HelpersMayGo() const {
   if (stop_ || next_ >= indexes_.size() || in_flight_ == 0) return true;
   const size_t room = budget_ - std::min(budget_, in_flight_);
-  return room >= std::max(Cost(next_), budget_ / 4);
+  if (room < std::max(Cost(next_), budget_ / 4)) return false;
+  const size_t size = pak_.ReadSize(indexes_[next_]);
+  return size == 0 || size > ring_size_ || RingPlace(size) != kNotInRing;
 }
 
 void TEntryPrefetcher::Freed() {
@@ -98,19 +143,8 @@ void TEntryPrefetcher::Work() {
   }
 }
 
-TEntryData TEntryPrefetcher::Take(size_t position) { return TakeAt(position, false); }
-
-TEntryData TEntryPrefetcher::TakeKept(size_t position) { return TakeAt(position, true); }
-
-void TEntryPrefetcher::Release(size_t position) {
-  std::lock_guard lock(mutex_);
-  in_flight_ -= slots_[position].cost;
-  slots_[position].cost = 0;
-  Freed();
-}
-
-TEntryData TEntryPrefetcher::TakeAt(size_t position, bool keep_counted) {
-  std::unique_lock lock(mutex_);
+TEntryPrefetcher::Slot& TEntryPrefetcher::TakeSlot(size_t position,
+                                                   std::unique_lock<std::mutex>& lock) {
   Slot& slot = slots_[position];
   while (!slot.done) {
     if (ReadNext(lock, taker_scratch_)) continue;
@@ -118,19 +152,61 @@ TEntryData TEntryPrefetcher::TakeAt(size_t position, bool keep_counted) {
     taker_wakes_.wait(lock);
     taker_waits_ = false;
   }
-  TEntryData data = std::move(slot.data);
-  const bool raised = slot.raised;
-  const size_t cost = slot.cost;
-  slot = Slot();
-  slot.done = true;
-  if (keep_counted) {
-    slot.cost = cost;
-  } else {
-    in_flight_ -= cost;
-    Freed();
+  if (slot.raised) {
+    // What failed on a helper thread (out of memory) is tried again here, so it raises here;
+    // the slot is the taker's alone from now on.
+    Drop(slot);
+    slot.raised = false;
+    lock.unlock();
+    TEntryData again = pak_.ReadEntryQuietly(indexes_[position], taker_scratch_);
+    lock.lock();
+    slot.cost = again.data.size();
+    in_flight_ += slot.cost;
+    slot.data = std::move(again);
   }
-  lock.unlock();
-  // What failed on a helper thread (out of memory) is tried again here, so it raises here.
-  if (raised) return pak_.ReadEntryQuietly(indexes_[position]);
+  return slot;
+}
+
+std::string_view TEntryPrefetcher::BytesOf(const Slot& slot) const {
+  if (slot.data.status != TEntryData::Status::kOk) return {};
+  if (slot.ring_offset == kNotInRing) return slot.data.data;
+  return {ring_.get() + slot.ring_offset, slot.ring_bytes};
+}
+
+void TEntryPrefetcher::Drop(Slot& slot) {
+  RingRelease(slot);
+  slot.data = TEntryData();
+  in_flight_ -= slot.cost;
+  slot.cost = 0;
+  Freed();
+}
+
+TEntryData TEntryPrefetcher::Take(size_t position) {
+  std::unique_lock lock(mutex_);
+  Slot& slot = TakeSlot(position, lock);
+  TEntryData data;
+  data.status = slot.data.status;
+  data.produced = slot.data.produced;
+  if (slot.ring_offset != kNotInRing) {
+    data.data.assign(BytesOf(slot));
+  } else {
+    data.data = std::move(slot.data.data);
+  }
+  Drop(slot);
   return data;
+}
+
+TEntryPrefetcher::Kept TEntryPrefetcher::TakeKept(size_t position) {
+  std::unique_lock lock(mutex_);
+  Slot& slot = TakeSlot(position, lock);
+  Kept kept;
+  kept.read.status = slot.data.status;
+  kept.read.produced = slot.data.produced;
+  kept.bytes = BytesOf(slot);
+  return kept;
+}
+
+void TEntryPrefetcher::Release(size_t position) {
+  std::lock_guard lock(mutex_);
+  Drop(slots_[position]);
 }

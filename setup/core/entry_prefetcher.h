@@ -3,12 +3,18 @@
 // inflated. Memory stays bounded: the entries read but not yet taken hold at most `budget`
 // bytes (stored and inflated bytes counted while both are held); a single entry larger than
 // the budget is still read, alone.
+//
+// The entries' bytes go into one ring of `budget` bytes, taken in the order of the list and
+// given back in the same order. A buffer of its own for every entry would cost an allocation,
+// a zero fill and a page fault per 4 KB of every file; the ring's pages are touched once.
 #pragma once
 
 #include <condition_variable>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -27,10 +33,16 @@ class TEntryPrefetcher {
   // are taken in increasing order, each at most once; while the entry is not ready the caller
   // reads the next entries itself.
   TEntryData Take(size_t position);
-  // As Take, but the entry's bytes stay counted against the budget until Release(position): for
-  // a caller that hands the data on to be written later, so that what waits there counts too.
-  TEntryData TakeKept(size_t position);
-  // Stops counting the bytes of an entry taken with TakeKept; any thread may call it.
+
+  // An entry taken without copying its bytes out of the read-ahead's memory.
+  struct Kept {
+    TEntryData read;         // the answer's status and counted length; its data stays empty
+    std::string_view bytes;  // the entry's bytes when the status is kOk
+  };
+  // As Take, but the bytes stay where they were read, valid and counted against the budget
+  // until Release(position): for a caller that hands them on to be written later.
+  Kept TakeKept(size_t position);
+  // Gives up the bytes of an entry taken with TakeKept; any thread may call it.
   void Release(size_t position);
 
   // Bytes the budget allows in flight for entries of these full sizes: enough to keep every core
@@ -42,25 +54,36 @@ class TEntryPrefetcher {
   size_t PeakInFlight();
 
  private:
+  static constexpr size_t kNotInRing = static_cast<size_t>(-1);
+
   struct Slot {
     bool done = false;
     bool raised = false;  // reading raised on a helper thread
     size_t cost = 0;      // bytes counted against the budget until taken (or released)
-    TEntryData data;
+    size_t ring_offset = kNotInRing;  // where the entry's bytes are in the ring
+    size_t ring_bytes = 0;            // and how many
+    TEntryData data;  // its status; holds the bytes themselves only when not in the ring
   };
 
   void Work();
-  // Claims and reads the next entry when the budget allows; `lock` is held on entry and exit.
-  // `scratch` holds the stored bytes of compressed entries for the calling thread.
+  // Claims and reads the next entry when the budget and the ring allow; `lock` is held on entry
+  // and exit. `scratch` holds the stored bytes of compressed entries for the calling thread.
   bool ReadNext(std::unique_lock<std::mutex>& lock, std::string& scratch);
-  TEntryData TakeAt(size_t position, bool keep_counted);
+  Slot& TakeSlot(size_t position, std::unique_lock<std::mutex>& lock);
+  std::string_view BytesOf(const Slot& slot) const;
+  // Gives up the slot's bytes and stops counting them (`lock` held).
+  void Drop(Slot& slot);
   size_t Cost(size_t position) const;
   // Whether a waiting helper should go on: nothing left to read, stopping, or room in the budget
-  // for the next entry and a good share more, so that the entries taken and written one by one
-  // wake it once per batch rather than once each.
+  // for the next entry and a good share more (so that the entries taken and written one by one
+  // wake it once per batch rather than once each) and room for it in the ring.
   bool HelpersMayGo() const;
   // After bytes left the budget (`lock` held): wakes whoever waits and can now go on.
   void Freed();
+  // Where `size` bytes fit in the ring after the bytes held, or kNotInRing (`lock` held).
+  size_t RingPlace(size_t size) const;
+  // Gives the slot's place in the ring back (`lock` held).
+  void RingRelease(Slot& slot);
 
   const TPak& pak_;
   const std::vector<int> indexes_;
@@ -75,6 +98,16 @@ class TEntryPrefetcher {
   size_t in_flight_ = 0;  // bytes of claimed entries not taken yet
   size_t peak_in_flight_ = 0;
   bool stop_ = false;
+
+  // The ring: entries placed one after the other in claiming order, wrapping to the start when
+  // one does not fit before the end. The bytes held run from the oldest entry still holding
+  // bytes (`oldest_`) to `ring_end_`.
+  std::unique_ptr<char[]> ring_;
+  size_t ring_size_ = 0;
+  size_t ring_end_ = 0;      // where the next entry's bytes go
+  size_t ring_entries_ = 0;  // entries holding bytes in the ring
+  size_t oldest_ = 0;        // no position before this one holds bytes in the ring
+
   std::vector<std::thread> threads_;
   std::string taker_scratch_;  // for the entries the taking thread reads itself
 };

@@ -180,6 +180,13 @@ class TPak {
   // The same, reading a compressed blob into `scratch`, whose room a caller that reads many
   // entries keeps from one to the next (a raw blob is read into the answer itself).
   TEntryData ReadEntryQuietly(int index, std::string& scratch) const;
+  // The bytes a whole read of the entry yields: its full size, or 0 when there is nothing to
+  // read (no blob in the file, or a full size its stored bytes could not yield).
+  size_t ReadSize(int index) const;
+  // ReadEntryQuietly into `out`, which has room for ReadSize(index) bytes and holds them when
+  // the answer is kOk; the answer's own data stays empty. For a caller that keeps the bytes of
+  // many entries in memory of its own.
+  TEntryData ReadEntryQuietlyInto(int index, std::string& scratch, char* out) const;
   std::optional<std::string> FinishLoad(int index, TEntryData read) const;
   // For a large entry: whether its blob lies in front of the directory (it is not read); otherwise
   // whether LoadEntry succeeds.
@@ -219,6 +226,11 @@ class TPak {
   const TPakFile* ReadableBlob(int index) const;
   // ReadStored into `blob` (resized to the blob); false where ReadStored answers nothing.
   bool ReadStoredInto(int index, std::string& blob) const;
+  // Reads the blob of `entry` (readable: ReadableBlob) into `out` and checks its CRC.
+  bool ReadStoredAt(const TPakFile& entry, char* out) const;
+  // ReadEntryQuietly with the bytes placed where `room` answers for the size they need.
+  TEntryData ReadQuietly(int index, std::string& scratch,
+                         const std::function<char*(size_t size)>& room) const;
   std::optional<uint64_t> FileSize() const;
   TGroupItem MakeItem(int index, bool load);
 

@@ -165,14 +165,18 @@ const TPakFile* TPak::ReadableBlob(int index) const {
   return entry;
 }
 
+bool TPak::ReadStoredAt(const TPakFile& entry, char* out) const {
+  if (!file_->ReadExactAt(entry.offset, out, entry.BlobLength())) return false;
+  // Large raw entries carry no CRC (it is not computed when they are packed from a file).
+  if (entry.IsRaw() && entry.IsLarge()) return true;
+  return ComputeCrc32(out, entry.BlobLength()) == entry.crc;
+}
+
 bool TPak::ReadStoredInto(int index, std::string& blob) const {
   const TPakFile* entry = ReadableBlob(index);
   if (entry == nullptr) return false;
   blob.resize(entry->BlobLength());
-  if (!file_->ReadExactAt(entry->offset, blob.data(), blob.size())) return false;
-  // Large raw entries carry no CRC (it is not computed when they are packed from a file).
-  if (entry->IsRaw() && entry->IsLarge()) return true;
-  return ComputeCrc32(blob.data(), blob.size()) == entry->crc;
+  return ReadStoredAt(*entry, blob.data());
 }
 
 std::optional<std::string> TPak::ReadStored(int index) const {
@@ -203,46 +207,60 @@ TEntryData TPak::ReadEntryQuietly(int index) const {
 }
 
 TEntryData TPak::ReadEntryQuietly(int index, std::string& scratch) const {
+  std::string out;
+  TEntryData result = ReadQuietly(index, scratch, [&out](size_t size) {
+    out.resize(size);
+    return out.data();
+  });
+  if (result.status == TEntryData::Status::kOk) result.data = std::move(out);
+  return result;
+}
+
+TEntryData TPak::ReadEntryQuietlyInto(int index, std::string& scratch, char* out) const {
+  return ReadQuietly(index, scratch, [out](size_t) { return out; });
+}
+
+size_t TPak::ReadSize(int index) const {
+  const TPakFile* entry = ReadableBlob(index);
+  if (entry == nullptr) return 0;
+  // A full size the stored bytes could not yield is damage: nothing of that size is allocated,
+  // the stream's real length is only counted.
+  if (!entry->IsRaw() && entry->full_size > archive_io::MaxInflatedSize(entry->stored_size)) {
+    return 0;
+  }
+  return entry->full_size;
+}
+
+TEntryData TPak::ReadQuietly(int index, std::string& scratch,
+                             const std::function<char*(size_t size)>& room) const {
   TEntryData result;
-  const TPakFile* found = Entry(index);
+  const TPakFile* found = ReadableBlob(index);
   if (found == nullptr) return result;
   const TPakFile& entry = *found;
   if (entry.IsRaw()) {
-    if (ReadStoredInto(index, result.data)) {
-      result.status = TEntryData::Status::kOk;
-    } else {
-      result.data = std::string();
-    }
+    if (ReadStoredAt(entry, room(entry.full_size))) result.status = TEntryData::Status::kOk;
     return result;
   }
-  if (entry.stored_size == 0 || entry.full_size == 0) return result;
-  if (!ReadStoredInto(index, scratch)) return result;
+  if (entry.full_size == 0 || !ReadStoredInto(index, scratch)) return result;
   const std::string_view stored = scratch;
 
-  // A full size the stored bytes could yield is inflated straight into a buffer of that size.
-  // A larger claim is never allocated: the stream's real length is only counted.
-  if (entry.full_size <= archive_io::MaxInflatedSize(stored.size())) {
-    result.data.resize(entry.full_size);
+  if (const size_t size = ReadSize(index); size != 0) {
     size_t produced = 0;
-    switch (
-        archive_io::ZlibInflateInto(stored, result.data.data(), result.data.size(), &produced)) {
+    // Room is taken only now, so a damaged blob (its CRC checked) costs none.
+    switch (archive_io::ZlibInflateInto(stored, room(size), size, &produced)) {
       case archive_io::InflateStatus::kExact:
         result.status = TEntryData::Status::kOk;
         return result;
       case archive_io::InflateStatus::kShorter:
-        result.data.clear();
         result.status = TEntryData::Status::kWrongSize;
         result.produced = produced;
         return result;
       case archive_io::InflateStatus::kBroken:
-        result.data.clear();
         result.status = TEntryData::Status::kBroken;
         return result;
       case archive_io::InflateStatus::kLonger:
         break;
     }
-    result.data.clear();
-    result.data.shrink_to_fit();
   }
   const std::optional<uint64_t> length = archive_io::ZlibInflatedLength(stored);
   if (!length) {

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "package_test_util.h"
@@ -88,6 +92,54 @@ TEST_F(EntryPrefetcherTest, KeptEntriesCountAgainstTheBudgetUntilReleased) {
     prefetcher.Release(0);
     prefetcher.Take(1);
     EXPECT_EQ(prefetcher.PeakInFlight(), std::max(cost(0), cost(1)));
+  }
+}
+
+TEST_F(EntryPrefetcherTest, KeptBytesStayIntactUntilReleasedWhileLaterOnesAreRead) {
+  // As extraction uses it: the taking thread keeps each entry and another thread releases it
+  // once it has looked at the bytes, while the read-ahead wraps around its memory many times.
+  TPak pak(dir_.File("pkg.bin"), false, false);
+  std::vector<int> indexes;
+  std::vector<TEntryData> want;
+  for (int round = 0; round < 4; ++round) {
+    for (int i = 0; i < pak.EntryCount(); ++i) {
+      indexes.push_back(i);
+      want.push_back(pak.ReadEntryQuietly(i));
+    }
+  }
+  for (const unsigned helpers : {0u, 2u}) {
+    for (const size_t budget : {size_t{150000}, size_t{64} << 20}) {
+      TEntryPrefetcher prefetcher(pak, indexes, budget, helpers);
+      std::mutex mutex;
+      std::condition_variable changed;
+      std::deque<std::pair<size_t, TEntryPrefetcher::Kept>> queue;
+      size_t wrong = 0;
+      std::thread releaser([&] {
+        for (size_t n = 0; n < indexes.size(); ++n) {
+          std::unique_lock lock(mutex);
+          changed.wait(lock, [&] { return !queue.empty(); });
+          const auto [position, kept] = queue.front();
+          queue.pop_front();
+          lock.unlock();
+          // Give the read-ahead time to reach for this entry's room before it is released.
+          std::this_thread::yield();
+          if (kept.read.status != want[position].status || kept.bytes != want[position].data) {
+            ++wrong;
+          }
+          prefetcher.Release(position);
+        }
+      });
+      for (size_t n = 0; n < indexes.size(); ++n) {
+        TEntryPrefetcher::Kept kept = prefetcher.TakeKept(n);
+        EXPECT_TRUE(kept.read.data.empty());
+        std::lock_guard lock(mutex);
+        queue.emplace_back(n, kept);
+        changed.notify_one();
+      }
+      releaser.join();
+      EXPECT_EQ(wrong, 0u) << helpers << " " << budget;
+      EXPECT_LE(prefetcher.PeakInFlight(), budget) << helpers << " " << budget;
+    }
   }
 }
 
