@@ -240,8 +240,21 @@ std::optional<std::string> ToHostPath(const std::string& windows_path) {
     return std::nullopt;
   }
   internal::NameIndex* index = internal::ActiveNameIndex();
+  // A path whose last component is a plain name is that name in the folder the rest names,
+  // which an index remembers from the file before in the same folder.
+  const size_t separator = windows_path.find_last_of("\\/");
+  const std::string_view leaf = std::string_view(windows_path).substr(separator + 1);
+  const bool plain_leaf = !leaf.empty() && leaf != "." && leaf != "..";
+  const std::string_view windows_folder = std::string_view(windows_path).substr(0, separator);
   if (index != nullptr) {
     if (const std::string* known = index->LastMapping(windows_path)) return *known;
+    if (const auto* folder = plain_leaf ? index->LastFolder(windows_folder) : nullptr) {
+      bool exists = folder->exists;
+      std::string host = internal::ResolveStep(*index, folder->host_folder,
+                                               Cp1252ToUtf8(std::string(leaf)), exists);
+      index->RememberMapping(windows_path, host);
+      return host;
+    }
   }
   const auto drive = FindDrive(windows_path[0]);
   if (!drive) return std::nullopt;
@@ -257,9 +270,16 @@ std::optional<std::string> ToHostPath(const std::string& windows_path) {
     // Windows paths are Windows-1252 text; host names are UTF-8.
     components.push_back(Cp1252ToUtf8(part));
   }
+  if (index == nullptr) return internal::ResolveIgnoringCase(drive->host_folder, components);
 
-  std::string host = internal::ResolveIgnoringCase(drive->host_folder, components);
-  if (index != nullptr) index->RememberMapping(windows_path, host);
+  // Every folder along the way is listed once for the scope, then answers from memory.
+  std::string host = drive->host_folder;
+  bool exists = true;
+  for (size_t i = 0; i < components.size(); ++i) {
+    if (i + 1 == components.size() && plain_leaf) index->RememberFolder(windows_folder, host, exists);
+    host = internal::ResolveStep(*index, host, components[i], exists);
+  }
+  index->RememberMapping(windows_path, host);
   return host;
 }
 

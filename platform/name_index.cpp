@@ -69,15 +69,35 @@ void NameIndex::RememberMapping(const std::string& windows_path, const std::stri
   last_mapping_valid_ = true;
 }
 
+const NameIndex::FolderMapping* NameIndex::LastFolder(std::string_view windows_folder) const {
+  return last_folder_valid_ && windows_folder == last_windows_folder_ ? &last_folder_ : nullptr;
+}
+
+void NameIndex::RememberFolder(std::string_view windows_folder, std::string host_folder,
+                               bool exists) {
+  last_windows_folder_ = windows_folder;
+  last_folder_ = FolderMapping{std::move(host_folder), exists};
+  last_folder_valid_ = true;
+}
+
 void NameIndex::Added(const std::string& host_path) {
   last_mapping_valid_ = false;
   const auto [folder, name] = SplitHostPath(host_path);
+  // A new name matters to the remembered folder only in a folder its lookup went through: one
+  // above it. Names added inside it (its files) leave its own mapping as it was.
+  const std::string& mapped = last_folder_.host_folder;
+  if (folder == "/" ? mapped.size() > 1
+                    : mapped.size() > folder.size() && mapped.compare(0, folder.size(), folder) == 0 &&
+                          mapped[folder.size()] == '/') {
+    last_folder_valid_ = false;
+  }
   auto it = folders_.find(folder);
   if (it != folders_.end() && !name.empty()) Insert(it->second, name);
 }
 
 void NameIndex::Removed(const std::string& host_path) {
   last_mapping_valid_ = false;
+  last_folder_valid_ = false;
   // Rare while files are written: the parent is listed again when next needed, and whatever was
   // indexed below a removed or moved folder is forgotten.
   folders_.erase(SplitHostPath(host_path).first);

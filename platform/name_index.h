@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -53,6 +54,15 @@ class NameIndex {
   // then created under the same name, which maps its path twice.
   const std::string* LastMapping(const std::string& windows_path) const;
   void RememberMapping(const std::string& windows_path, const std::string& host_path);
+  // The host folder Windows folder `windows_folder` mapped to when last looked up, and whether
+  // it was there, while nothing was created, deleted or moved in the folders above it: the files
+  // of one folder map their folder once between them.
+  struct FolderMapping {
+    std::string host_folder;
+    bool exists = false;
+  };
+  const FolderMapping* LastFolder(std::string_view windows_folder) const;
+  void RememberFolder(std::string_view windows_folder, std::string host_folder, bool exists);
   // A file or folder was created at, or moved to, `host_path`.
   void Added(const std::string& host_path);
   // A file or folder at `host_path` was deleted or moved away.
@@ -70,6 +80,9 @@ class NameIndex {
   std::string last_windows_path_;
   std::string last_host_path_;
   bool last_mapping_valid_ = false;
+  std::string last_windows_folder_;
+  FolderMapping last_folder_;
+  bool last_folder_valid_ = false;
 };
 
 // The index of the calling thread's innermost live scope, or nullptr.

@@ -93,13 +93,8 @@ std::string ResolveIgnoringCase(const std::string& base,
   if (NameIndex* index = ActiveNameIndex()) {
     // Every folder along the way is listed once for the scope, then answers from memory.
     std::string host = base;
-    bool parent_exists = true;
-    for (const std::string& part : components) {
-      std::optional<std::string> found;
-      if (parent_exists) found = index->Find(host, part);
-      parent_exists = found.has_value();
-      host = JoinHostPath(host, found.value_or(part));
-    }
+    bool exists = true;
+    for (const std::string& part : components) host = ResolveStep(*index, host, part, exists);
     return host;
   }
   // Most paths exist as spelled, or all but their last component do (a file about to be
@@ -131,6 +126,14 @@ std::string ResolveIgnoringCase(const std::string& base,
     host = JoinHostPath(host, name);
   }
   return host;
+}
+
+std::string ResolveStep(NameIndex& index, const std::string& host, const std::string& part,
+                        bool& exists) {
+  std::optional<std::string> found;
+  if (exists) found = index.Find(host, part);
+  exists = found.has_value();
+  return JoinHostPath(host, found.value_or(part));
 }
 
 bool MakeHostFolders(const std::string& path) {

@@ -19,6 +19,12 @@ std::optional<std::string> FindNameIgnoringCase(const std::string& folder, const
 // its spelling on disk (ASCII case ignored); missing ones are kept as given.
 std::string ResolveIgnoringCase(const std::string& base,
                                 const std::vector<std::string>& components);
+class NameIndex;
+// One component of ResolveIgnoringCase through a name index: `host` joined with `part` in its
+// spelling on disk. `exists` says on entry whether `host` exists, on exit whether the result
+// does (nothing below a missing folder is looked up).
+std::string ResolveStep(NameIndex& index, const std::string& host, const std::string& part,
+                        bool& exists);
 // mkdir -p; true when the folder exists afterwards.
 bool MakeHostFolders(const std::string& path);
 // Host path of a Windows or host path; empty when it cannot be mapped. Unlike ToHostPath it

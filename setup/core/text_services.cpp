@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <type_traits>
 
 #include "platform/ascii_case.h"
 #include "platform/text_encoding.h"
@@ -51,6 +52,23 @@ std::string Fold(std::u16string_view text) {
   return folded;
 }
 
+// Whether `pattern` (not empty) occurs in `text` with A-Z compared without case. Most
+// replacements find nothing (a path holds one variable of the many tried), and this answers
+// that without the folded copies the replacement itself works on.
+bool ContainsFolded(std::string_view text, std::string_view pattern) {
+  const char first = platform::AsciiLowerChar(pattern[0]);
+  for (size_t i = 0; i + pattern.size() <= text.size(); ++i) {
+    if (platform::AsciiLowerChar(text[i]) != first) continue;
+    size_t matched = 1;
+    while (matched < pattern.size() && platform::AsciiLowerChar(text[i + matched]) ==
+                                           platform::AsciiLowerChar(pattern[matched])) {
+      ++matched;
+    }
+    if (matched == pattern.size()) return true;
+  }
+  return false;
+}
+
 // Every occurrence of the original text replaced once, left to right; inserted text is not
 // searched again.
 template <typename Char>
@@ -72,6 +90,9 @@ std::basic_string<Char> ReplaceAllImpl(std::basic_string_view<Char> text,
                                        std::basic_string_view<Char> pattern,
                                        std::basic_string_view<Char> value) {
   if (pattern.empty()) return std::basic_string<Char>(text);
+  if constexpr (std::is_same_v<Char, char>) {
+    if (!ContainsFolded(text, pattern)) return std::string(text);
+  }
   const std::string fp = Fold(pattern);
   const std::string fv = Fold(value);
   std::string ft = Fold(text);

@@ -40,6 +40,10 @@ class EntryPrefetcherTest : public ::testing::Test {
     }
     pak.WriteDirectory();
   }
+  // The presenter is process-wide: later tests of this program expect the usual one.
+  void TearDown() override {
+    platform::SetPresenter(std::make_shared<platform::UnattendedPresenter>());
+  }
 
   TempDir dir_;
 };

@@ -97,4 +97,21 @@ TEST(NameIndexTest, ARememberedLookupDoesNotOutliveAChange) {
   EXPECT_TRUE(platform::FileExists("C:\\T\\b.txt"));
 }
 
+TEST(NameIndexTest, ARememberedFolderFollowsChangesAboveItButNotInsideIt) {
+  TempSetupRoot root;
+  ASSERT_TRUE(platform::CreateDirectory("C:\\T"));
+  platform::NameIndexScope scope;
+  // Missing, the folder maps as spelled; made in another spelling, its files follow it there.
+  EXPECT_EQ(platform::ToHostPath("C:\\T\\sub\\a.txt"), root.DriveC() + "/T/sub/a.txt");
+  ASSERT_TRUE(platform::CreateDirectory(root.DriveC() + "/T/SUB"));
+  EXPECT_EQ(platform::ToHostPath("C:\\T\\sub\\b.txt"), root.DriveC() + "/T/SUB/b.txt");
+  // A file made in it is found under any spelling by the next lookup in the same folder.
+  ASSERT_TRUE(platform::File::Open("C:\\T\\sub\\b.txt", platform::File::Mode::kCreate));
+  EXPECT_EQ(platform::ToHostPath("C:\\T\\sub\\B.TXT"), root.DriveC() + "/T/SUB/b.txt");
+  // Gone, the folder maps as spelled again.
+  ASSERT_TRUE(platform::DeleteFile(root.DriveC() + "/T/SUB/b.txt"));
+  ASSERT_TRUE(platform::RemoveDirectory(root.DriveC() + "/T/SUB"));
+  EXPECT_EQ(platform::ToHostPath("C:\\T\\sub\\c.txt"), root.DriveC() + "/T/sub/c.txt");
+}
+
 }  // namespace
