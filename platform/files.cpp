@@ -359,6 +359,12 @@ int FolderWriteProblem(const std::string& path) {
 
 // ---- File ----
 
+std::string HostPathToCreate(const std::string& path) {
+  const std::string host = HostPathOf(path);
+  if (!host.empty()) NoteAdded(host);
+  return host;
+}
+
 std::optional<File> File::Open(const std::string& path, Mode mode) {
   const std::string host = HostPathOf(path);
   if (host.empty()) return std::nullopt;

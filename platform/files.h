@@ -22,6 +22,10 @@ constexpr uint32_t kFileAttributeNormal = 0x80;
 constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
 
 bool FileExists(const std::string& path);       // a file (not a folder) is there
+// The host path of `path`, entered in the calling thread's name index as if a file had been
+// created there: for a caller that has another thread create it (File::Open of the host path,
+// kCreate), while the lookups on this thread go on. Empty when the path cannot be mapped.
+std::string HostPathToCreate(const std::string& path);
 bool DirectoryExists(const std::string& path);  // a folder is there
 // GetFileAttributesA: kInvalidFileAttributes when nothing is there. Folders answer
 // kFileAttributeDirectory, files kFileAttributeArchive, plus kFileAttributeReadOnly when the

@@ -266,6 +266,7 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
   // names are listed once each instead of once per new file.
   platform::NameIndexScope name_index;
   size_t next_read = 0;
+  std::string made_folder;  // the folder of the last file handed to the writer, known to be there
   for (const int index : entries) {
     const TPakFile& entry = *pak->Entry(index);
     state.SetStatusText(TextWithFileName(kTextExtracting, entry.name));
@@ -301,15 +302,25 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
           if (!report_earlier_failure()) StopRunWithFailure();
           return false;
         }
-        std::optional<platform::File> file = CreateFileToWrite(target);
-        if (!file) {
+        // The writer creates the file; its folder is made here first, once per folder.
+        const std::string folder_of_file = target.substr(0, target.find_last_of('\\'));
+        if (folder_of_file != made_folder) {
+          if (!ForceFolders(folder_of_file)) {
+            fail_write(target);
+            prefetcher->Release(position);
+            return false;
+          }
+          made_folder = folder_of_file;
+        }
+        std::optional<std::string> host = PrepareFileToCreate(target);
+        if (!host) {
           fail_write(target);
           prefetcher->Release(position);
           return false;
         }
         const uint64_t size = entry.full_size;
         TUninstallList::Instance().NoteWrittenSize(target, size);
-        writer.Submit(std::move(*file), target, kept.bytes,
+        writer.Submit(std::move(*host), target, kept.bytes,
                       [&prefetcher, position, target, size](bool written) {
                         prefetcher->Release(position);
                         LogFileWritten(target, written ? size : 0, written);

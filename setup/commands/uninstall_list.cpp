@@ -326,6 +326,16 @@ std::optional<platform::File> CreateFileToWrite(const std::string& path) {
   return platform::File::Open(path, platform::File::Mode::kCreate);
 }
 
+std::optional<std::string> PrepareFileToCreate(const std::string& path) {
+  if (!TRollbackJournal::Instance().PrepareFileWrite(path)) return std::nullopt;
+  std::string host = platform::HostPathToCreate(path);
+  if (host.empty()) {
+    errno = ENOENT;
+    return std::nullopt;
+  }
+  return host;
+}
+
 bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
   std::optional<platform::File> file = CreateFileToWrite(path);
   if (!file) return false;

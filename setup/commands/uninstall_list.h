@@ -114,5 +114,9 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size);
 // The first half of WriteWholeFile: the file set aside or noted as new, its folders made, and
 // the file created empty and open for writing. Nothing when that fails (errno says why).
 std::optional<platform::File> CreateFileToWrite(const std::string& path);
+// CreateFileToWrite for a file another thread creates and fills: the file set aside or noted as
+// new, and its host path (platform::HostPathToCreate) to be opened there with kCreate. Its folder
+// must be there already (ForceFolders). Nothing when that fails (errno says why).
+std::optional<std::string> PrepareFileToCreate(const std::string& path);
 // The run log's line for a file the run wrote (or failed to write), with its size.
 void LogFileWritten(const std::string& path, uint64_t size, bool written);

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/files.h"
+
 TWriteBehind::TWriteBehind(bool threaded) {
   if (threaded) thread_ = std::thread([this] { Work(); });
 }
@@ -22,10 +24,12 @@ void TWriteBehind::Fill(Job job) {
   bool written = false;
   int reason = 0;
   if (!Failed()) {
-    written = job.file->Write(job.bytes.data(), job.bytes.size());
+    std::optional<platform::File> file =
+        platform::File::Open(job.host, platform::File::Mode::kCreate);
+    written = file && file->Write(job.bytes.data(), job.bytes.size());
     reason = errno;
+    // Closed here (deciding on its execute bits from the bytes written), before `done` runs.
   }
-  job.file.reset();  // closes it (deciding on its execute bits from the bytes written)
   if (!written) {
     std::lock_guard lock(mutex_);
     if (!failure_) failure_ = Failure{job.path, reason != 0 ? reason : EIO};
@@ -33,9 +37,9 @@ void TWriteBehind::Fill(Job job) {
   if (job.done) job.done(written);
 }
 
-void TWriteBehind::Submit(platform::File file, std::string path, std::string_view bytes,
+void TWriteBehind::Submit(std::string host, std::string path, std::string_view bytes,
                           std::function<void(bool written)> done) {
-  Job job{std::move(file), std::move(path), bytes, std::move(done)};
+  Job job{std::move(host), std::move(path), bytes, std::move(done)};
   if (!thread_.joinable()) {
     Fill(std::move(job));
     return;

@@ -1,11 +1,11 @@
-// Fills and closes files on a thread of its own, in the order they were handed over, while the
-// caller goes on making the next ones. Extracting a group then keeps a second core busy with the
-// kernel's share of writing (copying the bytes into each file and closing it), which otherwise
-// adds to the caller's own share (looking up, journaling and creating each file). The caller
-// keeps every change to the folders' names (creating, setting aside), so their order and the
-// journal stay as without this.
+// Creates, fills and closes files on a thread of its own, in the order they were handed over,
+// while the caller goes on with the next ones. Extracting a group then keeps a second core busy
+// with the kernel's share of writing (creating each file, copying the bytes into it and closing
+// it), which otherwise adds to the caller's own share (looking up and journaling each file). The
+// caller decides every name (folders made, old files set aside, new names entered in its name
+// index) before handing a file over, so their order and the journal stay as without this.
 //
-// Without a thread (one core), each file is filled at once on the caller's thread.
+// Without a thread (one core), each file is made at once on the caller's thread.
 #pragma once
 
 #include <cerrno>
@@ -19,11 +19,9 @@
 #include <string_view>
 #include <thread>
 
-#include "platform/files.h"
-
 class TWriteBehind {
  public:
-  // A file that could not be filled: its path as handed over and the reason (errno).
+  // A file that could not be created or filled: its path as handed over and the reason (errno).
   struct Failure {
     std::string path;
     int reason = EIO;
@@ -35,12 +33,12 @@ class TWriteBehind {
   TWriteBehind(const TWriteBehind&) = delete;
   TWriteBehind& operator=(const TWriteBehind&) = delete;
 
-  // Queues `bytes` to be written into `file` (created and empty), which is then closed; `done`
-  // runs on the writing thread afterwards with whether the bytes were written, once the file
-  // is closed. The bytes are the caller's and must stay valid until `done` has run. After a
-  // failure nothing more is written: later files are closed empty (a failed run is rolled back
-  // anyway).
-  void Submit(platform::File file, std::string path, std::string_view bytes,
+  // Queues the file at host path `host` (platform::HostPathToCreate) to be created (or
+  // truncated) with `bytes` and closed; `path` names it in a failure. `done` runs on the writing
+  // thread afterwards with whether the bytes were written, once the file is closed. The bytes
+  // are the caller's and must stay valid until `done` has run. After a failure nothing more is
+  // created or written (a failed run is rolled back anyway).
+  void Submit(std::string host, std::string path, std::string_view bytes,
               std::function<void(bool written)> done);
   // Whether a file queued so far could not be filled (it may still be running the rest).
   bool Failed();
@@ -49,14 +47,14 @@ class TWriteBehind {
 
  private:
   struct Job {
-    std::optional<platform::File> file;
+    std::string host;
     std::string path;
     std::string_view bytes;
     std::function<void(bool written)> done;
   };
 
   void Work();
-  // Writes and closes the job's file and tells `done`.
+  // Creates, writes and closes the job's file and tells `done`.
   void Fill(Job job);
 
   std::mutex mutex_;
