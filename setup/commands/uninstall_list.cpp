@@ -176,10 +176,16 @@ bool TUninstallList::LooksValid() const {
 }
 
 void TUninstallList::MergeOlder(const TUninstallList& older) {
-  std::vector<std::string> files = older.files_;
-  std::unordered_set<std::string> folded = older.folded_files_;
-  for (const std::string& file : files_) {
-    if (folded.insert(AsciiLower(file)).second) files.push_back(file);
+  // This run's files are listed once each already, which is all a merge with no older files
+  // would give: a first install keeps its (many) files as they are.
+  if (!older.files_.empty()) {
+    std::vector<std::string> files = older.files_;
+    std::unordered_set<std::string> folded = older.folded_files_;
+    for (const std::string& file : files_) {
+      if (folded.insert(AsciiLower(file)).second) files.push_back(file);
+    }
+    files_ = std::move(files);
+    folded_files_ = std::move(folded);
   }
   // Each list appends this run's items the older one lacks; a set of the folded texts keeps
   // that linear (a run makes thousands of folders).
@@ -196,8 +202,6 @@ void TUninstallList::MergeOlder(const TUninstallList& older) {
   // The older run's folders first: removal goes last to first, so what this run made inside
   // them goes before them.
   std::vector<std::string> folders = merged(older.folders_, folders_);
-  files_ = std::move(files);
-  folded_files_ = std::move(folded);
   registry_entries_ = std::move(registry);
   folders_ = std::move(folders);
 }

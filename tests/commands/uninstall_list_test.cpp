@@ -150,6 +150,35 @@ TEST_F(UninstallListTest, FilesAndRecordsAreKeptOnceFoldersAlways) {
   EXPECT_TRUE(list.Files().empty() && list.RegistryEntries().empty() && list.Folders().empty());
 }
 
+TEST_F(UninstallListTest, AMergeKeepsTheOlderTextsFirstAndEachTextOnce) {
+  using Texts = std::vector<std::string>;
+  struct Case {
+    Texts older_files, older_folders;
+    Texts files, folders;
+    Texts merged_files, merged_folders;
+  };
+  const Case cases[] = {
+      // A reinstall: what both runs made, once, the older run's first (letters A-Z folded).
+      {{"C:\\A", "C:\\B"}, {"C:\\F1", "C:\\F2"},
+       {"C:\\b", "C:\\C"}, {"C:\\f2", "C:\\F3", "C:\\F3"},
+       {"C:\\A", "C:\\B", "C:\\C"}, {"C:\\F1", "C:\\F2", "C:\\F3"}},
+      // A first install: this run's texts as they were, the folders once each.
+      {{}, {}, {"C:\\X", "C:\\Y"}, {"C:\\F", "C:\\F"}, {"C:\\X", "C:\\Y"}, {"C:\\F"}},
+  };
+  for (const Case& c : cases) {
+    TUninstallList older, list;
+    older.Assign(c.older_files, {"\"HKCU\" \"K\" \"a\" \"\""}, c.older_folders);
+    list.Assign(c.files, {"\"HKCU\" \"k\" \"A\" \"\"", "\"HKCU\" \"K\" \"b\" \"\""}, c.folders);
+    list.MergeOlder(older);
+    EXPECT_EQ(list.Files(), c.merged_files);
+    EXPECT_EQ(list.Folders(), c.merged_folders);
+    EXPECT_EQ(list.RegistryEntries(),
+              Texts({"\"HKCU\" \"K\" \"a\" \"\"", "\"HKCU\" \"K\" \"b\" \"\""}));
+    // What the list holds is what it answers for.
+    for (const std::string& file : c.merged_files) EXPECT_TRUE(list.HasFile(file)) << file;
+  }
+}
+
 TEST_F(UninstallListTest, ForceFoldersRecordsOnlyWhatItCreated) {
   std::filesystem::create_directories(HostC("P"));
   TUninstallList list;
