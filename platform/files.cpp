@@ -119,8 +119,13 @@ bool FileExists(const std::string& path) {
 }
 
 bool DirectoryExists(const std::string& path) {
+  const std::string host = HostPathOf(path);
+  // Making a new folder chain asks for each missing folder, which a name index often knows.
+  if (internal::NameIndex* index = internal::ActiveNameIndex()) {
+    if (!host.empty() && index->KnownMissing(host)) return false;
+  }
   struct stat info {};
-  return StatHost(HostPathOf(path), info) && S_ISDIR(info.st_mode);
+  return StatHost(host, info) && S_ISDIR(info.st_mode);
 }
 
 // The entry itself is looked at first (lstat), so a missing one, the usual case before a file
