@@ -276,7 +276,9 @@ std::optional<std::string> ToHostPath(const std::string& windows_path) {
   std::string host = drive->host_folder;
   bool exists = true;
   for (size_t i = 0; i < components.size(); ++i) {
-    if (i + 1 == components.size() && plain_leaf) index->RememberFolder(windows_folder, host, exists);
+    if (i + 1 == components.size() && plain_leaf) {
+      index->RememberFolder(windows_folder, host, exists);
+    }
     host = internal::ResolveStep(*index, host, components[i], exists);
   }
   index->RememberMapping(windows_path, host);

@@ -110,6 +110,14 @@ void NoteRemoved(const std::string& host) {
   if (internal::NameIndex* index = internal::ActiveNameIndex()) index->Removed(host);
 }
 
+// Whether the name index serving this thread knows that nothing is at host path `host`, so the
+// file system need not be asked: the target of almost every file of a first install, and each
+// folder of a new folder chain.
+bool IndexKnowsMissing(const std::string& host) {
+  internal::NameIndex* index = internal::ActiveNameIndex();
+  return index != nullptr && !host.empty() && index->KnownMissing(host);
+}
+
 }  // namespace
 
 // Anything that is not a folder, a dangling symbolic link too (it is still a directory entry).
@@ -120,10 +128,7 @@ bool FileExists(const std::string& path) {
 
 bool DirectoryExists(const std::string& path) {
   const std::string host = HostPathOf(path);
-  // Making a new folder chain asks for each missing folder, which a name index often knows.
-  if (internal::NameIndex* index = internal::ActiveNameIndex()) {
-    if (!host.empty() && index->KnownMissing(host)) return false;
-  }
+  if (IndexKnowsMissing(host)) return false;
   struct stat info {};
   return StatHost(host, info) && S_ISDIR(info.st_mode);
 }
@@ -133,10 +138,7 @@ bool DirectoryExists(const std::string& path) {
 // names do not hold it; a symbolic link is followed with a second.
 uint32_t GetFileAttributes(const std::string& path) {
   const std::string host = HostPathOf(path);
-  if (host.empty()) return kInvalidFileAttributes;
-  if (internal::NameIndex* index = internal::ActiveNameIndex()) {
-    if (index->KnownMissing(host)) return kInvalidFileAttributes;
-  }
+  if (host.empty() || IndexKnowsMissing(host)) return kInvalidFileAttributes;
   struct stat info {};
   if (lstat(host.c_str(), &info) != 0) return kInvalidFileAttributes;
   if (!S_ISLNK(info.st_mode)) return AttributesOf(info);

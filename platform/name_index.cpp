@@ -22,6 +22,13 @@ std::pair<std::string, std::string> SplitHostPath(const std::string& host_path) 
   return {slash == 0 ? std::string("/") : host_path.substr(0, slash), host_path.substr(slash + 1)};
 }
 
+// Whether host path `path` lies inside host folder `folder`, at any depth (not `folder` itself).
+bool LiesBelow(const std::string& path, const std::string& folder) {
+  if (folder == "/") return path.size() > 1 && path[0] == '/';
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         path[folder.size()] == '/';
+}
+
 }  // namespace
 
 NameIndex* ActiveNameIndex() { return active_index; }
@@ -85,12 +92,7 @@ void NameIndex::Added(const std::string& host_path) {
   const auto [folder, name] = SplitHostPath(host_path);
   // A new name matters to the remembered folder only in a folder its lookup went through: one
   // above it. Names added inside it (its files) leave its own mapping as it was.
-  const std::string& mapped = last_folder_.host_folder;
-  if (folder == "/" ? mapped.size() > 1
-                    : mapped.size() > folder.size() && mapped.compare(0, folder.size(), folder) == 0 &&
-                          mapped[folder.size()] == '/') {
-    last_folder_valid_ = false;
-  }
+  if (LiesBelow(last_folder_.host_folder, folder)) last_folder_valid_ = false;
   auto it = folders_.find(folder);
   if (it != folders_.end() && !name.empty()) Insert(it->second, name);
 }
@@ -101,9 +103,8 @@ void NameIndex::Removed(const std::string& host_path) {
   // Rare while files are written: the parent is listed again when next needed, and whatever was
   // indexed below a removed or moved folder is forgotten.
   folders_.erase(SplitHostPath(host_path).first);
-  const std::string below = host_path + "/";
   for (auto it = folders_.begin(); it != folders_.end();) {
-    if (it->first == host_path || it->first.compare(0, below.size(), below) == 0) {
+    if (it->first == host_path || LiesBelow(it->first, host_path)) {
       it = folders_.erase(it);
     } else {
       ++it;

@@ -311,6 +311,20 @@ void LogFileWritten(const std::string& path, uint64_t size, bool written) {
          " bytes)");
 }
 
+std::optional<std::string> PrepareFileToCreate(const std::string& path) {
+  if (!TRollbackJournal::Instance().PrepareFileWrite(path)) return std::nullopt;
+  std::string host = platform::HostPathToCreate(path);
+  if (host.empty()) {
+    errno = ENOENT;
+    return std::nullopt;
+  }
+  return host;
+}
+
+namespace {
+
+// WriteWholeFile's first half: the file set aside or noted as new, its folders made, and the
+// file created empty and open for writing. Nothing when that fails (errno says why).
 std::optional<platform::File> CreateFileToWrite(const std::string& path) {
   // The folder is usually there already (every file after the first of a folder), so the file
   // is opened first and the folders are made only when that fails. Opening where the folder is
@@ -330,15 +344,7 @@ std::optional<platform::File> CreateFileToWrite(const std::string& path) {
   return platform::File::Open(path, platform::File::Mode::kCreate);
 }
 
-std::optional<std::string> PrepareFileToCreate(const std::string& path) {
-  if (!TRollbackJournal::Instance().PrepareFileWrite(path)) return std::nullopt;
-  std::string host = platform::HostPathToCreate(path);
-  if (host.empty()) {
-    errno = ENOENT;
-    return std::nullopt;
-  }
-  return host;
-}
+}  // namespace
 
 bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
   std::optional<platform::File> file = CreateFileToWrite(path);

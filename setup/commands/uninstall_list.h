@@ -15,8 +15,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/files.h"
-
 class TUninstallList {
  public:
   // Largest number of texts per list and of bytes per text that the log can hold.
@@ -111,12 +109,9 @@ bool ForceFolders(TUninstallList& list, const std::string& path);
 // the file was written; on failure errno says why. A file already there is set aside in the
 // run's rollback journal first (noted as new when missing).
 bool WriteWholeFile(const std::string& path, const void* data, size_t size);
-// The first half of WriteWholeFile: the file set aside or noted as new, its folders made, and
-// the file created empty and open for writing. Nothing when that fails (errno says why).
-std::optional<platform::File> CreateFileToWrite(const std::string& path);
-// CreateFileToWrite for a file another thread creates and fills: the file set aside or noted as
-// new, and its host path (platform::HostPathToCreate) to be opened there with kCreate. Its folder
-// must be there already (ForceFolders). Nothing when that fails (errno says why).
+// The start of WriteWholeFile for a file another thread creates and fills: the file set aside or
+// noted as new, and its host path (platform::HostPathToCreate) to be opened there with kCreate.
+// Its folder must be there already (ForceFolders). Nothing when that fails (errno says why).
 std::optional<std::string> PrepareFileToCreate(const std::string& path);
 // The run log's line for a file the run wrote (or failed to write), with its size.
 void LogFileWritten(const std::string& path, uint64_t size, bool written);

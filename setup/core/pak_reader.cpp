@@ -60,6 +60,9 @@ uint32_t Le32(const unsigned char* p) {
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
+// Large raw entries carry no CRC (it is not computed when they are packed from a file).
+bool CarriesCrc(const TPakFile& entry) { return !(entry.IsRaw() && entry.IsLarge()); }
+
 }  // namespace
 
 TPak::TPak(const std::string& file_name, bool create, bool append) {
@@ -167,9 +170,7 @@ const TPakFile* TPak::ReadableBlob(int index) const {
 
 bool TPak::ReadStoredAt(const TPakFile& entry, char* out) const {
   if (!file_->ReadExactAt(entry.offset, out, entry.BlobLength())) return false;
-  // Large raw entries carry no CRC (it is not computed when they are packed from a file).
-  if (entry.IsRaw() && entry.IsLarge()) return true;
-  return ComputeCrc32(out, entry.BlobLength()) == entry.crc;
+  return !CarriesCrc(entry) || ComputeCrc32(out, entry.BlobLength()) == entry.crc;
 }
 
 bool TPak::ReadStoredInto(int index, std::string& blob) const {
@@ -188,7 +189,7 @@ std::optional<std::string> TPak::ReadStored(int index) const {
 bool TPak::StoredBytesPass(int index) const {
   const TPakFile* entry = ReadableBlob(index);
   if (entry == nullptr) return false;
-  if (entry->IsRaw() && entry->IsLarge()) return true;  // no CRC to check, as in ReadStoredInto
+  if (!CarriesCrc(*entry)) return true;
   const uint32_t length = entry->BlobLength();
   char buffer[1 << 16];
   uint32_t crc = 0xFFFFFFFFu;
