@@ -25,7 +25,8 @@ class TRuntimeProgress : public TArchiveProgress {
     SetupState::Instance().SetSecondStatusText(text, true);
   }
   void StepProgress(bool refresh) override { SetupState::Instance().StepProgress(refresh); }
-  void RequestStop() override { SetupState::Instance().RequestStop(); }
+  // A failed archive update is a failed step: the run is undone.
+  void RequestStop() override { SetupState::Instance().RequestStepFailure(); }
 };
 
 TRuntimeProgress& RuntimeProgress() {

@@ -12,16 +12,17 @@
 #include "setup/text/languages.h"
 
 void TCopyFileCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
-  const std::string source = ExpandPath(FindOnCdDrives(line.Arg(0)));
-  const std::string destination = ExpandPath(line.Arg(1));
+  const std::string source = ExpandFilePath(FindOnCdDrives(line.Arg(0)));
+  const std::string destination = ExpandFilePath(line.Arg(1));
   if (destination.empty()) return;
   const std::string failure = "Cannot copy " + source + " to " + destination;
   if (!ForceFolders(ExtractFilePath(destination))) return FailStep(failure);
   SetupState::Instance().SetStatusText(TextWithFileName(kTextCopyingFile, ExtractFileName(source)));
   if (!platform::FileExists(source)) {
+    // A source that is not there is skipped and the install goes on; the destination, which
+    // this run did not write, is not recorded for removal.
     errno = ENOENT;
-    LogFileWritten(destination, 0, false);
-    return FailStep(failure);
+    return WarnStep(failure);
   }
   const bool copied = TRollbackJournal::Instance().PrepareFileWrite(destination) &&
                       platform::CopyFile(source, destination, false);

@@ -5,7 +5,7 @@
 #include "setup/core/text_services.h"
 
 void TCreateDirectoryCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
-  const std::string folder = ExpandPath(line.Arg(0));
+  const std::string folder = ExpandFilePath(line.Arg(0));
   if (folder.empty()) return;
   if (!ForceFolders(folder)) return FailStep("Cannot create folder " + folder);
   // Recorded even when it existed before: the uninstaller removes it if it is empty then.

@@ -9,14 +9,14 @@
 #include "setup/core/text_services.h"
 
 void TCreateShortCutCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
-  const std::string link_path = ExpandPath(line.Arg(0));
+  const std::string link_path = ExpandFilePath(line.Arg(0));
   if (link_path.empty()) return;
   platform::ShellLink link;
-  link.target = ExpandPath(line.Arg(1));
+  link.target = ExpandFilePath(line.Arg(1));
   link.arguments = ExpandPath(line.Arg(2));
   link.working_directory = ExtractFilePath(link.target);
   link.show_command = 1;
-  const std::string icon = line.Arguments.size() >= 4 ? ExpandPath(line.Arg(3)) : link.target;
+  const std::string icon = line.Arguments.size() >= 4 ? ExpandFilePath(line.Arg(3)) : link.target;
   if (icon != link.target) {
     link.icon_location = icon;
     link.icon_index = 0;

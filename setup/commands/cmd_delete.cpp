@@ -8,7 +8,7 @@
 void TDeleteCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   if (line.Arguments.empty()) return;
   // The expanded text replaces the argument, so a jump back here reuses it.
-  line.Arguments[0] = ExpandPath(line.Arguments[0]);
+  line.Arguments[0] = ExpandFilePath(line.Arguments[0]);
   // A file that is not there is quietly skipped; one that is there must go.
   if (platform::FileExists(line.Arguments[0]) &&
       !TRollbackJournal::Instance().RemoveFile(line.Arguments[0])) {

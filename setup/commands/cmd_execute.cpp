@@ -5,14 +5,14 @@
 
 #include "platform/process.h"
 #include "platform/system.h"
-#include "setup/core/run_log.h"
 #include "setup/commands/command_support.h"
+#include "setup/core/run_log.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
 
 void TExecuteCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   if (line.Arguments.empty()) return;
-  line.Arguments[0] = ExpandPath(line.Arguments[0]);
+  line.Arguments[0] = ExpandFilePath(line.Arguments[0]);
   std::string parameters;
   if (line.Arguments.size() >= 2) {
     line.Arguments[1] = ExpandPath(line.Arguments[1]);
@@ -26,7 +26,8 @@ void TExecuteCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
     const int reason = errno;
     RunLog("program not started: " + line.Arguments[0]);
     errno = reason;
-    return FailStep("Cannot start " + line.Arguments[0]);
+    // A program that cannot start is skipped; the install goes on.
+    return WarnStep("Cannot start " + line.Arguments[0]);
   }
   RunLog("program started: " + line.Arguments[0] + (parameters.empty() ? "" : " " + parameters));
   SetupState& state = SetupState::Instance();

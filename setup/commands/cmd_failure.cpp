@@ -2,4 +2,4 @@
 
 #include "setup/commands/command_support.h"
 
-void TFailureCommand::SFXProcess(TCompLine& /*line*/, int /*line_index*/) { StopRunWithFailure(); }
+void TFailureCommand::SFXProcess(TCompLine& /*line*/, int /*line_index*/) { StopRunAsScriptAsks(); }

@@ -1,5 +1,5 @@
-// `failure`: ends the run: shows text 23 on the second status line and requests the stop; the
-// closing steps still run.
+// `failure`: ends the run: shows text 23 on the second status line and requests the stop. What
+// the run did stays; the closing steps still run and the run is committed.
 #pragma once
 
 #include "setup/commands/script_command.h"

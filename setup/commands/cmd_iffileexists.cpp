@@ -28,7 +28,7 @@ bool TIfFileExistsCommand::Compile(TCompLine& line, int line_index) {
 void TIfFileExistsCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   const int32_t if_exists = JumpTarget(line, 1);
   const int32_t if_missing = JumpTarget(line, 2);
-  const std::string path = ExpandPath(FindOnCdDrives(line.Arg(0)));
+  const std::string path = ExpandFilePath(FindOnCdDrives(line.Arg(0)));
   SetupState& state = SetupState::Instance();
   if (platform::FileExists(path)) {
     if (if_exists >= 0) state.SetCurrentLine(if_exists);

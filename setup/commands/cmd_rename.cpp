@@ -1,5 +1,7 @@
 #include "setup/commands/cmd_rename.h"
 
+#include <cerrno>
+
 #include "platform/files.h"
 #include "setup/commands/command_support.h"
 #include "setup/commands/rollback_journal.h"
@@ -7,12 +9,17 @@
 
 void TRenameCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   if (line.Arguments.size() < 2) return;
-  line.Arguments[0] = ExpandPath(line.Arguments[0]);
-  line.Arguments[1] = ExpandPath(line.Arguments[1]);
+  line.Arguments[0] = ExpandFilePath(line.Arguments[0]);
+  line.Arguments[1] = ExpandFilePath(line.Arguments[1]);
   // Renaming a file that is not there is quietly skipped.
   if (!platform::FileExists(line.Arguments[0])) return;
-  if (!TRollbackJournal::Instance().NoteMoved(line.Arguments[0], line.Arguments[1]) ||
-      !platform::MoveFile(line.Arguments[0], line.Arguments[1])) {
-    FailStep("Cannot rename " + line.Arguments[0] + " to " + line.Arguments[1]);
+  const std::string what = "Cannot rename " + line.Arguments[0] + " to " + line.Arguments[1];
+  if (!TRollbackJournal::Instance().NoteMoved(line.Arguments[0], line.Arguments[1])) {
+    return FailStep(what);
   }
+  if (platform::MoveFile(line.Arguments[0], line.Arguments[1])) return;
+  // A new name that is taken (the "keep the user's settings file" idiom) or a folder that is
+  // missing leaves the file as it is and the install goes on; anything else is a failed step.
+  if (errno == EEXIST || errno == ENOENT || errno == ENOTDIR) return WarnStep(what);
+  FailStep(what);
 }

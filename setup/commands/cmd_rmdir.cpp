@@ -9,7 +9,7 @@
 // The flag argument is required by the script form but changes nothing: the whole tree goes.
 // A folder that is not there is quietly skipped, and a drive root is never removed.
 void TRMDirCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
-  const std::string folder = FolderBelowRoot(ExpandPath(line.Arg(0)));
+  const std::string folder = FolderBelowRoot(ExpandFilePath(line.Arg(0)));
   if (folder.empty() || !platform::DirectoryExists(folder)) return;
   if (!TRollbackJournal::Instance().RemoveFolder(folder)) {
     FailStep("Cannot remove folder " + folder);

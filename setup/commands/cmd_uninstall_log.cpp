@@ -4,9 +4,9 @@
 #include "setup/core/text_services.h"
 
 void TUninstallLogLoadCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
-  TUninstallList::Instance().LoadLog(ExpandPath(line.Arg(0)), line.Arg(1));
+  TUninstallList::Instance().LoadLog(ExpandFilePath(line.Arg(0)), line.Arg(1));
 }
 
 void TUninstallLogSaveCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
-  TUninstallList::Instance().SaveLog(ExpandPath(line.Arg(0)), line.Arg(1));
+  TUninstallList::Instance().SaveLog(ExpandFilePath(line.Arg(0)), line.Arg(1));
 }

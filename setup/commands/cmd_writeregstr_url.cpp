@@ -1,27 +1,38 @@
 #include "setup/commands/cmd_writeregstr_url.h"
 
+#include <cerrno>
 #include <string>
 
+#include "platform/failure.h"
 #include "setup/commands/command_support.h"
 #include "setup/commands/rollback_journal.h"
 #include "setup/commands/uninstall_list.h"
+#include "setup/core/setup_error.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
 
 namespace {
 
 // Writes the key's default value (and an empty second value when named), each noted in the
-// rollback journal first; false when any of it fails.
+// rollback journal first. A note that cannot be written is a failed step (answers false; the
+// run is undone); a key that cannot be opened or written raises the registry's error, which the
+// runner reports (the error report) after undoing the run.
 bool WriteDefault(TRegistryAccessor& registry, const std::string& key, const std::string& value,
                   const std::string* second_name = nullptr) {
+  const std::string what = "Cannot write registry key HKCR\\" + key;
   TRollbackJournal& journal = TRollbackJournal::Instance();
-  bool ok = journal.NoteRegistryValue(registry.RootKey(), key, std::string()) &&
-            (second_name == nullptr ||
-             journal.NoteRegistryValue(registry.RootKey(), key, *second_name)) &&
-            registry.OpenKey(key, true) && registry.WriteString(std::string(), value);
+  if (!journal.NoteRegistryValue(registry.RootKey(), key, std::string()) ||
+      (second_name != nullptr &&
+       !journal.NoteRegistryValue(registry.RootKey(), key, *second_name))) {
+    FailStep(what);
+    return false;
+  }
+  bool ok = registry.OpenKey(key, true) && registry.WriteString(std::string(), value);
   if (ok && second_name != nullptr) ok = registry.WriteString(*second_name, std::string());
+  const int reason = errno;
   registry.CloseKey();
-  return ok;
+  if (!ok) throw SetupError(what + ": " + platform::ErrorText(reason != 0 ? reason : EIO));
+  return true;
 }
 
 }  // namespace
@@ -36,14 +47,10 @@ void TWriteRegStr_URLCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   TRegistryAccessor& registry = SetupState::Instance().registry;
   registry.SetRootKey(platform::RootKey::kClassesRoot);
   const std::string url_protocol = "URL Protocol";
-  if (!WriteDefault(registry, protocol, "URL:" + protocol + " Protocol", &url_protocol)) {
-    return FailStep("Cannot write registry key HKCR\\" + protocol);
-  }
-  if (!WriteDefault(registry, icon_key, ExpandPath(line.Arg(1)))) {
-    return FailStep("Cannot write registry key HKCR\\" + icon_key);
-  }
-  if (!WriteDefault(registry, command_key, command)) {
-    return FailStep("Cannot write registry key HKCR\\" + command_key);
+  if (!WriteDefault(registry, protocol, "URL:" + protocol + " Protocol", &url_protocol) ||
+      !WriteDefault(registry, icon_key, ExpandPath(line.Arg(1))) ||
+      !WriteDefault(registry, command_key, command)) {
+    return;
   }
 
   // Root, key, value name, value: removal deletes these values (the keys' default values).

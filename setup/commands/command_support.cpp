@@ -1,6 +1,7 @@
 #include "setup/commands/command_support.h"
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/failure.h"
 #include "platform/text_encoding.h"
@@ -46,16 +47,44 @@ std::string RegistryRecord(const std::string& root, const std::string& key,
   return "\"" + root + "\" \"" + key + "\" \"" + value_name + "\" \"" + value + "\"";
 }
 
-void StopRunWithFailure() {
-  SetupState& state = SetupState::Instance();
-  state.SetSecondStatusText(GetText(kTextFailed), true);
+namespace {
+
+void ShowFailedText() {
+  SetupState::Instance().SetSecondStatusText(GetText(kTextFailed), true);
   RunLogUtf8("run stopped: " + platform::Utf16ToUtf8(GetText(kTextFailed)));
-  state.RequestStop();
 }
 
-void FailStep(const std::string& what) {
+}  // namespace
+
+void StopRunAsScriptAsks() {
+  ShowFailedText();
+  SetupState::Instance().RequestScriptFailure();
+}
+
+void StopRunWithFailure() {
+  ShowFailedText();
+  SetupState::Instance().RequestStepFailure();
+}
+
+namespace {
+
+// `what` with the system's reason for the current errno.
+std::string WithReason(const std::string& what) {
   const int reason = errno;
-  SetupState::Instance().SetFailureMessage(
-      what + ": " + (reason != 0 ? platform::ErrorText(reason) : std::string("Unknown error")));
+  return what + ": " + (reason != 0 ? platform::ErrorText(reason) : std::string("Unknown error"));
+}
+
+}  // namespace
+
+void FailStep(const std::string& what) {
+  SetupState::Instance().SetFailureMessage(WithReason(what));
   StopRunWithFailure();
+}
+
+void WarnStep(const std::string& what) {
+  const std::string text = WithReason(what);
+  RunLog("warning: " + text);
+  if (SetupState::Instance().Unattended()) {
+    std::fprintf(stderr, "setup: warning: %s\n", platform::Cp1252ToUtf8(text).c_str());
+  }
 }

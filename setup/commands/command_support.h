@@ -29,12 +29,21 @@ platform::RootKey RootFromShortName(const std::string& name);
 std::string RegistryRecord(const std::string& root, const std::string& key,
                            const std::string& value_name, const std::string& value);
 
-// The run stops the way the failure command stops it: text 23 on the second status line,
-// StopRequested set.
+// The script's `failure` line: text 23 on the second status line and the stop requested; what
+// the run did is kept, the closing steps run and the run is committed.
+void StopRunAsScriptAsks();
+// A step of the kit's own failed (a damaged package, a write): text 23 on the second status
+// line and the stop requested; the run is undone.
 void StopRunWithFailure();
 
-// A step of the run failed: the run stops as the failure command stops it, and `what` followed
+// A step of the run failed: the run stops as StopRunWithFailure stops it, and `what` followed
 // by ": " and the system's reason for the current errno becomes the run's failure message
 // ("Cannot write C:\x\a.dll: No space left on device"). Call it right after the failing
 // operation, before anything else can change errno.
 void FailStep(const std::string& what);
+
+// A step the script may meet on a machine as it is (a rename onto a name that exists, a copy of
+// a missing file, a program that cannot start): the run goes on. `what` followed by ": " and the
+// reason for the current errno goes into the run log as a warning and, unattended, as one
+// "setup: warning:" line on standard error.
+void WarnStep(const std::string& what);

@@ -45,6 +45,8 @@ void SetupState::Reset() {
   current_line_.store(0, std::memory_order_release);
   stop_requested_.store(false, std::memory_order_release);
   cancel_requested_.store(false, std::memory_order_release);
+  script_failure_.store(false, std::memory_order_release);
+  step_failed_.store(false, std::memory_order_release);
   {
     std::lock_guard<std::mutex> lock(failure_mutex_);
     failure_message_.clear();

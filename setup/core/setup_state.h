@@ -95,6 +95,25 @@ class SetupState {
     cancel_requested_.store(true, std::memory_order_release);
     stop_requested_.store(true, std::memory_order_release);
   }
+  // The script's own `failure` line ended the run: it keeps what was done, unlike a failed step
+  // or a cancel. Also requests the stop.
+  bool ScriptFailureRequested() const { return script_failure_.load(std::memory_order_acquire); }
+  void RequestScriptFailure() {
+    script_failure_.store(true, std::memory_order_release);
+    stop_requested_.store(true, std::memory_order_release);
+  }
+  // A step of the kit's own (a write, a folder, the journal, a damaged package) failed: the run
+  // is undone. Also requests the stop.
+  bool StepFailed() const { return step_failed_.load(std::memory_order_acquire); }
+  void RequestStepFailure() {
+    step_failed_.store(true, std::memory_order_release);
+    stop_requested_.store(true, std::memory_order_release);
+  }
+  // Whether the run keeps what it did: it was not stopped, or only the script's failure line
+  // stopped it.
+  bool RunKept() const {
+    return !StopRequested() || (ScriptFailureRequested() && !StepFailed() && !CancelRequested());
+  }
   // Why the run failed, in one line ("Cannot write C:\x\a.dll: No space left on device");
   // empty while nothing failed. The first failure is kept.
   std::string FailureMessage() const;
@@ -144,6 +163,8 @@ class SetupState {
   std::atomic<int32_t> current_line_{0};
   std::atomic<bool> stop_requested_{false};
   std::atomic<bool> cancel_requested_{false};
+  std::atomic<bool> script_failure_{false};
+  std::atomic<bool> step_failed_{false};
   std::atomic<bool> terminating_{false};
   std::atomic<bool> unattended_{false};
   std::atomic<int32_t> progress_position_{0};

@@ -165,12 +165,18 @@ std::string ExpandPath(std::string_view text) {
   result = ReplaceAll(result, "$CDDRIVE", state.cd_drive);
   result = ReplaceAll(result, "$LANGUAGESELECTION", state.language_selection);
   result = ExpandEnvironment(std::move(result));
+  return ReplaceAll(result, "\\\\", "\\");
+}
+
+std::string ExpandFilePath(std::string_view text) {
+  std::string result = ExpandPath(text);
   // Windows takes '/' as a separator too; a variable holding a host path ("Z:%HOME%\x")
   // brings slashes, and the path helpers split at backslashes only.
   const bool drive_path =
       result.size() >= 2 && result[1] == ':' && platform::IsAsciiLetter(result[0]);
-  if (drive_path) std::replace(result.begin(), result.end(), '/', '\\');
-  return ReplaceAll(result, "\\\\", "\\");
+  if (!drive_path) return result;
+  std::replace(result.begin(), result.end(), '/', '\\');
+  return CollapseBackslashes(result);
 }
 
 std::string ContractPath(std::string_view text) {

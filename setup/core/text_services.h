@@ -24,7 +24,11 @@ std::u16string ReplaceAll(std::u16string_view text, std::u16string_view pattern,
 // Replaces $INSTDIR, $INSTALLDIR, $SMPROGRAMS, $PROGRAMFILES, $DESKTOP, $CDDRIVE and
 // $LANGUAGESELECTION (any case) by their values from SetupState, then %NAME% environment
 // variables from its snapshot, then collapses every run of backslashes into one.
+// Values (registry data, program parameters, link arguments, message texts) keep their '/'.
 std::string ExpandPath(std::string_view text);
+// ExpandPath for a path the file system is given: in a drive path ("C:...") every '/' becomes a
+// backslash as well, and runs of backslashes are collapsed again.
+std::string ExpandFilePath(std::string_view text);
 // Replaces the current install folder by $INSTDIR, then the Start-menu programs, program-files
 // and desktop folders by their variables, then expands %NAME% variables. No collapsing.
 std::string ContractPath(std::string_view text);

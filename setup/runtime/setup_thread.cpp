@@ -106,25 +106,30 @@ void TSetupThread::PerformRun() {
   }
   try {
     if (!state.StopRequested()) RunLines();
-    if (!state.StopRequested()) ClosingSteps();
-    // Finished only once the commit is on disk; a commit that cannot be written undoes the run.
-    if (!state.StopRequested() && !journal.Commit()) {
+    // The script's own failure line keeps what was done: the closing steps run after it too.
+    if (state.RunKept()) ClosingSteps();
+    // Kept only once the commit is on disk; a commit that cannot be written undoes the run.
+    if (state.RunKept() && !journal.Commit()) {
       FailStep("Cannot write the rollback journal in " + TRollbackJournal::Folder());
     }
   } catch (...) {
     journal.Rollback();
     throw;
   }
-  RunLog(state.StopRequested() ? "run stopped" : "run finished");
-  if (!state.StopRequested()) return;
+  if (state.RunKept()) {
+    RunLog(state.StopRequested() ? "run stopped by the script's failure line; what it did is kept"
+                                 : "run finished");
+    return;
+  }
+  RunLog("run stopped");
   const size_t not_undone = journal.Rollback();
   std::string message = state.FailureMessage();
   if (not_undone > 0) {
     if (message.empty()) message = "The install was stopped";
     message += " (" + std::to_string(not_undone) + " changes could not be undone)";
   }
-  // A cancel is the user's own doing and a failure line shows its own text; a failed step is
-  // named here, once the machine is back as it was.
+  // A cancel is the user's own doing; a failed step is named here, once the machine is back as
+  // it was.
   if (!message.empty() && !state.CancelRequested()) {
     platform::MessageBox(message, "Setup Error", platform::kMbOk | platform::kMbIconError);
   }

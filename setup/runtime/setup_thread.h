@@ -51,10 +51,11 @@ class TSetupThread {
   void SetErrorReporter(ErrorReporter reporter);
 
   // One run on the calling thread, as a transaction: the rollback journal is opened, the line
-  // loop and the closing steps run, and the journal is committed. A failed step, a failure
-  // line or a cancel stops the loop, skips the closing steps and rolls every change back; a
-  // failed step is then named in a message box ("Setup Error"). The thread body calls it; it
-  // may throw, after rolling back.
+  // loop and the closing steps run, and the journal is committed. The script's failure line
+  // stops the loop but keeps what was done: the closing steps run and the journal is committed.
+  // A failed step or a cancel stops the loop, skips the closing steps and rolls every change
+  // back; a failed step is then named in a message box ("Setup Error"). The thread body calls
+  // it; it may throw, after rolling back.
   void PerformRun();
   // Runs without a rollback journal (for measuring what the journal costs). On by default.
   void SetJournalEnabled(bool enabled);

@@ -168,7 +168,7 @@ void TFrmMain::SetPagesUp() {
   }
   RegisterSinks();
 
-  info.InstallDir = ExpandPath(info.InstallDir);
+  info.InstallDir = ExpandFilePath(info.InstallDir);
   // The folder may have begun with a variable; now that it is expanded the free space can be
   // known even when no install-folder page ever asks for it.
   UpdateSpaceAvailable(info.InstallDir);

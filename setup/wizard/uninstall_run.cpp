@@ -80,10 +80,10 @@ void TFrmMain::RunUninstall() {
     if (ProgressStep(done, nf, 0)) show(FormatProgressText(u"", done, nf), done);
     const std::string& recorded = files[done - 1];
     errno = 0;
-    if (!TUninstallList::RemoveFile(recorded) && platform::FileExists(ExpandPath(recorded))) {
+    if (!TUninstallList::RemoveFile(recorded) && platform::FileExists(ExpandFilePath(recorded))) {
       remember_reason();
       left_files.push_back(recorded);
-      shown_remains.push_back(ExpandPath(recorded));
+      shown_remains.push_back(ExpandFilePath(recorded));
     }
   }
   for (int done = 1; done <= nd; ++done) {

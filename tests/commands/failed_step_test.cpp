@@ -1,11 +1,13 @@
 // Failed steps: each kind of step that cannot do its work stops the run, names the item with the
-// system's reason, and the run is undone, so the machine is exactly as before it.
+// system's reason, and the run is undone, so the machine is exactly as before it. Steps that
+// meet a machine as it may be (a name taken, a file missing) go on with a warning instead.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "command_test_env.h"
 #include "common/machine_snapshot.h"
 #include "platform/registry.h"
+#include "setup/core/run_log.h"
 
 namespace command_test {
 namespace {
@@ -58,12 +60,6 @@ TEST_P(FailedStepTest, StopsNamesTheItemAndLeavesTheMachineAsItWas) {
 INSTANTIATE_TEST_SUITE_P(
     EachKindOfStep, FailedStepTest,
     ::testing::Values(
-        FailedStepCase{"CopyOfAMissingFile", "copyfile $INSTDIR\\missing.dat $INSTDIR\\copy.dat",
-                       "Cannot copy C:\\Demo\\missing.dat to C:\\Demo\\copy.dat: No such file or "
-                       "directory"},
-        FailedStepCase{"RenameOntoAFileThatIsThere",
-                       "rename $INSTDIR\\keep.txt $INSTDIR\\locked.txt",
-                       "Cannot rename C:\\Demo\\keep.txt to C:\\Demo\\locked.txt: File exists"},
         FailedStepCase{"DeleteOfAReadOnlyFile", "delete $INSTDIR\\locked.txt",
                        "Cannot delete C:\\Demo\\locked.txt: Permission denied"},
         FailedStepCase{"FolderWhereAFileStands", "createdirectory $INSTDIR\\blocker\\sub",
@@ -72,22 +68,68 @@ INSTANTIATE_TEST_SUITE_P(
                        "createshortcut $INSTDIR\\Link.lnk $INSTDIR\\keep.txt \"\"",
                        "Cannot create link C:\\Demo\\Link.lnk: Is a directory"},
         FailedStepCase{"RegistryValueThatCannotBeWritten", "writeregstr HKCC Software\\X V 1",
-                       "Cannot write registry value HKCC\\Software\\X\\V: Is a directory"},
-        FailedStepCase{"ProgramThatCannotStart", "execute $INSTDIR\\absent.exe",
-                       "Cannot start C:\\Demo\\absent.exe: No such file or directory"}),
+                       "Cannot write registry value HKCC\\Software\\X\\V: Is a directory"}),
     [](const ::testing::TestParamInfo<FailedStepCase>& info) { return info.param.name; });
 
-TEST_F(CommandTest, MissingThingsThatMayBeMissingDoNotFailTheRun) {
-  CompileAndRun(
-      "rename $INSTDIR\\absent.txt $INSTDIR\\other.txt\n"
-      "delete $INSTDIR\\absent.txt\n"
-      "rmdir $INSTDIR\\AbsentFolder 1\n"
-      "createdirectory $INSTDIR\\After\n");
+struct GoesOnCase {
+  const char* name;
+  const char* line;     // the line, between one before and one after it
+  const char* warning;  // what the run log and standard error say ("" for nothing)
+};
+
+class GoesOnTest : public CommandTest, public ::testing::WithParamInterface<GoesOnCase> {};
+
+// Things a script meets on a machine as it is: the run goes on to its end (exit code 0), and
+// what did not happen is a warning in the run log and, unattended, on standard error.
+TEST_P(GoesOnTest, TheRunGoesOnAndSaysWhatWasNotDone) {
+  WriteFile(C("Demo/keep.txt"), "keep");
+  WriteFile(C("Demo/taken.txt"), "user's settings");
+  const std::string log_path = root_ + "/run.log";
+  ASSERT_TRUE(TRunLog::Instance().Open(log_path));
+  SetupState::Instance().SetUnattended(true);
+  ::testing::internal::CaptureStderr();
+  CompileAndRun(std::string("prefix Demo\ncreatedirectory $INSTDIR\\Before\n") + GetParam().line +
+                "\ncreatedirectory $INSTDIR\\After\n");
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  TRunLog::Instance().Close();
   ASSERT_TRUE(errors_.empty()) << errors_[0];
   EXPECT_FALSE(SetupState::Instance().StopRequested());
+  EXPECT_TRUE(fs::is_directory(C("Demo/Before")));
   EXPECT_TRUE(fs::is_directory(C("Demo/After")));
   EXPECT_TRUE(presenter_->Messages().empty());
+  // The settings file stays as the user left it, and nothing the run did not write is recorded.
+  EXPECT_EQ(ReadFile(C("Demo/taken.txt")).value_or(""), "user's settings");
+  EXPECT_EQ(ReadFile(C("Demo/keep.txt")).value_or(""), "keep");
+  EXPECT_TRUE(TUninstallList::Instance().Files().empty());
+  const std::string log = ReadFile(log_path).value_or("");
+  const std::string warning = GetParam().warning;
+  if (warning.empty()) {
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(log.find("warning: "), std::string::npos) << log;
+  } else {
+    EXPECT_EQ(err, "setup: warning: " + warning + "\n");
+    EXPECT_NE(log.find("  warning: " + warning + "\n"), std::string::npos) << log;
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    ThingsThatMayBeSo, GoesOnTest,
+    ::testing::Values(
+        GoesOnCase{"RenameOntoANameThatIsTaken", "rename $INSTDIR\\keep.txt $INSTDIR\\taken.txt",
+                   "Cannot rename C:\\Demo\\keep.txt to C:\\Demo\\taken.txt: File exists"},
+        GoesOnCase{"RenameIntoAMissingFolder",
+                   "rename $INSTDIR\\keep.txt $INSTDIR\\Absent\\keep.txt",
+                   "Cannot rename C:\\Demo\\keep.txt to C:\\Demo\\Absent\\keep.txt: No such file "
+                   "or directory"},
+        GoesOnCase{"CopyOfAMissingFile", "copyfile $INSTDIR\\missing.dat $INSTDIR\\taken.txt",
+                   "Cannot copy C:\\Demo\\missing.dat to C:\\Demo\\taken.txt: No such file or "
+                   "directory"},
+        GoesOnCase{"ProgramThatCannotStart", "execute $INSTDIR\\absent.exe",
+                   "Cannot start C:\\Demo\\absent.exe: No such file or directory"},
+        GoesOnCase{"RenameOfAMissingFile", "rename $INSTDIR\\absent.txt $INSTDIR\\other.txt", ""},
+        GoesOnCase{"DeleteOfAMissingFile", "delete $INSTDIR\\absent.txt", ""},
+        GoesOnCase{"RemovalOfAMissingFolder", "rmdir $INSTDIR\\AbsentFolder 1", ""}),
+    [](const ::testing::TestParamInfo<GoesOnCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace command_test

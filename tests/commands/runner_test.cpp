@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "command_test_env.h"
+#include "common/machine_snapshot.h"
 #include "platform/registry.h"
 #include "setup/core/crc32.h"
 
@@ -56,7 +57,7 @@ TEST_F(RunnerTest, JumpsSteerTheRunAndTheClosingStepsSaveTheLog) {
   EXPECT_EQ(records, std::vector<std::string>{"\"HKCU\" \"Software\\Flow\" \"Step\" \"done\""});
 }
 
-TEST_F(RunnerTest, AFailureLineStopsTheRunSkipsTheClosingStepsAndUndoesEverything) {
+TEST_F(RunnerTest, AFailureLineStopsTheRunKeepsWhatItDidAndRunsTheClosingSteps) {
   platform::RegSetString(platform::RootKey::kCurrentUser, "Software\\Flow", "Step", "before");
   int uninstaller_calls = 0;
   CompileAndRun(
@@ -71,18 +72,47 @@ TEST_F(RunnerTest, AFailureLineStopsTheRunSkipsTheClosingStepsAndUndoesEverythin
       [&uninstaller_calls] { ++uninstaller_calls; });
   ASSERT_TRUE(errors_.empty()) << errors_[0];
   EXPECT_TRUE(SetupState::Instance().StopRequested());
+  EXPECT_FALSE(SetupState::Instance().StepFailed());
   EXPECT_EQ(SetupState::Instance().CurrentLine(), 6);
   EXPECT_EQ(platform::Utf16ToUtf8(second_status_->Text()), "Setup failed to install.");
   EXPECT_TRUE(second_status_->Calls().back().repaint);
-  EXPECT_EQ(uninstaller_calls, 0);
-  // Undone: the folders (the install folder too), the new key, the changed value.
-  EXPECT_FALSE(fs::exists(C("Demo")));
-  EXPECT_FALSE(platform::RegKeyExists(platform::RootKey::kCurrentUser, "Software\\Flow\\New"));
+  // Kept: what the lines before did stays, the lines after did not run.
+  EXPECT_TRUE(fs::is_directory(C("Demo/first")));
+  EXPECT_FALSE(fs::exists(C("Demo/afterfailure")));
   EXPECT_EQ(platform::RegGetString(platform::RootKey::kCurrentUser, "Software\\Flow", "Step"),
-            "before");
+            "done");
+  EXPECT_EQ(platform::RegGetString(platform::RootKey::kCurrentUser, "Software\\Flow\\New", "Value"),
+            "x");
+  // The closing steps ran: the install log lists it all and the uninstaller was written; the
+  // journal was committed.
+  EXPECT_EQ(uninstaller_calls, 1);
+  TUninstallList& list = TUninstallList::Instance();
+  list.Clear();
+  ASSERT_TRUE(list.LoadLog("C:\\Demo", "Demo_"));
+  EXPECT_EQ(list.Folders().back(), "C:\\Demo\\first");
+  EXPECT_EQ(list.RegistryEntries().size(), 2u);
   EXPECT_TRUE(fs::is_empty(root_ + "/rollback"));
   // A failure line names nothing: it shows its own text only.
   EXPECT_TRUE(presenter_->Messages().empty());
+}
+
+TEST_F(RunnerTest, AFailedClosingStepAfterAFailureLineUndoesTheRun) {
+  // The install log cannot be written (a folder stands where it goes): a failed step of the
+  // kit's own, so even a run the script stopped is undone.
+  fs::create_directories(C("Demo/Demo_install.log"));
+  const setupkit_test::MachineSnapshot before = setupkit_test::TakeSnapshot(root_);
+  CompileAndRun(
+      "prefix Demo\n"
+      "uninstallpages plain\n"
+      "createdirectory $INSTDIR\\first\n"
+      "failure\n");
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
+  EXPECT_TRUE(SetupState::Instance().StepFailed());
+  const setupkit_test::MachineSnapshot after = setupkit_test::TakeSnapshot(root_);
+  EXPECT_TRUE(before == after) << setupkit_test::SnapshotDifference(before, after);
+  ASSERT_EQ(presenter_->Messages().size(), 1u);
+  EXPECT_EQ(presenter_->Messages()[0].text.rfind("Cannot write C:\\Demo\\Demo_install.log", 0), 0u)
+      << presenter_->Messages()[0].text;
 }
 
 TEST_F(RunnerTest, ConditionTakesTheExistsBranchAndALastLineLabelEndsTheRun) {

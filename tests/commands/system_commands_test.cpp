@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "command_test_env.h"
+#include "common/machine_snapshot.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "setup/commands/cmd_execute.h"
@@ -84,6 +85,51 @@ TEST_F(SystemCommandsTest, WriteRegStrUrlRegistersTheProtocolAndRecordsRemovable
   EXPECT_FALSE(platform::RegValueExists(hkcr, "badge\\DefaultIcon", ""));
   EXPECT_FALSE(platform::RegValueExists(hkcr, "badge\\shell\\open\\command", ""));
   EXPECT_FALSE(platform::RegValueExists(hkcr, "badge", "URL Protocol"));
+}
+
+TEST_F(SystemCommandsTest, WriteRegStrUrlWhoseKeyCannotBeWrittenEndsInTheErrorReportUndone) {
+  platform::RegSetString(RootKey::kCurrentUser, "Software\\Before", "Kept", "old");
+  // A registry root that is a folder cannot be written.
+  fs::create_directories(root_ + "/registry/HKCR.reg");
+  const setupkit_test::MachineSnapshot before = setupkit_test::TakeSnapshot(root_);
+  CompileAndRun(
+      "writeregstr HKCU Software\\Before Kept new\n"
+      "writeregstr_url badge $INSTDIR\\badge.ico $INSTDIR\\Medalor.exe\n"
+      "createdirectory $INSTDIR\\after\n");
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(errors_[0], "Setup Thread: Cannot write registry key HKCR\\badge: Is a directory");
+  EXPECT_EQ(raised_[0].Ending(), ErrorEnding::kErrorReport);
+  const setupkit_test::MachineSnapshot after = setupkit_test::TakeSnapshot(root_);
+  EXPECT_TRUE(before == after) << setupkit_test::SnapshotDifference(before, after);
+}
+
+// Values are texts, not paths: a '/' in them stays, while paths given to the file system take
+// it as a separator.
+TEST_F(SystemCommandsTest, ValuesKeepTheirSlashesAndPathsTakeThemAsSeparators) {
+  const std::string out = C("Demo/args.out").string();
+  WriteProgram("args.sh", "printf '%s|' \"$@\" > '" + out + "'");
+  CompileAndRun(
+      "writeregstr HKCU Software\\X Cmd \"$INSTDIR\\app.exe /min\"\n"
+      "writeregstr_url badge $INSTDIR\\b.ico $INSTDIR\\b.exe /open\n"
+      "createshortcut $INSTDIR\\Go.lnk $INSTDIR/args.sh \"/min /x:a/b\"\n"
+      "messagebox \"Read C:/docs/a.txt\" \"1/2\" 0 0\n"
+      "createdirectory $INSTDIR/made/deeper\n"
+      "execute $INSTDIR/args.sh \"/S /D=C:/x\"\n");
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
+  EXPECT_EQ(platform::RegGetString(RootKey::kCurrentUser, "Software\\X", "Cmd"),
+            "C:\\Demo\\app.exe /min");
+  EXPECT_EQ(platform::RegGetString(RootKey::kClassesRoot, "badge\\shell\\open\\command", ""),
+            "\"C:\\Demo\\b.exe\" \"/open\"");
+  std::optional<platform::ShellLink> link = platform::ReadShellLink("C:\\Demo\\Go.lnk");
+  ASSERT_TRUE(link.has_value());
+  EXPECT_EQ(link->target, "C:\\Demo\\args.sh");
+  EXPECT_EQ(link->arguments, "/min /x:a/b");
+  ASSERT_EQ(presenter_->Messages().size(), 1u);
+  EXPECT_EQ(presenter_->Messages()[0].text, "Read C:/docs/a.txt");
+  EXPECT_EQ(presenter_->Messages()[0].caption, "1/2");
+  EXPECT_TRUE(fs::is_directory(C("Demo/made/deeper")));
+  EXPECT_EQ(TUninstallList::Instance().Folders().back(), "C:\\Demo\\made\\deeper");
+  EXPECT_EQ(ReadFile(out), "/S|/D=C:/x|");
 }
 
 TEST_F(SystemCommandsTest, CreateShortcutWritesALinkWithItsFields) {

@@ -143,10 +143,10 @@ TEST_F(EndToEndTest, InstallThenUninstallLeavesNothingBehind) {
     EXPECT_EQ(info.ShortName, "TestProduct");
     for (int i = 0; i < pak.EntryCount(); ++i) EXPECT_TRUE(pak.VerifyEntry(i)) << i;
   }
-  // The key keeps the short name; DisplayName shows the full one, the command is quoted.
+  // The key and DisplayName are the short name; the command is quoted.
   EXPECT_EQ(platform::RegGetString(platform::RootKey::kLocalMachine, kUninstallKey, "DisplayName")
                 .value_or(""),
-            "Test Product");
+            "TestProduct");
   EXPECT_EQ(
       platform::RegGetString(platform::RootKey::kLocalMachine, kUninstallKey, "UninstallString")
           .value_or(""),
@@ -320,19 +320,29 @@ TEST_F(EndToEndTest, DirOptionStandsInForAFolderTheScriptDoesNotName) {
       << installed.output;
 }
 
-TEST_F(EndToEndTest, AFailureLineEndsWithExitCode2AndUndoesTheRun) {
+TEST_F(EndToEndTest, AFailureLineEndsWithExitCode2AndKeepsThePartialInstallRemovable) {
   WriteBytes(src_ / "fail.setup",
-             "name Fail\noutfile FailSetup.exe\ninstalldir \"C:\\Fail\\\"\npages install\n"
-             "language install\\english\nchangelog Changes.txt\nfile Extra\\\nfailure\n"
-             "createdirectory \"$INSTDIR\\Never\"\n");
+             "name Fail\nshortname Fail\noutfile FailSetup.exe\ninstalldir \"C:\\Fail\\\"\n"
+             "pages install\nuninstallpages uninstall\nprefix Fail\nlanguage install\\english\n"
+             "changelog Changes.txt\nfile Extra\\\nfailure\ncreatedirectory \"$INSTDIR\\Never\"\n");
   ProgramResult compiled = RunProgram({BinPath("setupc"), "--source", src_.string(), "-o",
                                        (base_ / "out").string(), (src_ / "fail.setup").string()});
   ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
   ProgramResult run = RunProgram({(base_ / "out" / "FailSetup.exe").string(), "--unattended"});
   EXPECT_EQ(run.exit_code, 2) << run.output;
   EXPECT_NE(run.output.find("Setup failed to install."), std::string::npos) << run.output;
-  // The line before ran and was undone with the rest of the run; the line after never ran.
-  EXPECT_FALSE(platform::DirectoryExists("C:\\Fail"));
+  EXPECT_NE(run.out.find("setup: failed"), std::string::npos) << run.output;
+  // The line before ran and stays; the line after never ran; the closing steps wrote the log,
+  // the uninstaller and its Uninstall entry, so the partial install can be removed.
+  EXPECT_TRUE(platform::FileExists("C:\\Fail\\note.txt"));
+  EXPECT_FALSE(platform::DirectoryExists("C:\\Fail\\Never"));
+  EXPECT_TRUE(platform::FileExists("C:\\Fail\\Fail_install.log"));
+  const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Fail";
+  EXPECT_TRUE(platform::RegKeyExists(platform::RootKey::kLocalMachine, key));
+  ProgramResult removed = RunProgram({Host("C:\\Fail\\Fail_Uninstall.exe"), "--unattended"});
+  ASSERT_EQ(removed.exit_code, 0) << removed.output;
+  EXPECT_TRUE(WaitUntilGone("C:\\Fail"));
+  EXPECT_FALSE(platform::RegKeyExists(platform::RootKey::kLocalMachine, key));
 }
 
 TEST_F(EndToEndTest, NoDisplayWithoutUnattendedSaysSoInOneLine) {
