@@ -78,7 +78,7 @@ rm -rf "$WORK/out"
 mkdir -p "$WORK/out" "$WORK/setup-root"
 # setupc reads Windows paths; the tree is reached through drive Z:, which maps to /.
 ZTREE=$(printf 'Z:%s\\' "$TREE" | tr '/' '\\')
-printf 'name "Benchmark"\r\noutfile bench-setupc.exe\r\nfile "%s"\r\n' "$ZTREE" \
+printf 'name "Benchmark"\r\noutfile bench-setupc.exe\r\nuninstallpages uninstall\r\nfile "%s"\r\n' "$ZTREE" \
   >"$WORK/bench.sus"
 printf 'x' >"$WORK/runtime.bin"
 cat >"$WORK/bench.nsi" <<EOF

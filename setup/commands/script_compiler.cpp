@@ -194,11 +194,9 @@ void TScriptCompiler::ApplyStockDefaults(const std::vector<TScriptLine>& script)
     setup_info_.PagesName = "install";
     defaults_taken_.push_back("no pages line: using the stock page set 'install'");
   }
-  if (!has("uninstallpages")) {
-    setup_info_.UninstallPagesName = "uninstall";
-    setup_info_.CreateUninstaller = 1;
-    defaults_taken_.push_back("no uninstallpages line: using the stock page set 'uninstall'");
-  }
+  // An uninstaller only when the script asks for one (a patch installer must not replace its
+  // product's uninstaller and Uninstall entry with its own).
+  const bool uninstaller = has("uninstallpages");
   if (!has("prefix")) {
     // Without a name the uninstaller would be written over the install folder's own path.
     setup_info_.UninstallExeName = "Uninstall.exe";
@@ -208,7 +206,7 @@ void TScriptCompiler::ApplyStockDefaults(const std::vector<TScriptLine>& script)
     AddLanguage("install\\english", false, -1);
     defaults_taken_.push_back("no language line: using the stock table install\\english");
   }
-  if (!has("uninstalllanguage")) {
+  if (uninstaller && !has("uninstalllanguage")) {
     AddLanguage("uninstall\\english", true, -1);
     defaults_taken_.push_back(
         "no uninstalllanguage line: using the stock table uninstall\\english");

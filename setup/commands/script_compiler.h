@@ -83,9 +83,11 @@ class TScriptCompiler {
   // Relative source and change-log paths are resolved against this folder when SourceFolder is
   // empty; empty = the process's working folder.
   std::string WorkingFolder;
-  // When set, a script without `pages`, `uninstallpages`, `language` or `uninstalllanguage`
-  // gets the stock page sets and English tables of the data folder (and an uninstaller named
-  // Uninstall.exe when no `prefix` line names one). No line is added to the compiled script.
+  // When set, a script without `pages` or `language` gets the stock page set and English table
+  // of the data folder; one with `uninstallpages` but no `uninstalllanguage` the stock English
+  // uninstall table (and an uninstaller named Uninstall.exe when no `prefix` line names one).
+  // Without `uninstallpages` the installer writes no uninstaller. No line is added to the
+  // compiled script.
   bool UseStockDefaults = false;
 
   // Compiles one script once (a compiler object is not reused). Answers true when no error was

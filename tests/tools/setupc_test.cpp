@@ -151,6 +151,10 @@ TEST_F(SetupcTest, WritesAnInstallerThatReadsBack) {
   const RunResult result = Compile(kGoodScript, "-v");
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_NE(result.out.find("Adding To List"), std::string::npos) << result.out;
+  EXPECT_NE(result.err.find(Script() + ": warning: no uninstallpages line: the installer will "
+                                       "write no uninstaller"),
+            std::string::npos)
+      << result.err;
   const fs::path installer = dir_ / "out" / "test.exe";
   const std::string bytes = ReadBytes(installer);
   ASSERT_GT(bytes.size(), runtime_.size());
@@ -195,10 +199,10 @@ TEST_F(SetupcTest, WritesAnInstallerThatReadsBack) {
   EXPECT_EQ(info.ShortName, "Test");
   EXPECT_EQ(info.SetupExeName, "test.exe");
   EXPECT_EQ(info.InstallDir, "$PROGRAMFILES\\Test\\");
-  // No uninstallpages line: the stock uninstall page set, and with it an uninstaller.
-  EXPECT_EQ(info.UninstallPagesName, "uninstall");
-  EXPECT_EQ(info.CreateUninstaller, 1);
-  EXPECT_EQ(info.UninstallExeName, "Uninstall.exe");
+  // No uninstallpages line: no uninstall page set and no uninstaller (said as a warning).
+  EXPECT_EQ(info.UninstallPagesName, "");
+  EXPECT_EQ(info.CreateUninstaller, 0);
+  EXPECT_EQ(index.count("UNINSTALL_Pages.txt"), 0u);
 
   const std::optional<std::string> line_bytes = pak.LoadEntry(index.at("CompiledLines"));
   ASSERT_TRUE(line_bytes);

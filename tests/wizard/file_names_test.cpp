@@ -25,6 +25,7 @@ TEST_F(InstallerE2ETest, AccentedNamesInstallAndUninstallEndToEnd) {
       "outfile \"Éxample.exe\"\n"
       "installdir \"$PROGRAMFILES\\Noms été\\\"\n"
       "prefix Noms\n"
+      "uninstallpages uninstall\n"
       "file \"Données\\\"\n"
       "copyfile \"$INSTDIR\\café.txt\" \"$INSTDIR\\copie de café.txt\"\n"
       "createdirectory \"$INSTDIR\\Dossier créé\\\"\n"

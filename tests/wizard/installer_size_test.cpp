@@ -25,7 +25,7 @@ TEST_F(InstallerE2ETest, InstallerOfAOneMegabyteProductAndItsUninstallerStaySmal
   WriteText(src_ / "Product" / "product.bin", product);
   const ProgramResult compiled = Compile(
       "name Small\noutfile SmallSetup.exe\ninstalldir \"$PROGRAMFILES\\Small\\\"\n"
-      "file Product\\\n");
+      "uninstallpages uninstall\nfile Product\\\n");
   ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
   const uint64_t installer = fs::file_size(out_ / "SmallSetup.exe");
   EXPECT_LE(installer, kMaxInstaller);

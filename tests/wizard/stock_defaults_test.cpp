@@ -1,8 +1,10 @@
 // A script that names no page sets, languages, uninstaller prefix or change log still makes an
-// installer that installs and uninstalls; page sets written with LF line ends work too.
+// installer that installs; with an uninstallpages line it also uninstalls; page sets written
+// with LF line ends work too.
 #include <set>
 
 #include "installer_e2e.h"
+#include "platform/registry.h"
 #include "setup/core/compiled_lines.h"
 #include "setup/core/pak.h"
 
@@ -38,21 +40,26 @@ constexpr const char kPlainScript[] =
     "installdir \"$PROGRAMFILES\\Plain\\\"\n"
     "file App\\\n";
 
-TEST_F(StockDefaultsTest, ScriptWithoutPagesOrLanguagesInstallsAndUninstalls) {
+constexpr const char kUninstallKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plain";
+
+TEST_F(StockDefaultsTest, ScriptWithoutPagesOrLanguagesInstallsAndWritesNoUninstaller) {
   const ProgramResult compiled = Compile(kPlainScript, {"-v"});
   ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
   for (const char* note : {"Default: no pages line: using the stock page set 'install'",
-                           "Default: no uninstallpages line: using the stock page set 'uninstall'",
-                           "Default: no prefix line: the uninstaller is Uninstall.exe",
                            "Default: no language line: using the stock table install\\english"}) {
     EXPECT_NE(compiled.output.find(note), std::string::npos) << compiled.output;
   }
+  // No uninstallpages line: a warning, and nothing of an uninstaller in the package.
+  EXPECT_NE(compiled.err.find("setup.sus: warning: no uninstallpages line: the installer will "
+                              "write no uninstaller, install log or Uninstall entry"),
+            std::string::npos)
+      << compiled.err;
   const fs::path installer = out_ / "PlainSetup.exe";
   std::string pages;
   const std::set<std::string> names = EntryNames(installer, &pages);
   EXPECT_TRUE(names.count("LANGUAGE-install\\english"));
-  EXPECT_TRUE(names.count("UNINSTALL_LANGUAGE-uninstall\\english"));
-  EXPECT_TRUE(names.count("UNINSTALL_Pages.txt"));
+  for (const std::string& name : names) EXPECT_NE(name.rfind("UNINSTALL_", 0), 0u) << name;
   // No change log: the change-log page and its layout are left out.
   EXPECT_FALSE(names.count("changelog.txt"));
   EXPECT_EQ(pages.find("changelog"), std::string::npos) << pages;
@@ -68,14 +75,54 @@ TEST_F(StockDefaultsTest, ScriptWithoutPagesOrLanguagesInstallsAndUninstalls) {
     pak.Close();
   }
 
+  // A product's Uninstall entry that an installer without uninstaller (a patch) must not touch.
+  ASSERT_TRUE(platform::RegSetString(platform::RootKey::kLocalMachine, kUninstallKey,
+                                     "UninstallString", "\"C:\\Product\\Uninstall.exe\""));
   const ProgramResult installed = RunProgram({installer.string(), "--unattended"});
   ASSERT_EQ(installed.exit_code, 0) << installed.output;
   EXPECT_EQ(installed.output.find("Missing File"), std::string::npos) << installed.output;
   EXPECT_EQ(platform::ReadFileBytes(std::string(kFolder) + "doc\\readme.txt").value_or(""),
             "read me");
+  EXPECT_FALSE(platform::FileExists(std::string(kFolder) + "Uninstall.exe"));
+  EXPECT_FALSE(platform::FileExists(std::string(kFolder) + "install.log"));
+  EXPECT_EQ(
+      platform::RegGetString(platform::RootKey::kLocalMachine, kUninstallKey, "UninstallString"),
+      "\"C:\\Product\\Uninstall.exe\"");
+  EXPECT_FALSE(
+      platform::RegValueExists(platform::RootKey::kLocalMachine, kUninstallKey, "DisplayName"));
+}
+
+TEST_F(StockDefaultsTest, WithUninstallpagesTheStockUninstallerRemovesWhatTheInstallMade) {
+  // APPDATA is not set: the folder below it is recorded as written, and the uninstaller still
+  // accepts the log. A copy of a missing file is a warning; the install still finishes.
+  const ProgramResult compiled = Compile(std::string(kPlainScript) +
+                                             "uninstallpages uninstall\n"
+                                             "createdirectory %APPDATA%\\LogTest\n"
+                                             "copyfile $INSTDIR\\absent.txt $INSTDIR\\copy.txt\n",
+                                         {"-v"});
+  ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
+  EXPECT_EQ(compiled.err.find("warning"), std::string::npos) << compiled.err;
+  EXPECT_NE(compiled.output.find("Default: no uninstalllanguage line: using the stock table "
+                                 "uninstall\\english"),
+            std::string::npos)
+      << compiled.output;
+  const fs::path installer = out_ / "PlainSetup.exe";
+  const std::set<std::string> names = EntryNames(installer);
+  EXPECT_TRUE(names.count("UNINSTALL_LANGUAGE-uninstall\\english"));
+  EXPECT_TRUE(names.count("UNINSTALL_Pages.txt"));
+
+  const ProgramResult installed =
+      RunProgram({"env", "-u", "APPDATA", installer.string(), "--unattended"});
+  ASSERT_EQ(installed.exit_code, 0) << installed.output;
+  EXPECT_NE(installed.err.find("setup: warning: Cannot copy C:\\Program Files\\Plain\\absent.txt "
+                               "to C:\\Program Files\\Plain\\copy.txt: No such file or directory"),
+            std::string::npos)
+      << installed.err;
   const std::string uninstaller = std::string(kFolder) + "Uninstall.exe";
   ASSERT_TRUE(platform::FileExists(uninstaller));
   ASSERT_TRUE(platform::FileExists(std::string(kFolder) + "install.log"));
+  EXPECT_EQ(platform::RegGetString(platform::RootKey::kLocalMachine, kUninstallKey, "DisplayName"),
+            "Plain");
 
   const ProgramResult removed = RunProgram({Host(uninstaller), "--unattended"});
   ASSERT_EQ(removed.exit_code, 0) << removed.output;
@@ -84,13 +131,14 @@ TEST_F(StockDefaultsTest, ScriptWithoutPagesOrLanguagesInstallsAndUninstalls) {
 }
 
 TEST_F(StockDefaultsTest, QuietCompilePrintsNothingAndTheSummaryLineOtherwise) {
-  ProgramResult compiled = Compile(kPlainScript);
+  const std::string script = std::string(kPlainScript) + "uninstallpages uninstall\n";
+  ProgramResult compiled = Compile(script);
   ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
   EXPECT_EQ(compiled.output.rfind("Wrote " + (out_ / "PlainSetup.exe").string() + ": ", 0), 0u)
       << compiled.output;
   EXPECT_NE(compiled.output.find(" entries, "), std::string::npos) << compiled.output;
   EXPECT_NE(compiled.output.find(" bytes in, "), std::string::npos) << compiled.output;
-  compiled = Compile(kPlainScript, {"-q"});
+  compiled = Compile(script, {"-q"});
   ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
   EXPECT_EQ(compiled.output, "");
 }

@@ -51,8 +51,8 @@ constexpr const char kUsage[] =
     "  -q              print nothing on success\n"
     "  --help          show this text\n"
     "  --version       show the kit's version\n"
-    "A script without pages, uninstallpages, language or uninstalllanguage lines gets the\n"
-    "stock page sets and English tables.\n";
+    "A script without pages or language lines gets the stock page set and English table;\n"
+    "an uninstaller is written only when the script has an uninstallpages line.\n";
 
 bool ParseOptions(int argc, char** argv, Options& options) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -146,7 +146,9 @@ class ErrorSink {
   }
   // A warning does not stop the compile.
   void Warn(int line, const std::string& message) {
-    std::cerr << script_ << ':' << line << ": warning: " << platform::Cp1252ToUtf8(message) << '\n';
+    std::cerr << script_;
+    if (line > 0) std::cerr << ':' << line;
+    std::cerr << ": warning: " << platform::Cp1252ToUtf8(message) << '\n';
   }
   int count() const { return count_; }
 
@@ -254,6 +256,11 @@ int main(int argc, char** argv) {
                         : "outfile must be a plain file name: " + info.SetupExeName);
   }
   if (errors.count() > 0) return 2;
+  if (info.CreateUninstaller != 1) {
+    errors.Warn(0,
+                "no uninstallpages line: the installer will write no uninstaller, install "
+                "log or Uninstall entry (add \"uninstallpages uninstall\" for them)");
+  }
 
   // Directory order: the records, the compiler's group-0 files (language tables, change log),
   // the page sets, then the groups' files.
