@@ -186,28 +186,11 @@ void PrintRenamedHint() {
                own.c_str(), own.c_str());
 }
 
-std::string InstallFolderFromOption(const std::string& dir) {
-  // The command line is UTF-8; a Windows path is Windows-1252 text.
-  const bool windows_path = dir.size() >= 2 && dir[1] == ':';
-  std::string folder = windows_path ? platform::Utf8ToCp1252(dir) : dir;
-  if (!folder.empty() && !windows_path) {
-    // A host path, absolute or relative to the working folder; reached through its drive.
-    const QString host =
-        QDir::cleanPath(QDir::current().absoluteFilePath(QString::fromStdString(folder)));
-    folder = platform::ToWindowsPath(host.toStdString()).value_or(folder);
-  }
-  for (char& c : folder) {
-    if (c == '/') c = '\\';
-  }
-  return IncludeTrailingBackslash(folder);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const setup_app::ParsedOptions parsed = setup_app::ParseSetupOptions(
-      std::vector<std::string>(argv + 1, argv + argc),
-      [](const std::string& path) { return std::filesystem::is_regular_file(path); });
+  const setup_app::ParsedOptions parsed =
+      setup_app::ParseSetupOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.ok()) {
     std::fprintf(stderr, "setup: %s\n%s\n", parsed.error.c_str(),
                  setup_app::SetupUsageLine().c_str());
@@ -225,6 +208,18 @@ int main(int argc, char** argv) {
   if (options.list_installed) {
     std::fputs(FormatInstalledProducts(ListInstalledProducts(), options.json).c_str(), stdout);
     return kExitFinished;
+  }
+  std::string install_dir_override;
+  if (!options.dir.empty()) {
+    const std::optional<std::string> folder = setup_app::InstallFolderFromOption(options.dir);
+    if (!folder) {
+      std::fprintf(stderr,
+                   "setup: --dir %s cannot be installed into: no drive holds it, or a name in it "
+                   "cannot be written in Windows-1252\n",
+                   options.dir.c_str());
+      return kExitFailed;
+    }
+    install_dir_override = *folder;
   }
   if (!options.log_file.empty()) {
     if (!TRunLog::Instance().Open(options.log_file)) {
@@ -296,7 +291,7 @@ int main(int argc, char** argv) {
     input.system_language_id = language_id;
     input.register_commands = [](TCommandList& list) { RegisterCommands(list); };
     input.on_renamed = PrintRenamedHint;
-    if (!options.dir.empty()) input.install_dir_override = InstallFolderFromOption(options.dir);
+    input.install_dir_override = install_dir_override;
     if (!RunSecondStage(input)) return LogExit(kExitFailed);
     LogRunFacts();
 

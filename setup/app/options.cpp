@@ -1,19 +1,13 @@
 #include "setup/app/options.h"
 
-#include "platform/ascii_case.h"
+#include <filesystem>
+#include <system_error>
+
+#include "platform/drives.h"
+#include "platform/text_encoding.h"
 
 namespace setup_app {
 namespace {
-
-// "/S", "/silent", "/?": switches of other installers' command lines, which this one has not.
-bool LooksLikeWindowsSwitch(const std::string& arg) {
-  if (arg.size() < 2 || arg[0] != '/') return false;
-  for (size_t i = 1; i < arg.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(arg[i]);
-    if (!platform::IsAsciiLetter(static_cast<char>(c)) && c != '?' && c != '-') return false;
-  }
-  return true;
-}
 
 // Reads the value of an option that takes one, given as `--name=VALUE` or `--name VALUE`.
 // Answers false when ARG is not this option; sets ERROR when the value is missing.
@@ -39,22 +33,17 @@ bool TakeValue(const std::string& name, const std::vector<std::string>& args, si
 
 }  // namespace
 
-ParsedOptions ParseSetupOptions(const std::vector<std::string>& args,
-                                const std::function<bool(const std::string&)>& file_exists) {
+ParsedOptions ParseSetupOptions(const std::vector<std::string>& args) {
   ParsedOptions parsed;
   SetupOptions& options = parsed.options;
   bool options_ended = false;
   for (size_t i = 0; i < args.size() && parsed.ok(); ++i) {
     const std::string& arg = args[i];
-    const bool is_option = !options_ended && arg.size() > 1 && arg[0] == '-';
+    // Only "--" words (and -h) are options; every other word is a parameter: the first may name
+    // the package, the others ("/S", "/J host 1.2.3.4") are kept for the error report only.
+    const bool is_option = !options_ended && (arg.rfind("--", 0) == 0 || arg == "-h");
     if (!is_option) {
-      if (!options_ended && LooksLikeWindowsSwitch(arg) && !(file_exists && file_exists(arg))) {
-        parsed.error = "unknown option " + arg;
-      } else if (!options.params.empty()) {
-        parsed.error = "more than one package named (" + options.params[0] + ", " + arg + ")";
-      } else {
-        options.params.push_back(arg);
-      }
+      options.params.push_back(arg);
       continue;
     }
     if (arg == "--") {
@@ -83,6 +72,27 @@ ParsedOptions ParseSetupOptions(const std::vector<std::string>& args,
   return parsed;
 }
 
+std::optional<std::string> InstallFolderFromOption(const std::string& dir) {
+  std::optional<std::string> folder;
+  if (dir.size() >= 2 && dir[1] == ':') {
+    folder = platform::Utf8ToCp1252Exact(dir);
+  } else {
+    // A host path, absolute or relative to the working folder; reached through its drive.
+    std::error_code error;
+    std::filesystem::path host = std::filesystem::absolute(dir, error).lexically_normal();
+    if (error) return std::nullopt;
+    std::string text = host.string();
+    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    folder = platform::ToWindowsPath(text);
+  }
+  if (!folder) return std::nullopt;
+  for (char& c : *folder) {
+    if (c == '/') c = '\\';
+  }
+  if (folder->empty() || folder->back() != '\\') folder->push_back('\\');
+  return folder;
+}
+
 std::string SetupUsageLine() {
   return "usage: setup [PACKAGE] [--unattended] [--dir=PATH] [--screenshot-dir=DIR] "
          "[--log=FILE] [--help] [--version]\n"
@@ -96,6 +106,8 @@ std::string SetupHelpText() {
          "Runs the installer (or uninstaller) this program carries.\n"
          "\n"
          "  PACKAGE               read the package from this file instead of the program's own\n"
+         "                        (when no such file exists, and for any further words such as\n"
+         "                        /S, the program's own package is read; they are ignored)\n"
          "  --unattended          install without a window: Next is pressed until Finish,\n"
          "                        messages go to standard error, status lines to standard output\n"
          "  --dir=PATH            the install folder (--dir PATH as well); a Windows path such as\n"

@@ -2,7 +2,7 @@
 // that a wrong option is refused before a window, a package or a file is touched.
 #pragma once
 
-#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,12 +12,14 @@ struct SetupOptions {
   bool unattended = false;
   bool help = false;
   bool version = false;
-  std::string dir;                  // --dir: the install folder, a Windows or a host path
-  std::string screenshot_dir;       // --screenshot-dir: where page pictures go
-  std::string log_file;             // --log: the run's UTF-8 text log
-  bool list_installed = false;      // --list-installed: print the Uninstall key's products
-  bool json = false;                // --json: ... as a JSON array
-  std::vector<std::string> params;  // the package path, when given, as parameter 1
+  std::string dir;              // --dir: the install folder, a Windows or a host path
+  std::string screenshot_dir;   // --screenshot-dir: where page pictures go
+  std::string log_file;         // --log: the run's UTF-8 text log
+  bool list_installed = false;  // --list-installed: print the Uninstall key's products
+  bool json = false;            // --json: ... as a JSON array
+  // Every word that is not an option, in order: the first names the package when that file
+  // exists; the others are ignored and kept for the error report.
+  std::vector<std::string> params;
 };
 
 // Either the options or the reason they were refused (one line, without the program name).
@@ -27,10 +29,15 @@ struct ParsedOptions {
   bool ok() const { return error.empty(); }
 };
 
-// ARGS are the arguments after the program name. FILE_EXISTS tells a Windows-style switch
-// ("/S") from a package file of that name at the root of the host's file system.
-ParsedOptions ParseSetupOptions(const std::vector<std::string>& args,
-                                const std::function<bool(const std::string&)>& file_exists);
+// ARGS are the arguments after the program name. Options start with "--" (and -h); an unknown
+// one is refused. Any other word is a parameter and never refused.
+ParsedOptions ParseSetupOptions(const std::vector<std::string>& args);
+
+// The install folder --dir names, as a Windows path ending in a backslash: a Windows path as
+// given (UTF-8 on the command line, Windows-1252 in the answer), a host path (absolute, or
+// relative to the working folder) through the drive that holds it. Nothing when a name in it has
+// no Windows-1252 spelling or no drive holds it: such a folder cannot be installed into.
+std::optional<std::string> InstallFolderFromOption(const std::string& dir);
 
 // The usage line printed with a refusal, and the full text of --help.
 std::string SetupUsageLine();
