@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <exception>
 
 #include "platform/drives.h"
 #include "platform/files.h"
@@ -11,6 +12,8 @@
 #include "platform/registry.h"
 #include "platform/text_encoding.h"
 #include "setup/commands/uninstall_list.h"
+#include "setup/core/pak.h"
+#include "setup/core/setup_info.h"
 #include "setup/core/text_services.h"
 
 namespace {
@@ -46,20 +49,47 @@ std::string ShellQuote(const std::string& text) {
   return quoted + "'";
 }
 
-// A Windows command line (quoted program, or an unquoted one as older runtimes wrote it) as a
-// shell command with the program's host path.
-std::string HostCommand(const std::string& command) {
-  if (command.empty()) return "";
-  std::vector<std::string> words;
-  if (command[0] != '"' && platform::FileExists(command)) {
-    words.push_back(command);
-  } else {
-    words = platform::SplitCommandLine(command);
+// The host path (UTF-8) of a Windows path (Windows-1252), or the path itself made UTF-8 when
+// no drive holds it. The host path is UTF-8 already and is not converted again.
+std::string HostPathText(const std::string& windows_path) {
+  const std::optional<std::string> host = platform::ToHostPath(windows_path);
+  return host ? *host : platform::Cp1252ToUtf8(windows_path);
+}
+
+// The words of a Windows command line (quoted program, or an unquoted one as older runtimes
+// wrote it), the program first.
+std::vector<std::string> CommandWords(const std::string& command) {
+  if (command.empty()) return {};
+  if (command[0] != '"' && platform::FileExists(command)) return {command};
+  return platform::SplitCommandLine(command);
+}
+
+// The product's full name from the setup record its uninstaller carries (the Uninstall entry's
+// DisplayName is the short name); empty when the uninstaller cannot be read.
+std::string FullNameFromUninstaller(const std::string& uninstall_command) {
+  const std::vector<std::string> words = CommandWords(uninstall_command);
+  if (words.empty() || !platform::FileExists(words[0])) return "";
+  try {
+    TPak pak(words[0], false, false);
+    if (!pak.IsOpen() || !pak.Trailer().HasMagic()) return "";
+    const std::optional<std::string> record = pak.FindEntry("SetupInfo", 0);
+    if (!record) return "";
+    TSetupInfoFile info;
+    info.ReadFromBuffer(record->data(), record->size());
+    return platform::Cp1252ToUtf8(info.SetupName);
+  } catch (const std::exception&) {
+    return "";  // a damaged uninstaller still lists, under its DisplayName
   }
+}
+
+// A Windows command line as a shell command (UTF-8) with the program's host path.
+std::string HostCommand(const std::string& command) {
+  const std::vector<std::string> words = CommandWords(command);
   if (words.empty()) return "";
-  std::string out = ShellQuote(platform::ToHostPath(words[0]).value_or(words[0]));
-  for (size_t i = 1; i < words.size(); ++i) out += " " + ShellQuote(words[i]);
-  return platform::Cp1252ToUtf8(out);
+  std::string out = ShellQuote(HostPathText(words[0]));
+  for (size_t i = 1; i < words.size(); ++i)
+    out += " " + ShellQuote(platform::Cp1252ToUtf8(words[i]));
+  return out;
 }
 
 std::string JsonString(const std::string& text) {
@@ -119,7 +149,7 @@ uint64_t InstalledBytes(const TUninstallList& list) {
   platform::NameIndexScope name_index;
   uint64_t total = 0;
   for (const std::string& file : list.Files()) {
-    const std::string path = ExpandPath(file);
+    const std::string path = ExpandFilePath(file);
     const std::optional<uint64_t> written = list.WrittenSize(path);
     total += written ? *written : platform::GetFileSize(path).value_or(0);
   }
@@ -168,16 +198,17 @@ std::vector<TInstalledProduct> ListInstalledProducts() {
     const std::string key = UninstallKeyPath(name);
     TInstalledProduct product;
     product.key = platform::Cp1252ToUtf8(name);
-    product.name = Read(key, "DisplayName");
+    const std::string uninstall =
+        platform::RegGetString(kRoot, key, "UninstallString").value_or("");
+    product.name = FullNameFromUninstaller(uninstall);
+    if (product.name.empty()) product.name = Read(key, "DisplayName");
     if (product.name.empty()) product.name = product.key;
     product.version = Read(key, "DisplayVersion");
     product.publisher = Read(key, "Publisher");
     const std::string location = platform::RegGetString(kRoot, key, "InstallLocation").value_or("");
     if (!location.empty()) {
-      product.install_folder = platform::Cp1252ToUtf8(platform::ToHostPath(location).value_or(""));
+      product.install_folder = platform::ToHostPath(location).value_or("");
     }
-    const std::string uninstall =
-        platform::RegGetString(kRoot, key, "UninstallString").value_or("");
     product.uninstall = HostCommand(uninstall);
     std::string quiet = platform::RegGetString(kRoot, key, "QuietUninstallString").value_or("");
     product.quiet_uninstall =

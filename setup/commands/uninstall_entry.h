@@ -12,7 +12,7 @@ std::string UninstallKeyPath(const std::string& key_name);
 
 // The values of one entry. Strings are Windows-1252; empty optional texts are not written.
 struct TUninstallEntry {
-  std::string display_name;      // DisplayName: the product's full name
+  std::string display_name;      // DisplayName: the product's short name
   std::string uninstaller;       // Windows path of the uninstaller
   std::string install_location;  // InstallLocation
   std::string display_icon;      // DisplayIcon: the installed icon file; empty = left out
@@ -43,7 +43,7 @@ void RemoveUninstallEntry(const std::string& key_name);
 // commands are host paths and shell commands, ready for a script.
 struct TInstalledProduct {
   std::string key;
-  std::string name;  // DisplayName, else the key name
+  std::string name;  // the full name its uninstaller carries, else DisplayName, else the key
   std::string version;
   std::string publisher;
   std::string install_folder;   // host path of InstallLocation (empty when unknown)

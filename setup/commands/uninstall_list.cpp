@@ -158,19 +158,23 @@ bool TUninstallList::SaveLog(const std::string& folder, const std::string& prefi
 }
 
 bool TUninstallList::LooksValid() const {
-  // What the writers record: files as absolute paths or below a path variable, folders as
-  // absolute paths, registry records as quoted parts. Deciphered garbage is none of these.
-  auto absolute = [](const std::string& path) {
-    return path.size() >= 3 && path[1] == ':' && path[2] == '\\';
+  // The writers record script words and paths, which hold no control characters (a tab inside
+  // quotes aside), and registry records of quoted parts. A log enciphered with another key, or
+  // not at all, deciphers to texts that break one of these. A path may have any form: a folder
+  // below a variable that was not set is recorded as written and skipped at removal.
+  auto plain = [](const std::string& text) {
+    for (const char c : text) {
+      if (static_cast<unsigned char>(c) < 0x20 && c != '\t') return false;
+    }
+    return true;
   };
-  for (const std::string& file : files_) {
-    if (!absolute(file) && (file.empty() || (file[0] != '$' && file[0] != '%'))) return false;
-  }
-  for (const std::string& folder : folders_) {
-    if (!absolute(folder)) return false;
+  for (const std::vector<std::string>* list : {&files_, &folders_, &registry_entries_}) {
+    for (const std::string& text : *list) {
+      if (!plain(text)) return false;
+    }
   }
   for (const std::string& record : registry_entries_) {
-    if (record.empty() || record[0] != '"') return false;
+    if (record.size() < 2 || record.front() != '"' || record.back() != '"') return false;
   }
   return true;
 }
@@ -218,14 +222,19 @@ bool TUninstallList::LoadLog(const std::string& folder, const std::string& prefi
 }
 
 bool TUninstallList::RemoveFile(const std::string& recorded) {
-  const std::string path = ExpandPath(recorded);
+  const std::string path = ExpandFilePath(recorded);
   const bool removed = platform::FileExists(path) && platform::DeleteFile(path);
   if (removed) RunLog("file removed: " + path);
   return removed;
 }
 
 bool TUninstallList::RemoveFolder(const std::string& recorded) {
-  const bool removed = platform::DirectoryExists(recorded) && platform::RemoveDirectory(recorded);
+  // Only drive paths ("X:\..."): a folder recorded below a variable that was not set, or any
+  // other form, is never resolved against some other place and stays.
+  const bool drive_path = recorded.size() >= 3 && platform::IsAsciiLetter(recorded[0]) &&
+                          recorded[1] == ':' && recorded[2] == '\\';
+  const bool removed =
+      drive_path && platform::DirectoryExists(recorded) && platform::RemoveDirectory(recorded);
   if (removed) RunLog("folder removed: " + recorded);
   return removed;
 }

@@ -52,8 +52,9 @@ class TUninstallList {
   // (files and registry records once each, folders once each with the older ones first), so
   // the uninstaller removes what both runs made.
   void MergeOlder(const TUninstallList& older);
-  // Whether every text has the form the writers give it (absolute or variable-led paths,
-  // quoted registry records); a damaged log deciphers to texts that do not.
+  // Whether every text has the form the writers give it (no control characters, quoted
+  // registry records); a log with a bad cipher deciphers to texts that do not. Paths of any
+  // form pass: the writers record what the script named.
   bool LooksValid() const;
 
   // Writes the install log: beside the target first, then renamed over it, so a failure never
@@ -76,7 +77,7 @@ class TUninstallList {
   // files first to last, folders last to first, registry records first to last).
   // Expands the recorded path and deletes the file when one is there.
   static bool RemoveFile(const std::string& recorded);
-  // Removes the folder (as recorded) when it exists and is empty.
+  // Removes the folder (as recorded) when it is a drive path ("X:\..."), exists and is empty.
   static bool RemoveFolder(const std::string& recorded);
   // Deletes the named value of a registry record from its key, opened without creating it.
   static bool DeleteRegistryEntry(const std::string& record);

@@ -13,6 +13,7 @@
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
+#include "setup/io/cp1252_case.h"
 #include "setup/text/languages.h"
 
 namespace {
@@ -181,10 +182,11 @@ bool RunSecondStage(const SecondStageInput& input) {
   state.SetSpaceRequired(running_total);
 
   if (!uninstall_mode && !input.package_from_command_line) {
-    const std::string expected = AsciiLower(FileNamePart(info.SetupExeName));
+    // Compared as Windows compares names: case folded in the code page, accented letters too.
+    const std::string expected = LowerCp1252(FileNamePart(info.SetupExeName));
     // The host spells the program's name in UTF-8; the record holds Windows-1252.
     const std::string found_name = platform::Utf8ToCp1252(FileNamePart(input.own_executable_path));
-    if (StripCopySuffixes(AsciiLower(found_name)) != expected) {
+    if (StripCopySuffixes(LowerCp1252(found_name)) != expected) {
       platform::MessageBox("Error: Setup`s filename has been renamed\r\rExpected: \r" +
                                FileNamePart(info.SetupExeName) + "\r\rFound: \r" + found_name,
                            "Error", platform::kMbOk);

@@ -171,11 +171,11 @@ void RegisterUninstaller() {
   }
   RunLog("uninstaller written: " + uninstaller);
   // Registered only once the uninstaller is there (WriteUninstallEntry never writes without a
-  // key name, which would address the Uninstall key itself). The key keeps the short name, which
-  // the uninstaller finds it by; DisplayName shows the full name.
+  // key name, which would address the Uninstall key itself). The key and DisplayName are the
+  // short name, which the uninstaller finds the key by; the desktop entry shows the full name.
   const std::string display_name = info.SetupName.empty() ? info.ShortName : info.SetupName;
   TUninstallEntry values;
-  values.display_name = display_name;
+  values.display_name = info.ShortName;
   values.uninstaller = uninstaller;
   values.install_location = info.InstallDir;
   values.display_icon = display_icon;

@@ -110,6 +110,41 @@ TEST_F(UninstallListTest, TruncatedOrDamagedLogsLoadWithoutCrashing) {
   EXPECT_TRUE(list.Files().empty());
 }
 
+// Log bytes for the three lists with every text enciphered by `key` ("" for none at all).
+std::string LogWithKey(std::string_view key, const std::vector<std::vector<std::string>>& lists) {
+  std::string bytes;
+  auto u16 = [&bytes](size_t n) {
+    bytes.push_back(static_cast<char>(n & 0xFF));
+    bytes.push_back(static_cast<char>(n >> 8));
+  };
+  for (const auto& list : lists) u16(list.size());
+  for (const auto& list : lists) {
+    for (const std::string& text : list) {
+      u16(text.size());
+      bytes += key.empty() ? text : EncryptWithDigitKey(key, text);
+    }
+  }
+  return bytes;
+}
+
+TEST_F(UninstallListTest, EveryTextTheWritersRecordIsAcceptedAndOnlyABadCipherIsNot) {
+  // What installs record: a folder below a variable that was not set, relative and host
+  // paths, an empty link name, a value with a tab inside quotes.
+  const std::vector<std::vector<std::string>> written = {
+      {"$INSTDIRApp.exe", "relative.txt", "", "%UNSET%\\a.lnk"},
+      {"\"HKCU\" \"Software\\Tool\" \"Path\" \"a\tb /min\""},
+      {"C:\\Tool\\", "%APPDATA%\\LogTest", "/srv/host folder", "Data\\"}};
+  TUninstallList list;
+  ASSERT_TRUE(list.DecodeLog(LogWithKey(kInstallLogKey, written)));
+  EXPECT_TRUE(list.LooksValid());
+  EXPECT_EQ(list.Folders(), written[2]);
+  // The same texts enciphered with another key, or not at all, are refused.
+  for (std::string_view key : {kUpdateKey, std::string_view()}) {
+    ASSERT_TRUE(list.DecodeLog(LogWithKey(key, written)));
+    EXPECT_FALSE(list.LooksValid()) << key;
+  }
+}
+
 TEST_F(UninstallListTest, ListsBeyondTheFormatAreNotSaved) {
   std::filesystem::create_directories(HostC("Tool"));
   TUninstallList small;
@@ -159,9 +194,12 @@ TEST_F(UninstallListTest, AMergeKeepsTheOlderTextsFirstAndEachTextOnce) {
   };
   const Case cases[] = {
       // A reinstall: what both runs made, once, the older run's first (letters A-Z folded).
-      {{"C:\\A", "C:\\B"}, {"C:\\F1", "C:\\F2"},
-       {"C:\\b", "C:\\C"}, {"C:\\f2", "C:\\F3", "C:\\F3"},
-       {"C:\\A", "C:\\B", "C:\\C"}, {"C:\\F1", "C:\\F2", "C:\\F3"}},
+      {{"C:\\A", "C:\\B"},
+       {"C:\\F1", "C:\\F2"},
+       {"C:\\b", "C:\\C"},
+       {"C:\\f2", "C:\\F3", "C:\\F3"},
+       {"C:\\A", "C:\\B", "C:\\C"},
+       {"C:\\F1", "C:\\F2", "C:\\F3"}},
       // A first install: this run's texts as they were, the folders once each.
       {{}, {}, {"C:\\X", "C:\\Y"}, {"C:\\F", "C:\\F"}, {"C:\\X", "C:\\Y"}, {"C:\\F"}},
   };
@@ -215,8 +253,14 @@ TEST_F(UninstallListTest, RemovalFollowsTheRecordedForms) {
   platform::RegSetString(platform::RootKey::kCurrentUser, "Software\\T", "P", "v");
   list.AddRegistryEntry("\"HKCU\" \"Software\\T\" \"\" \"default\"");
   list.AddRegistryEntry("\"HKCU\" \"Software\\Missing\" \"P\" \"\"");
+  // Folders that are not drive paths stay, whatever is at such a place.
+  const std::string host_folder = Root() + "/host-empty";
+  std::filesystem::create_directories(host_folder);
+  list.AddFolder(host_folder);
+  list.AddFolder("%APPDATA%\\LogTest");
 
   list.RemoveAll();
+  EXPECT_TRUE(std::filesystem::is_directory(host_folder));
   EXPECT_FALSE(std::filesystem::exists(HostC("Tool/Data/a.txt")));
   // Children go before their parents; a folder that still holds something stays.
   EXPECT_FALSE(std::filesystem::exists(HostC("Tool/Data")));

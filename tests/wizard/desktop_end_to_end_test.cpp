@@ -132,7 +132,7 @@ TEST_F(DesktopEndToEndTest, EntriesUninstallValuesAndListingFollowTheInstall) {
     std::string text;
   };
   const Expected strings[] = {
-      {"DisplayName", "Demo Product"},
+      {"DisplayName", "Demo"},  // the short name, as the key
       {"UninstallString", "\"" + uninstaller + "\""},
       {"QuietUninstallString", "\"" + uninstaller + "\" --unattended"},
       {"InstallLocation", kFolder},
@@ -164,7 +164,8 @@ TEST_F(DesktopEndToEndTest, EntriesUninstallValuesAndListingFollowTheInstall) {
   EXPECT_EQ(platform::RegGetValueType(RootKey::kLocalMachine, kKey, "EstimatedSize"),
             ValueType::kDword);
 
-  // --list-installed, from any runtime: one line, and the same as JSON.
+  // --list-installed, from any runtime: one line with the full name the uninstaller carries,
+  // and the same as JSON.
   const std::string folder_host = Host(kFolder);
   ProgramResult listed = RunProgram({BinPath("setup"), "--list-installed"});
   EXPECT_EQ(listed.exit_code, 0);
@@ -213,7 +214,7 @@ TEST_F(DesktopEndToEndTest, InstallerCompiledBeforeProductDetailsStillInstalls) 
   EXPECT_TRUE(platform::FileExists(folder + "Old_Uninstall.exe"));
   const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OldProduct";
   EXPECT_EQ(platform::RegGetString(RootKey::kLocalMachine, key, "DisplayName").value_or(""),
-            "Old Product");
+            "OldProduct");
   EXPECT_EQ(platform::RegGetDword(RootKey::kLocalMachine, key, "NoModify"), 1u);
   // No product details in the old package, so none are made up.
   EXPECT_FALSE(platform::RegValueExists(RootKey::kLocalMachine, key, "DisplayVersion"));

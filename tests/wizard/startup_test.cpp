@@ -232,6 +232,20 @@ TEST_F(StartupTest, RenamedExecutableIsRefusedUnlessTheCopyNumberIsAll) {
   EXPECT_TRUE(RunSecondStage(input));
 }
 
+TEST_F(StartupTest, TheNameCheckFoldsAccentedLettersToo) {
+  TSetupInfoFile info = BasicInfo();
+  info.SetupExeName = "\xC9xample.exe";  // Windows-1252 E acute
+  AddSetupInfo(info);
+  AddLines({});
+  OpenPackage();
+  SecondStageInput input = Input();
+  // The host spells the copied file's name in UTF-8, small e acute.
+  input.own_executable_path = "/tmp/\xC3\xA9XAMPLE(2).exe";
+  EXPECT_TRUE(RunSecondStage(input)) << LastMessage();
+  input.own_executable_path = "/tmp/example.exe";
+  EXPECT_FALSE(RunSecondStage(input));
+}
+
 TEST_F(StartupTest, InstallFolderComesFromTheRegistryOrStops) {
   TSetupInfoFile info = BasicInfo();
   info.InstallDir = "";
