@@ -110,7 +110,7 @@ std::optional<std::string> WriteAndRecord(const std::string& host_path,
     return std::nullopt;
   }
   TUninstallList::Instance().AddFile(*windows);
-  RunLog("desktop entry created: " + platform::Utf8ToCp1252(host_path));
+  RunLogUtf8("desktop entry created: " + host_path);  // a host path: UTF-8 already
   return host_path;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/failure.h"
 #include "platform/message_box.h"
 #include "platform/system.h"
+#include "platform/text_encoding.h"
 #include "setup/commands/archive_runs.h"
 #include "setup/commands/command_support.h"
 #include "setup/commands/rollback_journal.h"
@@ -34,6 +35,12 @@ void LogScriptLine(const std::string& command, const TCompLine& line) {
     text += quote ? " \"" + argument + "\"" : " " + argument;
   }
   RunLog(text);
+}
+
+// The journal's folder is a host path (UTF-8); messages are Windows-1252 text.
+std::string JournalFailure() {
+  return "Cannot write the rollback journal in " +
+         platform::Utf8ToCp1252Escaped(TRollbackJournal::Folder());
 }
 
 }  // namespace
@@ -102,7 +109,7 @@ void TSetupThread::PerformRun() {
   TRollbackJournal& journal = TRollbackJournal::Instance();
   platform::StartFaultCounting();
   if (journal_enabled_.load(std::memory_order_acquire) && !journal.Begin()) {
-    FailStep("Cannot write the rollback journal in " + TRollbackJournal::Folder());
+    FailStep(JournalFailure());
   }
   try {
     if (!state.StopRequested()) RunLines();
@@ -110,7 +117,7 @@ void TSetupThread::PerformRun() {
     if (state.RunKept()) ClosingSteps();
     // Kept only once the commit is on disk; a commit that cannot be written undoes the run.
     if (state.RunKept() && !journal.Commit()) {
-      FailStep("Cannot write the rollback journal in " + TRollbackJournal::Folder());
+      FailStep(JournalFailure());
     }
   } catch (...) {
     journal.Rollback();

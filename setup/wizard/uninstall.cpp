@@ -7,6 +7,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/text_encoding.h"
 #include "setup/commands/desktop_links.h"
 #include "setup/commands/command_support.h"
 #include "setup/commands/rollback_journal.h"
@@ -91,7 +92,8 @@ void RegisterUninstaller() {
   const std::string own_path = platform::OwnExecutablePath();
   std::optional<uint64_t> image_length = RuntimeImageLength(own_path);
   if (!image_length || *image_length == 0) {
-    return FailStep("Cannot read " + platform::ToWindowsPath(own_path).value_or(own_path));
+    return FailStep("Cannot read " + platform::ToWindowsPath(own_path).value_or(
+                                          platform::Utf8ToCp1252Escaped(own_path)));
   }
 
   const std::string uninstaller = JoinPath(info.InstallDir, info.UninstallExeName);
