@@ -8,9 +8,9 @@
 // with the usage line and exit code 2, never with a window that waits for a click.
 //
 // Exit codes: 0 finished (every line did what it says), 1 cancelled by the user or by SIGINT or
-// SIGTERM (the run undone), 2 failed (a start-up message, a failed step or a `failure` line with
-// the run undone, a removal that left items behind, an error report, no display without
-// --unattended).
+// SIGTERM (the run undone), 2 failed (a start-up message, a failed step with the run undone, a
+// `failure` line with what the run did kept, a removal that left items behind, an error report,
+// no display without --unattended).
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
