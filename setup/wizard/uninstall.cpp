@@ -93,7 +93,7 @@ void RegisterUninstaller() {
   std::optional<uint64_t> image_length = RuntimeImageLength(own_path);
   if (!image_length || *image_length == 0) {
     return FailStep("Cannot read " + platform::ToWindowsPath(own_path).value_or(
-                                          platform::Utf8ToCp1252Escaped(own_path)));
+                                         platform::Utf8ToCp1252Escaped(own_path)));
   }
 
   const std::string uninstaller = JoinPath(info.InstallDir, info.UninstallExeName);
