@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 
 #include "platform/ascii_case.h"
 #include "platform/name_index.h"
+#include "platform/passwd_file.h"
 #include "platform/path_util.h"
 #include "platform/text_encoding.h"
 
@@ -126,10 +126,8 @@ std::vector<Drive> DefaultDrives(const std::string& root) {
 std::string HomeFolder() {
   std::string home = Env("HOME");
   if (!home.empty()) return home;
-  if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) {
-    return entry->pw_dir;
-  }
-  return "/tmp";
+  std::ifstream passwd("/etc/passwd");
+  return PasswdHomeFolder(passwd, getuid()).value_or("/tmp");
 }
 
 std::string DataHome() {
