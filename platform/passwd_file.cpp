@@ -2,7 +2,8 @@
 
 #include <array>
 #include <charconv>
-#include <string_view>
+
+#include "platform/host_text.h"
 
 namespace platform {
 namespace {
@@ -25,9 +26,8 @@ std::optional<std::array<std::string_view, kFields>> SplitFields(std::string_vie
 
 }  // namespace
 
-std::optional<std::string> PasswdHomeFolder(std::istream& passwd, unsigned uid) {
-  std::string line;
-  while (std::getline(passwd, line)) {
+std::optional<std::string> PasswdHomeFolder(std::string_view passwd, unsigned uid) {
+  for (std::string_view line : internal::SplitLines(passwd)) {
     const auto fields = SplitFields(line);
     if (!fields) continue;
     const std::string_view uid_text = (*fields)[kUidField];

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace platform {
 namespace {
 
@@ -27,18 +25,19 @@ TEST(PasswdFileTest, HomeFolderOfTheFirstWellFormedLineWithTheUid) {
     unsigned uid;
     std::optional<std::string> home;
   } kCases[] = {
-      {0, "/root"},         {1000, "/home/ann"},  // malformed lines before it are skipped, the
-                                                  // later one ignored
-      {1001, std::nullopt},                       // only as "-1001" and "0x3e9"
-      {1002, std::nullopt},                       // a relative home is no home
-      {1003, std::nullopt}, {1004, "/srv/last dir"}, {0u - 1, std::nullopt},
+      {0, "/root"},
+      {1000, "/home/ann"},   // malformed lines before it are skipped, the
+                             // later one ignored
+      {1001, std::nullopt},  // only as "-1001" and "0x3e9"
+      {1002, std::nullopt},  // a relative home is no home
+      {1003, std::nullopt},
+      {1004, "/srv/last dir"},
+      {0u - 1, std::nullopt},
   };
   for (const auto& entry : kCases) {
-    std::istringstream passwd(kPasswd);
-    EXPECT_EQ(PasswdHomeFolder(passwd, entry.uid), entry.home) << entry.uid;
+    EXPECT_EQ(PasswdHomeFolder(kPasswd, entry.uid), entry.home) << entry.uid;
   }
-  std::istringstream empty("");
-  EXPECT_EQ(PasswdHomeFolder(empty, 0), std::nullopt);
+  EXPECT_EQ(PasswdHomeFolder("", 0), std::nullopt);
 }
 
 }  // namespace
