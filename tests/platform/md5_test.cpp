@@ -73,6 +73,17 @@ TEST(Md5Test, EveryLengthMatchesTheDigestsTakenBefore) {
   EXPECT_EQ(Hex(md5.Final()), "5c995fd55c7fc9b8cc585e556080648d");
 }
 
+TEST(Md5Test, FinalLeavesTheObjectReadyForANewMessage) {
+  EXPECT_EQ(Hex(Md5Digest("abc", 3)), "900150983cd24fb0d6963f7d28e17f72");
+  Md5 md5;
+  md5.Update("a", 1);
+  md5.Update("bc", 2);
+  EXPECT_EQ(Hex(md5.Final()), "900150983cd24fb0d6963f7d28e17f72");
+  md5.Update("abc", 3);
+  EXPECT_EQ(Hex(md5.Final()), "900150983cd24fb0d6963f7d28e17f72");
+  EXPECT_EQ(Hex(md5.Final()), "d41d8cd98f00b204e9800998ecf8427e");  // nothing fed since
+}
+
 TEST(Md5Test, AnySplitGivesTheWholeDigest) {
   const std::string text = Pattern(200);
   const std::string whole = Digest(text);
