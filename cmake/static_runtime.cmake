@@ -22,10 +22,10 @@ target_link_libraries(setupkit_png INTERFACE
   "$<IF:${_static_head},${SETUPKIT_PNG_ARCHIVE},PNG::PNG>" setupkit_zlib m)
 
 # Links TARGET as a static executable and adds it to the programs whose dependencies the
-# runtime_dependencies test checks. A sanitizer build cannot link statically: there the program
-# stays dynamic and unchecked.
+# runtime_dependencies test checks. A sanitizer build (the fuzzers, scripts/test-sanitized.sh)
+# cannot link statically: there the program stays dynamic and unchecked.
 function(setupkit_static_runtime target)
-  if(SETUPKIT_FUZZ)
+  if(SETUPKIT_FUZZ OR CMAKE_CXX_FLAGS MATCHES "-fsanitize" OR CMAKE_EXE_LINKER_FLAGS MATCHES "-fsanitize")
     return()
   endif()
   set_target_properties(${target} PROPERTIES SETUPKIT_STATIC_RUNTIME ON)
