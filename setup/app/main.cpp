@@ -43,9 +43,9 @@
 #include "setup/runtime/startup_modes.h"
 #include "setup/runtime/startup_package.h"
 #include "setup/text/languages.h"
-#include "setup/wizard/main_form.h"
-#include "setup/wizard/qt_presenter.h"
-#include "setup/wizard/verify_form.h"
+#include "setup/views/qt/main_form.h"
+#include "setup/views/qt/qt_presenter.h"
+#include "setup/views/qt/verify_form.h"
 #include "setupkit_version.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // The wizard window on real widgets with the stock install pages.
-#include "setup/wizard/main_form.h"
+#include "setup/views/qt/main_form.h"
 
 #include <QRadioButton>
 #include <QTest>
@@ -8,7 +8,7 @@
 
 #include "platform/files.h"
 #include "setup/controls/shell_tree_view.h"
-#include "setup/wizard/debug_form.h"
+#include "setup/views/qt/debug_form.h"
 #include "wizard_fixture.h"
 
 namespace setup_wizard {

@@ -1,4 +1,4 @@
-#include "setup/wizard/page_control.h"
+#include "setup/views/qt/page_control.h"
 
 #include <QLabel>
 
