@@ -19,6 +19,9 @@ enum class PageKind : uint8_t {
   LanguageSelection = 8,
 };
 
+// The page-list word of a kind, lower-cased ("installdir").
+const char* PageKindName(PageKind kind);
+
 // The kind a page-list word names (compared without regard to case); nothing for another word.
 std::optional<PageKind> PageKindFromWord(const std::string& word);
 

@@ -1,4 +1,4 @@
-// TControlParser: builds one wizard page from its layout file. Each section of the layout
+// TControlParser: builds the widgets of one wizard page from its layout records. Each record
 // creates one control on the page host, names it and applies its keys in file order; the
 // control's untranslated caption is kept so the page can be re-translated later.
 #pragma once
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/session/layout_records.h"
 #include "setup/session/page_kind.h"
 
 class TStringList;
@@ -17,27 +18,12 @@ namespace setup_wizard {
 using setup_session::PageKind;
 using setup_session::PageKindFromWord;
 
-enum class ControlKind {
-  kLabel,
-  kEdit,
-  kShellTreeView,
-  kButton,
-  kImage,
-  kPanel,
-  kBevel,
-  kMemo,
-  kRichEdit,
-  kGauge,
-  kRadio,
-};
-
-// Parses an integer as layouts write it: decimal, or hexadecimal after '$'. Raises SetupError
-// (the start-up error) for anything else.
-int32_t ParseLayoutInteger(const std::string& value);
-// "true" in any letter case.
-bool ParseLayoutFlag(const std::string& value);
-// A component name: a letter or underscore first, then letters, digits and underscores.
-bool IsValidComponentName(const std::string& name);
+using setup_session::ControlKind;
+using setup_session::IsValidComponentName;
+using setup_session::LayoutProperty;
+using setup_session::LayoutRecord;
+using setup_session::ParseLayoutFlag;
+using setup_session::ParseLayoutInteger;
 
 class TControlParser {
  public:
@@ -49,8 +35,12 @@ class TControlParser {
   // entry shows the layout reader's message and leaves the page without controls. Bad numbers
   // and bad or repeated control names raise SetupError.
   void LoadLayout(const std::string& entry_name);
+  // Builds the controls of a page's records.
+  void BuildPage(const std::vector<LayoutRecord>& records);
   // Builds one section (line 0 the header, line 1 the type line).
   void BuildControl(const TStringList& section);
+  // Builds one record's control; a name another control of the host has raises SetupError.
+  void BuildControl(const LayoutRecord& record);
 
   void HideAll();
   void ShowAll();
@@ -65,10 +55,9 @@ class TControlParser {
   PageKind Kind = PageKind::Welcome;
 
  private:
-  void ApplyProperty(const std::string& key, const std::string& value, size_t index);
-  void ApplyFontKey(QWidget* control, const std::string& key, const std::string& value);
-  void LoadPicture(size_t index, const std::string& value);
-  void LoadRichText(size_t index, const std::string& value);
+  void ApplyProperty(const LayoutProperty& property, size_t index);
+  void ApplyFontKey(QWidget* control, const LayoutProperty& property);
+  void LoadPicture(size_t index, const LayoutProperty& property);
   void SetCaption(size_t index, const std::u16string& raw);
   void FitLabel(size_t index);
 

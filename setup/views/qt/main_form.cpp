@@ -50,7 +50,9 @@ QPushButton* MakeButton(QWidget* parent, const char* name, int x, int y, int w, 
 
 }  // namespace
 
-TFrmMain::TFrmMain(std::unique_ptr<RunnerLink> runner) : QWidget(nullptr) {
+TFrmMain::TFrmMain(std::unique_ptr<RunnerLink> runner)
+    : QWidget(nullptr), session_(std::move(runner)) {
+  session_.SetView(this);
   setObjectName("FrmMain");
   setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                  Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -99,9 +101,7 @@ TFrmMain::TFrmMain(std::unique_ptr<RunnerLink> runner) : QWidget(nullptr) {
   connect(next_button_, &QPushButton::clicked, this, [this] { NextButtonClick(); });
   connect(cancel_button_, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
 
-  pages_ = std::make_unique<TSEPageControl>(back_button_, next_button_, cancel_button_,
-                                            language_button_, panel1_);
-  runner_ = std::move(runner);
+  pages_ = std::make_unique<TSEPageControl>(panel1_);
 
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect area = screen->availableGeometry();
@@ -110,112 +110,140 @@ TFrmMain::TFrmMain(std::unique_ptr<RunnerLink> runner) : QWidget(nullptr) {
 }
 
 TFrmMain::~TFrmMain() {
-  StopRunner();
-  SetupState::Instance().SetStatusLineSink(nullptr);
-  SetupState::Instance().SetSecondStatusLineSink(nullptr);
-  SetupState::Instance().SetGaugeSink(nullptr);
+  session_.StopRunner();
+  session_.SetView(nullptr);
 }
 
-void TFrmMain::StopRunner() {
-  if (runner_) runner_->StopAndJoin();
+QWidget* TFrmMain::Widget(const std::optional<setup_session::ControlRef>& ref) const {
+  if (!ref || ref->page < 0 || static_cast<size_t>(ref->page) >= pages_->Pages.size()) {
+    return nullptr;
+  }
+  const std::vector<QWidget*>& controls = pages_->Pages[ref->page]->Controls;
+  if (ref->index < 0 || static_cast<size_t>(ref->index) >= controls.size()) return nullptr;
+  return controls[ref->index];
 }
 
-bool TFrmMain::CurrentKindIs(PageKind kind) const {
-  std::optional<PageKind> current = pages_->CurrentKind();
-  return current && *current == kind;
-}
-
-void TFrmMain::SelectPage(int n) { pages_->SelectPage(n); }
-
-void TFrmMain::PageShown() {
-  if (on_page_shown) on_page_shown(pages_->CurrentPage);
+void TFrmMain::FindNamedControls() {
+  const setup_session::NamedControls& named = session_.Named();
+  status_label_ = qobject_cast<QLabel*>(Widget(named.status_line));
+  progress_gauge_ = qobject_cast<setup_controls::TGradGauge*>(Widget(named.gauge));
+  finish_text_label_ = qobject_cast<QLabel*>(Widget(named.second_status_line));
+  install_dir_edit_ = qobject_cast<QLineEdit*>(Widget(named.folder_edit));
+  folder_tree_ = qobject_cast<setup_controls::TSE_ShellTreeView*>(Widget(named.folder_tree));
+  space_available_label_ = qobject_cast<QLabel*>(Widget(named.space_available));
 }
 
 void TFrmMain::SetPagesUp() {
-  SetupState& state = SetupState::Instance();
-  TSetupInfoFile& info = state.SetupInfo();
-  std::u16string title = info.IsUninstaller
-                             ? platform::Cp1252ToUtf16(info.ShortName) + u" " + GetText(26)
-                             : platform::Cp1252ToUtf16(info.SetupName);
-  setWindowTitle(" " + QString::fromStdU16String(title));
-
-  pages_->LoadPages("Pages.txt");
+  setWindowTitle(" " + QString::fromStdU16String(session_.Title()));
+  session_.LoadPages();
+  pages_->Build(session_.Pages());
   QPalette panel_palette = panel1_->palette();
-  panel_palette.setColor(QPalette::Window, setup_controls::ColourFromBgr(pages_->Colour));
+  panel_palette.setColor(QPalette::Window,
+                         setup_controls::ColourFromBgr(session_.PageList().Colour));
   panel1_->setPalette(panel_palette);
-
-  // The controls the rest of the runtime writes into, by name over all pages (a later match
-  // replaces an earlier one).
-  for (auto& page : pages_->Pages) {
-    for (QWidget* control : page->Controls) {
-      const QString name = control->objectName().toLower();
-      if (name == "patching_statuslabel") {
-        if (auto* label = qobject_cast<QLabel*>(control)) status_label_ = label;
-      } else if (name == "patching_progressbar") {
-        if (auto* gauge = qobject_cast<setup_controls::TGradGauge*>(control)) {
-          progress_gauge_ = gauge;
-        }
-      } else if (name == "finishtext") {
-        if (auto* label = qobject_cast<QLabel*>(control)) finish_text_label_ = label;
-      } else if (name == "installdir_edit") {
-        if (auto* edit = qobject_cast<QLineEdit*>(control)) install_dir_edit_ = edit;
-      } else if (name == "installdir_shelltreeview") {
-        if (auto* tree = qobject_cast<setup_controls::TSE_ShellTreeView*>(control)) {
-          folder_tree_ = tree;
-        }
-      } else if (name == "spaceavalible") {
-        if (auto* label = qobject_cast<QLabel*>(control)) space_available_label_ = label;
+  FindNamedControls();
+  // A radio button checked by the user becomes the session's choice.
+  for (size_t p = 0; p < pages_->Pages.size(); ++p) {
+    const std::vector<QWidget*>& controls = pages_->Pages[p]->Controls;
+    for (size_t i = 0; i < controls.size(); ++i) {
+      if (auto* radio = qobject_cast<QRadioButton*>(controls[i])) {
+        const setup_session::ControlRef ref{static_cast<int>(p), static_cast<int>(i)};
+        connect(radio, &QRadioButton::toggled, this, [this, ref](bool checked) {
+          if (checked) session_.ChooseOption(ref);
+        });
       }
     }
   }
-  RegisterSinks();
-
-  info.InstallDir = ExpandPath(info.InstallDir);
-  // The folder may have begun with a variable; now that it is expanded the free space can be
-  // known even when no install-folder page ever asks for it.
-  UpdateSpaceAvailable(info.InstallDir);
-
+  session_.Prepare();
   if (folder_tree_) {
     connect(folder_tree_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem*, QTreeWidgetItem*) { ShellTreeViewChange(); });
     const bool was_visible = folder_tree_->isVisible();
     folder_tree_->setVisible(true);
-    SyncTreeToPath(info.InstallDir, false);
+    SyncTreeToPath(SetupState::Instance().SetupInfo().InstallDir, false);
     folder_tree_->setVisible(was_visible);
   }
   if (install_dir_edit_) {
-    install_dir_edit_->setText(QString::fromStdU16String(platform::Cp1252ToUtf16(info.InstallDir)));
     connect(install_dir_edit_, &QLineEdit::textChanged, this,
             [this](const QString&) { InstallDirEditChange(); });
   }
-  back_button_->setText(Text(12));
-  next_button_->setText(Text(13));
-  cancel_button_->setText(Text(14));
   SetupLanguages();
-  // Page 0 was selected before the kinds were known; apply its rules now that they are.
-  SelectPage(0);
-  RefreshArrival();
-  PageShown();
+  session_.ShowFirstPage();
 }
 
-void TFrmMain::RegisterSinks() {
-  SetupState& state = SetupState::Instance();
-  const bool echo = state.Unattended();
-  state.SetStatusLineSink(status_label_ ? std::make_shared<QtLabelSink>(status_label_.data(), echo)
-                                        : nullptr);
-  state.SetSecondStatusLineSink(finish_text_label_
-                                    ? std::make_shared<QtLabelSink>(finish_text_label_.data(), echo)
-                                    : nullptr);
-  state.SetGaugeSink(progress_gauge_ ? std::make_shared<QtGaugeSink>(progress_gauge_.data())
-                                     : nullptr);
+std::shared_ptr<ProgressTextSink> TFrmMain::StatusLineSink() {
+  if (!status_label_) return nullptr;
+  return std::make_shared<QtLabelSink>(status_label_.data(), SetupState::Instance().Unattended());
+}
+
+std::shared_ptr<ProgressTextSink> TFrmMain::SecondStatusLineSink() {
+  if (!finish_text_label_) return nullptr;
+  return std::make_shared<QtLabelSink>(finish_text_label_.data(),
+                                       SetupState::Instance().Unattended());
+}
+
+std::shared_ptr<ProgressGaugeSink> TFrmMain::GaugeSink() {
+  if (!progress_gauge_) return nullptr;
+  return std::make_shared<QtGaugeSink>(progress_gauge_.data());
+}
+
+void TFrmMain::PageSelected(int page) { pages_->ShowPage(page); }
+
+void TFrmMain::ButtonsChanged(const setup_session::ButtonState& buttons) {
+  back_button_->setVisible(buttons.back_visible);
+  next_button_->setVisible(buttons.next_visible);
+  next_button_->setEnabled(buttons.next_enabled);
+  cancel_button_->setEnabled(buttons.cancel_enabled);
+  language_button_->setVisible(buttons.language_visible);
+  back_button_->setText(QString::fromStdU16String(buttons.back_caption));
+  next_button_->setText(QString::fromStdU16String(buttons.next_caption));
+  cancel_button_->setText(QString::fromStdU16String(buttons.cancel_caption));
+  language_button_->setText(QString::fromStdU16String(buttons.language_caption));
+}
+
+void TFrmMain::LanguageChanged() {
+  SetupCheckedLanguage();
+  pages_->RetranslateAll();
+}
+
+void TFrmMain::FolderTextSet(const std::string& text) {
+  if (!install_dir_edit_) return;
+  // The session already knows the text; the edit only shows it.
+  const QSignalBlocker blocker(install_dir_edit_.data());
+  install_dir_edit_->setText(QString::fromStdU16String(platform::Cp1252ToUtf16(text)));
+}
+
+void TFrmMain::SpaceTextChanged(const std::u16string& text) {
+  if (space_available_label_) {
+    space_available_label_->setText(QString::fromStdU16String(text).replace('\r', '\n'));
+  }
+}
+
+void TFrmMain::PageShown(int page) {
+  if (on_page_shown) on_page_shown(page);
+}
+
+void TFrmMain::RunStarted(const std::u16string& status, int total) {
+  if (status_label_) SetLabelCaption(status_label_, status);
+  if (progress_gauge_) {
+    progress_gauge_->SetProgress(0);
+    progress_gauge_->SetMax(total);
+  }
+}
+
+void TFrmMain::KeepAlive() { QApplication::processEvents(); }
+
+void TFrmMain::SessionEnded() {
+  if (const std::optional<SetupError>& error = session_.InstallError()) {
+    // The program's main reports it once the event loop has ended.
+    QApplication::exit(error->ExitCode());
+    return;
+  }
+  if (!in_close_event_) close();
 }
 
 void TFrmMain::SetupLanguages() {
   TLanguages& languages = Languages();
-  if (languages.Current >= 0 && static_cast<size_t>(languages.Current) < languages.Items.size()) {
-    language_button_->setText(QString::fromStdU16String(languages.Items[languages.Current]->Name));
-  }
-  if (languages.Items.size() < 2) language_button_->hide();
   language_menu_->clear();
   for (size_t i = 0; i < languages.Items.size(); ++i) {
     QAction* item = language_menu_->addAction(QString::fromStdU16String(languages.Items[i]->Name));
@@ -237,94 +265,6 @@ void TFrmMain::LanguageButtonClick() {
   language_menu_->popup(language_button_->mapToGlobal(QPoint(0, language_button_->height())));
 }
 
-void TFrmMain::LanguageChosen(int tag) {
-  TLanguages& languages = Languages();
-  if (tag < 0 || static_cast<size_t>(tag) >= languages.Items.size()) return;
-  languages.Current = tag;
-  language_button_->setText(QString::fromStdU16String(languages.Items[tag]->Name));
-  SetupCheckedLanguage();
-  back_button_->setText(Text(12));
-  next_button_->setText(Text(13));
-  cancel_button_->setText(Text(14));
-  SelectPage(pages_->CurrentPage);
-  pages_->RetranslateAll();
-  // Selecting the page again re-enabled Next: run the page's arrival checks again so a switch
-  // never lets past a full disk or an unusable drive.
-  RefreshArrival();
-  PageShown();
-}
-
-void TFrmMain::RefreshArrival() {
-  if (CurrentKindIs(PageKind::InstallDir)) {
-    install_dir_visited_ = true;
-    InstallDirEditChange();
-  } else if (CurrentKindIs(PageKind::Patch)) {
-    SetupState& state = SetupState::Instance();
-    // A folder that cannot be written is named as such, whatever the free space says.
-    target_problem_.clear();
-    const TSetupInfoFile& info = state.SetupInfo();
-    if (!info.IsUninstaller) {
-      if (const int problem = platform::FolderWriteProblem(info.InstallDir); problem != 0) {
-        target_problem_ =
-            "Cannot install into " + info.InstallDir + ": " + platform::ErrorText(problem);
-      }
-    }
-    if (!target_problem_.empty() || state.space_available < state.space_required) {
-      next_button_->setEnabled(false);
-    }
-    if (space_available_label_) {
-      space_available_label_->setText(
-          QString::fromStdU16String(DisplayText(u"<LANG7>")).replace('\r', '\n'));
-    }
-  }
-}
-
-void TFrmMain::BackButtonClick() {
-  SelectPage(pages_->CurrentPage - 1);
-  if (CurrentKindIs(PageKind::InstallDir)) install_dir_visited_ = true;
-  PageShown();
-}
-
-void TFrmMain::NextButtonClick() {
-  SelectPage(pages_->CurrentPage + 1);
-  std::optional<PageKind> kind = pages_->CurrentKind();
-  if (!kind) return;
-  switch (*kind) {
-    case PageKind::InstallDir:
-      if (!install_dir_visited_) {
-        install_dir_visited_ = true;
-        if (install_dir_edit_) {
-          install_dir_edit_->setText(QString::fromStdU16String(
-              platform::Cp1252ToUtf16(SetupState::Instance().SetupInfo().InstallDir)));
-        }
-      }
-      InstallDirEditChange();
-      PageShown();
-      break;
-    case PageKind::Patch:
-      RefreshArrival();
-      PageShown();
-      if (!target_problem_.empty() && !SetupState::Instance().Unattended()) {
-        platform::MessageBox(target_problem_, "Setup Error",
-                             platform::kMbOk | platform::kMbIconError);
-      }
-      break;
-    case PageKind::Patching:
-      RunInstall();
-      break;
-    case PageKind::Finish:
-      PageShown();
-      close();
-      break;
-    case PageKind::Uninstall:
-      RunUninstall();
-      break;
-    default:
-      PageShown();
-      break;
-  }
-}
-
 void TFrmMain::CancelButtonClick() { close(); }
 
 void TFrmMain::Button2Click() {
@@ -333,52 +273,15 @@ void TFrmMain::Button2Click() {
   debug_form_->exec();
 }
 
-void TFrmMain::SetWorkingState(bool working) { working_ = working; }
-
-bool TFrmMain::FormCloseQuery() {
-  SetupState& state = SetupState::Instance();
-  // A cancel the user already confirmed (or a signal) closes without asking again.
-  if (state.CancelRequested() && !working_) return true;
-  if (working_) {
-    // A script run can be stopped (and is then undone); the removal run cannot be.
-    if (install_running_ && !state.CancelRequested()) {
-      const int answer =
-          platform::MessageBoxWide(GetText(kTextQuitQuestion), GetText(kTextQuitCaption),
-                                   platform::kMbYesNo | platform::kMbIconQuestion);
-      if (answer == platform::kIdYes) state.RequestCancel();
-    }
-    return false;
-  }
-  if (!CurrentKindIs(PageKind::Finish)) {
-    int answer = platform::MessageBoxWide(GetText(27), GetText(28),
-                                          platform::kMbYesNo | platform::kMbIconQuestion);
-    if (answer == platform::kIdNo) return false;
-  }
-  return true;
-}
-
-void TFrmMain::FormClose() {
-  StopRunner();
-  // The finaliser deletes the uninstaller: only after a removal that left nothing behind.
-  SetupState& state = SetupState::Instance();
-  if (CurrentKindIs(PageKind::Finish) && state.SetupInfo().IsUninstaller && !run_failed_) {
-    StartFinaliser();
-  }
-}
-
 void TFrmMain::closeEvent(QCloseEvent* event) {
-  if (closed_) {
+  if (session_.Closed()) {
     event->accept();
     return;
   }
-  if (!FormCloseQuery()) {
-    event->ignore();
-    return;
-  }
-  closed_on_finish_ = CurrentKindIs(PageKind::Finish);
-  FormClose();
-  closed_ = true;
-  event->accept();
+  in_close_event_ = true;
+  const bool closed = session_.RequestClose();
+  in_close_event_ = false;
+  event->setAccepted(closed);
 }
 
 }  // namespace setup_wizard

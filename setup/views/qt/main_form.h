@@ -1,7 +1,6 @@
 // TFrmMain: the runtime's wizard window. A fixed-size window with the page host on top and the
-// button row below; it builds the pages, keeps the install-folder edit and the folder tree in
-// step, checks free space, runs the install (waiting for the script runner) or the removal,
-// offers the language menu and asks before closing.
+// button row below; it builds the session's pages as widgets, keeps the install-folder edit and
+// the folder tree in step, and offers the language menu.
 #pragma once
 
 #include <QFrame>
@@ -20,6 +19,7 @@
 #include "setup/controls/shell_tree_view.h"
 #include "setup/core/setup_error.h"
 #include "setup/session/runner_link.h"
+#include "setup/session/wizard_session.h"
 #include "setup/views/qt/page_control.h"
 
 class QTreeWidgetItem;
@@ -32,33 +32,34 @@ using setup_session::RunnerLink;
 // TFrmDebug: the hidden debug window with its rich-text box.
 class TFrmDebug;
 
-class TFrmMain : public QWidget {
+// The window as a view of its wizard session: it shows the session's pages, buttons and
+// progress, and hands clicks, typing and the language menu to the session.
+class TFrmMain : public QWidget, public setup_session::WizardView {
   Q_OBJECT
  public:
-  // Creates the window, the page set and the idle runner (FormCreate).
+  // Creates the window, its session and the idle runner (FormCreate).
   explicit TFrmMain(std::unique_ptr<RunnerLink> runner = CreateScriptRunner());
   ~TFrmMain() override;
 
+  // Reads the pages into the session, builds their widgets and shows the first page.
   void SetPagesUp();
   void SetupLanguages();
   void SetupCheckedLanguage();
   void LanguageButtonClick();
-  void LanguageChosen(int tag);  // every language menu item
-  void BackButtonClick();
-  void NextButtonClick();
+  void LanguageChosen(int tag) { session_.ChooseLanguage(tag); }  // every language menu item
+  void BackButtonClick() { session_.Back(); }
+  void NextButtonClick() { session_.Next(); }
   void CancelButtonClick();
   void Button2Click();  // debug dump
   void InstallDirEditChange();
   void ShellTreeViewChange();
-  void SetWorkingState(bool working);
   void SyncTreeToPath(const std::string& path, bool expand);
   QTreeWidgetItem* FindTreeNode(const std::string& path) const;
-  // Stops and joins the runner (FormClose's first step); harmless when repeated.
-  void StopRunner();
+  // Stops and joins the runner; harmless when repeated.
+  void StopRunner() { session_.StopRunner(); }
 
-  // The removal run of the uninstaller (arrival at an Uninstall page).
-  void RunUninstall();
-
+  setup_session::WizardSession& Session() { return session_; }
+  const setup_session::WizardSession& Session() const { return session_; }
   TSEPageControl& PageControl() { return *pages_; }
   QWidget* Panel1() const { return panel1_; }
   QPushButton* BackButton() const { return back_button_; }
@@ -72,40 +73,43 @@ class TFrmMain : public QWidget {
   QLineEdit* InstallDirEdit() const { return install_dir_edit_; }
   setup_controls::TSE_ShellTreeView* FolderTree() const { return folder_tree_; }
   QLabel* SpaceAvailableLabel() const { return space_available_label_; }
-  bool InstallDirVisited() const { return install_dir_visited_; }
-  bool Working() const { return working_; }
+  bool InstallDirVisited() const { return session_.InstallDirVisited(); }
+  bool Working() const { return session_.Working(); }
   bool TreeSyncing() const { return tree_syncing_; }
   // Whether the window ended on its Finish page (the run completed).
-  bool ClosedOnFinish() const { return closed_on_finish_; }
-  bool Closed() const { return closed_; }
-  // An error raised on the window's thread during the install run; the window then leaves the
-  // event loop so that the program's main can report it.
-  const std::optional<SetupError>& InstallError() const { return install_error_; }
-  // Whether the install or removal run stopped without doing everything (a failed step, a
-  // failure line, items the removal could not remove).
-  bool RunFailed() const { return run_failed_; }
-  // Why the install folder cannot be written ("Cannot install into X: Read-only file system"),
-  // found on arrival at the Patch page; empty when it can.
-  const std::string& TargetProblem() const { return target_problem_; }
+  bool ClosedOnFinish() const { return session_.ClosedOnFinish(); }
+  bool Closed() const { return session_.Closed(); }
+  const std::optional<SetupError>& InstallError() const { return session_.InstallError(); }
+  bool RunFailed() const { return session_.RunFailed(); }
+  const std::string& TargetProblem() const { return session_.TargetProblem(); }
 
-  // Called after every page change with the page shown (screenshots, unattended driving).
+  // Called after every page change with the page shown (screenshots).
   std::function<void(int page)> on_page_shown;
 
+  // --- the session's view ---
+  void PageSelected(int page) override;
+  void ButtonsChanged(const setup_session::ButtonState& buttons) override;
+  void LanguageChanged() override;
+  void FolderTextSet(const std::string& text) override;
+  void FolderChecked(const std::string& text) override;
+  void SpaceTextChanged(const std::u16string& text) override;
+  void PageShown(int page) override;
+  void RunStarted(const std::u16string& status, int total) override;
+  void KeepAlive() override;
+  void SessionEnded() override;
+  std::shared_ptr<ProgressTextSink> StatusLineSink() override;
+  std::shared_ptr<ProgressTextSink> SecondStatusLineSink() override;
+  std::shared_ptr<ProgressGaugeSink> GaugeSink() override;
+
  protected:
-  // Closing during an install run asks the quit question; a yes stops the run at its next
-  // line and undoes it, and the window closes once that is done.
+  // Every attempt to close goes through the session: it may ask the quit question, and during
+  // an install run a yes stops the run; the window closes once that is done.
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  bool FormCloseQuery();
-  void FormClose();
-  void SelectPage(int n);
-  // Tells on_page_shown that the current page is on screen as the user sees it.
-  void PageShown();
-  void RunInstall();
-  void RefreshArrival();
-  void RegisterSinks();
-  bool CurrentKindIs(PageKind kind) const;
+  // The widget of a control the session names.
+  QWidget* Widget(const std::optional<setup_session::ControlRef>& ref) const;
+  void FindNamedControls();
 
   QWidget* panel1_;
   QFrame* bevel2_;
@@ -116,8 +120,8 @@ class TFrmMain : public QWidget {
   QPushButton* cancel_button_;
   QMenu* language_menu_;
   std::unique_ptr<TSEPageControl> pages_;
-  std::unique_ptr<RunnerLink> runner_;
   std::unique_ptr<TFrmDebug> debug_form_;
+  setup_session::WizardSession session_;
 
   QPointer<QLabel> status_label_;
   QPointer<setup_controls::TGradGauge> progress_gauge_;
@@ -126,15 +130,8 @@ class TFrmMain : public QWidget {
   QPointer<setup_controls::TSE_ShellTreeView> folder_tree_;
   QPointer<QLabel> space_available_label_;
 
-  bool install_dir_visited_ = false;
-  bool working_ = false;
   bool tree_syncing_ = false;
-  bool closed_on_finish_ = false;
-  bool closed_ = false;
-  std::optional<SetupError> install_error_;
-  bool install_running_ = false;
-  bool run_failed_ = false;
-  std::string target_problem_;
+  bool in_close_event_ = false;
 };
 
 }  // namespace setup_wizard

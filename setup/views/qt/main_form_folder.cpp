@@ -1,16 +1,12 @@
-// The install-folder page of the wizard window: the edit and the folder tree kept in step, the
-// drive checks and the free-space figure.
+// The install-folder page of the wizard window: the edit and the folder tree kept in step; the
+// folder's checks are the session's.
 #include <QTreeWidgetItem>
 #include <cctype>
 
-#include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/text_encoding.h"
 #include "setup/controls/shell_tree_view.h"
-#include "setup/core/setup_info.h"
-#include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
-#include "setup/runtime/startup_modes.h"
 #include "setup/views/qt/main_form.h"
 
 namespace setup_wizard {
@@ -21,13 +17,6 @@ std::string EditText(const QLineEdit* edit) {
   return platform::Utf16ToCp1252(edit->text().toStdU16String());
 }
 
-// Drives a product cannot be installed on: unknown, missing, CD-ROM and RAM disk.
-bool UsableDrive(const std::string& path) {
-  platform::DriveType type = platform::GetDriveType(path.substr(0, 3));
-  return !(type == platform::DriveType::kUnknown || type == platform::DriveType::kNoRootDir ||
-           type == platform::DriveType::kCdRom || type == platform::DriveType::kRamDisk);
-}
-
 std::string ComparisonForm(const std::string& path) {
   return AsciiLower(IncludeTrailingBackslash(path));
 }
@@ -35,27 +24,20 @@ std::string ComparisonForm(const std::string& path) {
 }  // namespace
 
 void TFrmMain::InstallDirEditChange() {
-  if (!install_dir_edit_) return;
-  const std::string text = EditText(install_dir_edit_);
-  if (CurrentKindIs(PageKind::InstallDir)) {
-    if (!UsableDrive(text)) {
-      next_button_->setEnabled(false);
-      return;
-    }
-    next_button_->setEnabled(true);
-    TSetupInfoFile& info = SetupState::Instance().SetupInfo();
-    if (install_dir_visited_) info.InstallDir = IncludeTrailingBackslash(text);
-    UpdateSpaceAvailable(info.InstallDir);
-  }
+  if (install_dir_edit_) session_.EditFolder(EditText(install_dir_edit_));
+}
+
+void TFrmMain::FolderChecked(const std::string& text) {
   if (folder_tree_ && !tree_syncing_) SyncTreeToPath(text, true);
 }
 
 void TFrmMain::ShellTreeViewChange() {
   // Moving the tree to the edit's path must never rewrite what the user typed.
   if (tree_syncing_) return;
-  if (!install_dir_edit_ || !folder_tree_ || !CurrentKindIs(PageKind::InstallDir)) return;
+  if (!install_dir_edit_ || !folder_tree_) return;
+  if (session_.CurrentKind() != PageKind::InstallDir) return;
   const std::string path = folder_tree_->SelectedPath();
-  if (path.size() < 3 || !UsableDrive(path)) return;
+  if (path.size() < 3 || !setup_session::UsableDrive(path)) return;
   install_dir_edit_->setText(QString::fromStdU16String(platform::Cp1252ToUtf16(path)));
 }
 

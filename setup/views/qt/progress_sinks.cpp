@@ -1,9 +1,8 @@
 #include "setup/views/qt/progress_sinks.h"
 
 #include <QThread>
-#include <cstdio>
 
-#include "platform/text_encoding.h"
+#include "setup/session/status_echo.h"
 #include "setup/controls/grad_gauge.h"
 
 namespace setup_wizard {
@@ -11,8 +10,6 @@ namespace setup_wizard {
 namespace {
 
 bool OnThreadOf(QObject* object) { return object && object->thread() == QThread::currentThread(); }
-
-std::mutex echo_mutex;
 
 }  // namespace
 
@@ -26,15 +23,7 @@ void SetLabelCaption(QLabel* label, const std::u16string& text) {
 QtLabelSink::QtLabelSink(QLabel* label, bool echo) : label_(label), echo_(echo) {}
 
 void QtLabelSink::SetText(const std::u16string& text, bool repaint) {
-  if (echo_ && !text.empty()) {
-    std::lock_guard<std::mutex> lock(echo_mutex);
-    std::string line = platform::Utf16ToUtf8(text);
-    for (char& c : line) {
-      if (c == '\r' || c == '\n') c = ' ';
-    }
-    std::fprintf(stdout, "%s\n", line.c_str());
-    std::fflush(stdout);
-  }
+  if (echo_) setup_session::EchoStatusLine(text);
   QLabel* label = label_.data();
   if (!label) return;
   if (OnThreadOf(label)) {

@@ -1,4 +1,4 @@
-// The removal run of the uninstaller, on the window's thread: files, then folders (innermost
+// The removal run of the uninstaller, on the session's thread: files, then folders (innermost
 // first), then registry values, then the Uninstall entry and the install log. A removal that
 // leaves something behind keeps the uninstaller, its entry and a log of what remains.
 #include <cerrno>
@@ -8,21 +8,15 @@
 #include "platform/message_box.h"
 #include "platform/registry.h"
 #include "setup/commands/uninstall_list.h"
-#include "setup/controls/grad_gauge.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
 #include "setup/text/languages.h"
-#include "setup/views/qt/main_form.h"
-#include "setup/views/qt/progress_sinks.h"
 #include "setup/session/temp_files.h"
 #include "setup/session/uninstall.h"
+#include "setup/session/wizard_session.h"
 
-namespace setup_wizard {
-
-using setup_session::FormatProgressText;
-using setup_session::ProgressStep;
-using setup_session::JoinPath;
+namespace setup_session {
 
 namespace {
 
@@ -41,11 +35,11 @@ std::string RemainsMessage(const std::vector<std::string>& remains, const std::s
 
 }  // namespace
 
-void TFrmMain::RunUninstall() {
+void WizardSession::RunUninstall() {
   SetupState& state = SetupState::Instance();
   const TSetupInfoFile& info = state.SetupInfo();
   TUninstallList& list = TUninstallList::Instance();
-  SetWorkingState(true);
+  working_ = true;
   const std::vector<std::string> files = list.Files();
   const std::vector<std::string> folders = list.Folders();
   const std::vector<std::string> registry = list.RegistryEntries();
@@ -55,21 +49,17 @@ void TFrmMain::RunUninstall() {
   const int total = nf + nd + nr;
   state.SetProgressTotal(total);
 
+  // Nothing is pumped during the removal: every step shown is shown at once.
+  const std::shared_ptr<ProgressTextSink> status_line = state.StatusLineSink();
+  const std::shared_ptr<ProgressGaugeSink> gauge = state.GaugeSink();
   auto show = [&](const std::u16string& text, int position) {
-    state.SetStatusText(text);
-    if (status_label_ && status_label_->parentWidget()) status_label_->parentWidget()->repaint();
-    if (progress_gauge_) {
-      progress_gauge_->SetProgress(position);
-      progress_gauge_->repaint();
-    }
+    if (status_line) status_line->SetText(text, true);
+    if (gauge) gauge->SetPosition(position, true);
   };
   {
     std::string start = "Status: 0 of " + std::to_string(total) + " items remaining";
     state.SetStatusText(std::u16string(start.begin(), start.end()));
-    if (progress_gauge_) {
-      progress_gauge_->SetProgress(0);
-      progress_gauge_->SetMax(total);
-    }
+    if (gauge) gauge->SetPosition(0, true);
   }
   PageShown();
   // What could not be removed, as recorded, and the system's reason for the first of them.
@@ -134,9 +124,9 @@ void TFrmMain::RunUninstall() {
     platform::MessageBox(message, "Setup Error", platform::kMbOk | platform::kMbIconError);
   }
   PageShown();  // the finished run
-  SetWorkingState(false);
-  SelectPage(pages_->CurrentPage + 1);
+  working_ = false;
+  SelectPage(current_ + 1);
   PageShown();
 }
 
-}  // namespace setup_wizard
+}  // namespace setup_session
