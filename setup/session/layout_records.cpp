@@ -22,11 +22,16 @@ std::optional<ControlKind> KindFromTypeWord(const std::string& type) {
     const char* word;
     ControlKind kind;
   } kTypes[] = {
-      {"tlabel", ControlKind::kLabel},       {"tedit", ControlKind::kEdit},
-      {"tshelltreeview", ControlKind::kShellTreeView}, {"tbutton", ControlKind::kButton},
-      {"timage", ControlKind::kImage},       {"tpanel", ControlKind::kPanel},
-      {"tbevel", ControlKind::kBevel},       {"tmemo", ControlKind::kMemo},
-      {"trichedit", ControlKind::kRichEdit}, {"tprogressbar", ControlKind::kGauge},
+      {"tlabel", ControlKind::kLabel},
+      {"tedit", ControlKind::kEdit},
+      {"tshelltreeview", ControlKind::kShellTreeView},
+      {"tbutton", ControlKind::kButton},
+      {"timage", ControlKind::kImage},
+      {"tpanel", ControlKind::kPanel},
+      {"tbevel", ControlKind::kBevel},
+      {"tmemo", ControlKind::kMemo},
+      {"trichedit", ControlKind::kRichEdit},
+      {"tprogressbar", ControlKind::kGauge},
       {"tradio", ControlKind::kRadio},
   };
   for (const auto& entry : kTypes) {
@@ -48,8 +53,7 @@ bool IsNumberKey(ControlKind kind, const std::string& key) {
     case ControlKind::kRichEdit:
       return key == "fontsize" || key == "fontcolour" || key == "colour";
     case ControlKind::kShellTreeView:
-      return key == "colour" || key == "fontcolour" || key == "fontselcolour" ||
-             key == "selcolour";
+      return key == "colour" || key == "fontcolour" || key == "fontselcolour" || key == "selcolour";
     case ControlKind::kGauge:
       return key == "forecolour" || key == "backcolour";
     case ControlKind::kImage:
@@ -93,8 +97,8 @@ std::optional<std::string> PictureData(const std::string& value) {
 }
 
 std::optional<std::string> ChangeLogData(const std::string& value) {
-  const std::string name = platform::Utf16ToCp1252(
-      LanguageStrings().ApplyPlaceholders(platform::Cp1252ToUtf16(value)));
+  const std::string name =
+      platform::Utf16ToCp1252(LanguageStrings().ApplyPlaceholders(platform::Cp1252ToUtf16(value)));
   TPak* pak = Package();
   std::optional<std::string> data = pak ? pak->FindEntry(name, 0) : std::nullopt;
   if (!data) {
@@ -168,8 +172,8 @@ std::optional<LayoutRecord> ReadLayoutRecord(const TStringList& section) {
   const std::string& header = section.Get(0);
   const std::string& type_line = section.Get(1);
   const size_t eq = type_line.find('=');
-  std::optional<ControlKind> kind =
-      KindFromTypeWord(AsciiLower(eq == std::string::npos ? std::string() : type_line.substr(eq + 1)));
+  std::optional<ControlKind> kind = KindFromTypeWord(
+      AsciiLower(eq == std::string::npos ? std::string() : type_line.substr(eq + 1)));
   if (!kind) return std::nullopt;  // an unknown type word creates nothing
   LayoutRecord record;
   record.name = header.size() >= 2 ? header.substr(1, header.size() - 2) : std::string();

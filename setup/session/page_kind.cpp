@@ -10,11 +10,15 @@ constexpr struct {
   const char* word;
   PageKind kind;
 } kWords[] = {
-      {"welcome", PageKind::Welcome},   {"changelog", PageKind::Changelog},
-      {"installdir", PageKind::InstallDir}, {"patch", PageKind::Patch},
-      {"patching", PageKind::Patching}, {"finish", PageKind::Finish},
-      {"mainlayout", PageKind::MainLayout}, {"uninstall", PageKind::Uninstall},
-      {"languageselection", PageKind::LanguageSelection},
+    {"welcome", PageKind::Welcome},
+    {"changelog", PageKind::Changelog},
+    {"installdir", PageKind::InstallDir},
+    {"patch", PageKind::Patch},
+    {"patching", PageKind::Patching},
+    {"finish", PageKind::Finish},
+    {"mainlayout", PageKind::MainLayout},
+    {"uninstall", PageKind::Uninstall},
+    {"languageselection", PageKind::LanguageSelection},
 };
 
 }  // namespace

@@ -11,10 +11,10 @@
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
-#include "setup/text/languages.h"
 #include "setup/session/temp_files.h"
 #include "setup/session/uninstall.h"
 #include "setup/session/wizard_session.h"
+#include "setup/text/languages.h"
 
 namespace setup_session {
 

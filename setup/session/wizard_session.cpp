@@ -93,9 +93,9 @@ std::optional<NextAction> WizardSession::WhatNextDoes() const {
 
 std::u16string WizardSession::Title() const {
   const TSetupInfoFile& info = SetupState::Instance().SetupInfo();
-  return info.IsUninstaller ? platform::Cp1252ToUtf16(info.ShortName) + u" " +
-                                  GetText(kTextUninstallTitle)
-                            : platform::Cp1252ToUtf16(info.SetupName);
+  return info.IsUninstaller
+             ? platform::Cp1252ToUtf16(info.ShortName) + u" " + GetText(kTextUninstallTitle)
+             : platform::Cp1252ToUtf16(info.SetupName);
 }
 
 void WizardSession::LoadPages() {

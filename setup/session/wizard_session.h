@@ -46,12 +46,12 @@ struct NamedControls {
 
 // What the Next button does on the page it leads to.
 enum class NextAction {
-  kShowPage,      // another page is shown
-  kCheckFolder,   // the install-folder page, with its drive check
-  kCheckSpace,    // the page before the work, with its space and write checks
-  kInstall,       // the install run
-  kRemove,        // the removal run
-  kClose,         // the Finish page: the wizard closes
+  kShowPage,     // another page is shown
+  kCheckFolder,  // the install-folder page, with its drive check
+  kCheckSpace,   // the page before the work, with its space and write checks
+  kInstall,      // the install run
+  kRemove,       // the removal run
+  kClose,        // the Finish page: the wizard closes
 };
 
 // Whether the drive of a folder (its first three characters) can take a product: not unknown,

@@ -42,6 +42,24 @@ class PackageFixture : public ::testing::Test {
 
   void TearDown() override { SetupState::Instance().package.reset(); }
 
+  // A product "Demo Product" with the stock install pages, drive C: fixed and D: a CD-ROM, and
+  // C:\Program Files\Old already there.
+  void SetUpDemoProduct() {
+    std::filesystem::create_directories(base_ / "root" / "drive_c" / "Program Files" / "Old");
+    std::filesystem::create_directories(base_ / "root" / "cd");
+    std::ofstream(base_ / "root" / "drives")
+        << "C: fixed " << (base_ / "root" / "drive_c").string() << "\n"
+        << "D: cdrom " << (base_ / "root" / "cd").string() << "\n";
+    TSetupInfoFile& info = SetupState::Instance().SetupInfo();
+    info.SetupName = "Demo Product";
+    info.ShortName = "Demo";
+    info.InstallDir = "$PROGRAMFILES\\Demo\\";
+    info.Changelog = "Changes.txt";
+    SetupState::Instance().ResolveSystemFolders();
+    entries_["Changes.txt"] = "1.0 first";
+    AddStockPageSet("install");
+  }
+
   // The stock page set's files (and its picture) as package entries.
   void AddStockPageSet(const std::string& set, const std::string& prefix = "") {
     const std::filesystem::path folder = std::filesystem::path(SETUPKIT_BIN_DIR) / "layout" / set;

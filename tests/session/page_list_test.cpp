@@ -66,11 +66,13 @@ TEST_F(PageListTest, MissingPageListReadsNothing) {
 TEST_F(PageListTest, RecordsCheckNumbersAndLoadTheEntriesTheirFilesName) {
   entries_["pic.bmp"] = "BM-not-really";
   entries_["log.txt"] = "1.0 first";
-  entries_["p.txt"] = Lines({"[Pic]", "Type=TImage", "file=PIC.BMP", "[Gone]", "Type=TImage",
-                             "file=none.bmp", "[Log]", "Type=TRichEdit", "file=log.txt",
-                             "Colour=$FF00FF", "[Tree]", "Type=TShellTreeView", "fontsize=big",
-                             "[Ignored]", "Type=TCheckBox", "Left=x", "[Choice]", "Type=TRadio",
-                             "checked=TRUE", "Caption=<LANG1>", "checked=false"});
+  entries_["p.txt"] =
+      Lines({"[Pic]",        "Type=TImage",    "file=PIC.BMP",   "[Gone]",
+             "Type=TImage",  "file=none.bmp",  "[Log]",          "Type=TRichEdit",
+             "file=log.txt", "Colour=$FF00FF", "[Tree]",         "Type=TShellTreeView",
+             "fontsize=big", "[Ignored]",      "Type=TCheckBox", "Left=x",
+             "[Choice]",     "Type=TRadio",    "checked=TRUE",   "Caption=<LANG1>",
+             "checked=false"});
   TPageList list = Load(Lines({"[Pages]", "p.txt"}));
   const std::vector<LayoutRecord>& records = list.Pages[0].controls;
   ASSERT_EQ(records.size(), 5u);  // the unknown type word creates nothing

@@ -52,19 +52,7 @@ class WizardSessionTest : public PackageFixture {
  protected:
   void SetUp() override {
     PackageFixture::SetUp();
-    std::filesystem::create_directories(base_ / "root" / "drive_c" / "Program Files");
-    std::filesystem::create_directories(base_ / "root" / "cd");
-    std::ofstream(base_ / "root" / "drives")
-        << "C: fixed " << (base_ / "root" / "drive_c").string() << "\n"
-        << "D: cdrom " << (base_ / "root" / "cd").string() << "\n";
-    TSetupInfoFile& info = SetupState::Instance().SetupInfo();
-    info.SetupName = "Demo Product";
-    info.ShortName = "Demo";
-    info.InstallDir = "$PROGRAMFILES\\Demo\\";
-    info.Changelog = "Changes.txt";
-    SetupState::Instance().ResolveSystemFolders();
-    entries_["Changes.txt"] = "1.0 first";
-    AddStockPageSet("install");
+    SetUpDemoProduct();
   }
   void TearDown() override {
     session_.reset();
@@ -109,9 +97,10 @@ struct PageRule {
 
 constexpr PageRule kInstallPages[] = {
     {PageKind::Welcome, NextAction::kShowPage, false, true, true, true, true, u"Next >", u"Cancel"},
-    {PageKind::Changelog, NextAction::kShowPage, true, true, true, true, true, u"Next >", u"Cancel"},
-    {PageKind::LanguageSelection, NextAction::kCheckFolder, true, true, true, true, true,
-     u"Next >", u"Cancel"},
+    {PageKind::Changelog, NextAction::kShowPage, true, true, true, true, true, u"Next >",
+     u"Cancel"},
+    {PageKind::LanguageSelection, NextAction::kCheckFolder, true, true, true, true, true, u"Next >",
+     u"Cancel"},
     {PageKind::InstallDir, NextAction::kCheckSpace, true, true, true, true, true, u"Next >",
      u"Cancel"},
     {PageKind::Patch, NextAction::kInstall, true, true, true, true, true, u"Install", u"Cancel"},
@@ -193,7 +182,8 @@ TEST_F(WizardSessionTest, FolderChecksDecideNextAndTheInstallFolder) {
     const std::string before = SetupState::Instance().SetupInfo().InstallDir;
     EXPECT_EQ(session.EditFolder(c.typed), c.can_go_on);
     EXPECT_EQ(session.CanGoOn(), c.can_go_on);
-    EXPECT_EQ(SetupState::Instance().SetupInfo().InstallDir, *c.install_dir ? c.install_dir : before);
+    EXPECT_EQ(SetupState::Instance().SetupInfo().InstallDir,
+              *c.install_dir ? c.install_dir : before);
   }
   // A second arrival keeps what was typed; a language switch does not let past a bad drive.
   session.EditFolder("C:\\Kept\\");
@@ -244,7 +234,7 @@ TEST_F(WizardSessionTest, TheCheckedProductLanguageBecomesTheLanguageSelection) 
     if (controls[i].name == "Language_Czech") czech = static_cast<int>(i);
   }
   ASSERT_GE(czech, 0);
-  ASSERT_TRUE(session.ChosenOption().has_value());  // English is checked by the layout
+  ASSERT_TRUE(session.ChosenOption().has_value());   // English is checked by the layout
   session.ChooseOption({session.CurrentPage(), 0});  // a label is no option
   EXPECT_NE(session.ChosenOption()->index, 0);
   session.ChooseOption({session.CurrentPage(), czech});

@@ -32,19 +32,7 @@ class MainFormTest : public WizardFixture {
  protected:
   void SetUp() override {
     WizardFixture::SetUp();
-    std::filesystem::create_directories(base_ / "root" / "drive_c" / "Program Files" / "Old");
-    std::filesystem::create_directories(base_ / "root" / "cd");
-    std::ofstream(base_ / "root" / "drives")
-        << "C: fixed " << (base_ / "root" / "drive_c").string() << "\n"
-        << "D: cdrom " << (base_ / "root" / "cd").string() << "\n";
-    TSetupInfoFile& info = SetupState::Instance().SetupInfo();
-    info.SetupName = "Demo Product";
-    info.ShortName = "Demo";
-    info.InstallDir = "$PROGRAMFILES\\Demo\\";
-    info.Changelog = "Changes.txt";
-    SetupState::Instance().ResolveSystemFolders();
-    entries_["Changes.txt"] = "1.0 first";
-    AddStockPageSet("install");
+    SetUpDemoProduct();
   }
   void TearDown() override {
     window_.reset();

@@ -204,7 +204,8 @@ void TControlParser::ApplyFontKey(QWidget* control, const LayoutProperty& proper
     if (size > 0) font.setPointSize(size);
     control->setFont(font);
   } else if (key == "fontcolour") {
-    QColor colour = setup_controls::ColourFromBgr(static_cast<uint32_t>(property.number.value_or(0)));
+    QColor colour =
+        setup_controls::ColourFromBgr(static_cast<uint32_t>(property.number.value_or(0)));
     QPalette palette = control->palette();
     palette.setColor(QPalette::WindowText, colour);
     palette.setColor(QPalette::Text, colour);
@@ -247,8 +248,7 @@ void TControlParser::ApplyProperty(const LayoutProperty& property, size_t index)
       key == "fontface" || key == "fontsize" || key == "fontcolour" || key == "fontbold";
   auto set_colour = [&](QPalette::ColorRole role) {
     QPalette palette = control->palette();
-    palette.setColor(
-        role, setup_controls::ColourFromBgr(static_cast<uint32_t>(number)));
+    palette.setColor(role, setup_controls::ColourFromBgr(static_cast<uint32_t>(number)));
     control->setPalette(palette);
   };
   auto set_border = [&](QFrame* frame) {

@@ -50,7 +50,7 @@ class TControlParser {
   void Retranslate();
 
   std::vector<QWidget*> Controls;
-  std::vector<ControlKind> Kinds;  // parallel to Controls
+  std::vector<ControlKind> Kinds;           // parallel to Controls
   std::vector<std::u16string> SourceTexts;  // parallel to Controls
   PageKind Kind = PageKind::Welcome;
 

@@ -17,10 +17,10 @@
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
 #include "setup/runtime/startup_modes.h"
+#include "setup/session/uninstall.h"
 #include "setup/text/languages.h"
 #include "setup/views/qt/debug_form.h"
 #include "setup/views/qt/progress_sinks.h"
-#include "setup/session/uninstall.h"
 
 namespace setup_wizard {
 

@@ -2,8 +2,8 @@
 
 #include <QThread>
 
-#include "setup/session/status_echo.h"
 #include "setup/controls/grad_gauge.h"
+#include "setup/session/status_echo.h"
 
 namespace setup_wizard {
 
@@ -39,9 +39,12 @@ void QtLabelSink::SetText(const std::u16string& text, bool repaint) {
   if (posted_) return;
   posted_ = true;
   std::weak_ptr<QtLabelSink> self = weak_from_this();
-  QMetaObject::invokeMethod(label, [self] {
-    if (auto sink = self.lock()) sink->Apply();
-  }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      label,
+      [self] {
+        if (auto sink = self.lock()) sink->Apply();
+      },
+      Qt::QueuedConnection);
 }
 
 void QtLabelSink::Apply() {
@@ -89,9 +92,12 @@ void QtGaugeSink::Post() {
   if (posted_ || !gauge_) return;
   posted_ = true;
   std::weak_ptr<QtGaugeSink> self = weak_from_this();
-  QMetaObject::invokeMethod(gauge_.data(), [self] {
-    if (auto sink = self.lock()) sink->Apply();
-  }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      gauge_.data(),
+      [self] {
+        if (auto sink = self.lock()) sink->Apply();
+      },
+      Qt::QueuedConnection);
 }
 
 void QtGaugeSink::Apply() {
