@@ -208,8 +208,8 @@ void TFrmMain::LanguageChanged() {
 
 void TFrmMain::FolderTextSet(const std::string& text) {
   if (!install_dir_edit_) return;
-  // The session already knows the text; the edit only shows it.
-  const QSignalBlocker blocker(install_dir_edit_.data());
+  // Once the edit is connected this runs its change handler, as typing does: the tree follows
+  // the text once for it and once more for the session's arrival check, as it always has.
   install_dir_edit_->setText(QString::fromStdU16String(platform::Cp1252ToUtf16(text)));
 }
 
