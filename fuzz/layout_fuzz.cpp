@@ -12,7 +12,7 @@
 #include "fuzz/silent_presenter.h"
 #include "setup/core/setup_error.h"
 #include "setup/text/sectioned_text.h"
-#include "setup/wizard/control_parser.h"
+#include "setup/views/qt/control_parser.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);

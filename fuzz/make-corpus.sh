@@ -16,7 +16,9 @@ for area in "$corpus"/*/; do
 done
 "$build/fuzz/fuzz_seed_writer" "$corpus"
 
-mkdir -p "$corpus/language_text" "$corpus/layout" "$corpus/rtf_reader" "$corpus/picture"
+mkdir -p "$corpus/language_text" "$corpus/layout" "$corpus/rtf_reader" "$corpus/picture" \
+  "$corpus/icon"
+cp "$root/data/layout/install/icon.ico" "$corpus/icon/stock.ico"
 for set in install uninstall; do
   for f in "$root"/data/languages/$set/*.wri; do
     cp "$f" "$corpus/language_text/$set-$(basename "$f")"

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "setup/wizard/picture_loader.h"
+#include "setup/views/qt/picture_loader.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "setup/wizard/rtf_reader.h"
+#include "setup/session/rtf_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  const auto document = setup_wizard::ParseRtf(bytes);
-  if (document.has_value() != setup_wizard::LooksLikeRtf(bytes)) std::abort();
+  const auto document = setup_session::ParseRtf(bytes);
+  if (document.has_value() != setup_session::LooksLikeRtf(bytes)) std::abort();
   if (document) document->PlainText();
   return 0;
 }

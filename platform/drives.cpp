@@ -3,18 +3,17 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 
 #include "platform/ascii_case.h"
+#include "platform/host_text.h"
 #include "platform/name_index.h"
+#include "platform/passwd_file.h"
 #include "platform/path_util.h"
 #include "platform/text_encoding.h"
 
@@ -56,13 +55,12 @@ std::string UnescapeMountField(const std::string& field) {
 // Mount points of the mounted CD/DVD file systems, in mount order.
 std::vector<std::string> OpticalMounts() {
   std::vector<std::string> mounts;
-  std::ifstream in("/proc/self/mounts");
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream fields(line);
-    std::string device, mount_point, type;
-    if (!(fields >> device >> mount_point >> type)) continue;
-    if (type == "iso9660" || type == "udf") mounts.push_back(UnescapeMountField(mount_point));
+  const std::string text = internal::ReadHostText("/proc/self/mounts").value_or("");
+  for (std::string_view line : internal::SplitLines(text)) {
+    const std::vector<std::string_view> fields = internal::SplitBlanks(line);
+    // device, mount point, type, ...
+    if (fields.size() < 3 || (fields[2] != "iso9660" && fields[2] != "udf")) continue;
+    mounts.push_back(UnescapeMountField(std::string(fields[1])));
   }
   return mounts;
 }
@@ -79,10 +77,8 @@ std::string TrimBlanks(const std::string& text) {
 // relative folder is taken relative to the setup root.
 std::vector<Drive> ParseDrivesFile(const std::string& text, const std::string& root) {
   std::vector<Drive> drives;
-  std::istringstream in(text);
-  std::string raw;
-  while (std::getline(in, raw)) {
-    const std::string line = TrimBlanks(raw);
+  for (std::string_view raw : internal::SplitLines(text)) {
+    const std::string line = TrimBlanks(std::string(raw));
     if (line.empty() || line[0] == '#' || line[0] == ';') continue;
     if (line.size() < 2 || line[1] != ':' || !IsAsciiLetter(line[0])) {
       continue;
@@ -126,10 +122,8 @@ std::vector<Drive> DefaultDrives(const std::string& root) {
 std::string HomeFolder() {
   std::string home = Env("HOME");
   if (!home.empty()) return home;
-  if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) {
-    return entry->pw_dir;
-  }
-  return "/tmp";
+  const std::string passwd = internal::ReadHostText("/etc/passwd").value_or("");
+  return PasswdHomeFolder(passwd, getuid()).value_or("/tmp");
 }
 
 std::string DataHome() {

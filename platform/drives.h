@@ -26,7 +26,7 @@ struct Drive {
   std::string host_folder;  // absolute host path without trailing slash ("/" for the root)
 };
 
-// $HOME, else the user's home folder from the password database.
+// $HOME, else the user's home folder from /etc/passwd, else /tmp.
 std::string HomeFolder();
 // $XDG_DATA_HOME, else ~/.local/share (no trailing slash).
 std::string DataHome();

@@ -12,11 +12,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "platform/ascii_case.h"
 #include "platform/drives.h"
 #include "platform/failure.h"
+#include "platform/host_text.h"
 #include "platform/name_index.h"
 #include "platform/path_util.h"
 #include "platform/system.h"
@@ -70,11 +70,11 @@ bool MatchPattern(const std::string& pattern, const std::string& name) {
 
 // The process umask, read without changing it.
 mode_t CurrentUmask() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("Umask:", 0) == 0)
-      return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+  const std::string status = internal::ReadHostText("/proc/self/status").value_or("");
+  for (std::string_view line : internal::SplitLines(status)) {
+    if (line.rfind("Umask:", 0) == 0) {
+      return static_cast<mode_t>(std::strtoul(std::string(line.substr(6)).c_str(), nullptr, 8));
+    }
   }
   return 022;
 }

@@ -1,5 +1,5 @@
 // Owning handles for FreeImage's bitmaps and memory streams, for the code that converts pictures
-// with it (the desktop icons, Medalor's half-size sheets); the user links FreeImage itself.
+// with it (Medalor's half-size sheets); the user links FreeImage itself.
 #pragma once
 
 #include <FreeImage.h>

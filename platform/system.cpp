@@ -10,10 +10,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <thread>
 
+#include "platform/host_text.h"
 #include "platform/text_encoding.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -167,13 +167,13 @@ std::string ReadOsReleaseValue(const std::string& text, const std::string& key) 
 
 // Value of a "Name:   1234 kB" line of /proc/meminfo in bytes; 0 when missing.
 uint64_t MemInfoBytes(const char* name) {
-  std::ifstream in("/proc/meminfo");
-  std::string key;
-  uint64_t value = 0;
-  std::string unit;
-  while (in >> key >> value) {
-    std::getline(in, unit);
-    if (key == std::string(name) + ":") return value * 1024;
+  const std::string text = internal::ReadHostText("/proc/meminfo").value_or("");
+  const std::string key = std::string(name) + ":";
+  for (std::string_view line : internal::SplitLines(text)) {
+    const std::vector<std::string_view> words = internal::SplitBlanks(line);
+    if (words.size() >= 2 && words[0] == key) {
+      return std::strtoull(std::string(words[1]).c_str(), nullptr, 10) * 1024;
+    }
   }
   return 0;
 }
@@ -202,10 +202,10 @@ OsVersion GetOsVersion() {
   OsVersion version;
   std::string text;
   for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) continue;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    break;
+    if (std::optional<std::string> read = internal::ReadHostText(path)) {
+      text = std::move(*read);
+      break;
+    }
   }
   version.product_name = ReadOsReleaseValue(text, "NAME");
   version.edition = ReadOsReleaseValue(text, "VERSION");

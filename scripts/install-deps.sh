@@ -2,7 +2,7 @@
 # Installs the Debian packages the kit needs to build, test and run (run as root on Debian 12).
 set -eu
 packages="build-essential cmake pkg-config zlib1g-dev libdeflate-dev libpng-dev libjpeg62-turbo-dev \
-libfreeimage-dev libwmf-dev libssl-dev qt6-base-dev libgl-dev libgtest-dev googletest \
+libfreeimage-dev libwmf-dev qt6-base-dev libgl-dev libgtest-dev googletest \
 libbenchmark-dev locales desktop-file-utils fonts-urw-base35 libexpat1-dev"
 missing=""
 for p in $packages; do

@@ -11,10 +11,6 @@
 // SIGTERM (the run undone), 2 failed (a start-up message, a failed step with the run undone, a
 // `failure` line with what the run did kept, a removal that left items behind, an error report,
 // no display without --unattended).
-#include <QApplication>
-#include <QDir>
-#include <QEvent>
-#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -31,9 +27,9 @@
 #include "setup/app/options.h"
 #include "setup/app/stop_signals.h"
 #include "setup/commands/register_commands.h"
+#include "setup/commands/rollback_journal.h"
 #include "setup/commands/uninstall_entry.h"
 #include "setup/core/run_log.h"
-#include "setup/commands/rollback_journal.h"
 #include "setup/core/setup_error.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
@@ -42,10 +38,11 @@
 #include "setup/errorlog/error_log.h"
 #include "setup/runtime/startup_modes.h"
 #include "setup/runtime/startup_package.h"
+#include "setup/session/front_end.h"
+#include "setup/session/wizard_session.h"
 #include "setup/text/languages.h"
-#include "setup/wizard/main_form.h"
-#include "setup/wizard/qt_presenter.h"
-#include "setup/wizard/verify_form.h"
+#include "setup/views/qt/window_front_end.h"
+#include "setup/views/unattended/unattended_view.h"
 #include "setupkit_version.h"
 
 namespace {
@@ -123,50 +120,6 @@ bool HasDisplay() {
   return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
-const char* KindName(setup_wizard::PageKind kind) {
-  using setup_wizard::PageKind;
-  switch (kind) {
-    case PageKind::Welcome:
-      return "welcome";
-    case PageKind::Changelog:
-      return "changelog";
-    case PageKind::InstallDir:
-      return "installdir";
-    case PageKind::Patch:
-      return "patch";
-    case PageKind::Patching:
-      return "patching";
-    case PageKind::Finish:
-      return "finish";
-    case PageKind::MainLayout:
-      return "mainlayout";
-    case PageKind::Uninstall:
-      return "uninstall";
-    case PageKind::LanguageSelection:
-      return "languageselection";
-  }
-  return "page";
-}
-
-// Drops a window's repaints (queued and immediate ones alike); rendering the window on demand,
-// as a screenshot does, still paints it.
-class DropRepaints : public QObject {
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::UpdateRequest || event->type() == QEvent::UpdateLater) {
-      return true;
-    }
-    return QObject::eventFilter(watched, event);
-  }
-};
-
-// An unattended run has no one to read Qt's notes about the offscreen platform.
-void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-  if (type == QtCriticalMsg || type == QtFatalMsg) {
-    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-  }
-}
-
 // A relative package path is a host path (UTF-8, against the working folder); the platform
 // takes relative paths as Windows text, so it gets the absolute one.
 std::vector<std::string> HostParams(std::vector<std::string> params) {
@@ -236,25 +189,25 @@ int main(int argc, char** argv) {
                  "\"setup --unattended [--dir=PATH]\" to install without a window\n");
     return kExitFailed;
   }
-  if (options.unattended) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    qInstallMessageHandler(QuietMessages);
-  }
-
   SetupState& state = SetupState::Instance();
   state.params = HostParams(options.params);
   state.SetUnattended(options.unattended);
   const uint16_t language_id = platform::GetSystemDefaultLangId();
 
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("Verifying Contents");
-  QApplication::setQuitOnLastWindowClosed(false);
+  // The view: unattended builds no widget at all; the window (also off screen, when pictures of
+  // an unattended run are asked for) is the Qt view.
+  std::unique_ptr<setup_session::WizardFrontEnd> front_end;
+  if (options.unattended && options.screenshot_dir.empty()) {
+    front_end = setup_unattended::CreateUnattendedFrontEnd();
+  } else {
+    front_end = setup_wizard::CreateWindowFrontEnd(
+        argc, argv, setup_wizard::WindowOptions{options.unattended, options.screenshot_dir});
+  }
 
   TSetupInfoFile& info = state.SetupInfo();
   RegisterStandardPlaceholders(LanguageStrings(), info.SetupName, info.ShortName, info.Changelog,
                                state.space_required_text, state.space_available_text);
-  if (!options.unattended)
-    platform::SetPresenter(std::make_shared<setup_wizard::QtMessageBoxPresenter>());
+  if (auto presenter = front_end->Presenter()) platform::SetPresenter(presenter);
   if (TRunLog::Instance().IsOpen()) {
     platform::SetPresenter(std::make_shared<LoggingPresenter>(platform::GetPresenter()));
   }
@@ -269,20 +222,17 @@ int main(int argc, char** argv) {
                          "Setup", platform::kMbOk | platform::kMbIconInformation);
   }
 
-  // The window (and with it the idle runner) exists before verification, as it is hidden.
-  auto window = std::make_unique<setup_wizard::TFrmMain>();
+  setup_session::WizardSession& session = front_end->Session();
   int exit_code = kExitFailed;
   try {
     PackageChoice choice = ChoosePackageFile(state.params);
     FirstStageResult first;
     {
-      setup_wizard::TFrmVerify verify;
-      if (!options.unattended) verify.ShowNow();
-      first = OpenAndVerifyPackage(choice, options.unattended ? nullptr : &verify,
-                                   options.unattended ? 0 : 500);
+      std::unique_ptr<VerifyObserver> verify = front_end->ShowVerification();
+      first = OpenAndVerifyPackage(choice, verify.get(), verify ? 500 : 0);
     }
     RunLogUtf8("package: " + choice.path + (first.ok ? ", verified" : ", verification failed"));
-    if (!first.ok) return LogExit(kExitFailed);  // the window's destructor joins the runner
+    if (!first.ok) return LogExit(kExitFailed);  // the session's destructor joins the runner
 
     SecondStageInput input;
     input.grouped_bytes = first.grouped_bytes;
@@ -295,91 +245,14 @@ int main(int argc, char** argv) {
     if (!RunSecondStage(input)) return LogExit(kExitFailed);
     LogRunFacts();
 
-    int shot = 0;
-    window->on_page_shown = [&](int page) {
-      if (options.screenshot_dir.empty()) return;
-      auto& pages = window->PageControl().Pages;
-      if (page < 0 || static_cast<size_t>(page) >= pages.size()) return;
-      QDir().mkpath(QString::fromStdString(options.screenshot_dir));
-      char name[64];
-      std::snprintf(name, sizeof name, "%02d-%s.png", ++shot, KindName(pages[page]->Kind));
-      window->grab().save(QString::fromStdString(options.screenshot_dir) + "/" + name);
-    };
-    window->SetPagesUp();
-    // Unattended, the window is driven as if shown (its pages, buttons and checks all behave as
-    // on screen) but never painted: nobody sees it, and painting the status line and the gauge
-    // for every file took a tenth of a core. A screenshot still renders the page on demand.
-    DropRepaints drop_repaints;
-    if (options.unattended) {
-      window->setAttribute(Qt::WA_DontShowOnScreen);
-      window->installEventFilter(&drop_repaints);
-    }
-    window->show();
-
-    bool stuck = false;
-    std::function<void()> step;  // lives as long as the timers that call it
-    if (options.unattended) {
-      step = [&] {
-        if (window->Closed()) return;
-        if (state.CancelRequested() && !window->Working()) {
-          window->close();
-          QApplication::quit();
-          return;
-        }
-        if (window->Working()) {
-          QTimer::singleShot(5, step);
-          return;
-        }
-        std::optional<setup_wizard::PageKind> kind = window->PageControl().CurrentKind();
-        if (!kind || *kind == setup_wizard::PageKind::Finish) {
-          window->close();
-        } else if (window->NextButton()->isVisible() && window->NextButton()->isEnabled()) {
-          window->NextButtonClick();
-        } else {
-          if (!window->TargetProblem().empty()) {
-            std::fprintf(stderr, "setup: %s\n", window->TargetProblem().c_str());
-            RunLog(window->TargetProblem());
-          } else {
-            const char* reason = *kind == setup_wizard::PageKind::Patch
-                                     ? "not enough free space in the install folder"
-                                     : "the install folder cannot be used";
-            std::fprintf(stderr, "setup: cannot go on from the %s page (%s)\n", KindName(*kind),
-                         reason);
-            RunLog(std::string("cannot go on from the ") + KindName(*kind) + " page: " + reason);
-          }
-          stuck = true;
-          QApplication::exit(kExitFailed);
-          return;
-        }
-        if (window->Closed()) {
-          QApplication::quit();
-        } else {
-          QTimer::singleShot(0, step);
-        }
-      };
-      QTimer::singleShot(0, step);
-    } else {
-      QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
-      QApplication::setQuitOnLastWindowClosed(true);
-    }
-    // A signal outside a run closes the window; during a run the runner stops and the window
-    // closes once the run is undone.
-    QTimer signal_watch;
-    QObject::connect(&signal_watch, &QTimer::timeout, [&] {
-      if (state.CancelRequested() && !window->Working() && !window->Closed()) {
-        window->close();
-        if (window->Closed()) QApplication::quit();
-      }
-    });
-    signal_watch.start(20);
-    app.exec();
-    window->StopRunner();
-    if (window->InstallError()) {
-      exit_code = ShowEndingError(*window->InstallError());
-    } else if (stuck) {
+    const bool went_on = front_end->Run();
+    session.StopRunner();
+    if (session.InstallError()) {
+      exit_code = ShowEndingError(*session.InstallError());
+    } else if (!went_on) {
       exit_code = kExitFailed;
-    } else if (window->ClosedOnFinish()) {
-      exit_code = window->RunFailed() ? kExitFailed : kExitFinished;
+    } else if (session.ClosedOnFinish()) {
+      exit_code = session.RunFailed() ? kExitFailed : kExitFinished;
     } else {
       exit_code = kExitCancelled;
     }
@@ -396,6 +269,6 @@ int main(int argc, char** argv) {
     RunLog(std::string("error: ") + error.what());
     WriteErrorLog(error.what(), "");
   }
-  window.reset();
+  front_end.reset();
   return LogExit(exit_code);
 }

@@ -1,7 +1,11 @@
+// The icon's images are picked from its directory, decoded by our own reader (or libpng for the
+// PNG images newer icons hold) and written as 8-bit RGBA PNG by libpng's simplified interface.
 #include "setup/core/icon_png.h"
 
-#include "platform/free_image_handles.h"
+#include <png.h>
+
 #include "setup/core/buffer_manager.h"
+#include "setup/core/icon_bitmap.h"
 
 namespace {
 
@@ -10,23 +14,17 @@ constexpr size_t kIconEntrySize = 16;
 constexpr uint16_t kIconType = 1;
 constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
 
-using BitmapPtr = platform::FreeImageBitmap;
-using MemoryPtr = platform::FreeImageMemory;
-
-// A one-image icon holding the largest image of `bytes` (the first of equal ones); nothing when
-// the directory is damaged or an image lies outside the data.
-std::optional<std::string> LargestImageAsIcon(std::string_view bytes) {
+// The bytes of the largest image of `bytes` (the first of equal ones) by the sizes its
+// directory gives; nothing when the directory is damaged or any image lies outside the data.
+std::optional<std::string_view> LargestImage(std::string_view bytes) {
   TBufferManager in(bytes);
   if (in.ReadUInt16() != 0 || in.ReadUInt16() != kIconType) return std::nullopt;
   const uint16_t count = in.ReadUInt16();
   if (count == 0 || count > (bytes.size() - kIconHeaderSize) / kIconEntrySize) return std::nullopt;
-  std::string best_entry;
   uint32_t best_pixels = 0;
   std::string_view best_image;
   for (uint16_t i = 0; i < count; ++i) {
-    const size_t at = kIconHeaderSize + i * kIconEntrySize;
-    std::string entry(bytes.substr(at, kIconEntrySize));
-    TBufferManager fields(entry);
+    TBufferManager fields(bytes.substr(kIconHeaderSize + i * kIconEntrySize, kIconEntrySize));
     const uint32_t width = fields.ReadByte();
     const uint32_t height = fields.ReadByte();
     fields.SetPosition(8);
@@ -36,20 +34,48 @@ std::optional<std::string> LargestImageAsIcon(std::string_view bytes) {
     const uint32_t pixels = (width == 0 ? 256 : width) * (height == 0 ? 256 : height);
     if (pixels > best_pixels) {
       best_pixels = pixels;
-      best_entry = std::move(entry);
       best_image = bytes.substr(offset, size);
     }
   }
-  // A one-image icon: header, the chosen entry pointing just behind the directory, the image.
-  TBufferWriter out;
-  out.WriteUInt16(0);
-  out.WriteUInt16(kIconType);
-  out.WriteUInt16(1);
-  std::string icon = out.Take();
-  best_entry.replace(12, 4, std::string("\x16\0\0\0", 4));  // offset 22
-  icon += best_entry;
-  icon += best_image;
-  return icon;
+  return best_image;
+}
+
+// A PNG image decoded to 8-bit RGBA; nothing when libpng refuses it or it is implausibly large.
+std::optional<RgbaImage> DecodePng(std::string_view png) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) return std::nullopt;
+  if (image.width == 0 || image.height == 0 || image.width > kMaxIconSide ||
+      image.height > kMaxIconSide) {
+    png_image_free(&image);
+    return std::nullopt;
+  }
+  image.format = PNG_FORMAT_RGBA;
+  RgbaImage out;
+  out.width = image.width;
+  out.height = image.height;
+  out.pixels.resize(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, out.pixels.data(), 0, nullptr)) {
+    png_image_free(&image);
+    return std::nullopt;
+  }
+  return out;
+}
+
+std::optional<std::string> EncodePng(const RgbaImage& picture) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = picture.width;
+  image.height = picture.height;
+  image.format = PNG_FORMAT_RGBA;
+  // Room for the stored-only worst case, so one compression pass suffices.
+  png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
+  std::string png(size, '\0');
+  if (!png_image_write_to_memory(&image, png.data(), &size, 0, picture.pixels.data(), 0, nullptr)) {
+    return std::nullopt;
+  }
+  png.resize(size);
+  return png;
 }
 
 }  // namespace
@@ -57,21 +83,11 @@ std::optional<std::string> LargestImageAsIcon(std::string_view bytes) {
 std::optional<std::string> IconToPng(std::string_view icon_bytes) {
   if (icon_bytes.substr(0, kPngSignature.size()) == kPngSignature) return std::string(icon_bytes);
   if (icon_bytes.size() < kIconHeaderSize + kIconEntrySize) return std::nullopt;
-  std::optional<std::string> icon = LargestImageAsIcon(icon_bytes);
-  if (!icon) return std::nullopt;
-  MemoryPtr input(FreeImage_OpenMemory(reinterpret_cast<BYTE*>(icon->data()),
-                                       static_cast<DWORD>(icon->size())));
-  if (!input) return std::nullopt;
-  BitmapPtr image(FreeImage_LoadFromMemory(FIF_ICO, input.get(), 0));
+  const std::optional<std::string_view> image = LargestImage(icon_bytes);
   if (!image) return std::nullopt;
-  BitmapPtr rgba(FreeImage_ConvertTo32Bits(image.get()));
-  if (!rgba) return std::nullopt;
-  MemoryPtr output(FreeImage_OpenMemory());
-  if (!output || !FreeImage_SaveToMemory(FIF_PNG, rgba.get(), output.get(), 0)) {
-    return std::nullopt;
-  }
-  BYTE* data = nullptr;
-  DWORD size = 0;
-  if (!FreeImage_AcquireMemory(output.get(), &data, &size) || !data) return std::nullopt;
-  return std::string(reinterpret_cast<const char*>(data), size);
+  const std::optional<RgbaImage> picture = image->substr(0, kPngSignature.size()) == kPngSignature
+                                               ? DecodePng(*image)
+                                               : DecodeIconBitmap(*image);
+  if (!picture) return std::nullopt;
+  return EncodePng(*picture);
 }

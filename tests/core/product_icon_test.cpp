@@ -1,6 +1,10 @@
 // The product-detail record and icon-to-PNG conversion.
-#include <FreeImage.h>
 #include <gtest/gtest.h>
+#include <png.h>
+
+#include <algorithm>
+#include <array>
+#include <vector>
 
 #include "setup/core/icon_png.h"
 #include "setup/core/product_info.h"
@@ -52,20 +56,21 @@ std::string MakeIcon(const std::vector<int>& sides, const std::vector<uint32_t>&
 struct Decoded {
   unsigned width = 0;
   unsigned height = 0;
-  RGBQUAD centre{};
+  std::array<uint8_t, 4> centre{};  // red, green, blue, alpha
 };
 
-std::optional<Decoded> DecodePng(std::string png) {
-  FIMEMORY* memory =
-      FreeImage_OpenMemory(reinterpret_cast<BYTE*>(png.data()), static_cast<DWORD>(png.size()));
-  FIBITMAP* bitmap = FreeImage_LoadFromMemory(FIF_PNG, memory, 0);
-  FreeImage_CloseMemory(memory);
-  if (!bitmap) return std::nullopt;
+std::optional<Decoded> DecodePng(const std::string& png) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) return std::nullopt;
+  image.format = PNG_FORMAT_RGBA;
+  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return std::nullopt;
   Decoded decoded;
-  decoded.width = FreeImage_GetWidth(bitmap);
-  decoded.height = FreeImage_GetHeight(bitmap);
-  FreeImage_GetPixelColor(bitmap, decoded.width / 2, decoded.height / 2, &decoded.centre);
-  FreeImage_Unload(bitmap);
+  decoded.width = image.width;
+  decoded.height = image.height;
+  const size_t at = (size_t{image.height / 2} * image.width + image.width / 2) * 4;
+  std::copy_n(pixels.begin() + static_cast<std::ptrdiff_t>(at), 4, decoded.centre.begin());
   return decoded;
 }
 
@@ -94,9 +99,7 @@ TEST(IconPngTest, LargestImageBecomesAPngWithItsColours) {
   ASSERT_TRUE(decoded.has_value());
   EXPECT_EQ(decoded->width, 48u);
   EXPECT_EQ(decoded->height, 48u);
-  EXPECT_EQ(decoded->centre.rgbRed, 0xFF);  // the 48-pixel image is red
-  EXPECT_EQ(decoded->centre.rgbBlue, 0x00);
-  EXPECT_EQ(decoded->centre.rgbReserved, 0x80);
+  EXPECT_EQ(decoded->centre, (std::array<uint8_t, 4>{0xFF, 0x00, 0x00, 0x80}));  // 48: red
   // A PNG is taken as it is.
   EXPECT_EQ(IconToPng(*png), png);
 }

@@ -62,28 +62,10 @@ TEST(UnicodeTest, SurrogatePairsAndMalformedInput) {
   EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), (std::u16string{0xFFFD, 0xFFFD}));
 }
 
-std::string Hex(const std::array<uint8_t, 16>& digest) {
-  std::string out;
-  char buffer[3];
-  for (uint8_t b : digest) {
-    std::snprintf(buffer, sizeof buffer, "%02x", b);
-    out += buffer;
-  }
-  return out;
-}
-
 TEST(ChecksumTest, KnownValues) {
   EXPECT_EQ(Crc32(0, "123456789", 9), 0xCBF43926u);
   EXPECT_EQ(Crc32(Crc32(0, "12345", 5), "6789", 4), 0xCBF43926u);
   EXPECT_EQ(Crc32(0, "", 0), 0u);
-  EXPECT_EQ(Hex(Md5Digest("abc", 3)), "900150983cd24fb0d6963f7d28e17f72");
-  EXPECT_EQ(Hex(Md5Digest("", 0)), "d41d8cd98f00b204e9800998ecf8427e");
-  Md5 md5;
-  md5.Update("a", 1);
-  md5.Update("bc", 2);
-  EXPECT_EQ(Hex(md5.Final()), "900150983cd24fb0d6963f7d28e17f72");
-  md5.Update("abc", 3);  // Final leaves the object ready for a new message
-  EXPECT_EQ(Hex(md5.Final()), "900150983cd24fb0d6963f7d28e17f72");
 }
 
 }  // namespace

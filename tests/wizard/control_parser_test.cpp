@@ -1,4 +1,4 @@
-#include "setup/wizard/control_parser.h"
+#include "setup/views/qt/control_parser.h"
 
 #include <QBuffer>
 #include <QLabel>
@@ -13,8 +13,8 @@
 #include "setup/controls/shell_tree_view.h"
 #include "setup/core/setup_error.h"
 #include "setup/text/sectioned_text.h"
-#include "setup/wizard/picture_box.h"
-#include "setup/wizard/picture_loader.h"
+#include "setup/views/qt/picture_box.h"
+#include "setup/views/qt/picture_loader.h"
 #include "wizard_fixture.h"
 
 namespace setup_wizard {

@@ -181,6 +181,23 @@ TEST_F(EndToEndTest, SecondInstallReplacesTheUninstaller) {
   for (int i = 0; i < pak.EntryCount(); ++i) EXPECT_TRUE(pak.VerifyEntry(i)) << i;
 }
 
+TEST_F(EndToEndTest, UnattendedRunsStartNoWindowSystem) {
+  // A window system would read the font configuration (and complain about a missing one); an
+  // unattended install and removal never start one.
+  setupkit_test::ScopedEnv fonts("FONTCONFIG_FILE", std::string("/nonexistent/fonts.conf"));
+  ProgramResult installed = RunProgram({installer_, "--unattended"});
+  ASSERT_EQ(installed.exit_code, 0) << installed.output;
+  EXPECT_EQ(installed.output.find("ontconfig"), std::string::npos) << installed.output;
+  EXPECT_NE(installed.out.find("Extracting app.sh\n"), std::string::npos) << installed.out;
+  EXPECT_NE(installed.out.find("setup: finished\n"), std::string::npos) << installed.out;
+  ProgramResult removed =
+      RunProgram({Host(std::string(kInstallFolder) + "Test_Uninstall.exe"), "--unattended"});
+  ASSERT_EQ(removed.exit_code, 0) << removed.output;
+  EXPECT_EQ(removed.output.find("ontconfig"), std::string::npos) << removed.output;
+  EXPECT_NE(removed.out.find("Removing folders: 1 of "), std::string::npos) << removed.out;
+  EXPECT_FALSE(platform::FileExists(std::string(kInstallFolder) + "app.sh"));
+}
+
 TEST_F(EndToEndTest, DirOptionChoosesTheInstallFolder) {
   const fs::path target = base_ / "elsewhere";
   const fs::path shots = base_ / "shots";

@@ -1,6 +1,6 @@
 // Windows metafile pictures: a small metafile made here (a red rectangle over the left half of
 // a one-inch square) is drawn through libwmf, and its pixels are checked.
-#include "setup/wizard/metafile_picture.h"
+#include "setup/views/qt/metafile_picture.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string>
 
 #include "common/qt_test_app.h"
-#include "setup/wizard/picture_box.h"
-#include "setup/wizard/picture_loader.h"
+#include "setup/views/qt/picture_box.h"
+#include "setup/views/qt/picture_loader.h"
 
 namespace setup_wizard {
 namespace {

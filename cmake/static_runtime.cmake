@@ -1,0 +1,59 @@
+# The programs that installers carry (the runtime, its uninstaller copy, setup-finalise) must
+# start on any x86-64 Linux with no package added, so they are linked as static executables:
+# static libstdc++, glibc, zlib, libdeflate and libpng from Debian's own archives. Every other
+# program links the shared libraries as usual.
+#
+# The engine links the codec libraries through the three targets below; each names the static
+# archive when the program being linked is marked SETUPKIT_STATIC_RUNTIME, the shared library
+# otherwise.
+find_library(SETUPKIT_ZLIB_ARCHIVE NAMES libz.a REQUIRED)
+find_library(SETUPKIT_DEFLATE_ARCHIVE NAMES libdeflate.a REQUIRED)
+find_library(SETUPKIT_PNG_ARCHIVE NAMES libpng16.a libpng.a REQUIRED)
+
+set(_static_head "$<BOOL:$<TARGET_PROPERTY:SETUPKIT_STATIC_RUNTIME>>")
+add_library(setupkit_zlib INTERFACE)
+target_link_libraries(setupkit_zlib INTERFACE
+  "$<IF:${_static_head},${SETUPKIT_ZLIB_ARCHIVE},ZLIB::ZLIB>")
+add_library(setupkit_deflate INTERFACE)
+target_link_libraries(setupkit_deflate INTERFACE
+  "$<IF:${_static_head},${SETUPKIT_DEFLATE_ARCHIVE},PkgConfig::LIBDEFLATE>")
+add_library(setupkit_png INTERFACE)
+target_link_libraries(setupkit_png INTERFACE
+  "$<IF:${_static_head},${SETUPKIT_PNG_ARCHIVE},PNG::PNG>" setupkit_zlib m)
+
+# Links TARGET as a static executable and adds it to the programs whose dependencies the
+# runtime_dependencies test checks. A sanitizer build (the fuzzers, scripts/test-sanitized.sh)
+# cannot link statically: there the program stays dynamic and unchecked.
+function(setupkit_static_runtime target)
+  if(SETUPKIT_FUZZ OR CMAKE_CXX_FLAGS MATCHES "-fsanitize" OR CMAKE_EXE_LINKER_FLAGS MATCHES "-fsanitize")
+    return()
+  endif()
+  set_target_properties(${target} PROPERTIES SETUPKIT_STATIC_RUNTIME ON)
+  # Unused sections of the archives are dropped: the C and C++ libraries hold much that these
+  # programs never call.
+  target_link_options(${target} PRIVATE -static -Wl,--gc-sections)
+  set_property(GLOBAL APPEND PROPERTY SETUPKIT_RUNTIME_PROGRAMS ${target})
+endfunction()
+
+# The test that reads each carried program's dynamic section: it passes for a static program or
+# one that needs only libc, libm and the loader at glibc 2.31 or older (Debian 11), and fails on
+# anything else. A second test proves the check refuses a program linked to Qt.
+function(setupkit_add_runtime_dependency_tests)
+  get_property(_programs GLOBAL PROPERTY SETUPKIT_RUNTIME_PROGRAMS)
+  if(NOT _programs)
+    return()
+  endif()
+  find_program(SETUPKIT_READELF NAMES readelf REQUIRED)
+  set(_files)
+  foreach(_program IN LISTS _programs)
+    list(APPEND _files $<TARGET_FILE:${_program}>)
+  endforeach()
+  set(_check ${CMAKE_COMMAND} -DREADELF=${SETUPKIT_READELF} -DGLIBC_FLOOR=2.31
+             -P ${PROJECT_SOURCE_DIR}/cmake/check_runtime_dependencies.cmake)
+  add_test(NAME runtime_dependencies COMMAND ${_check} ${_files})
+  set_tests_properties(runtime_dependencies PROPERTIES LABELS runtime)
+  if(TARGET Medalor)
+    add_test(NAME runtime_dependencies_refuse_qt COMMAND ${_check} $<TARGET_FILE:Medalor>)
+    set_tests_properties(runtime_dependencies_refuse_qt PROPERTIES LABELS runtime WILL_FAIL TRUE)
+  endif()
+endfunction()

@@ -1,0 +1,50 @@
+#include "setup/session/default_driver.h"
+
+#include <cstdio>
+#include <string>
+
+#include "setup/core/run_log.h"
+#include "setup/core/setup_state.h"
+#include "setup/session/wizard_session.h"
+
+namespace setup_session {
+
+namespace {
+
+// Says why Next could not be pressed on the current page.
+void ReportStuck(const WizardSession& session, PageKind kind) {
+  if (!session.TargetProblem().empty()) {
+    std::fprintf(stderr, "setup: %s\n", session.TargetProblem().c_str());
+    RunLog(session.TargetProblem());
+    return;
+  }
+  const char* reason = kind == PageKind::Patch ? "not enough free space in the install folder"
+                                               : "the install folder cannot be used";
+  std::fprintf(stderr, "setup: cannot go on from the %s page (%s)\n", PageKindName(kind), reason);
+  RunLog(std::string("cannot go on from the ") + PageKindName(kind) + " page: " + reason);
+}
+
+}  // namespace
+
+DriveResult DriveWithDefaults(WizardSession& session, const std::function<void()>& idle) {
+  SetupState& state = SetupState::Instance();
+  while (!session.Ended()) {
+    if (state.CancelRequested() && !session.Working()) {
+      session.RequestClose();
+      break;
+    }
+    std::optional<PageKind> kind = session.CurrentKind();
+    if (!kind || *kind == PageKind::Finish) {
+      session.RequestClose();
+    } else if (session.CanGoOn()) {
+      session.Next();
+    } else {
+      ReportStuck(session, *kind);
+      return DriveResult::kStuck;
+    }
+    if (idle) idle();
+  }
+  return DriveResult::kEnded;
+}
+
+}  // namespace setup_session

@@ -1,0 +1,132 @@
+// The removal run of the uninstaller, on the session's thread: files, then folders (innermost
+// first), then registry values, then the Uninstall entry and the install log. A removal that
+// leaves something behind keeps the uninstaller, its entry and a log of what remains.
+#include <cerrno>
+
+#include "platform/failure.h"
+#include "platform/files.h"
+#include "platform/message_box.h"
+#include "platform/registry.h"
+#include "setup/commands/uninstall_list.h"
+#include "setup/core/setup_info.h"
+#include "setup/core/setup_state.h"
+#include "setup/core/text_services.h"
+#include "setup/session/temp_files.h"
+#include "setup/session/uninstall.h"
+#include "setup/session/wizard_session.h"
+#include "setup/text/languages.h"
+
+namespace setup_session {
+
+namespace {
+
+// How many remaining items the message lists by name.
+constexpr size_t kListedRemains = 20;
+
+// The message of a removal that left items behind: what remains, and why the first one stayed.
+std::string RemainsMessage(const std::vector<std::string>& remains, const std::string& reason) {
+  std::string text = "Could not remove " + std::to_string(remains.size()) + " item" +
+                     (remains.size() == 1 ? "" : "s") + " (" + reason +
+                     "). Run the uninstaller again once the cause is gone:";
+  for (size_t i = 0; i < remains.size() && i < kListedRemains; ++i) text += "\r" + remains[i];
+  if (remains.size() > kListedRemains) text += "\r...";
+  return text;
+}
+
+}  // namespace
+
+void WizardSession::RunUninstall() {
+  SetupState& state = SetupState::Instance();
+  const TSetupInfoFile& info = state.SetupInfo();
+  TUninstallList& list = TUninstallList::Instance();
+  working_ = true;
+  const std::vector<std::string> files = list.Files();
+  const std::vector<std::string> folders = list.Folders();
+  const std::vector<std::string> registry = list.RegistryEntries();
+  const int nf = static_cast<int>(files.size());
+  const int nd = static_cast<int>(folders.size());
+  const int nr = static_cast<int>(registry.size());
+  const int total = nf + nd + nr;
+  state.SetProgressTotal(total);
+
+  // Nothing is pumped during the removal: every step shown is shown at once.
+  const std::shared_ptr<ProgressTextSink> status_line = state.StatusLineSink();
+  const std::shared_ptr<ProgressGaugeSink> gauge = state.GaugeSink();
+  auto show = [&](const std::u16string& text, int position) {
+    if (status_line) status_line->SetText(text, true);
+    if (gauge) gauge->SetPosition(position, true);
+  };
+  {
+    std::string start = "Status: 0 of " + std::to_string(total) + " items remaining";
+    state.SetStatusText(std::u16string(start.begin(), start.end()));
+    if (gauge) gauge->SetPosition(0, true);
+  }
+  PageShown();
+  // What could not be removed, as recorded, and the system's reason for the first of them.
+  std::vector<std::string> left_files;
+  std::vector<std::string> left_registry;
+  std::vector<std::string> shown_remains;
+  std::string reason;
+  auto remember_reason = [&] {
+    if (reason.empty()) reason = platform::LastErrorText();
+  };
+  for (int done = 1; done <= nf; ++done) {
+    if (ProgressStep(done, nf, 0)) show(FormatProgressText(u"", done, nf), done);
+    const std::string& recorded = files[done - 1];
+    errno = 0;
+    if (!TUninstallList::RemoveFile(recorded) && platform::FileExists(ExpandFilePath(recorded))) {
+      remember_reason();
+      left_files.push_back(recorded);
+      shown_remains.push_back(ExpandFilePath(recorded));
+    }
+  }
+  for (int done = 1; done <= nd; ++done) {
+    if (ProgressStep(done, nd, 0)) {
+      show(FormatProgressText(GetText(kTextFolderPhase), done, nd), nf + done);
+    }
+    TUninstallList::RemoveFolder(folders[nd - done]);
+  }
+  for (int done = 1; done <= nr; ++done) {
+    if (ProgressStep(done, nr, 0)) {
+      show(FormatProgressText(GetText(kTextRegistryPhase), done, nr), nf + nd + done);
+    }
+    const std::string& record = registry[done - 1];
+    errno = 0;
+    if (!TUninstallList::DeleteRegistryEntry(record) &&
+        TUninstallList::RegistryEntryExists(record)) {
+      remember_reason();
+      left_registry.push_back(record);
+      shown_remains.push_back(record);
+    }
+  }
+  const std::string log_folder = info.InstallDir;
+  if (left_files.empty() && left_registry.empty()) {
+    // The Uninstall entry: never without a name (that would address the Uninstall key itself),
+    // and only the program's own key, which holds no subkeys.
+    RemoveUninstallEntry(info.ShortName);
+    platform::DeleteFile(JoinPath(log_folder, info.UninstallPrefix + "install.log"));
+  } else {
+    // Something stays: the uninstaller, its entry and a log of what remains (folders that are
+    // still there included, parents first as recorded) stay too, so a second run can finish.
+    std::vector<std::string> left_folders;
+    for (const std::string& folder : folders) {
+      if (platform::DirectoryExists(folder)) left_folders.push_back(folder);
+    }
+    TUninstallList remaining;
+    remaining.Assign(left_files, left_registry, left_folders);
+    // When even the log cannot be written, the old one stays; it lists all of this and more.
+    remaining.SaveLog(log_folder, info.UninstallPrefix);
+    const std::string message = RemainsMessage(shown_remains, reason.empty() ? "unknown" : reason);
+    state.SetFailureMessage(message);
+    state.SetSecondStatusText(GetText(kTextFailed), true);
+    state.RequestStop();
+    run_failed_ = true;
+    platform::MessageBox(message, "Setup Error", platform::kMbOk | platform::kMbIconError);
+  }
+  PageShown();  // the finished run
+  working_ = false;
+  SelectPage(current_ + 1);
+  PageShown();
+}
+
+}  // namespace setup_session

@@ -1,0 +1,156 @@
+// WizardSession: the wizard without widgets. It holds the pages read from the page list, the
+// current page, the state of the four buttons, the install folder being chosen with its checks
+// and space figures, the language and the product-language option, and runs the install (through
+// the script runner) and the removal. A view shows this state and hands the user's actions here.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "setup/core/setup_error.h"
+#include "setup/session/page_list.h"
+#include "setup/session/runner_link.h"
+#include "setup/session/wizard_view.h"
+
+namespace setup_session {
+
+struct ButtonState {
+  bool back_visible = false;
+  bool next_visible = true;
+  bool next_enabled = true;
+  bool cancel_enabled = true;
+  bool language_visible = true;
+  std::u16string back_caption;
+  std::u16string next_caption;
+  std::u16string cancel_caption;
+  std::u16string language_caption;  // the current language's name
+};
+
+// A control of a page, by page index and position in the page's records.
+struct ControlRef {
+  int page = 0;
+  int index = 0;
+};
+
+// The controls the session writes into, found by name over all pages.
+struct NamedControls {
+  std::optional<ControlRef> status_line;         // patching_statuslabel
+  std::optional<ControlRef> gauge;               // patching_progressbar
+  std::optional<ControlRef> second_status_line;  // finishtext
+  std::optional<ControlRef> folder_edit;         // installdir_edit
+  std::optional<ControlRef> folder_tree;         // installdir_shelltreeview
+  std::optional<ControlRef> space_available;     // spaceavalible
+};
+
+// What the Next button does on the page it leads to.
+enum class NextAction {
+  kShowPage,     // another page is shown
+  kCheckFolder,  // the install-folder page, with its drive check
+  kCheckSpace,   // the page before the work, with its space and write checks
+  kInstall,      // the install run
+  kRemove,       // the removal run
+  kClose,        // the Finish page: the wizard closes
+};
+
+// Whether the drive of a folder (its first three characters) can take a product: not unknown,
+// missing, a CD-ROM or a RAM disk.
+bool UsableDrive(const std::string& path);
+
+class WizardSession {
+ public:
+  explicit WizardSession(std::unique_ptr<RunnerLink> runner = CreateScriptRunner());
+  ~WizardSession();
+  WizardSession(const WizardSession&) = delete;
+  WizardSession& operator=(const WizardSession&) = delete;
+
+  // The view told of every change; nullptr for none.
+  void SetView(WizardView* view) { view_ = view; }
+
+  // --- start (in this order; Start() does all three) ---
+  // Reads "Pages.txt" and every layout it lists; finds the named controls.
+  void LoadPages();
+  // Registers the view's progress sinks, expands the install folder and works out its free space.
+  void Prepare();
+  // Shows page 0 with its kind's rules and arrival checks.
+  void ShowFirstPage();
+  void Start();
+
+  // --- user actions ---
+  void Next();
+  void Back();
+  // Chooses language table `index` (menu order); another index changes nothing.
+  void ChooseLanguage(int index);
+  // The install-folder field now reads `text` (Windows-1252). Answers whether a folder tree may
+  // follow it (false when the drive cannot take the product).
+  bool EditFolder(const std::string& text);
+  // A radio button was checked: it becomes the one checked button of all pages.
+  void ChooseOption(ControlRef option);
+  // Every attempt to close: answers true when the wizard has closed (now or before). During a
+  // run it may ask the quit question and stop the run; it never closes then.
+  bool RequestClose();
+  // Stops and joins the script runner; harmless when repeated.
+  void StopRunner();
+
+  // --- state ---
+  const TPageList& PageList() const { return pages_; }
+  const std::vector<WizardPage>& Pages() const { return pages_.Pages; }
+  int CurrentPage() const { return current_; }
+  std::optional<PageKind> CurrentKind() const;
+  const ButtonState& Buttons() const { return buttons_; }
+  // "Can go on?": the Next button is there and enabled.
+  bool CanGoOn() const { return buttons_.next_visible && buttons_.next_enabled; }
+  // What Next does here (it acts on the current page when there is no next one).
+  std::optional<NextAction> WhatNextDoes() const;
+  const NamedControls& Named() const { return named_; }
+  // The window caption: the setup name, or the short name and text 26 for an uninstaller.
+  std::u16string Title() const;
+  const std::string& FolderText() const { return folder_text_; }
+  std::optional<ControlRef> ChosenOption() const { return option_; }
+  bool InstallDirVisited() const { return install_dir_visited_; }
+  bool Working() const { return working_; }
+  bool Closed() const { return closed_; }
+  bool ClosedOnFinish() const { return closed_on_finish_; }
+  // Whether the install or removal run stopped without doing everything.
+  bool RunFailed() const { return run_failed_; }
+  // Why the install folder cannot be written, found on arrival at a Patch page; empty if it can.
+  const std::string& TargetProblem() const { return target_problem_; }
+  // An error raised during the install run; the session has then ended.
+  const std::optional<SetupError>& InstallError() const { return install_error_; }
+  bool Ended() const { return closed_ || install_error_.has_value(); }
+
+ private:
+  void SelectPage(int n);
+  void RefreshArrival();
+  bool CheckFolder();
+  void ArriveAtFolderPage();
+  void RegisterSinks();
+  void ResetCaptions();
+  void RunInstall();
+  void RunUninstall();
+  bool CloseQuery();
+  void Close();
+  bool CurrentKindIs(PageKind kind) const;
+  void NotifyButtons();
+  void PageShown();
+
+  std::unique_ptr<RunnerLink> runner_;
+  WizardView* view_ = nullptr;
+  TPageList pages_;
+  NamedControls named_;
+  int current_ = 0;
+  ButtonState buttons_;
+  std::string folder_text_;
+  std::optional<ControlRef> option_;
+  bool install_dir_visited_ = false;
+  bool working_ = false;
+  bool install_running_ = false;
+  bool closed_ = false;
+  bool closed_on_finish_ = false;
+  bool run_failed_ = false;
+  std::string target_problem_;
+  std::optional<SetupError> install_error_;
+};
+
+}  // namespace setup_session

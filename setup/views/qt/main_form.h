@@ -1,0 +1,137 @@
+// TFrmMain: the runtime's wizard window. A fixed-size window with the page host on top and the
+// button row below; it builds the session's pages as widgets, keeps the install-folder edit and
+// the folder tree in step, and offers the language menu.
+#pragma once
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "setup/controls/grad_gauge.h"
+#include "setup/controls/shell_tree_view.h"
+#include "setup/core/setup_error.h"
+#include "setup/session/runner_link.h"
+#include "setup/session/wizard_session.h"
+#include "setup/views/qt/page_control.h"
+
+class QTreeWidgetItem;
+
+namespace setup_wizard {
+
+using setup_session::CreateScriptRunner;
+using setup_session::RunnerLink;
+
+// TFrmDebug: the hidden debug window with its rich-text box.
+class TFrmDebug;
+
+// The window as a view of its wizard session: it shows the session's pages, buttons and
+// progress, and hands clicks, typing and the language menu to the session.
+class TFrmMain : public QWidget, public setup_session::WizardView {
+  Q_OBJECT
+ public:
+  // Creates the window, its session and the idle runner (FormCreate).
+  explicit TFrmMain(std::unique_ptr<RunnerLink> runner = CreateScriptRunner());
+  ~TFrmMain() override;
+
+  // Reads the pages into the session, builds their widgets and shows the first page.
+  void SetPagesUp();
+  void SetupLanguages();
+  void SetupCheckedLanguage();
+  void LanguageButtonClick();
+  void LanguageChosen(int tag) { session_.ChooseLanguage(tag); }  // every language menu item
+  void BackButtonClick() { session_.Back(); }
+  void NextButtonClick() { session_.Next(); }
+  void CancelButtonClick();
+  void Button2Click();  // debug dump
+  void InstallDirEditChange();
+  void ShellTreeViewChange();
+  void SyncTreeToPath(const std::string& path, bool expand);
+  QTreeWidgetItem* FindTreeNode(const std::string& path) const;
+  // Stops and joins the runner; harmless when repeated.
+  void StopRunner() { session_.StopRunner(); }
+
+  setup_session::WizardSession& Session() { return session_; }
+  const setup_session::WizardSession& Session() const { return session_; }
+  TSEPageControl& PageControl() { return *pages_; }
+  QWidget* Panel1() const { return panel1_; }
+  QPushButton* BackButton() const { return back_button_; }
+  QPushButton* NextButton() const { return next_button_; }
+  QPushButton* CancelButton() const { return cancel_button_; }
+  QPushButton* LanguageButton() const { return language_button_; }
+  QMenu* LanguagePopupMenu() const { return language_menu_; }
+  QLabel* StatusLabel() const { return status_label_; }
+  setup_controls::TGradGauge* ProgressGauge() const { return progress_gauge_; }
+  QLabel* FinishTextLabel() const { return finish_text_label_; }
+  QLineEdit* InstallDirEdit() const { return install_dir_edit_; }
+  setup_controls::TSE_ShellTreeView* FolderTree() const { return folder_tree_; }
+  QLabel* SpaceAvailableLabel() const { return space_available_label_; }
+  bool InstallDirVisited() const { return session_.InstallDirVisited(); }
+  bool Working() const { return session_.Working(); }
+  bool TreeSyncing() const { return tree_syncing_; }
+  // Whether the window ended on its Finish page (the run completed).
+  bool ClosedOnFinish() const { return session_.ClosedOnFinish(); }
+  bool Closed() const { return session_.Closed(); }
+  const std::optional<SetupError>& InstallError() const { return session_.InstallError(); }
+  bool RunFailed() const { return session_.RunFailed(); }
+  const std::string& TargetProblem() const { return session_.TargetProblem(); }
+
+  // Called after every page change with the page shown (screenshots).
+  std::function<void(int page)> on_page_shown;
+
+  // --- the session's view ---
+  void PageSelected(int page) override;
+  void ButtonsChanged(const setup_session::ButtonState& buttons) override;
+  void LanguageChanged() override;
+  void FolderTextSet(const std::string& text) override;
+  void FolderChecked(const std::string& text) override;
+  void SpaceTextChanged(const std::u16string& text) override;
+  void PageShown(int page) override;
+  void RunStarted(const std::u16string& status, int total) override;
+  void KeepAlive() override;
+  void SessionEnded() override;
+  std::shared_ptr<ProgressTextSink> StatusLineSink() override;
+  std::shared_ptr<ProgressTextSink> SecondStatusLineSink() override;
+  std::shared_ptr<ProgressGaugeSink> GaugeSink() override;
+
+ protected:
+  // Every attempt to close goes through the session: it may ask the quit question, and during
+  // an install run a yes stops the run; the window closes once that is done.
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // The widget of a control the session names.
+  QWidget* Widget(const std::optional<setup_session::ControlRef>& ref) const;
+  void FindNamedControls();
+
+  QWidget* panel1_;
+  QFrame* bevel2_;
+  QPushButton* language_button_;
+  QPushButton* button2_;
+  QPushButton* back_button_;
+  QPushButton* next_button_;
+  QPushButton* cancel_button_;
+  QMenu* language_menu_;
+  std::unique_ptr<TSEPageControl> pages_;
+  std::unique_ptr<TFrmDebug> debug_form_;
+  setup_session::WizardSession session_;
+
+  QPointer<QLabel> status_label_;
+  QPointer<setup_controls::TGradGauge> progress_gauge_;
+  QPointer<QLabel> finish_text_label_;
+  QPointer<QLineEdit> install_dir_edit_;
+  QPointer<setup_controls::TSE_ShellTreeView> folder_tree_;
+  QPointer<QLabel> space_available_label_;
+
+  bool tree_syncing_ = false;
+  bool in_close_event_ = false;
+};
+
+}  // namespace setup_wizard
