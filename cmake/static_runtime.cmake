@@ -1,14 +1,17 @@
 # The programs that installers carry (the runtime, its uninstaller copy, setup-finalise) must
 # start on any x86-64 Linux with no package added, so they are linked as static executables:
-# static libstdc++, glibc, zlib, libdeflate and libpng from Debian's own archives. Every other
+# static libstdc++, glibc, zlib, libdeflate, libpng and libsodium from Debian's own archives. Every other
 # program links the shared libraries as usual.
 #
-# The engine links the codec libraries through the three targets below; each names the static
+# The engine links the codec libraries through the four targets below; each names the static
 # archive when the program being linked is marked SETUPKIT_STATIC_RUNTIME, the shared library
 # otherwise.
 find_library(SETUPKIT_ZLIB_ARCHIVE NAMES libz.a REQUIRED)
 find_library(SETUPKIT_DEFLATE_ARCHIVE NAMES libdeflate.a REQUIRED)
 find_library(SETUPKIT_PNG_ARCHIVE NAMES libpng16.a libpng.a REQUIRED)
+find_library(SETUPKIT_SODIUM_ARCHIVE NAMES libsodium.a REQUIRED)
+find_library(SETUPKIT_SODIUM_LIBRARY NAMES sodium REQUIRED)
+find_path(SETUPKIT_SODIUM_INCLUDE sodium.h REQUIRED)
 
 set(_static_head "$<BOOL:$<TARGET_PROPERTY:SETUPKIT_STATIC_RUNTIME>>")
 add_library(setupkit_zlib INTERFACE)
@@ -20,6 +23,11 @@ target_link_libraries(setupkit_deflate INTERFACE
 add_library(setupkit_png INTERFACE)
 target_link_libraries(setupkit_png INTERFACE
   "$<IF:${_static_head},${SETUPKIT_PNG_ARCHIVE},PNG::PNG>" setupkit_zlib m)
+# SHA-256 and Ed25519 for the installer's digest and signature.
+add_library(setupkit_sodium INTERFACE)
+target_include_directories(setupkit_sodium INTERFACE ${SETUPKIT_SODIUM_INCLUDE})
+target_link_libraries(setupkit_sodium INTERFACE
+  "$<IF:${_static_head},${SETUPKIT_SODIUM_ARCHIVE},${SETUPKIT_SODIUM_LIBRARY}>")
 
 # Links TARGET as a static executable and adds it to the programs whose dependencies the
 # runtime_dependencies test checks. A sanitizer build (the fuzzers, scripts/test-sanitized.sh)

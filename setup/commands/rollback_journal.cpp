@@ -117,6 +117,20 @@ bool DeleteSetAside(const std::vector<JournalRecord>& records) {
   return all_gone;
 }
 
+constexpr char kJournalSuffix[] = ".journal";
+// A journal being made: renamed to its final name once it is locked.
+constexpr char kFreshSuffix[] = ".journal-new";
+
+// The whole journal, read through the handle that holds its lock (never by its name, which
+// another process could have replaced).
+std::optional<std::string> ReadThrough(const platform::File& file) {
+  const std::optional<uint64_t> size = file.Size();
+  if (!size || *size > SIZE_MAX) return std::nullopt;
+  std::string bytes(static_cast<size_t>(*size), '\0');
+  if (!bytes.empty() && !file.ReadExactAt(0, bytes.data(), bytes.size())) return std::nullopt;
+  return bytes;
+}
+
 }  // namespace
 
 TRollbackJournal& TRollbackJournal::Instance() {
@@ -139,17 +153,23 @@ bool TRollbackJournal::Begin() {
       return false;
     }
   }
-  // A name no other process uses: the process id and a counter for runs of this process.
+  // A name no other process uses: the process id and a counter for runs of this process. The
+  // journal is made and locked under a name recovery does not look at, and renamed only once it
+  // is locked: a run starting meanwhile never takes a live journal for an abandoned one.
   static std::atomic<unsigned> runs{0};
-  const std::string path = folder + "/run-" + std::to_string(::getpid()) + "-" +
-                           std::to_string(runs.fetch_add(1)) + ".journal";
-  std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kCreateNew);
+  const std::string base =
+      folder + "/run-" + std::to_string(::getpid()) + "-" + std::to_string(runs.fetch_add(1));
+  const std::string path = base + kJournalSuffix;
+  const std::string fresh = base + kFreshSuffix;
+  std::optional<platform::File> file =
+      platform::File::Open(fresh, platform::File::Mode::kCreateNew);
   if (!file) return false;
   const std::string header = EncodeJournalHeader(static_cast<uint32_t>(::getpid()));
-  if (!file->TryLock() || !file->Write(header.data(), header.size()) || !file->Flush()) {
+  if (!file->TryLock() || !file->Write(header.data(), header.size()) || !file->Flush() ||
+      !platform::MoveFile(fresh, path)) {
     const int reason = errno;
     file.reset();
-    platform::DeleteFile(path);
+    platform::DeleteFile(fresh);
     errno = reason;
     return false;
   }
@@ -309,7 +329,7 @@ bool TRollbackJournal::Commit() {
   if (!Append(commit)) return false;
   // The run is complete from here on. Set-aside copies that cannot go yet leave the journal
   // (unlocked once closed) for the next start, which deletes them.
-  const std::optional<std::string> bytes = platform::ReadFileBytes(path_);
+  const std::optional<std::string> bytes = ReadThrough(*file_);
   Close(bytes && DeleteSetAside(DecodeJournal(*bytes).records));
   return true;
 }
@@ -317,28 +337,42 @@ bool TRollbackJournal::Commit() {
 size_t TRollbackJournal::Rollback() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!file_) return 0;
-  const std::optional<std::string> bytes = platform::ReadFileBytes(path_);
-  const JournalContents contents = DecodeJournal(bytes.value_or(std::string()));
-  const size_t failed = UndoAll(contents.records);
-  Close(true);
+  const std::optional<std::string> bytes = ReadThrough(*file_);
+  if (!bytes) {
+    Close(false);  // unread, so nothing undone: the next start recovers it
+    return 1;
+  }
+  const size_t failed = UndoAll(DecodeJournal(*bytes).records);
+  // A change that could not be undone keeps the journal and its set-aside copies, so the next
+  // start tries again rather than losing the originals.
+  Close(failed == 0);
   return failed;
 }
 
 int TRollbackJournal::RecoverAbandoned() {
   int rolled_back = 0;
   const std::string folder = Folder();
-  for (const platform::FindData& item : platform::FindFiles(folder, "*.journal")) {
+  // A journal cut before its rename belongs to a run that changed nothing yet.
+  for (const platform::FindData& item : platform::FindFiles(folder, "*" + std::string(kFreshSuffix))) {
+    const std::string path = folder + "/" + item.name;
+    std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kRead);
+    if (!file || !file->TryLock()) continue;
+    file.reset();
+    platform::DeleteFile(path);
+  }
+  for (const platform::FindData& item : platform::FindFiles(folder, "*" + std::string(kJournalSuffix))) {
     const std::string path = folder + "/" + item.name;
     std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kRead);
     // A locked journal belongs to a run that is still going.
     if (!file || !file->TryLock()) continue;
-    const std::optional<std::string> bytes = platform::ReadFileBytes(path);
+    const std::optional<std::string> bytes = ReadThrough(*file);
     if (!bytes) continue;
     const JournalContents contents = DecodeJournal(*bytes);
     if (contents.committed) {
       if (!DeleteSetAside(contents.records)) continue;  // tried again at the next start
     } else if (!contents.records.empty()) {
-      UndoAll(contents.records);
+      // What could not be undone stays recorded, with its set-aside copies, for the next start.
+      if (UndoAll(contents.records) != 0) continue;
       ++rolled_back;
     }
     // A journal without a whole header was cut before its run changed anything.

@@ -195,6 +195,14 @@ class TPak {
   // copying of large entries); answers the count read, 0 past the blob or for a blob that does
   // not lie in front of the directory.
   size_t ReadBlobRange(int index, uint64_t position, void* buffer, size_t size) const;
+  // Reads exactly `size` bytes at `position` of the file, anywhere in it (for a check of the
+  // whole file through the handle the package is read by); false when fewer are there.
+  bool ReadFileRange(uint64_t position, void* buffer, size_t size) const;
+  // Size of the file of a read-mode package, as it was when the directory was read.
+  std::optional<uint64_t> ReadModeFileSize() const { return read_size_; }
+  // File position of the first byte of entry `index`'s CRC field in the directory, as the
+  // directory was read; nothing for an index outside it.
+  std::optional<uint64_t> RecordCrcPosition(int index) const;
 
   // First entry in directory order with that name (case ignored) and group, loaded. `full_size`
   // receives the entry's full size when found and loaded, else 0.

@@ -315,6 +315,19 @@ size_t TPak::ReadBlobRange(int index, uint64_t position, void* buffer, size_t si
   return file_->ReadExactAt(entry->offset + position, buffer, take) ? take : 0;
 }
 
+bool TPak::ReadFileRange(uint64_t position, void* buffer, size_t size) const {
+  return file_ && file_->ReadExactAt(position, buffer, size);
+}
+
+std::optional<uint64_t> TPak::RecordCrcPosition(int index) const {
+  if (Entry(index) == nullptr) return std::nullopt;
+  // Records are read back to back from the directory offset: each is its name and the fixed
+  // fields; the CRC field follows the name.
+  uint64_t position = trailer_.directory_offset;
+  for (int i = 0; i < index; ++i) position += kRecordFixedSize + entries_[i].name.size();
+  return position + kRecordNameLengthSize + entries_[index].name.size();
+}
+
 std::optional<int> TPak::FindEntryIndex(const std::string& name, uint16_t group) const {
   for (size_t i = 0; i < entries_.size(); ++i) {
     if (entries_[i].group == group && SameTextCp1252(entries_[i].name, name)) {
