@@ -2,6 +2,8 @@
 //
 //   setup [PACKAGE] [--unattended] [--dir=PATH] [--screenshot-dir=DIR] [--log=FILE] [--help]
 //         [--version]
+//   setup [PACKAGE] --verify [--require-signature=KEY]
+//   setup [PACKAGE] --list-contents [--json]
 //   setup --list-installed [--json]
 //
 // The command line is checked before anything else happens: an unknown option ends the run
@@ -36,6 +38,7 @@
 #include "setup/core/text_services.h"
 #include "setup/errorlog/error_ending.h"
 #include "setup/errorlog/error_log.h"
+#include "setup/runtime/package_commands.h"
 #include "setup/runtime/startup_modes.h"
 #include "setup/runtime/startup_package.h"
 #include "setup/session/front_end.h"
@@ -162,6 +165,19 @@ int main(int argc, char** argv) {
     std::fputs(FormatInstalledProducts(ListInstalledProducts(), options.json).c_str(), stdout);
     return kExitFinished;
   }
+  std::string policy_error;
+  const char* required_keys = std::getenv(kRequireSignatureVariable);
+  const std::optional<SignaturePolicy> policy = ReadSignaturePolicy(
+      options.require_signature, required_keys ? required_keys : "", policy_error);
+  if (!policy) {
+    std::fprintf(stderr, "setup: %s\n", policy_error.c_str());
+    return kExitFailed;
+  }
+  if (options.list_contents || options.verify) {
+    const std::string package = ChoosePackageFile(HostParams(options.params)).path;
+    return options.verify ? VerifyPackageCommand(package, *policy)
+                          : ListContentsCommand(package, options.json);
+  }
   std::string install_dir_override;
   if (!options.dir.empty()) {
     const std::optional<std::string> folder = setup_app::InstallFolderFromOption(options.dir);
@@ -213,15 +229,6 @@ int main(int argc, char** argv) {
   }
   InstallStopSignalHandlers();
 
-  // Before anything else: a run that was killed before it finished is undone now.
-  if (const int recovered = TRollbackJournal::RecoverAbandoned(); recovered > 0) {
-    platform::MessageBox("Setup rolled back " + std::to_string(recovered) +
-                             (recovered == 1 ? " install" : " installs") +
-                             " that did not finish; nothing of " +
-                             (recovered == 1 ? "it" : "them") + " is left on this machine.",
-                         "Setup", platform::kMbOk | platform::kMbIconInformation);
-  }
-
   setup_session::WizardSession& session = front_end->Session();
   int exit_code = kExitFailed;
   try {
@@ -229,10 +236,24 @@ int main(int argc, char** argv) {
     FirstStageResult first;
     {
       std::unique_ptr<VerifyObserver> verify = front_end->ShowVerification();
-      first = OpenAndVerifyPackage(choice, verify.get(), verify ? 500 : 0);
+      first = OpenAndVerifyPackage(choice, verify.get(), verify ? 500 : 0, *policy);
     }
     RunLogUtf8("package: " + choice.path + (first.ok ? ", verified" : ", verification failed"));
     if (!first.ok) return LogExit(kExitFailed);  // the session's destructor joins the runner
+    RunLog("integrity: " + DescribeIntegrity(first.integrity));
+
+    // One run at a time: the lock is held until the program ends, and nothing changes before.
+    const std::optional<platform::RunLock> run_lock =
+        TakeRunLock(options.wait_seconds, [&state] { return state.CancelRequested(); });
+    if (!run_lock) return LogExit(state.CancelRequested() ? kExitCancelled : kExitFailed);
+    // Then a run that was killed before it finished is undone.
+    if (const int recovered = TRollbackJournal::RecoverAbandoned(); recovered > 0) {
+      platform::MessageBox("Setup rolled back " + std::to_string(recovered) +
+                               (recovered == 1 ? " install" : " installs") +
+                               " that did not finish; nothing of " +
+                               (recovered == 1 ? "it" : "them") + " is left on this machine.",
+                           "Setup", platform::kMbOk | platform::kMbIconInformation);
+    }
 
     SecondStageInput input;
     input.grouped_bytes = first.grouped_bytes;

@@ -31,6 +31,24 @@ bool TakeValue(const std::string& name, const std::vector<std::string>& args, si
   return false;
 }
 
+// Whole seconds from 0 to a day; -1 with ERROR set for anything else.
+int ParseSeconds(const std::string& text, std::string& error) {
+  constexpr int kMaxSeconds = 86400;
+  int seconds = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9' || seconds > kMaxSeconds) {
+      seconds = kMaxSeconds + 1;
+      break;
+    }
+    seconds = seconds * 10 + (c - '0');
+  }
+  if (text.empty() || seconds > kMaxSeconds) {
+    error = "--wait takes whole seconds from 0 to " + std::to_string(kMaxSeconds) + ": " + text;
+    return -1;
+  }
+  return seconds;
+}
+
 }  // namespace
 
 ParsedOptions ParseSetupOptions(const std::vector<std::string>& args) {
@@ -58,16 +76,24 @@ ParsedOptions ParseSetupOptions(const std::vector<std::string>& args) {
       options.list_installed = true;
     } else if (arg == "--json") {
       options.json = true;
+    } else if (arg == "--verify") {
+      options.verify = true;
+    } else if (arg == "--list-contents") {
+      options.list_contents = true;
+    } else if (std::string wait; TakeValue("--wait", args, i, wait, parsed.error)) {
+      if (parsed.ok()) options.wait_seconds = ParseSeconds(wait, parsed.error);
     } else if (TakeValue("--dir", args, i, options.dir, parsed.error) ||
                TakeValue("--screenshot-dir", args, i, options.screenshot_dir, parsed.error) ||
-               TakeValue("--log", args, i, options.log_file, parsed.error)) {
+               TakeValue("--log", args, i, options.log_file, parsed.error) ||
+               TakeValue("--require-signature", args, i, options.require_signature,
+                         parsed.error)) {
       // taken
     } else {
       parsed.error = "unknown option " + arg;
     }
   }
-  if (parsed.ok() && options.json && !options.list_installed) {
-    parsed.error = "--json goes with --list-installed";
+  if (parsed.ok() && options.json && !options.list_installed && !options.list_contents) {
+    parsed.error = "--json goes with --list-installed or --list-contents";
   }
   return parsed;
 }
@@ -95,7 +121,10 @@ std::optional<std::string> InstallFolderFromOption(const std::string& dir) {
 
 std::string SetupUsageLine() {
   return "usage: setup [PACKAGE] [--unattended] [--dir=PATH] [--screenshot-dir=DIR] "
-         "[--log=FILE] [--help] [--version]\n"
+         "[--log=FILE] [--wait=SECONDS]\n"
+         "             [--require-signature=KEY] [--help] [--version]\n"
+         "       setup [PACKAGE] --verify [--require-signature=KEY]\n"
+         "       setup [PACKAGE] --list-contents [--json]\n"
          "       setup --list-installed [--json]";
 }
 
@@ -116,7 +145,17 @@ std::string SetupHelpText() {
          "  --log=FILE            write a UTF-8 text log of the run to FILE (--log FILE as well)\n"
          "  --list-installed      print the installed products: name, version, install folder\n"
          "                        and quiet uninstall command, tab-separated, one per line\n"
-         "  --json                with --list-installed: the same as a JSON array\n"
+         "  --json                with --list-installed or --list-contents: the same as JSON\n"
+         "  --wait=SECONDS        when another setup runs, wait at most this long for it, then\n"
+         "                        fail (0: fail at once; default: wait until it ends)\n"
+         "  --verify              check the installer (every entry, the digest of the whole\n"
+         "                        file, the signature) and print the result; installs nothing\n"
+         "  --list-contents       print what the installer holds (product, version, signer,\n"
+         "                        entries and sizes) without running its script\n"
+         "  --require-signature=KEY  refuse an installer not signed by KEY: a public key in\n"
+         "                        base64 or a .pub file made by setupc --keygen (several\n"
+         "                        separated by commas); SETUP_REQUIRE_SIGNATURE sets the same\n"
+         "                        for every installer started with it\n"
          "  --help                show this text\n"
          "  --version             show the version of the runtime\n"
          "\n"

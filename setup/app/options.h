@@ -12,11 +12,15 @@ struct SetupOptions {
   bool unattended = false;
   bool help = false;
   bool version = false;
-  std::string dir;              // --dir: the install folder, a Windows or a host path
-  std::string screenshot_dir;   // --screenshot-dir: where page pictures go
-  std::string log_file;         // --log: the run's UTF-8 text log
-  bool list_installed = false;  // --list-installed: print the Uninstall key's products
-  bool json = false;            // --json: ... as a JSON array
+  std::string dir;                // --dir: the install folder, a Windows or a host path
+  std::string screenshot_dir;     // --screenshot-dir: where page pictures go
+  std::string log_file;           // --log: the run's UTF-8 text log
+  bool list_installed = false;    // --list-installed: print the Uninstall key's products
+  bool json = false;              // --json: ... as JSON
+  bool verify = false;            // --verify: check the installer, install nothing
+  bool list_contents = false;     // --list-contents: what the installer holds
+  std::string require_signature;  // --require-signature: keys one of which must have signed
+  int wait_seconds = -1;          // --wait: how long to wait for another run; -1 no limit
   // Every word that is not an option, in order: the first names the package when that file
   // exists; the others are ignored and kept for the error report.
   std::vector<std::string> params;

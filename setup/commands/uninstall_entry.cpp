@@ -92,6 +92,17 @@ std::string HostCommand(const std::string& command) {
   return out;
 }
 
+std::string Field(const std::string& text) {
+  if (text.empty()) return "-";
+  std::string out = text;
+  for (char& c : out) {
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
@@ -109,17 +120,6 @@ std::string JsonString(const std::string& text) {
   }
   return out + "\"";
 }
-
-std::string Field(const std::string& text) {
-  if (text.empty()) return "-";
-  std::string out = text;
-  for (char& c : out) {
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-  }
-  return out;
-}
-
-}  // namespace
 
 std::string UninstallKeyPath(const std::string& key_name) {
   return std::string(kUninstallRoot) + "\\" + key_name;

@@ -56,3 +56,5 @@ std::vector<TInstalledProduct> ListInstalledProducts();
 // One line per product: name, version, install folder, quiet uninstall command, separated by
 // tabs, "-" for an empty field. With `json`, a JSON array of objects with every field.
 std::string FormatInstalledProducts(const std::vector<TInstalledProduct>& products, bool json);
+// TEXT as a JSON string literal (quotes and control characters escaped; bytes kept as they are).
+std::string JsonString(const std::string& text);

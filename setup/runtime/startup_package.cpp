@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <future>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "platform/system.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_error.h"
+#include "setup/runtime/package_contents.h"
 #include "setup/core/setup_state.h"
 #include "setup/errorlog/error_log.h"
 
@@ -102,10 +104,16 @@ class ParallelVerifier {
   std::vector<std::thread> threads_;
 };
 
+void ShowVerificationFailed(int index, const std::string& name) {
+  platform::MessageBox("Error: Verification Failed. Setup is corrupt.\rID: " +
+                           std::to_string(index) + " Filename: " + name,
+                       "Verification Error", platform::kMbOk);
+}
+
 }  // namespace
 
 FirstStageResult OpenAndVerifyPackage(const PackageChoice& choice, VerifyObserver* observer,
-                                      uint32_t pause_ms) {
+                                      uint32_t pause_ms, const SignaturePolicy& policy) {
   SetupState& state = SetupState::Instance();
   FirstStageResult result;
   if (observer) observer->SetStatus("Loading Header", 0, 100);
@@ -119,6 +127,10 @@ FirstStageResult OpenAndVerifyPackage(const PackageChoice& choice, VerifyObserve
   const int count = pak.EntryCount();
   if (observer) observer->SetStatus(VerifyStatusText(0, count), 0, count);
   try {
+    // The whole file is hashed while the entries are checked; its verdict counts only once
+    // every entry has passed, so a damaged entry is still reported by its own index and name.
+    std::future<TIntegrityVerdict> integrity =
+        std::async(std::launch::async, [&pak] { return CheckPackageIntegrity(pak); });
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     ParallelVerifier verifier(pak, count > 1 ? std::min<unsigned>(cores - 1, count - 1) : 0);
     for (int i = 0; i < count; ++i) {
@@ -132,15 +144,24 @@ FirstStageResult OpenAndVerifyPackage(const PackageChoice& choice, VerifyObserve
       }
       if (!ok) {
         verifier.Stop();  // the first failure in directory order is the one reported
-        platform::MessageBox("Error: Verification Failed. Setup is corrupt.\rID: " +
-                                 std::to_string(i) + " Filename: " + entry.name,
-                             "Verification Error", platform::kMbOk);
+        ShowVerificationFailed(i, entry.name);
         return result;
       }
       if (entry.group != 0) result.grouped_bytes += entry.full_size;
       if (observer) observer->SetStatus(VerifyStatusText(i + 1, count), i + 1, count);
     }
     verifier.Stop();
+    result.integrity = integrity.get();
+    if (result.integrity.status == TIntegrityVerdict::Status::kBad) {
+      ShowVerificationFailed(result.integrity.index < 0 ? count : result.integrity.index,
+                             kIntegrityEntry);
+      return result;
+    }
+    if (const std::optional<std::string> refusal =
+            PolicyRefusal(policy, result.integrity, QuietSetupRecord(pak).IsUninstaller != 0)) {
+      platform::MessageBox(*refusal, "Verification Error", platform::kMbOk);
+      return result;
+    }
     if (pause_ms > 0) platform::Sleep(pause_ms);
   } catch (const SetupError& error) {
     throw error.InStage(kErrorTypeVerification);

@@ -12,7 +12,9 @@
 #include "setup/commands/command_support.h"
 #include "setup/commands/rollback_journal.h"
 #include "setup/commands/uninstall_list.h"
+#include "setup/core/crc32.h"
 #include "setup/core/exe_icon.h"
+#include "setup/core/package_integrity.h"
 #include "setup/core/pak.h"
 #include "setup/core/product_info.h"
 #include "setup/core/run_log.h"
@@ -162,8 +164,18 @@ void RegisterUninstaller() {
     const std::string record = copy.Encode();
     int index = out.AddEntry("SetupInfo", "", 0);
     if (!out.StoreFromMemory(index, record.data(), record.size())) part_failed();
+    // The uninstaller carries its own digest, filled in below once the package is complete.
+    const std::string seal = IntegrityPlaceholder();
+    if (!out.AddPreparedEntry(kIntegrityEntry, 0, seal, static_cast<uint32_t>(seal.size()),
+                              ComputeCrc32(seal.data(), seal.size()), false)) {
+      part_failed();
+    }
     if (!out.WriteDirectory()) part_failed();
     out.Close();
+  }
+  if (std::string reason; complete && !SealPackageFile(uninstaller, std::nullopt, reason)) {
+    RunLog("uninstaller not sealed: " + reason);
+    part_failed();
   }
   if (!complete) {
     platform::DeleteFile(uninstaller);

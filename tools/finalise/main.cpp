@@ -3,6 +3,9 @@
 // process runs that file any more (a few seconds at most), deletes it, removes the install
 // folder when nothing is left in it, and deletes its own temporary copy.
 //
+// It acts under the kit's run lock, and only while the product is not registered again: an
+// installer that ran in between may have put a new uninstaller at the same place.
+//
 // Started any other way it does nothing: it acts only when it runs from the user's temporary
 // folder and its one argument names an uninstaller the kit wrote (a file carrying a package
 // whose setup record is marked for uninstalling). Anything else (--help, no argument, another
@@ -17,6 +20,8 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/run_lock.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_info.h"
 #include "setupkit_version.h"
@@ -47,16 +52,25 @@ std::string HostPath(const std::string& path) {
   return platform::ToHostPath(path).value_or(path);
 }
 
-// Whether the file is an uninstaller written by the kit: its package's setup record says so.
-bool IsKitUninstaller(const std::string& host_path) {
-  if (!platform::FileExists(host_path)) return false;
+// The setup record of an uninstaller written by the kit (its package's record says so).
+std::optional<TSetupInfoFile> KitUninstallerRecord(const std::string& host_path) {
+  if (!platform::FileExists(host_path)) return std::nullopt;
   TPak pak(host_path, false, false);
-  if (!pak.Trailer().HasMagic()) return false;
+  if (!pak.Trailer().HasMagic()) return std::nullopt;
   std::optional<std::string> record = pak.FindEntry("SetupInfo", 0);
-  if (!record) return false;
+  if (!record) return std::nullopt;
   TSetupInfoFile info;
   info.ReadFromBuffer(record->data(), record->size());
-  return info.IsUninstaller == 1;
+  if (info.IsUninstaller != 1) return std::nullopt;
+  return info;
+}
+
+// Whether the product has an entry in the list of installed programs.
+bool IsRegistered(const TSetupInfoFile& info) {
+  return !info.ShortName.empty() &&
+         platform::RegKeyExists(platform::RootKey::kLocalMachine,
+                                "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
+                                    info.ShortName);
 }
 
 // Whether this program runs from the user's temporary folder, where the uninstaller puts it.
@@ -93,10 +107,20 @@ int main(int argc, char** argv) {
     uninstaller = uninstaller.substr(1, uninstaller.size() - 2);
   }
   const std::string host = HostPath(uninstaller);
-  if (!RunsFromTempFolder() || !IsKitUninstaller(host)) return Usage();
+  const std::optional<TSetupInfoFile> info = KitUninstallerRecord(host);
+  if (!RunsFromTempFolder() || !info) return Usage();
   const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
   while (AnyProcessRuns(host) && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(kPollInterval);
+  }
+  // Held until this program ends. An installer of the same product that took the lock first
+  // registers it again, and then its new uninstaller stays.
+  std::optional<platform::RunLock> lock;
+  platform::RunLock::Acquire(platform::RunLock::DefaultPath(), "setup-finalise", std::nullopt,
+                             nullptr, nullptr, lock);
+  if (IsRegistered(*info)) {
+    platform::DeleteFile(platform::OwnExecutablePath());
+    return 0;
   }
   int exit_code = 0;
   if (platform::FileExists(uninstaller) && !platform::DeleteFile(uninstaller)) exit_code = 1;

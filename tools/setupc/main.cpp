@@ -1,6 +1,9 @@
 // setupc: compiles a setup script into a finished installer (the runtime with its package).
 //
-//   setupc [--data DIR] [--source DIR] [--runtime FILE] [-o OUTDIR] [-j N] [-v | -q] SCRIPT
+//   setupc [--data DIR] [--source DIR] [--runtime FILE] [-o OUTDIR] [-j N] [-v | -q]
+//          [--sign KEYFILE] SCRIPT
+//   setupc --sign KEYFILE --installer FILE
+//   setupc --keygen NAME
 //
 // Exit codes: 0 written (or --help, --version), 1 bad command line, 2 compile or packing error
 // (nothing written). Script texts are Windows-1252; messages reach the console as UTF-8.
@@ -19,9 +22,12 @@
 #include "platform/process.h"
 #include "platform/text_encoding.h"
 #include "setup/commands/script_compiler.h"
+#include "setup/core/pak.h"
+#include "setup/core/package_integrity.h"
 #include "setupkit_version.h"
 #include "tools/setupc/package_writer.h"
 #include "tools/setupc/page_set.h"
+#include "tools/setupc/signing_keys.h"
 
 namespace {
 
@@ -31,6 +37,9 @@ struct Options {
   std::string runtime;
   std::string out_folder;
   std::string script;
+  std::string sign_key;   // --sign: the secret key file
+  std::string installer;  // --installer: an installer to sign instead of compiling
+  std::string keygen;     // --keygen: the name of the key files to make
   unsigned jobs = 0;  // 0: one per core
   bool verbose = false;
   bool quiet = false;
@@ -40,7 +49,9 @@ struct Options {
 
 constexpr const char kUsage[] =
     "usage: setupc [--data DIR] [--source DIR] [--runtime FILE] [-o OUTDIR] [-j N] [-v | -q] "
-    "SCRIPT\n"
+    "[--sign KEYFILE] SCRIPT\n"
+    "       setupc --sign KEYFILE --installer FILE\n"
+    "       setupc --keygen NAME\n"
     "  --data DIR      folder holding languages/ and layout/ (default: beside setupc)\n"
     "  --source DIR    folder the file, qxpupdate and vfsupdate sources are read from\n"
     "  --runtime FILE  installer runtime the package is appended to (default: setup beside "
@@ -49,6 +60,9 @@ constexpr const char kUsage[] =
     "  -j N            compress on N threads (default: one per core)\n"
     "  -v              print the compiler's progress, notices and the defaults it took\n"
     "  -q              print nothing on success\n"
+    "  --sign KEYFILE  sign the installer's digest with the secret key in KEYFILE\n"
+    "  --installer FILE  with --sign: sign this installer (made before) instead of compiling\n"
+    "  --keygen NAME   make a signing key pair: NAME.key (secret) and NAME.pub (public)\n"
     "  --help          show this text\n"
     "  --version       show the kit's version\n"
     "A script without pages or language lines gets the stock page set and English table;\n"
@@ -81,6 +95,12 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       } catch (const std::exception&) {
         return false;
       }
+    } else if (arg == "--sign") {
+      if (!value(options.sign_key)) return false;
+    } else if (arg == "--installer") {
+      if (!value(options.installer)) return false;
+    } else if (arg == "--keygen") {
+      if (!value(options.keygen)) return false;
     } else if (arg == "-v") {
       options.verbose = true;
     } else if (arg == "-q") {
@@ -97,7 +117,48 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       return false;
     }
   }
+  if (!options.installer.empty()) {
+    return options.script.empty() && !options.sign_key.empty() && options.keygen.empty();
+  }
+  if (!options.keygen.empty()) return options.script.empty() && options.sign_key.empty();
   return !options.script.empty() || options.help || options.version;
+}
+
+int MakeKeys(const std::string& name) {
+  std::string error;
+  const std::optional<TPublicKey> key = setupc::GenerateKeyFiles(name, error);
+  if (!key) {
+    std::cerr << "setupc: " << error << '\n';
+    return 2;
+  }
+  std::cout << "Wrote " << name << ".key (secret) and " << name << ".pub (public), key "
+            << KeyFingerprint(*key) << '\n';
+  return 0;
+}
+
+// Signs an installer made before: only one whose digest still matches, so a signature never
+// vouches for an installer damaged since it was made.
+int SignInstaller(const std::string& installer, const TSecretKey& key) {
+  TIntegrityVerdict verdict;
+  {
+    TPak pak(installer, false, false);
+    verdict = CheckPackageIntegrity(pak);
+  }
+  if (verdict.status != TIntegrityVerdict::Status::kGood) {
+    std::cerr << "setupc: " << installer << ": "
+              << (verdict.status == TIntegrityVerdict::Status::kAbsent
+                      ? "carries no digest (made by an older setupc); compile it again"
+                      : verdict.reason)
+              << '\n';
+    return 2;
+  }
+  std::string error;
+  if (!SealPackageFile(installer, key, error)) {
+    std::cerr << "setupc: " << error << '\n';
+    return 2;
+  }
+  std::cout << "Signed " << installer << " with " << KeyFingerprint(PublicKeyOf(key)) << '\n';
+  return 0;
 }
 
 std::string Absolute(const std::string& path) {
@@ -212,6 +273,17 @@ int main(int argc, char** argv) {
     std::cout << "setupc " << SETUPKIT_VERSION << '\n';
     return 0;
   }
+  if (!options.keygen.empty()) return MakeKeys(options.keygen);
+  std::optional<TSecretKey> signing_key;
+  if (!options.sign_key.empty()) {
+    std::string error;
+    signing_key = setupc::ReadSecretKeyFile(Absolute(options.sign_key), error);
+    if (!signing_key) {
+      std::cerr << "setupc: " << error << '\n';
+      return 2;
+    }
+  }
+  if (!options.installer.empty()) return SignInstaller(Absolute(options.installer), *signing_key);
   const std::string program_folder = ParentFolder(platform::OwnExecutablePath());
   const std::string data_folder =
       options.data_folder.empty() ? program_folder : Absolute(options.data_folder);
@@ -304,6 +376,8 @@ int main(int argc, char** argv) {
     }
     items.push_back({file.entry_name, file.group, file.source_path, std::nullopt});
   }
+  // Last: the record of the whole file's digest, filled in once the package is written.
+  items.push_back({kIntegrityEntry, 0, "", IntegrityPlaceholder(), true});
   if (!platform::FileExists(runtime)) errors.At(0, "runtime not found: " + HostText(runtime));
   if (!platform::DirectoryExists(out_folder)) {
     errors.At(0, "no such folder: " + HostText(out_folder));
@@ -323,7 +397,8 @@ int main(int argc, char** argv) {
   }
   const unsigned jobs =
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-  const setupc::PackageResult result = setupc::AppendPackage(partial, items, jobs);
+  setupc::PackageResult result = setupc::AppendPackage(partial, items, jobs);
+  if (result.ok && !SealPackageFile(partial, signing_key, result.error)) result.ok = false;
   if (!result.ok) {
     std::filesystem::remove(partial, fs_error);
     errors.At(0, result.error);

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/files.h"
+#include "setup/core/crc32.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_error.h"
 
@@ -97,6 +98,11 @@ class Pipeline {
       }
       if (data->empty()) {
         slot.kind = SlotKind::kEmpty;
+        return slot;
+      }
+      if (item.store_raw) {
+        slot.prepared = TPreparedEntry{*data, static_cast<uint32_t>(data->size()),
+                                       ComputeCrc32(data->data(), data->size()), false};
         return slot;
       }
       slot.prepared = PrepareEntry(data->data(), data->size(), compressor);

@@ -16,6 +16,8 @@ struct PackageItem {
   // Exactly one source: a host file, or bytes made by the compiler.
   std::string host_path;
   std::optional<std::string> bytes;
+  // Stored as the bytes are, never compressed (an entry to be filled in place later).
+  bool store_raw = false;
 };
 
 struct PackageResult {

@@ -1,0 +1,21 @@
+// The key files of setupc's signing options: NAME.key holds the Ed25519 secret key (made
+// readable by its owner only), NAME.pub the public key that installers are checked against
+// (`setup --require-signature=NAME.pub`). Both are text: comment lines starting with '#', then
+// one line of base64.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "setup/core/package_integrity.h"
+
+namespace setupc {
+
+// Makes a new key pair as NAME.key and NAME.pub; neither file may exist yet. Answers the
+// public key, or nothing with `error` set.
+std::optional<TPublicKey> GenerateKeyFiles(const std::string& name, std::string& error);
+
+// Reads a secret key file written by GenerateKeyFiles.
+std::optional<TSecretKey> ReadSecretKeyFile(const std::string& path, std::string& error);
+
+}  // namespace setupc
