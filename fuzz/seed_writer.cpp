@@ -2,6 +2,9 @@
 // from inputs the kit really produces: fuzz_seed_writer CORPUS-FOLDER. Each seed stays small
 // (a few KB); the text formats (language tables, layouts, change logs, pictures) are copied from
 // the stock data by fuzz/make-corpus.sh, which calls this program.
+#include <sodium.h>
+
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +22,8 @@
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/compiled_lines.h"
 #include "setup/core/pak.h"
+#include "setup/core/crc32.h"
+#include "setup/core/package_integrity.h"
 #include "setup/core/setup_info.h"
 #include "setup/vfs/vfs_file.h"
 #include "setup/vfs/vfs_tree.h"
@@ -134,6 +139,33 @@ void WriteCoreSeeds() {
     }
     pak.WriteDirectory();
   }
+
+  // The same installer sealed, unsigned and signed, and the record alone.
+  for (const bool sign : {false, true}) {
+    const fs::path sealed = corpus / "integrity" / (sign ? "signed" : "sealed");
+    fs::create_directories(sealed.parent_path());
+    platform::WriteFileBytes(sealed.string(), "R", 1);
+    {
+      TPak pak(sealed.string(), false, true);
+      const std::string info = SampleInfo().Encode();
+      pak.StoreFromMemory(pak.AddEntry("SetupInfo", "", 0), info.data(), info.size());
+      pak.StoreFromMemory(pak.AddEntry("Readme.txt", "", 1), "read me", 7);
+      const std::string seal = IntegrityPlaceholder();
+      pak.AddPreparedEntry(kIntegrityEntry, 0, seal, seal.size(),
+                           ComputeCrc32(seal.data(), seal.size()), false);
+      pak.WriteDirectory();
+    }
+    TSecretKey key{};
+    TPublicKey public_key{};
+    crypto_sign_seed_keypair(public_key.data(), key.data(), std::array<unsigned char, 32>{7}.data());
+    std::string error;
+    if (!SealPackageFile(sealed.string(), sign ? std::optional<TSecretKey>(key) : std::nullopt,
+                         error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      std::exit(1);
+    }
+  }
+  Put("integrity", "record", IntegrityPlaceholder());
 
   TUninstallList log;
   log.AddFile("C:\\Program Files\\Hello\\Hello");

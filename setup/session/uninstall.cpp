@@ -246,7 +246,14 @@ void StartFinaliser() {
   const std::string path = TempFilePath("FINALISE.exe");
   if (!WriteFreshFile(path, program->data(), program->size())) return;
   const std::string own_host = platform::OwnExecutablePath();
-  const std::string own = platform::ToWindowsPath(own_host).value_or(own_host);
+  std::string own = platform::ToWindowsPath(own_host).value_or(own_host);
+  // An installer that ran while this uninstaller waited for its turn replaced the file it was
+  // started from (this process runs the replaced one, which is gone): the uninstaller to remove
+  // is the one at its recorded place.
+  if (!platform::FileExists(own_host)) {
+    const TSetupInfoFile& info = state.SetupInfo();
+    own = JoinPath(info.InstallDir, info.UninstallExeName);
+  }
   platform::ShellExecute(path, "\"" + own + "\"");
 }
 

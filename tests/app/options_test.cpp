@@ -91,7 +91,12 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedCase{{"--dir="}, "--dir needs a value"},
                       RefusedCase{{"--screenshot-dir"}, "--screenshot-dir needs a value"},
                       RefusedCase{{"--log"}, "--log needs a value"},
-                      RefusedCase{{"--json"}, "--json goes with --list-installed"},
+                      RefusedCase{{"--json"}, "--json goes with --list-installed or --list-contents"},
+                      RefusedCase{{"--wait=-1"}, "--wait takes whole seconds from 0 to 86400: -1"},
+                      RefusedCase{{"--wait", "99999999999"},
+                                  "--wait takes whole seconds from 0 to 86400: 99999999999"},
+                      RefusedCase{{"--wait=1s"}, "--wait takes whole seconds from 0 to 86400: 1s"},
+                      RefusedCase{{"--require-signature"}, "--require-signature needs a value"},
                       // A refusal wins over --help given before it.
                       RefusedCase{{"--help", "--bogus"}, "unknown option --bogus"}));
 
@@ -105,6 +110,21 @@ TEST(SetupOptionsTest, LogAndListingOptions) {
   parsed = ParseSetupOptions({"--json", "--list-installed"});
   ASSERT_TRUE(parsed.ok()) << parsed.error;
   EXPECT_TRUE(parsed.options.list_installed && parsed.options.json);
+  parsed = ParseSetupOptions({"demo.pak", "--list-contents", "--json"});
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  EXPECT_TRUE(parsed.options.list_contents && parsed.options.json);
+}
+
+TEST(SetupOptionsTest, WaitVerifyAndRequiredSignature) {
+  ParsedOptions parsed = ParseSetupOptions({"--unattended"});
+  EXPECT_EQ(parsed.options.wait_seconds, -1);  // no limit
+  parsed = ParseSetupOptions({"--wait=0", "--verify", "--require-signature", "k.pub"});
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  EXPECT_EQ(parsed.options.wait_seconds, 0);
+  EXPECT_TRUE(parsed.options.verify);
+  EXPECT_EQ(parsed.options.require_signature, "k.pub");
+  parsed = ParseSetupOptions({"--wait", "86400"});
+  EXPECT_EQ(parsed.options.wait_seconds, 86400);
 }
 
 // The program itself: refusals and answers come before any window, package or display check,

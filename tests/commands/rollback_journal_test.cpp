@@ -171,6 +171,58 @@ TEST_F(JournalRecoveryTest, AJournalOfARunThatIsAliveIsLeftAlone) {
   EXPECT_FALSE(journal.Active());
 }
 
+TEST_F(JournalRecoveryTest, AnUndoThatFailsKeepsTheJournalAndTheOriginalForTheNextStart) {
+  WriteFile(C("Demo/app.dll"), "original");
+  TRollbackJournal& journal = TRollbackJournal::Instance();
+  ASSERT_TRUE(journal.Begin());
+  ASSERT_TRUE(WriteWholeFile("C:\\Demo\\app.dll", "new", 3));
+  // Something put a folder where the original must go back: it cannot be undone now.
+  fs::remove(C("Demo/app.dll"));
+  WriteFile(C("Demo/app.dll/inside.txt"), "in the way");
+  EXPECT_EQ(journal.Rollback(), 1u);
+  EXPECT_FALSE(journal.Active());
+  ASSERT_FALSE(fs::is_empty(TRollbackJournal::Folder()));  // kept, with the set-aside original
+  EXPECT_EQ(TRollbackJournal::RecoverAbandoned(), 0);      // still in the way: kept again
+  ASSERT_FALSE(fs::is_empty(TRollbackJournal::Folder()));
+
+  fs::remove_all(C("Demo/app.dll"));
+  EXPECT_EQ(TRollbackJournal::RecoverAbandoned(), 1);
+  EXPECT_EQ(ReadFile(C("Demo/app.dll")), "original");
+  EXPECT_TRUE(fs::is_empty(TRollbackJournal::Folder()));
+}
+
+TEST_F(JournalRecoveryTest, TheJournalIsReadBackThroughItsOwnHandle) {
+  TRollbackJournal& journal = TRollbackJournal::Instance();
+  ASSERT_TRUE(journal.Begin());
+  ASSERT_TRUE(WriteWholeFile("C:\\Demo\\live.txt", "live", 4));
+  // Another file put in the journal's place by name changes nothing the run undoes.
+  for (const auto& item : fs::directory_iterator(TRollbackJournal::Folder())) {
+    const fs::path stranger = item.path().string() + ".stranger";
+    WriteFile(stranger, EncodeJournalHeader(1));
+    fs::rename(stranger, item.path());
+  }
+  EXPECT_EQ(journal.Rollback(), 0u);
+  EXPECT_FALSE(fs::exists(C("Demo/live.txt")));
+}
+
+TEST_F(JournalRecoveryTest, AJournalCutBeforeItWasNamedIsRemovedUnlessItsRunLives) {
+  fs::create_directories(TRollbackJournal::Folder());
+  const fs::path cut = fs::path(TRollbackJournal::Folder()) / "run-77-0.journal-new";
+  WriteFile(cut, EncodeJournalHeader(77));
+  TRollbackJournal& journal = TRollbackJournal::Instance();
+  ASSERT_TRUE(journal.Begin());  // a live one beside it, never taken for abandoned
+  EXPECT_EQ(TRollbackJournal::RecoverAbandoned(), 0);
+  EXPECT_FALSE(fs::exists(cut));
+  EXPECT_TRUE(journal.Active());
+  size_t files = 0;
+  for (const auto& item : fs::directory_iterator(TRollbackJournal::Folder())) {
+    EXPECT_EQ(item.path().extension(), ".journal");
+    ++files;
+  }
+  EXPECT_EQ(files, 1u);
+  EXPECT_EQ(journal.Rollback(), 0u);
+}
+
 TEST_F(JournalRecoveryTest, ACommitCutShortIsFinishedNotUndone) {
   WriteFile(C("Demo/app.dll"), "new");
   WriteFile(C("Demo/app.dll.aside"), "old");

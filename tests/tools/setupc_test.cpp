@@ -17,6 +17,7 @@
 #include "common/program_runner.h"
 #include "common/scoped_env.h"
 #include "setup/core/compiled_lines.h"
+#include "setup/core/package_integrity.h"
 #include "setup/core/pak.h"
 #include "setup/core/product_info.h"
 #include "setup/core/setup_info.h"
@@ -163,8 +164,9 @@ TEST_F(SetupcTest, WritesAnInstallerThatReadsBack) {
 
   TPak pak(installer.string(), false, false);
   ASSERT_TRUE(pak.Trailer().HasMagic());
-  EXPECT_EQ(pak.Trailer().version, 1);
+  EXPECT_EQ(pak.Trailer().version, kSealedPakVersion);  // it carries the integrity record
   EXPECT_EQ(pak.Trailer().package_base, runtime_.size());
+  EXPECT_EQ(CheckPackageIntegrity(pak).status, TIntegrityVerdict::Status::kGood);
   std::map<std::string, int> index;
   std::vector<std::string> group1;
   for (int i = 0; i < pak.EntryCount(); ++i) {
@@ -242,9 +244,12 @@ TEST_F(SetupcTest, LargeFilesAreCopiedRawBetweenCompressedOnes) {
   ASSERT_EQ(Compile("name L\r\noutfile l.exe\r\nfile big\\\r\n", "-j 3").exit_code, 0);
 
   TPak pak((dir_ / "out" / "l.exe").string(), false, false);
-  // The group's three files come last, after the stock page sets and tables.
-  ASSERT_GE(pak.EntryCount(), 5);
-  const int first = pak.EntryCount() - 3;
+  // The group's three files come after the stock page sets and tables, and before the
+  // integrity record, whose digest covers the large one too.
+  ASSERT_GE(pak.EntryCount(), 6);
+  EXPECT_EQ(pak.Entry(pak.EntryCount() - 1)->name, kIntegrityEntry);
+  EXPECT_EQ(CheckPackageIntegrity(pak).status, TIntegrityVerdict::Status::kGood);
+  const int first = pak.EntryCount() - 4;
   EXPECT_EQ(pak.Entry(first - 1)->group, 0);
   const TPakFile& large = *pak.Entry(first + 1);
   EXPECT_EQ(large.name, "m.bin");
@@ -298,7 +303,7 @@ TEST_F(SetupcPageSetTest, PacksPageListLayoutsPicturesAndUninstallMaterial) {
                        "SetupInfo", "CompiledLines", "LANGUAGE-install\\english",
                        "UNINSTALL_LANGUAGE-uninstall\\english", "Pages.txt", "welcome.txt",
                        "Side.txt", "pics\\side.jpg", "UNINSTALL_Pages.txt", "UNINSTALL_bye.txt",
-                       "UNINSTALL_FINALISE.EXE", "UNINSTALL_ICON.ICO"}));
+                       "UNINSTALL_FINALISE.EXE", "UNINSTALL_ICON.ICO", "Integrity"}));
   EXPECT_EQ(pak.FindEntry("pics\\side.jpg", 0),
             ReadBytes(dir_ / "data" / "layout" / "Inst" / "Pics" / "Side.JPG"));
   EXPECT_EQ(pak.FindEntry("UNINSTALL_ICON.ICO", 0), "uninstall icon");

@@ -117,7 +117,8 @@ TEST_F(EndToEndTest, InstallThenUninstallLeavesNothingBehind) {
 
   // The uninstaller: the installer's UNINSTALL_ entries without the prefix (no icon entry),
   // plus a setup record marked for uninstalling, and no compiled script.
-  std::set<std::string> expected = {"SetupInfo"};
+  // The uninstaller carries its own digest.
+  std::set<std::string> expected = {"SetupInfo", "Integrity"};
   {
     TPak pak(installer_, false, false);
     for (const TPakFile& entry : pak.Entries()) {
