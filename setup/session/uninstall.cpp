@@ -99,9 +99,13 @@ void RegisterUninstaller() {
   }
 
   const std::string uninstaller = JoinPath(info.InstallDir, info.UninstallExeName);
+  // Made whole under another name and renamed into place: whoever starts the uninstaller
+  // meanwhile runs the old one or the new one, never a file still being written.
+  const std::string building = uninstaller + ".setup-new";
   if (!ForceFolders(info.InstallDir) ||
       !TRollbackJournal::Instance().PrepareFileWrite(uninstaller) ||
-      !CopyPrefix(own_path, uninstaller, *image_length)) {
+      !TRollbackJournal::Instance().PrepareFileWrite(building) ||
+      !CopyPrefix(own_path, building, *image_length)) {
     return FailStep("Cannot write " + uninstaller);
   }
 
@@ -119,7 +123,7 @@ void RegisterUninstaller() {
     const std::string icon_path = TempFilePath("icon.ico");
     TRollbackJournal::Instance().NoteFileCreated(icon_path);
     if (WriteFreshFile(icon_path, icon->data(), icon->size())) {
-      ReplaceExeIcon(icon_path, uninstaller);
+      ReplaceExeIcon(icon_path, building);
       platform::DeleteFile(icon_path);
     }
     const std::string beside = ChangeFileExt(uninstaller, ".ico");
@@ -140,7 +144,7 @@ void RegisterUninstaller() {
     complete = false;
   };
   {
-    TPak out(uninstaller, false, true);
+    TPak out(building, false, true);
     if (!out.IsOpen()) return FailStep("Cannot write " + uninstaller);
     for (int i = 0; i < pak->EntryCount(); ++i) {
       const TPakFile entry = *pak->Entry(i);
@@ -173,12 +177,13 @@ void RegisterUninstaller() {
     if (!out.WriteDirectory()) part_failed();
     out.Close();
   }
-  if (std::string reason; complete && !SealPackageFile(uninstaller, std::nullopt, reason)) {
+  if (std::string reason; complete && !SealPackageFile(building, std::nullopt, reason)) {
     RunLog("uninstaller not sealed: " + reason);
     part_failed();
   }
+  if (complete && !platform::MoveFile(building, uninstaller)) part_failed();
   if (!complete) {
-    platform::DeleteFile(uninstaller);
+    platform::DeleteFile(building);
     RunLog("uninstaller not written: " + uninstaller);
     errno = first_reason;
     return FailStep("Cannot write " + uninstaller);

@@ -140,11 +140,9 @@ TEST_F(ConcurrentRunsTest, AnInstallerAndTheUninstallerEndInOneWholeState) {
                           std::chrono::milliseconds(offset_ms(random)));
     const ProgramResult& installer_run = remove_first ? b : a;
     const ProgramResult& uninstaller_run = remove_first ? a : b;
-    // An uninstaller started just as the installer rewrites it runs a file that is not whole
-    // yet: it refuses itself as corrupt, and the installer, which cannot write a program file
-    // that is running, fails and is undone. Either way nothing is left half done.
-    EXPECT_TRUE(installer_run.exit_code == 0 || installer_run.exit_code == 2)
-        << label << installer_run.output;
+    EXPECT_EQ(installer_run.exit_code, 0) << label << installer_run.output;
+    // An uninstaller whose file the installer replaced and removed while it waited for its
+    // turn no longer finds its own package: it refuses to run and changes nothing.
     EXPECT_TRUE(uninstaller_run.exit_code == 0 || uninstaller_run.exit_code == 2)
         << label << uninstaller_run.output;
     if (installer_run.exit_code == 0 && uninstaller_run.exit_code == 0) ++both_finished;
