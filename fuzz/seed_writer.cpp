@@ -21,9 +21,9 @@
 #include "setup/archive/sound_entry.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/compiled_lines.h"
-#include "setup/core/pak.h"
 #include "setup/core/crc32.h"
 #include "setup/core/package_integrity.h"
+#include "setup/core/pak.h"
 #include "setup/core/setup_info.h"
 #include "setup/vfs/vfs_file.h"
 #include "setup/vfs/vfs_tree.h"
@@ -157,7 +157,8 @@ void WriteCoreSeeds() {
     }
     TSecretKey key{};
     TPublicKey public_key{};
-    crypto_sign_seed_keypair(public_key.data(), key.data(), std::array<unsigned char, 32>{7}.data());
+    crypto_sign_seed_keypair(public_key.data(), key.data(),
+                             std::array<unsigned char, 32>{7}.data());
     std::string error;
     if (!SealPackageFile(sealed.string(), sign ? std::optional<TSecretKey>(key) : std::nullopt,
                          error)) {

@@ -53,11 +53,11 @@ void WriteHolder(int fd, const std::string& name) {
 
 std::string RunLock::DefaultPath() { return SetupRoot() + "/setup.lock"; }
 
-RunLock::Outcome RunLock::Acquire(const std::string& path, const std::string& name,
-                                  std::optional<std::chrono::milliseconds> wait,
-                                  const std::function<bool()>& stop,
-                                  const std::function<void(const std::optional<LockHolder>&)>& waiting,
-                                  std::optional<RunLock>& lock) {
+RunLock::Outcome RunLock::Acquire(
+    const std::string& path, const std::string& name, std::optional<std::chrono::milliseconds> wait,
+    const std::function<bool()>& stop,
+    const std::function<void(const std::optional<LockHolder>&)>& waiting,
+    std::optional<RunLock>& lock) {
   lock.reset();
   const std::string parent = SetupRoot();
   if (!DirectoryExists(parent)) CreateDirectory(parent);
@@ -92,9 +92,8 @@ std::optional<LockHolder> RunLock::ReadHolder(const std::string& path) {
   holder.pid = std::strtol(text->c_str(), &end, 10);
   if (end != text->c_str() + line_end || holder.pid <= 0) return std::nullopt;
   const size_t name_end = text->find('\n', line_end + 1);
-  holder.name = text->substr(line_end + 1, name_end == std::string::npos
-                                               ? std::string::npos
-                                               : name_end - line_end - 1);
+  holder.name = text->substr(
+      line_end + 1, name_end == std::string::npos ? std::string::npos : name_end - line_end - 1);
   return holder;
 }
 

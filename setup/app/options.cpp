@@ -85,8 +85,7 @@ ParsedOptions ParseSetupOptions(const std::vector<std::string>& args) {
     } else if (TakeValue("--dir", args, i, options.dir, parsed.error) ||
                TakeValue("--screenshot-dir", args, i, options.screenshot_dir, parsed.error) ||
                TakeValue("--log", args, i, options.log_file, parsed.error) ||
-               TakeValue("--require-signature", args, i, options.require_signature,
-                         parsed.error)) {
+               TakeValue("--require-signature", args, i, options.require_signature, parsed.error)) {
       // taken
     } else {
       parsed.error = "unknown option " + arg;

@@ -353,14 +353,16 @@ int TRollbackJournal::RecoverAbandoned() {
   int rolled_back = 0;
   const std::string folder = Folder();
   // A journal cut before its rename belongs to a run that changed nothing yet.
-  for (const platform::FindData& item : platform::FindFiles(folder, "*" + std::string(kFreshSuffix))) {
+  for (const platform::FindData& item :
+       platform::FindFiles(folder, "*" + std::string(kFreshSuffix))) {
     const std::string path = folder + "/" + item.name;
     std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kRead);
     if (!file || !file->TryLock()) continue;
     file.reset();
     platform::DeleteFile(path);
   }
-  for (const platform::FindData& item : platform::FindFiles(folder, "*" + std::string(kJournalSuffix))) {
+  for (const platform::FindData& item :
+       platform::FindFiles(folder, "*" + std::string(kJournalSuffix))) {
     const std::string path = folder + "/" + item.name;
     std::optional<platform::File> file = platform::File::Open(path, platform::File::Mode::kRead);
     // A locked journal belongs to a run that is still going.

@@ -89,7 +89,8 @@ std::optional<TDigest> ComputePackageDigest(const FileRangeReader& read, uint64_
 TIntegrityVerdict CheckPackageIntegrity(const TPak& pak) {
   const std::optional<int> index = pak.FindEntryIndex(kIntegrityEntry, 0);
   if (!index) {
-    if (pak.Trailer().version >= kSealedPakVersion) return Bad(-1, "the integrity entry is missing");
+    if (pak.Trailer().version >= kSealedPakVersion)
+      return Bad(-1, "the integrity entry is missing");
     return TIntegrityVerdict{};
   }
   const std::optional<TIntegrityPlace> place = FindIntegrityPlace(pak);

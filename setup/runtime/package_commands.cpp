@@ -40,8 +40,8 @@ std::optional<platform::RunLock> TakeRunLock(int wait_seconds, const std::functi
       platform::RunLock::DefaultPath(), name, wait, stop,
       [&](const std::optional<platform::LockHolder>& who) {
         holder = platform::DescribeHolder(who);
-        const std::string line = "another setup is running: " + holder +
-                                 (wait_seconds == 0 ? "" : "; waiting");
+        const std::string line =
+            "another setup is running: " + holder + (wait_seconds == 0 ? "" : "; waiting");
         std::fprintf(stderr, "setup: %s\n", line.c_str());
         RunLogUtf8(line);
       },

@@ -52,9 +52,8 @@ std::string FormatPackageContents(const PackageContents& contents, bool json) {
   if (json) {
     std::string out = "{\"name\": " + JsonString(Utf8(contents.setup_name)) +
                       ", \"product\": " + JsonString(Utf8(contents.short_name)) +
-                      ", \"version\": " + JsonString(Utf8(contents.version)) +
-                      ", \"kind\": \"" + kind + "\", \"signer\": " +
-                      (signer ? JsonString(signer_text) : "null") +
+                      ", \"version\": " + JsonString(Utf8(contents.version)) + ", \"kind\": \"" +
+                      kind + "\", \"signer\": " + (signer ? JsonString(signer_text) : "null") +
                       ", \"integrity\": " + JsonString(DescribeIntegrity(contents.integrity)) +
                       ", \"entries\": [";
     for (size_t i = 0; i < contents.entries.size(); ++i) {
@@ -66,9 +65,10 @@ std::string FormatPackageContents(const PackageContents& contents, bool json) {
     }
     return out + (contents.entries.empty() ? "]}\n" : "\n]}\n");
   }
-  std::string out = "name: " + Utf8(contents.setup_name) + "\nproduct: " +
-                    Utf8(contents.short_name) + "\nversion: " + Utf8(contents.version) +
-                    "\nkind: " + kind + "\nsigner: " + (signer ? signer_text : "none") +
+  std::string out = "name: " + Utf8(contents.setup_name) +
+                    "\nproduct: " + Utf8(contents.short_name) +
+                    "\nversion: " + Utf8(contents.version) + "\nkind: " + kind +
+                    "\nsigner: " + (signer ? signer_text : "none") +
                     "\nintegrity: " + DescribeIntegrity(contents.integrity) +
                     "\nentries: " + std::to_string(contents.entries.size()) + "\n";
   for (const PackageContents::Entry& entry : contents.entries) {

@@ -14,9 +14,9 @@
 #include "platform/system.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_error.h"
-#include "setup/runtime/package_contents.h"
 #include "setup/core/setup_state.h"
 #include "setup/errorlog/error_log.h"
+#include "setup/runtime/package_contents.h"
 
 PackageChoice ChoosePackageFile(const std::vector<std::string>& params) {
   if (!params.empty() && !params[0].empty() && platform::FileExists(params[0])) {

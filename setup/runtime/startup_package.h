@@ -28,8 +28,8 @@ PackageChoice ChoosePackageFile(const std::vector<std::string>& params);
 std::string VerifyStatusText(int done, int count);
 
 struct FirstStageResult {
-  bool ok = false;             // false: a message was shown, the program ends (exit code 2)
-  uint64_t grouped_bytes = 0;  // full sizes of every entry outside group 0
+  bool ok = false;              // false: a message was shown, the program ends (exit code 2)
+  uint64_t grouped_bytes = 0;   // full sizes of every entry outside group 0
   TIntegrityVerdict integrity;  // the whole-file check, once every entry has passed
 };
 

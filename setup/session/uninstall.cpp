@@ -8,8 +8,8 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/text_encoding.h"
-#include "setup/commands/desktop_links.h"
 #include "setup/commands/command_support.h"
+#include "setup/commands/desktop_links.h"
 #include "setup/commands/rollback_journal.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/crc32.h"
@@ -21,8 +21,8 @@
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
-#include "setup/text/languages.h"
 #include "setup/session/temp_files.h"
+#include "setup/text/languages.h"
 
 namespace setup_session {
 
@@ -210,9 +210,9 @@ void RegisterUninstaller() {
   const std::string key = UninstallKeyPath(info.ShortName);
   bool noted = true;
   for (const char* name :
-       {"DisplayName", "UninstallString", "QuietUninstallString", "InstallLocation",
-        "DisplayIcon", "DisplayVersion", "Publisher", "URLInfoAbout", "EstimatedSize",
-        "InstallDate", "NoModify", "NoRepair"}) {
+       {"DisplayName", "UninstallString", "QuietUninstallString", "InstallLocation", "DisplayIcon",
+        "DisplayVersion", "Publisher", "URLInfoAbout", "EstimatedSize", "InstallDate", "NoModify",
+        "NoRepair"}) {
     noted = noted && (info.ShortName.empty() || TRollbackJournal::Instance().NoteRegistryValue(
                                                     platform::RootKey::kLocalMachine, key, name));
   }

@@ -3,13 +3,14 @@
 // image, blobs, directory, trailer, the record itself) is found; signatures are checked, and
 // the keys a machine requires are read and applied.
 #include <gtest/gtest.h>
-#include <cstring>
 #include <sodium.h>
+
+#include <cstring>
 
 #include "package_test_util.h"
 #include "setup/core/crc32.h"
-#include "setup/core/pak.h"
 #include "setup/core/package_integrity.h"
+#include "setup/core/pak.h"
 #include "setup/runtime/integrity_check.h"
 
 namespace pak_test {

@@ -54,12 +54,12 @@ TEST(RunLockTest, ASecondTakerIsToldTheHolderAndWaitsAsAsked) {
   ASSERT_TRUE(told[0]);
   EXPECT_EQ(told[0]->name, "Trial");
   EXPECT_EQ(told[0]->pid, holder);
-  EXPECT_EQ(platform::DescribeHolder(told[0]),
-            "Trial (process " + std::to_string(holder) + ")");
+  EXPECT_EQ(platform::DescribeHolder(told[0]), "Trial (process " + std::to_string(holder) + ")");
 
   EXPECT_EQ(RunLock::Acquire(path, "Other", 150ms, nullptr, waiting, lock),
             RunLock::Outcome::kBusy);
-  EXPECT_EQ(RunLock::Acquire(path, "Other", std::nullopt, [] { return true; }, waiting, lock),
+  EXPECT_EQ(RunLock::Acquire(
+                path, "Other", std::nullopt, [] { return true; }, waiting, lock),
             RunLock::Outcome::kStopped);
   EXPECT_EQ(told.size(), 3u);  // once per attempt, not once per retry
 

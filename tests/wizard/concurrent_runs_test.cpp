@@ -114,9 +114,8 @@ TEST_F(ConcurrentRunsTest, TwoInstallersBothFinishAndLeaveOneCompleteRemovablePr
   std::uniform_int_distribution<int> offset_ms(0, 400);
   for (int round = 0; round < Rounds(); ++round) {
     const std::string label = "round " + std::to_string(round) + ": ";
-    const auto [first, second] =
-        Overlap({installer_, "--unattended"}, {installer_, "--unattended"},
-                std::chrono::milliseconds(offset_ms(random)));
+    const auto [first, second] = Overlap({installer_, "--unattended"}, {installer_, "--unattended"},
+                                         std::chrono::milliseconds(offset_ms(random)));
     EXPECT_EQ(first.exit_code, 0) << label << first.output;
     EXPECT_EQ(second.exit_code, 0) << label << second.output;
     EXPECT_TRUE(Complete()) << label;

@@ -106,8 +106,8 @@ TEST_F(IntegrityEndToEndTest, TheProgramExits2AndWritesNothingForASampleOfDamage
       const auto run = RunProgram({BinPath("setup"), damaged_, "--unattended"});
       EXPECT_EQ(run.exit_code, 2) << "byte " << at << "\n" << run.output;
       const setupkit_test::MachineSnapshot after = setupkit_test::TakeSnapshot(root);
-      EXPECT_TRUE(after == before) << "byte " << at
-                                   << setupkit_test::SnapshotDifference(before, after);
+      EXPECT_TRUE(after == before)
+          << "byte " << at << setupkit_test::SnapshotDifference(before, after);
     }
   }
 }
@@ -116,8 +116,8 @@ TEST_F(IntegrityEndToEndTest, SignedInstallersAreCheckedAgainstTheRequiredKeys) 
   const std::string key = (base_ / "maker").string();
   auto made = RunProgram({BinPath("setupc"), "--keygen", key});
   ASSERT_EQ(made.exit_code, 0) << made.output;
-  EXPECT_EQ(fs::status(key + ".key").permissions() & fs::perms::all, fs::perms::owner_read |
-                                                                         fs::perms::owner_write);
+  EXPECT_EQ(fs::status(key + ".key").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_NE(RunProgram({BinPath("setupc"), "--keygen", key}).exit_code, 0);  // never over one
   ASSERT_EQ(RunProgram({BinPath("setupc"), "--keygen", key + "2"}).exit_code, 0);
 
@@ -131,8 +131,8 @@ TEST_F(IntegrityEndToEndTest, SignedInstallersAreCheckedAgainstTheRequiredKeys) 
   };
   EXPECT_EQ(verify({}).exit_code, 0);
   EXPECT_EQ(verify({"--require-signature=" + key + ".pub"}).exit_code, 2);  // not signed yet
-  auto signed_now = RunProgram({BinPath("setupc"), "--sign", key + ".key", "--installer",
-                                installer_});
+  auto signed_now =
+      RunProgram({BinPath("setupc"), "--sign", key + ".key", "--installer", installer_});
   ASSERT_EQ(signed_now.exit_code, 0) << signed_now.output;
   auto good = verify({"--require-signature=" + key + ".pub"});
   EXPECT_EQ(good.exit_code, 0) << good.output;

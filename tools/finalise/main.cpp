@@ -68,9 +68,9 @@ std::optional<TSetupInfoFile> KitUninstallerRecord(const std::string& host_path)
 // Whether the product has an entry in the list of installed programs.
 bool IsRegistered(const TSetupInfoFile& info) {
   return !info.ShortName.empty() &&
-         platform::RegKeyExists(platform::RootKey::kLocalMachine,
-                                "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
-                                    info.ShortName);
+         platform::RegKeyExists(
+             platform::RootKey::kLocalMachine,
+             "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + info.ShortName);
 }
 
 // Whether this program runs from the user's temporary folder, where the uninstaller puts it.

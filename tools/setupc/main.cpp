@@ -22,8 +22,8 @@
 #include "platform/process.h"
 #include "platform/text_encoding.h"
 #include "setup/commands/script_compiler.h"
-#include "setup/core/pak.h"
 #include "setup/core/package_integrity.h"
+#include "setup/core/pak.h"
 #include "setupkit_version.h"
 #include "tools/setupc/package_writer.h"
 #include "tools/setupc/page_set.h"
@@ -40,7 +40,7 @@ struct Options {
   std::string sign_key;   // --sign: the secret key file
   std::string installer;  // --installer: an installer to sign instead of compiling
   std::string keygen;     // --keygen: the name of the key files to make
-  unsigned jobs = 0;  // 0: one per core
+  unsigned jobs = 0;      // 0: one per core
   bool verbose = false;
   bool quiet = false;
   bool help = false;

@@ -70,9 +70,8 @@ std::optional<TPublicKey> GenerateKeyFiles(const std::string& name, std::string&
   crypto_sign_keypair(public_key.data(), secret_key.data());
   const std::string secret_text = kSecretHeader + Base64(secret_key) + "\n";
   sodium_memzero(secret_key.data(), secret_key.size());
-  const std::string public_text = "# setupkit signing key (public) " +
-                                  KeyFingerprint(public_key) + "\n" +
-                                  PublicKeyText(public_key) + "\n";
+  const std::string public_text = "# setupkit signing key (public) " + KeyFingerprint(public_key) +
+                                  "\n" + PublicKeyText(public_key) + "\n";
   if (!WriteNewFile(name + ".key", secret_text, 0600, error)) return std::nullopt;
   if (!WriteNewFile(name + ".pub", public_text, 0644, error)) {
     platform::DeleteFile(name + ".key");
