@@ -71,13 +71,20 @@ std::string DesktopFromUserDirs(const std::string& file) {
   return found;
 }
 
+// A root set for the run (a test root) keeps the entries below it, so removing the root leaves
+// no menu entries behind; an explicit XDG_DATA_HOME still names where they go.
+bool EntriesBelowSetupRoot() { return !Env("SETUP_ROOT").empty() && Env("XDG_DATA_HOME").empty(); }
+
 }  // namespace
 
 bool DesktopEntriesEnabled() { return Env("SETUP_NO_DESKTOP_ENTRIES") != "1"; }
 
-std::string ApplicationsFolder() { return DataHome() + "/applications"; }
+std::string ApplicationsFolder() {
+  return (EntriesBelowSetupRoot() ? SetupRoot() : DataHome()) + "/applications";
+}
 
 std::string DesktopFolder() {
+  if (EntriesBelowSetupRoot()) return SetupRoot() + "/Desktop";
   std::string config = Env("XDG_CONFIG_HOME");
   if (config.empty()) config = HomeFolder() + "/.config";
   std::string desktop = DesktopFromUserDirs(config + "/user-dirs.dirs");

@@ -10,10 +10,12 @@ namespace platform {
 
 // False when SETUP_NO_DESKTOP_ENTRIES is 1 (test roots, scripted installs that want none).
 bool DesktopEntriesEnabled();
-// $XDG_DATA_HOME/applications, else ~/.local/share/applications: where menu entries go.
+// Where menu entries go: $SETUP_ROOT/applications when SETUP_ROOT is set and XDG_DATA_HOME is
+// not, else $XDG_DATA_HOME/applications, else ~/.local/share/applications.
 std::string ApplicationsFolder();
-// The user's desktop folder as `xdg-user-dir DESKTOP` answers it: XDG_DESKTOP_DIR of
-// $XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config), else ~/Desktop.
+// Where desktop links' entries go: $SETUP_ROOT/Desktop when SETUP_ROOT is set and XDG_DATA_HOME
+// is not, else the user's desktop folder as `xdg-user-dir DESKTOP` answers it: XDG_DESKTOP_DIR
+// of $XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config), else ~/Desktop.
 std::string DesktopFolder();
 
 struct DesktopEntry {

@@ -40,7 +40,11 @@ void TFileCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
       ExtractGroup(folder, group);
     }
   } else {
+    // A line the compiler refuses (a package not made by this compiler): the box says so and the
+    // script goes on with its next line, as scripts expect; the files this line was meant to
+    // deliver are missing, so the run ends as failed (exit code 2), never as finished.
     platform::MessageBox("TFileCommand.SFXProcess - Param Count Invalid!!!", "Error",
                          platform::kMbOk);
+    SetupState::Instance().NoteLineFault();
   }
 }

@@ -1,6 +1,7 @@
 #include "setup/commands/script_compiler.h"
 
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <system_error>
 
@@ -67,6 +68,38 @@ std::string HostPathText(const std::string& windows_path) {
   return platform::Utf8ToCp1252Escaped(HostPath(windows_path));
 }
 
+// The argument counts (as written in the script) that a command's run side accepts, for the
+// commands whose run side refuses the others: the compile side mirrors them here, so a line the
+// run would show "Param Count Invalid" for is refused at compile time.
+struct TAcceptedCounts {
+  const char* command;
+  std::initializer_list<int> counts;  // ascending
+};
+
+// `file`: the whole group (1), into a subfolder (2), into a subfolder under a registry
+// condition (7); the run side sees one more, the group number the compile side appends.
+constexpr TAcceptedCounts kAcceptedCounts[] = {
+    {"file", {1, 2, 7}},
+};
+
+// The accepted counts as text ("1, 2 or 7") when COUNT is not one of them, else nothing. Fewer
+// than the least count is left to the command's own "too few arguments" check.
+std::optional<std::string> RefusedArgumentCount(const std::string& command, int count) {
+  for (const TAcceptedCounts& entry : kAcceptedCounts) {
+    if (AsciiLower(command) != entry.command || count < *entry.counts.begin()) continue;
+    std::string text;
+    size_t index = 0;
+    for (const int accepted : entry.counts) {
+      if (accepted == count) return std::nullopt;
+      if (index > 0) text += index + 1 == entry.counts.size() ? " or " : ", ";
+      text += std::to_string(accepted);
+      ++index;
+    }
+    return text;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 TScriptCompiler::TScriptCompiler() { groups_.resize(1); }
@@ -115,6 +148,7 @@ bool TScriptCompiler::Compile(const std::vector<TScriptLine>& script) {
     const TScriptLine& source = script[i];
     TCompLine line;
     line.LineIndex = static_cast<int32_t>(i);
+    if (source.unclosed_quote) SetError(static_cast<int>(i), "Unclosed quote");
     if (source.kind == TScriptLine::Kind::kLabel && !source.words.empty()) {
       line.SetArguments({source.words[0]});
     } else if (source.kind == TScriptLine::Kind::kCommand && !source.words.empty()) {
@@ -135,6 +169,11 @@ bool TScriptCompiler::Compile(const std::vector<TScriptLine>& script) {
     if (command == nullptr) continue;
     current_line_ = i;
     const int had = static_cast<int>(lines_[i].Arguments.size());
+    if (const std::optional<std::string> counts = RefusedArgumentCount(command->Name(), had)) {
+      SetError(i, "Wrong number of arguments for " + command->Name() + " - takes " + *counts +
+                      ", has " + std::to_string(had));
+      continue;
+    }
     if (!command->Compile(lines_[i], i)) {
       const auto* script_command = dynamic_cast<const TScriptCommand*>(command);
       const int needs = script_command ? script_command->RequiredArgs() : 0;

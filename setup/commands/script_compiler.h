@@ -25,13 +25,18 @@ struct TScriptLine {
   };
   Kind kind = Kind::kNone;
   std::vector<std::string> words;
+  bool unclosed_quote = false;  // a double quote opened on the line is never closed
 };
 
 // Splits one line into words: blanks and tabs separate, double quotes group and are removed
 // (they cannot be escaped), so "Program Files"\a is the single word Program Files\a.
+// Comments are taken off before (see ParseScriptLine).
 std::vector<std::string> SplitScriptWords(const std::string& line);
 
-// Turns a script line into a TScriptLine (label, comment, blank, command).
+// Turns a script line into a TScriptLine (label, comment, blank, command). A line starting with
+// ';' or '#' is a comment; elsewhere a ';' outside quotes after a blank starts one that runs to
+// the end of the line ("file app\ ; the program" has one argument; a;b and a quoted "x ;y" stay
+// text).
 TScriptLine ParseScriptLine(const std::string& line);
 
 // Splits the whole script text into lines (CR LF, LF or CR) and parses each; line i of the result
@@ -94,6 +99,8 @@ class TScriptCompiler {
   // found; Errors() then is empty. Every error is kept, with its line:
   //   "Unknown command - WORD"
   //   "Too few arguments for COMMAND - needs N, has M"
+  //   "Wrong number of arguments for COMMAND - takes A, B or C, has M"
+  //   "Unclosed quote"
   //   "Label not found - LABEL"
   //   "Folder needs a final backslash - PATH"       (a source folder written without it)
   //   "Source not found - PATH (HOSTPATH)"          (file, qxpupdate, vfsupdate)

@@ -92,10 +92,34 @@ std::vector<std::string> SplitScriptWords(const std::string& line) {
   return words;
 }
 
+namespace {
+
+// The line up to its comment: a ';' outside quotes that starts the line or follows a blank
+// begins a comment running to the end of the line (a ';' inside a word or quotes stays text).
+// `unclosed` tells whether a quote opened before the comment or the end is never closed.
+std::string WithoutComment(const std::string& line, bool& unclosed) {
+  bool quoted = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ';' && !quoted && (i == 0 || IsBlank(line[i - 1]))) {
+      unclosed = false;
+      return line.substr(0, i);
+    }
+  }
+  unclosed = quoted;
+  return line;
+}
+
+}  // namespace
+
 TScriptLine ParseScriptLine(const std::string& line) {
   TScriptLine result;
-  const std::string trimmed = Trim(line);
-  if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#') return result;
+  const std::string whole = Trim(line);
+  if (whole.empty() || whole[0] == ';' || whole[0] == '#') return result;
+  const std::string trimmed = Trim(WithoutComment(whole, result.unclosed_quote));
+  if (trimmed.empty()) return result;
   std::vector<std::string> words = SplitScriptWords(trimmed);
   if (words.empty()) return result;
   // A label is one unquoted word ending in ':' ("start:").

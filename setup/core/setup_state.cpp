@@ -47,6 +47,7 @@ void SetupState::Reset() {
   cancel_requested_.store(false, std::memory_order_release);
   script_failure_.store(false, std::memory_order_release);
   step_failed_.store(false, std::memory_order_release);
+  line_faulted_.store(false, std::memory_order_release);
   {
     std::lock_guard<std::mutex> lock(failure_mutex_);
     failure_message_.clear();

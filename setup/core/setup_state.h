@@ -109,6 +109,10 @@ class SetupState {
     step_failed_.store(true, std::memory_order_release);
     stop_requested_.store(true, std::memory_order_release);
   }
+  // A line could not be carried out as written (a file line with an argument count its run side
+  // refuses): the script goes on with the next line, but the run is not reported as finished.
+  bool LineFaulted() const { return line_faulted_.load(std::memory_order_acquire); }
+  void NoteLineFault() { line_faulted_.store(true, std::memory_order_release); }
   // Whether the run keeps what it did: it was not stopped, or only the script's failure line
   // stopped it.
   bool RunKept() const {
@@ -164,6 +168,7 @@ class SetupState {
   std::atomic<bool> stop_requested_{false};
   std::atomic<bool> cancel_requested_{false};
   std::atomic<bool> script_failure_{false};
+  std::atomic<bool> line_faulted_{false};
   std::atomic<bool> step_failed_{false};
   std::atomic<bool> terminating_{false};
   std::atomic<bool> unattended_{false};

@@ -54,7 +54,7 @@ void WizardSession::RunInstall() {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     install_running_ = false;
-    run_failed_ = state.StopRequested() && !state.CancelRequested();
+    run_failed_ = (state.StopRequested() && !state.CancelRequested()) || state.LineFaulted();
     if (view_) view_->KeepAlive();  // the last status and gauge updates
     if (state.CancelRequested()) {
       // Stopped by the user and undone: the wizard closes, the program ends as cancelled.

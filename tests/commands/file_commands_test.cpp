@@ -205,9 +205,7 @@ TEST_F(FileCommandsTest, RegistryConditionDecidesExtraction) {
       "file app\\ Negated HKCU Software\\Cond Ver 2.0 F\n"
       "file app\\ Differs hkcu Software\\Cond Ver 1.0 false\n"
       "file app\\ DoubleZero HKCU Software\\Cond Ver 1.0 00\n"
-      "file app\\ MissingKey HKCU Software\\Absent Ver \"\" 1\n"
-      "file app\\ BadCount HKCU Software\\Cond Ver\n"
-      "createdirectory $INSTDIR\\after\n");
+      "file app\\ MissingKey HKCU Software\\Absent Ver \"\" 1\n");
   ASSERT_TRUE(errors_.empty()) << errors_[0];
   EXPECT_TRUE(fs::exists(C("Demo/Equal/a.txt")));
   EXPECT_FALSE(fs::exists(C("Demo/CaseCounts")));
@@ -216,12 +214,36 @@ TEST_F(FileCommandsTest, RegistryConditionDecidesExtraction) {
   EXPECT_FALSE(fs::exists(C("Demo/DoubleZero")));  // only "0" negates, not "00"
   EXPECT_TRUE(fs::exists(C("Demo/MissingKey/a.txt")));
   EXPECT_TRUE(platform::RegKeyExists(platform::RootKey::kCurrentUser, "Software\\Absent"));
-  EXPECT_FALSE(fs::exists(C("Demo/BadCount")));
+  EXPECT_TRUE(presenter_->Messages().empty());
+}
+
+TEST_F(FileCommandsTest, ParamCountInvalidGoesOnButMarksTheRunFailed) {
+  WriteFile(Host("src/app/a.txt"), "a");
+  std::unique_ptr<TScriptCompiler> compiler = CompileText(
+      "createdirectory $INSTDIR\\before\n"
+      "file app\\ Sub\n"
+      "createdirectory $INSTDIR\\after\n");
+  ASSERT_TRUE(compiler->Errors().empty()) << compiler->Errors()[0].text;
+  // A package not made by this compiler: the file line carries five arguments, a count the
+  // compiler refuses.
+  TCompLine& file_line = compiler->MutableLines()[1];
+  ASSERT_EQ(file_line.Arguments.size(), 3u);
+  file_line.SetArguments({"app\\", "Sub", "HKCU", "Software\\Cond", file_line.Arguments[2]});
+  PackAndLoad(*compiler);
+  Run();
+  ASSERT_TRUE(errors_.empty()) << errors_[0];
   const std::vector<platform::ScriptedPresenter::Shown> shown = presenter_->Messages();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].text, "TFileCommand.SFXProcess - Param Count Invalid!!!");
   EXPECT_EQ(shown[0].caption, "Error");
-  EXPECT_TRUE(fs::exists(C("Demo/after")));  // the script went on
+  // The script goes on with its next line and keeps what it did, but the run is marked as
+  // faulted, which the program reports as failed (exit code 2), not finished.
+  const SetupState& state = SetupState::Instance();
+  EXPECT_TRUE(state.LineFaulted());
+  EXPECT_FALSE(state.StopRequested());
+  EXPECT_TRUE(fs::exists(C("Demo/before")));
+  EXPECT_FALSE(fs::exists(C("Demo/Sub")));
+  EXPECT_TRUE(fs::exists(C("Demo/after")));
 }
 
 TEST_F(FileCommandsTest, NonStringValueInTheConditionIsReportedAsARunnerError) {

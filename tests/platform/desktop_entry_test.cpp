@@ -61,12 +61,18 @@ TEST(DesktopEntryTest, FoldersFollowTheXdgVariablesAndUserDirs) {
   ScopedEnv home_env("HOME", home);
   ScopedEnv data_env("XDG_DATA_HOME", std::nullopt);
   ScopedEnv config_env("XDG_CONFIG_HOME", root.Path() + "/config");
-  EXPECT_EQ(platform::ApplicationsFolder(), home + "/.local/share/applications");
-  EXPECT_EQ(platform::DesktopFolder(), home + "/Desktop");
+  // A setup root set for the run keeps the entries below it.
+  EXPECT_EQ(platform::ApplicationsFolder(), root.Path() + "/applications");
+  EXPECT_EQ(platform::DesktopFolder(), root.Path() + "/Desktop");
   {
-    ScopedEnv data("XDG_DATA_HOME", root.Path() + "/data");
-    EXPECT_EQ(platform::ApplicationsFolder(), root.Path() + "/data/applications");
+    ScopedEnv no_root("SETUP_ROOT", std::nullopt);
+    EXPECT_EQ(platform::ApplicationsFolder(), home + "/.local/share/applications");
+    EXPECT_EQ(platform::DesktopFolder(), home + "/Desktop");
   }
+  // An explicit XDG_DATA_HOME names the place even with a setup root.
+  ScopedEnv data("XDG_DATA_HOME", root.Path() + "/data");
+  EXPECT_EQ(platform::ApplicationsFolder(), root.Path() + "/data/applications");
+  EXPECT_EQ(platform::DesktopFolder(), home + "/Desktop");
   std::filesystem::create_directories(root.Path() + "/config");
   std::ofstream(root.Path() + "/config/user-dirs.dirs")
       << "# comment\nXDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\nXDG_DESKTOP_DIR=\"$HOME/Bureau/\"\n";

@@ -442,4 +442,57 @@ INSTANTIATE_TEST_SUITE_P(
                 "Source cannot be read - DIR/src/sock ("}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
+// How a script line is read: comments after a blank, quotes, and argument counts the run side
+// would refuse.
+struct LineReading {
+  const char* name;
+  std::string line;                    // the third script line
+  std::string error;                   // the message after "SCRIPT:3: "; empty = compiles
+  std::vector<std::string> arguments;  // the line's compiled arguments when it compiles
+};
+
+void PrintTo(const LineReading& reading, std::ostream* os) { *os << reading.name; }
+
+class SetupcLineReadingTest : public SetupcTest,
+                              public ::testing::WithParamInterface<LineReading> {};
+
+TEST_P(SetupcLineReadingTest, ReadsOrRefusesTheLine) {
+  const LineReading& reading = GetParam();
+  const RunResult result = Compile("name T\r\noutfile t.exe\r\n" + reading.line + "\r\n");
+  if (!reading.error.empty()) {
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_NE(result.err.find(Script() + ":3: " + reading.error), std::string::npos) << result.err;
+    EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+    return;
+  }
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  TPak pak((dir_ / "out" / "t.exe").string(), false, false);
+  const std::optional<std::string> bytes = pak.FindEntry("CompiledLines", 0);
+  ASSERT_TRUE(bytes);
+  TCompLines lines;
+  lines.LoadFromBuffer(bytes->data(), bytes->size());
+  ASSERT_EQ(lines.Count(), 3);
+  EXPECT_EQ(lines[2].Arguments, reading.arguments);
+  pak.Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, SetupcLineReadingTest,
+    ::testing::Values(
+        LineReading{
+            "CommentAfterQuotedFolder", "file \"src\\\" ; the whole folder", "", {"src\\", "1"}},
+        LineReading{"CommentAfterTab", "file src\\ Docs\t;into Docs", "", {"src\\", "Docs", "1"}},
+        LineReading{
+            "SemicolonInQuotesOrInsideAWord", "message \"a ; b\" c;d", "", {"a ; b", "c;d"}},
+        LineReading{"FileWithFourArguments",
+                    "file src\\ Sub HKCU Software\\X",
+                    "Wrong number of arguments for file - takes 1, 2 or 7, has 4",
+                    {}},
+        LineReading{"FileWithEightArguments",
+                    "file src\\ Sub HKCU Software\\X V 1 1 more",
+                    "Wrong number of arguments for file - takes 1, 2 or 7, has 8",
+                    {}},
+        LineReading{"UnclosedQuote", "message \"no end ; here", "Unclosed quote", {}}),
+    [](const ::testing::TestParamInfo<LineReading>& info) { return std::string(info.param.name); });
+
 }  // namespace
