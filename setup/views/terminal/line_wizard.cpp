@@ -72,9 +72,11 @@ std::optional<std::string> LineWizard::AskLine(const std::string& prompt) {
   }
   while (true) {
     if (device_.TakeInterrupted()) {
-      std::lock_guard<std::mutex> lock(device_.Lock());
-      device_.Write("\n");
-      session_.RequestClose();
+      {
+        std::lock_guard<std::mutex> lock(device_.Lock());
+        device_.Write("\n");
+      }
+      session_.RequestClose();  // the quit question takes the terminal itself
       return std::nullopt;
     }
     if (Finished()) return std::nullopt;

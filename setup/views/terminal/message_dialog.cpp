@@ -87,7 +87,7 @@ DialogBox ComposeDialog(const std::u32string& caption, const std::u32string& tex
   box.lines.push_back(ScreenLine().Add(top, kBold));
   box.lines.push_back(framed(ScreenLine()));
   for (const std::u32string& line : lines) box.lines.push_back(framed(ScreenLine().Add(U" " + line)));
-  box.lines.push_back(framed(ScreenLine()));
+  if (!lines.empty()) box.lines.push_back(framed(ScreenLine()));
   ScreenLine button_row;
   const int pad = std::max(0, (inner - DisplayWidth(row_text)) / 2);
   button_row.Add(std::u32string(static_cast<size_t>(pad), U' '));

@@ -107,6 +107,10 @@ std::vector<std::string> PlainPage(const std::vector<PageItem>& items, int width
   input.items = items;
   input.utf8 = utf8;
   input.plain = true;
+  // The status line and the gauge are printed as progress lines while a run works.
+  std::erase_if(input.items, [](const PageItem& item) {
+    return item.kind == ItemKind::kStatus || item.kind == ItemKind::kGauge;
+  });
   Body body = LayOutItems(input, width);
   if (body.scroll_at >= 0) {
     std::vector<ScreenLine> rows;
@@ -250,13 +254,14 @@ Frame ComposeFrame(const FrameInput& input) {
 
   std::u32string hints;
   if (std::optional<Target> target = DefaultButton(input.buttons)) {
-    hints = U" Enter: " + Wide(*target == Target::kNext ? input.buttons.next_caption
-                                                        : input.buttons.cancel_caption);
+    hints = U"Enter: " + Wide(*target == Target::kNext ? input.buttons.next_caption
+                                                       : input.buttons.cancel_caption) +
+            U"   ";
   }
-  hints += U"   Tab: move";
-  if (frame.scroll_lines > frame.scroll_rows) hints += U"   PgUp/PgDn: scroll";
-  hints += U"   Esc: quit";
-  frame.lines.push_back(ScreenLine().Add(hints, kDim));
+  hints += U"Tab: move   ";
+  if (frame.scroll_lines > frame.scroll_rows) hints += U"PgUp/PgDn: scroll   ";
+  hints += U"Esc: quit";
+  frame.lines.push_back(ScreenLine().Add(U" " + hints, kDim));
   return frame;
 }
 

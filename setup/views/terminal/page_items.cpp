@@ -145,12 +145,16 @@ std::vector<PageItem> PageItemBuilder::Build(const setup_session::WizardSession&
       placed.push_back({NumberKey(record, "top").value_or(0),
                         NumberKey(record, "left").value_or(0), std::move(item)});
       if (placed.back().item.kind == ItemKind::kField) {
-        // Under the field: where the folder lies here, and the free space there (text 7).
+        // Under the field: the folder's other name (the host folder of a Windows path, the
+        // Windows path of a host one), and the free space there (text 7).
         PageItem note;
         note.kind = ItemKind::kNote;
         note.ref = ref;
-        const std::string host = HostFolder(session.FolderText());
-        note.text = FromUtf8(host.empty() ? std::string() : "= " + host);
+        const bool typed_host =
+            !texts.folder_field.empty() && (texts.folder_field[0] == U'/' || texts.folder_field[0] == U'~');
+        const std::string other = typed_host ? platform::Cp1252ToUtf8(session.FolderText())
+                                             : HostFolder(session.FolderText());
+        if (!other.empty()) note.text = U"= " + FromUtf8(other);
         placed.push_back({placed.back().top, placed.back().left, note});
         PageItem space;
         space.ref = ref;
