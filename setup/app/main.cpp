@@ -1,6 +1,7 @@
 // setup: the installer runtime (and, as a copy with its own package, the uninstaller).
 //
-//   setup [PACKAGE] [--unattended | --text] [--dir=PATH] [--screenshot-dir=DIR] [--log=FILE] [--help]
+//   setup [PACKAGE] [--unattended | --text] [--dir=PATH] [--screenshot-dir=DIR] [--log=FILE]
+//   [--help]
 //         [--version]
 //   setup [PACKAGE] --verify [--require-signature=KEY]
 //   setup [PACKAGE] --list-contents [--json]
@@ -205,8 +206,7 @@ int main(int argc, char** argv) {
     RunLogUtf8(command_line);
   }
   const bool terminal_view =
-      options.text ||
-      (!options.unattended && !HasDisplay() && setup_terminal::StdinIsTerminal());
+      options.text || (!options.unattended && !HasDisplay() && setup_terminal::StdinIsTerminal());
   if (terminal_view && !setup_terminal::StdinIsTerminal()) {
     std::fprintf(stderr, "setup: --text needs a terminal on standard input\n");
     return kExitFailed;

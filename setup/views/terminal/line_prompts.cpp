@@ -69,8 +69,9 @@ std::vector<LineChoice> PageChoices(const std::vector<PageItem>& items,
   } else if (fallback == Target::kCancel) {
     choices.push_back({LineAction::kClose, caption(buttons.cancel_caption), {}});
   }
-  if (!fallback) return choices;  // a run works: nothing to choose
-  if (buttons.back_visible) choices.push_back({LineAction::kBack, caption(buttons.back_caption), {}});
+  if (!fallback && !buttons.cancel_enabled) return choices;  // a run works: nothing to choose
+  if (buttons.back_visible)
+    choices.push_back({LineAction::kBack, caption(buttons.back_caption), {}});
   if (fallback != Target::kCancel && buttons.cancel_enabled) {
     choices.push_back({LineAction::kClose, caption(buttons.cancel_caption), {}});
   }

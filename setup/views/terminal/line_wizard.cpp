@@ -130,8 +130,10 @@ void LineWizard::PrintProgress(bool last) {
   printed_tenth_ = last ? -1 : tenth;
   printed_status_ = status;
   if (!news) return;
-  std::string line = (percent < 10 ? "  " : percent < 100 ? " " : "") + std::to_string(percent) +
-                     "%  " + ToUtf8(OneLine(FromUtf16(status)));
+  std::string line = (percent < 10    ? "  "
+                      : percent < 100 ? " "
+                                      : "") +
+                     std::to_string(percent) + "%  " + ToUtf8(OneLine(FromUtf16(status)));
   device_.Write(line + "\n");
 }
 
@@ -147,7 +149,7 @@ void LineWizard::KeepAlive() {
   bool interrupted = false;
   {
     std::unique_lock<std::mutex> lock(device_.Lock(), std::try_to_lock);
-    if (!lock.owns_lock()) return;  // a message box of the runner is being answered
+    if (!lock.owns_lock()) return;   // a message box of the runner is being answered
     if (page_changed_) PrintPage();  // the run's page, before its progress
     PrintProgress(false);
     interrupted = device_.TakeInterrupted();

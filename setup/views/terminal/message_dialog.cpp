@@ -18,8 +18,8 @@ std::vector<DialogButton> DialogButtons(uint32_t flags) {
     case platform::kMbOkCancel:
       return {{platform::kIdOk, U"OK"}, {platform::kIdCancel, U"Cancel"}};
     case platform::kMbYesNoCancel:
-      return {{platform::kIdYes, U"Yes"}, {platform::kIdNo, U"No"},
-              {platform::kIdCancel, U"Cancel"}};
+      return {
+          {platform::kIdYes, U"Yes"}, {platform::kIdNo, U"No"}, {platform::kIdCancel, U"Cancel"}};
     case platform::kMbYesNo:
       return {{platform::kIdYes, U"Yes"}, {platform::kIdNo, U"No"}};
     case platform::kMbRetryCancel:
@@ -79,14 +79,15 @@ DialogBox ComposeDialog(const std::u32string& caption, const std::u32string& tex
     line.Add(std::u32string(1, vertical));
     return line;
   };
-  const std::u32string title = U" " + FitWidth(OneLine(caption), std::min(
-      DisplayWidth(OneLine(caption)), inner - 2)) + U" ";
+  const std::u32string title =
+      U" " + FitWidth(OneLine(caption), std::min(DisplayWidth(OneLine(caption)), inner - 2)) + U" ";
   std::u32string top = std::u32string(1, utf8 ? U'\u250C' : U'+') + horizontal + title;
   top.append(static_cast<size_t>(std::max(0, inner + 1 - DisplayWidth(top))), horizontal);
   top += utf8 ? U'\u2510' : U'+';
   box.lines.push_back(ScreenLine().Add(top, kBold));
   box.lines.push_back(framed(ScreenLine()));
-  for (const std::u32string& line : lines) box.lines.push_back(framed(ScreenLine().Add(U" " + line)));
+  for (const std::u32string& line : lines)
+    box.lines.push_back(framed(ScreenLine().Add(U" " + line)));
   if (!lines.empty()) box.lines.push_back(framed(ScreenLine()));
   ScreenLine button_row;
   const int pad = std::max(0, (inner - DisplayWidth(row_text)) / 2);

@@ -64,8 +64,8 @@ Body LayOutItems(const FrameInput& input, int width) {
         }
         break;
       case ItemKind::kGauge:
-        body.lines.push_back(ScreenLine().Add(GaugeBar(item.position, item.maximum, width,
-                                                       input.utf8)));
+        body.lines.push_back(
+            ScreenLine().Add(GaugeBar(item.position, item.maximum, width, input.utf8)));
         break;
       case ItemKind::kField: {
         const bool focused = input.focus.target == Target::kField;
@@ -85,8 +85,8 @@ Body LayOutItems(const FrameInput& input, int width) {
         const std::u32string mark = item.checked ? U"(*) " : U"( ) ";
         // A caption of several lines shows its first line after the mark.
         const std::vector<std::u32string> lines = WrapText(item.text, width - 4);
-        body.lines.push_back(ScreenLine().Add(U"  ").Add(
-            mark + (lines.empty() ? U"" : lines[0]), focused ? kReverse : kPlain));
+        body.lines.push_back(ScreenLine().Add(U"  ").Add(mark + (lines.empty() ? U"" : lines[0]),
+                                                         focused ? kReverse : kPlain));
         break;
       }
       case ItemKind::kScrollText:
@@ -185,14 +185,23 @@ ScreenLine ButtonRow(const ButtonState& buttons, const Focus& focus, int width, 
     left.Add(ButtonText(buttons.language_caption + (utf8 ? u" \u25BE" : u" v")),
              look(Target::kLanguage, true));
   }
-  ScreenLine right;
-  auto add = [&](Target target, const std::u16string& caption, bool enabled) {
-    if (!right.segments.empty()) right.Add(U"  ");
-    right.Add(ButtonText(caption), look(target, enabled));
+  auto buttons_right = [&](const std::u32string& gap) {
+    ScreenLine right;
+    auto add = [&](Target target, const std::u16string& caption, bool enabled) {
+      if (!right.segments.empty()) right.Add(gap);
+      right.Add(ButtonText(caption), look(target, enabled));
+    };
+    if (buttons.back_visible) add(Target::kBack, buttons.back_caption, true);
+    if (buttons.next_visible) add(Target::kNext, buttons.next_caption, buttons.next_enabled);
+    add(Target::kCancel, buttons.cancel_caption, buttons.cancel_enabled);
+    return right;
   };
-  if (buttons.back_visible) add(Target::kBack, buttons.back_caption, true);
-  if (buttons.next_visible) add(Target::kNext, buttons.next_caption, buttons.next_enabled);
-  add(Target::kCancel, buttons.cancel_caption, buttons.cancel_enabled);
+  // A narrow screen gets the language button without its caption, and the others closer.
+  ScreenLine right = buttons_right(U"  ");
+  if (left.Width() + right.Width() + 3 > width && !left.segments.empty()) {
+    left.segments[0].text = utf8 ? U"[\u25BE]" : U"[v]";
+  }
+  if (left.Width() + right.Width() + 3 > width) right = buttons_right(U" ");
   ScreenLine row;
   row.Add(U" ");
   for (const Segment& segment : left.segments) row.segments.push_back(segment);
@@ -216,7 +225,8 @@ Frame ComposeFrame(const FrameInput& input) {
     const int other = static_cast<int>(body.lines.size());
     frame.scroll_rows = std::max(kMinScrollRows, body_rows - other);
     frame.scroll_lines = static_cast<int>(scroll_lines.size());
-    const int first = std::clamp(input.scroll, 0, std::max(0, frame.scroll_lines - frame.scroll_rows));
+    const int first =
+        std::clamp(input.scroll, 0, std::max(0, frame.scroll_lines - frame.scroll_rows));
     std::vector<ScreenLine> rows;
     for (int r = 0; r < frame.scroll_rows; ++r) {
       const int n = first + r;
@@ -224,7 +234,7 @@ Frame ComposeFrame(const FrameInput& input) {
       // The gutter on the left shows where the view is: a bar beside the shown part.
       const bool more_above = first > 0 && r == 0;
       const bool more_below = n + 1 < frame.scroll_lines && r == frame.scroll_rows - 1;
-      std::u32string gutter = more_above ? (input.utf8 ? U"\u25B2" : U"^")
+      std::u32string gutter = more_above   ? (input.utf8 ? U"\u25B2" : U"^")
                               : more_below ? (input.utf8 ? U"\u25BC" : U"v")
                                            : (input.utf8 ? U"\u2502" : U"|");
       rows.push_back(ScreenLine().Add(gutter, body.scroll_focused ? kBold : kDim).Add(U" " + text));
@@ -233,6 +243,12 @@ Frame ComposeFrame(const FrameInput& input) {
     if (body.cursor_row >= body.scroll_at) body.cursor_row += frame.scroll_rows;
   }
 
+  // On a low screen the page moves up so that the field being typed in stays in view.
+  if (body.cursor_row >= body_rows) {
+    const int shift = body.cursor_row - body_rows + 1;
+    body.lines.erase(body.lines.begin(), body.lines.begin() + shift);
+    body.cursor_row -= shift;
+  }
   frame.lines.push_back(ScreenLine().Add(FitWidth(U" " + input.title, width), kReverse));
   frame.lines.emplace_back();
   for (int r = 0; r < body_rows; ++r) {
@@ -247,16 +263,16 @@ Frame ComposeFrame(const FrameInput& input) {
     frame.cursor_row = 2 + body.cursor_row;
     frame.cursor_col = kMargin + body.cursor_col;
   }
-  frame.lines.push_back(
-      ScreenLine().Add(std::u32string(static_cast<size_t>(width), input.utf8 ? U'\u2500' : U'-'),
-                       kDim));
+  frame.lines.push_back(ScreenLine().Add(
+      std::u32string(static_cast<size_t>(width), input.utf8 ? U'\u2500' : U'-'), kDim));
   frame.lines.push_back(ButtonRow(input.buttons, input.focus, width, input.utf8));
 
   std::u32string hints;
   if (std::optional<Target> target = DefaultButton(input.buttons)) {
-    hints = U"Enter: " + Wide(*target == Target::kNext ? input.buttons.next_caption
-                                                       : input.buttons.cancel_caption) +
-            U"   ";
+    hints =
+        U"Enter: " +
+        Wide(*target == Target::kNext ? input.buttons.next_caption : input.buttons.cancel_caption) +
+        U"   ";
   }
   hints += U"Tab: move   ";
   if (frame.scroll_lines > frame.scroll_rows) hints += U"PgUp/PgDn: scroll   ";

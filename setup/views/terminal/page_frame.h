@@ -18,8 +18,9 @@ struct Focus {
   Target target = Target::kNone;
   setup_session::ControlRef radio;  // the radio button, for kRadio
   bool operator==(const Focus& other) const {
-    return target == other.target && (target != Target::kRadio || (radio.page == other.radio.page &&
-                                                                    radio.index == other.radio.index));
+    return target == other.target &&
+           (target != Target::kRadio ||
+            (radio.page == other.radio.page && radio.index == other.radio.index));
   }
 };
 

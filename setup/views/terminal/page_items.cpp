@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "platform/text_encoding.h"
-#include "setup/text/languages.h"
 #include "setup/session/rtf_reader.h"
+#include "setup/text/languages.h"
 #include "setup/views/terminal/folder_text.h"
 #include "setup/views/terminal/text_layout.h"
 
@@ -61,7 +61,8 @@ std::u32string ScrollTextOf(const LayoutRecord& record) {
     if (property.key == "text") {
       text = FromUtf16(WithBreaks(platform::Cp1252ToUtf16(property.value)));
     } else if (property.key == "file" && record.kind == ControlKind::kRichEdit && property.data) {
-      if (std::optional<setup_session::RtfDocument> document = setup_session::ParseRtf(*property.data)) {
+      if (std::optional<setup_session::RtfDocument> document =
+              setup_session::ParseRtf(*property.data)) {
         text = FromUtf16(document->PlainText());
       } else {
         text = FromUtf16(platform::Cp1252ToUtf16(*property.data));
@@ -71,8 +72,7 @@ std::u32string ScrollTextOf(const LayoutRecord& record) {
   return text;
 }
 
-const std::u32string& PageItemBuilder::ScrollText(const LayoutRecord& record, int page,
-                                                  int index) {
+const std::u32string& PageItemBuilder::ScrollText(const LayoutRecord& record, int page, int index) {
   auto [it, added] = scroll_texts_.try_emplace({page, index});
   if (added) it->second = ScrollTextOf(record);
   return it->second;
@@ -106,13 +106,12 @@ std::vector<PageItem> PageItemBuilder::Build(const setup_session::WizardSession&
             item.text = texts.folder_field;
             break;
           }
-          item.text = FromUtf16(caption != texts.captions.end()
-                                    ? caption->second
-                                    : setup_session::CaptionText(record));
+          item.text =
+              FromUtf16(caption != texts.captions.end() ? caption->second
+                                                        : setup_session::CaptionText(record));
           if (Same(named.status_line, ref) || Same(named.second_status_line, ref)) {
-            const auto& runner_text = Same(named.status_line, ref)
-                                          ? texts.progress.status
-                                          : texts.progress.second_status;
+            const auto& runner_text =
+                Same(named.status_line, ref) ? texts.progress.status : texts.progress.second_status;
             if (runner_text) item.text = FromUtf16(*runner_text);
             if (Same(named.status_line, ref)) item.kind = ItemKind::kStatus;
           }
@@ -142,16 +141,16 @@ std::vector<PageItem> PageItemBuilder::Build(const setup_session::WizardSession&
           item.text.empty()) {
         continue;
       }
-      placed.push_back({NumberKey(record, "top").value_or(0),
-                        NumberKey(record, "left").value_or(0), std::move(item)});
+      placed.push_back({NumberKey(record, "top").value_or(0), NumberKey(record, "left").value_or(0),
+                        std::move(item)});
       if (placed.back().item.kind == ItemKind::kField) {
         // Under the field: the folder's other name (the host folder of a Windows path, the
         // Windows path of a host one), and the free space there (text 7).
         PageItem note;
         note.kind = ItemKind::kNote;
         note.ref = ref;
-        const bool typed_host =
-            !texts.folder_field.empty() && (texts.folder_field[0] == U'/' || texts.folder_field[0] == U'~');
+        const bool typed_host = !texts.folder_field.empty() &&
+                                (texts.folder_field[0] == U'/' || texts.folder_field[0] == U'~');
         const std::string other = typed_host ? platform::Cp1252ToUtf8(session.FolderText())
                                              : HostFolder(session.FolderText());
         if (!other.empty()) note.text = U"= " + FromUtf8(other);

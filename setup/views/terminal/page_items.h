@@ -45,8 +45,7 @@ struct ViewTexts {
 
 class PageItemBuilder {
  public:
-  std::vector<PageItem> Build(const setup_session::WizardSession& session,
-                              const ViewTexts& texts);
+  std::vector<PageItem> Build(const setup_session::WizardSession& session, const ViewTexts& texts);
 
  private:
   const std::u32string& ScrollText(const setup_session::LayoutRecord& record, int page, int index);

@@ -266,7 +266,9 @@ TerminalSize TerminalDevice::Size() const {
   return size;
 }
 
-void TerminalDevice::Write(const std::string& bytes) { WriteAll(out_fd_, bytes.data(), bytes.size()); }
+void TerminalDevice::Write(const std::string& bytes) {
+  WriteAll(out_fd_, bytes.data(), bytes.size());
+}
 
 bool TerminalDevice::TakeResized() {
   const bool resized = g_restore.resized != 0;

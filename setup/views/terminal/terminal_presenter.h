@@ -7,7 +7,6 @@
 
 #include <memory>
 #include <string>
-
 #include <vector>
 
 #include "platform/message_box.h"
@@ -19,13 +18,12 @@ namespace setup_terminal {
 
 class TerminalPresenter : public platform::MessageBoxPresenter {
  public:
-  TerminalPresenter(std::shared_ptr<TerminalDevice> device,
-                    std::shared_ptr<TerminalScreen> screen, bool utf8)
+  TerminalPresenter(std::shared_ptr<TerminalDevice> device, std::shared_ptr<TerminalScreen> screen,
+                    bool utf8)
       : device_(std::move(device)), screen_(std::move(screen)), utf8_(utf8) {}
 
   int Show(const std::string& text, const std::string& caption, uint32_t flags) override;
-  int ShowWide(const std::u16string& text, const std::u16string& caption,
-               uint32_t flags) override;
+  int ShowWide(const std::u16string& text, const std::u16string& caption, uint32_t flags) override;
 
   // A box of BUTTONS with SELECTED highlighted; answers the chosen button's answer, or
   // ESCAPE_ANSWER for Esc (and when no answer can come).

@@ -49,9 +49,10 @@ class ViewGaugeSink : public ProgressGaugeSink {
 
 }  // namespace
 
-TerminalView::TerminalView(setup_session::WizardSession& session, TerminalDevice& device,
-                           bool utf8)
-    : session_(session), device_(device), utf8_(utf8),
+TerminalView::TerminalView(setup_session::WizardSession& session, TerminalDevice& device, bool utf8)
+    : session_(session),
+      device_(device),
+      utf8_(utf8),
       session_thread_(std::this_thread::get_id()) {}
 
 void TerminalView::FolderTextSet(const std::string& text) {
@@ -344,8 +345,8 @@ void ScreenWizard::ChooseLanguage() {
     buttons.push_back({static_cast<int>(i), FromUtf16(languages.Items[i]->Name)});
   }
   const int current = std::max(0, languages.Current);
-  const int chosen = presenter_.Choose(FromUtf16(session_.Buttons().language_caption), U"",
-                                       buttons, static_cast<size_t>(current), -1);
+  const int chosen = presenter_.Choose(FromUtf16(session_.Buttons().language_caption), U"", buttons,
+                                       static_cast<size_t>(current), -1);
   screen_.Invalidate();
   if (chosen >= 0 && chosen != languages.Current) session_.ChooseLanguage(chosen);
 }

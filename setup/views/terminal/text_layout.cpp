@@ -50,8 +50,7 @@ std::u32string Clean(const std::u32string& text, bool keep_breaks) {
   return clean;
 }
 
-void WrapParagraph(const std::u32string& paragraph, int width,
-                   std::vector<std::u32string>& lines) {
+void WrapParagraph(const std::u32string& paragraph, int width, std::vector<std::u32string>& lines) {
   std::u32string line;
   int line_width = 0;
   bool wrapped = false;  // a line of this paragraph has been given
