@@ -199,6 +199,16 @@ TerminalDevice::~TerminalDevice() {
   if (own_out_fd_) close(out_fd_);
 }
 
+void TerminalDevice::Engage(const termios& active, bool full_screen) {
+  g_restore.active = active;
+  g_restore.in_fd = in_fd_;
+  g_restore.out_fd = out_fd_;
+  g_restore.full_screen = full_screen ? 1 : 0;
+  g_restore.engaged = 1;
+  Install(SIGWINCH, OnResize, SA_RESTART);
+  if (!IgnoredSignal(SIGHUP)) Install(SIGHUP, OnHangUp, SA_RESTART);
+}
+
 void TerminalDevice::EnterFullScreen() {
   if (full_screen_ || lines_) return;
   if (tcgetattr(in_fd_, &g_restore.saved) != 0) return;
@@ -208,16 +218,10 @@ void TerminalDevice::EnterFullScreen() {
   raw.c_cflag |= CS8;
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
-  g_restore.active = raw;
-  g_restore.in_fd = in_fd_;
-  g_restore.out_fd = out_fd_;
-  g_restore.full_screen = 1;
-  g_restore.engaged = 1;
+  Engage(raw, true);
   full_screen_ = true;
-  Install(SIGWINCH, OnResize, SA_RESTART);
   Install(SIGTSTP, OnStop, SA_RESTART);
   Install(SIGCONT, OnResize, SA_RESTART);
-  if (!IgnoredSignal(SIGHUP)) Install(SIGHUP, OnHangUp, SA_RESTART);
   for (int crash : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
     Install(crash, OnCrash, SA_RESETHAND | SA_NODEFER);
   }
@@ -228,14 +232,8 @@ void TerminalDevice::EnterFullScreen() {
 void TerminalDevice::EnterLines() {
   if (full_screen_ || lines_) return;
   if (tcgetattr(in_fd_, &g_restore.saved) != 0) return;
-  g_restore.active = g_restore.saved;
-  g_restore.in_fd = in_fd_;
-  g_restore.out_fd = out_fd_;
-  g_restore.full_screen = 0;
-  g_restore.engaged = 1;
+  Engage(g_restore.saved, false);
   lines_ = true;
-  Install(SIGWINCH, OnResize, SA_RESTART);
-  if (!IgnoredSignal(SIGHUP)) Install(SIGHUP, OnHangUp, SA_RESTART);
   // Ctrl-C asks the quit question; SIGTERM still stops the run at once.
   if (!IgnoredSignal(SIGINT)) Install(SIGINT, OnInterrupt, SA_RESTART);
 }

@@ -11,6 +11,8 @@
 
 #include "setup/views/terminal/terminal_keys.h"
 
+struct termios;
+
 namespace setup_terminal {
 
 struct TerminalSize {
@@ -64,6 +66,8 @@ class TerminalDevice {
   std::mutex& Lock() { return mutex_; }
 
  private:
+  // Records the modes to restore and to return to, and takes the signals both modes watch.
+  void Engage(const termios& active, bool full_screen);
   bool WaitReadable(int timeout_ms);
   void ReadAvailable();
 

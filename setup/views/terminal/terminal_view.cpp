@@ -152,6 +152,12 @@ void ScreenWizard::DrawLocked() {
   last_draw_ = std::chrono::steady_clock::now();
 }
 
+void ScreenWizard::RunStarted(const std::u16string& status, int total) {
+  TerminalView::RunStarted(status, total);
+  // The run's page shows before the runner starts, which may at once ask something.
+  Draw();
+}
+
 void ScreenWizard::ProgressChanged() {
   // The runner's thread only leaves its figures; the session's thread draws them.
   if (!OnSessionThread() || !session_.Working()) return;

@@ -66,6 +66,7 @@ class ScreenWizard : public TerminalView {
                TerminalScreen& screen, TerminalPresenter& presenter, bool utf8)
       : TerminalView(session, device, utf8), screen_(screen), presenter_(presenter) {}
   void Run() override;
+  void RunStarted(const std::u16string& status, int total) override;
   void KeepAlive() override;
 
  private:

@@ -1,5 +1,7 @@
 #include "setup/views/terminal/text_layout.h"
 
+#include "platform/text_encoding.h"
+
 namespace setup_terminal {
 
 namespace {
@@ -113,58 +115,21 @@ std::u32string FromUtf16(const std::u16string& text) {
   return out;
 }
 
-std::u32string FromUtf8(const std::string& text) {
-  std::u32string out;
-  size_t i = 0;
-  while (i < text.size()) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    int length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-    if (length == 0 || i + length > text.size() || lead > 0xF4) {
-      out += kReplacement;
-      ++i;
-      continue;
-    }
-    char32_t value = length == 1 ? lead : lead & (0x7F >> length);
-    bool valid = true;
-    for (int k = 1; k < length; ++k) {
-      const unsigned char c = static_cast<unsigned char>(text[i + k]);
-      valid = valid && (c & 0xC0) == 0x80;
-      value = (value << 6) | (c & 0x3F);
-    }
-    if (!valid || (length == 3 && value < 0x800) || (length == 4 && value < 0x10000) ||
-        (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) {
-      out += kReplacement;
-      ++i;
-      continue;
-    }
-    out += value;
-    i += length;
-  }
-  return out;
-}
+std::u32string FromUtf8(const std::string& text) { return FromUtf16(platform::Utf8ToUtf16(text)); }
 
 std::string ToUtf8(const std::u32string& text) {
-  std::string out;
-  out.reserve(text.size());
+  std::u16string wide;
+  wide.reserve(text.size());
   for (char32_t c : text) {
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacement;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+    if (c >= 0x10000) {
+      wide += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      wide += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
     } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      wide += static_cast<char16_t>(c);
     }
   }
-  return out;
+  return platform::Utf16ToUtf8(wide);
 }
 
 int CharWidth(char32_t c) {
