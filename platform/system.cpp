@@ -278,7 +278,7 @@ std::string GetUserName() {
 
 void ExitProcess(int exit_code) {
   std::fflush(nullptr);
-  _exit(exit_code);
+  std::quick_exit(exit_code);
 }
 
 }  // namespace platform

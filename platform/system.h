@@ -32,7 +32,8 @@ std::string GetEnvironmentVariable(const std::string& name);
 // The user name of the per-user folders: $USER, else "user".
 std::string GetUserName();
 
-// Ends the process at once with the exit code, without running destructors (ExitProcess).
+// Ends the process at once with the exit code, without running destructors (ExitProcess). The
+// handlers registered with std::at_quick_exit run (a terminal gets its modes back there).
 [[noreturn]] void ExitProcess(int exit_code);
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // setup: the installer runtime (and, as a copy with its own package, the uninstaller).
 //
-//   setup [PACKAGE] [--unattended] [--dir=PATH] [--screenshot-dir=DIR] [--log=FILE] [--help]
+//   setup [PACKAGE] [--unattended | --text] [--dir=PATH] [--screenshot-dir=DIR] [--log=FILE]
+//   [--help]
 //         [--version]
 //   setup [PACKAGE] --verify [--require-signature=KEY]
 //   setup [PACKAGE] --list-contents [--json]
@@ -12,7 +13,10 @@
 // Exit codes: 0 finished (every line did what it says), 1 cancelled by the user or by SIGINT or
 // SIGTERM (the run undone), 2 failed (a start-up message, a failed step with the run undone, a
 // `failure` line with what the run did kept, a removal that left items behind, an error report,
-// no display without --unattended).
+// no display and no terminal without --unattended).
+//
+// The view: --unattended takes every default without one; --text, or no display with a terminal
+// on standard input, is the terminal wizard; otherwise the window.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -45,6 +49,8 @@
 #include "setup/session/wizard_session.h"
 #include "setup/text/languages.h"
 #include "setup/views/qt/window_front_end.h"
+#include "setup/views/terminal/terminal_device.h"
+#include "setup/views/terminal/terminal_front_end.h"
 #include "setup/views/unattended/unattended_view.h"
 #include "setupkit_version.h"
 
@@ -199,7 +205,13 @@ int main(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) command_line += std::string(" ") + argv[i];
     RunLogUtf8(command_line);
   }
-  if (!options.unattended && !HasDisplay()) {
+  const bool terminal_view =
+      options.text || (!options.unattended && !HasDisplay() && setup_terminal::StdinIsTerminal());
+  if (terminal_view && !setup_terminal::StdinIsTerminal()) {
+    std::fprintf(stderr, "setup: --text needs a terminal on standard input\n");
+    return kExitFailed;
+  }
+  if (!options.unattended && !terminal_view && !HasDisplay()) {
     std::fprintf(stderr,
                  "setup: no display found (DISPLAY and WAYLAND_DISPLAY are not set); run "
                  "\"setup --unattended [--dir=PATH]\" to install without a window\n");
@@ -210,11 +222,13 @@ int main(int argc, char** argv) {
   state.SetUnattended(options.unattended);
   const uint16_t language_id = platform::GetSystemDefaultLangId();
 
-  // The view: unattended builds no widget at all; the window (also off screen, when pictures of
-  // an unattended run are asked for) is the Qt view.
+  // The view: unattended builds no widget at all; the terminal wizard draws with ANSI sequences;
+  // the window (also off screen, when pictures of an unattended run are asked for) is the Qt view.
   std::unique_ptr<setup_session::WizardFrontEnd> front_end;
   if (options.unattended && options.screenshot_dir.empty()) {
     front_end = setup_unattended::CreateUnattendedFrontEnd();
+  } else if (terminal_view) {
+    front_end = setup_terminal::CreateTerminalFrontEnd();
   } else {
     front_end = setup_wizard::CreateWindowFrontEnd(
         argc, argv, setup_wizard::WindowOptions{options.unattended, options.screenshot_dir});
@@ -277,7 +291,7 @@ int main(int argc, char** argv) {
     } else {
       exit_code = kExitCancelled;
     }
-    if (options.unattended) {
+    if (options.unattended || terminal_view) {
       std::printf("%s\n", exit_code == kExitFinished    ? "setup: finished"
                           : exit_code == kExitCancelled ? "setup: cancelled"
                                                         : "setup: failed");

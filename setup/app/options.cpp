@@ -68,6 +68,8 @@ ParsedOptions ParseSetupOptions(const std::vector<std::string>& args) {
       options_ended = true;
     } else if (arg == "--unattended") {
       options.unattended = true;
+    } else if (arg == "--text") {
+      options.text = true;
     } else if (arg == "--help" || arg == "-h") {
       options.help = true;
     } else if (arg == "--version") {
@@ -94,6 +96,12 @@ ParsedOptions ParseSetupOptions(const std::vector<std::string>& args) {
   if (parsed.ok() && options.json && !options.list_installed && !options.list_contents) {
     parsed.error = "--json goes with --list-installed or --list-contents";
   }
+  if (parsed.ok() && options.text && options.unattended) {
+    parsed.error = "--text and --unattended exclude each other";
+  }
+  if (parsed.ok() && options.text && !options.screenshot_dir.empty()) {
+    parsed.error = "--screenshot-dir goes with the window, not with --text";
+  }
   return parsed;
 }
 
@@ -119,7 +127,7 @@ std::optional<std::string> InstallFolderFromOption(const std::string& dir) {
 }
 
 std::string SetupUsageLine() {
-  return "usage: setup [PACKAGE] [--unattended] [--dir=PATH] [--screenshot-dir=DIR] "
+  return "usage: setup [PACKAGE] [--unattended | --text] [--dir=PATH] [--screenshot-dir=DIR] "
          "[--log=FILE] [--wait=SECONDS]\n"
          "             [--require-signature=KEY] [--help] [--version]\n"
          "       setup [PACKAGE] --verify [--require-signature=KEY]\n"
@@ -138,6 +146,10 @@ std::string SetupHelpText() {
          "                        /S, the program's own package is read; they are ignored)\n"
          "  --unattended          install without a window: Next is pressed until Finish,\n"
          "                        messages go to standard error, status lines to standard output\n"
+         "  --text                the wizard in this terminal; also chosen when neither DISPLAY\n"
+         "                        nor WAYLAND_DISPLAY is set and standard input is a terminal.\n"
+         "                        Enter goes on, Esc asks to quit; numbered prompts on a dumb\n"
+         "                        terminal (TERM=dumb)\n"
          "  --dir=PATH            the install folder (--dir PATH as well); a Windows path such as\n"
          "                        C:\\Games\\Demo or a host path such as /opt/demo\n"
          "  --screenshot-dir=DIR  save a picture of each page shown into DIR\n"

@@ -98,6 +98,10 @@ INSTANTIATE_TEST_SUITE_P(
                                   "--wait takes whole seconds from 0 to 86400: 99999999999"},
                       RefusedCase{{"--wait=1s"}, "--wait takes whole seconds from 0 to 86400: 1s"},
                       RefusedCase{{"--require-signature"}, "--require-signature needs a value"},
+                      RefusedCase{{"--text", "--unattended"},
+                                  "--text and --unattended exclude each other"},
+                      RefusedCase{{"--text", "--screenshot-dir=x"},
+                                  "--screenshot-dir goes with the window, not with --text"},
                       // A refusal wins over --help given before it.
                       RefusedCase{{"--help", "--bogus"}, "unknown option --bogus"}));
 
@@ -128,6 +132,17 @@ TEST(SetupOptionsTest, WaitVerifyAndRequiredSignature) {
   EXPECT_EQ(parsed.options.wait_seconds, 86400);
 }
 
+TEST(SetupOptionsTest, TextAsksForTheTerminalWizard) {
+  ParsedOptions parsed = ParseSetupOptions({"demo.pak", "--text", "--dir=/opt/demo"});
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  EXPECT_TRUE(parsed.options.text);
+  EXPECT_FALSE(parsed.options.unattended);
+  EXPECT_EQ(parsed.options.dir, "/opt/demo");
+  EXPECT_EQ(parsed.options.params, std::vector<std::string>{"demo.pak"});
+  EXPECT_FALSE(ParseSetupOptions({}).options.text);
+  EXPECT_NE(setup_app::SetupHelpText().find("--text"), std::string::npos);
+}
+
 // The program itself: refusals and answers come before any window, package or display check,
 // so they behave the same with no display and no package.
 TEST(SetupCommandLineTest, ProgramAnswersBeforeAnythingElse) {
@@ -143,6 +158,8 @@ TEST(SetupCommandLineTest, ProgramAnswersBeforeAnythingElse) {
       {{"--version"}, 0, "setup "},
       {{"--silent"}, 2, "setup: unknown option --silent\nusage: setup"},
       {{"--unattended", "--dir"}, 2, "--dir needs a value"},
+      // Standard input here is no terminal: the terminal wizard cannot be asked for.
+      {{"--text"}, 2, "setup: --text needs a terminal on standard input"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args{
