@@ -86,11 +86,11 @@ make_root() { # SUITE -> $root
 
 # The files of each --expect folder, compared with the install folder.
 check_files() {
-  printf '%s\n' "$expects" | while IFS= read -r spec; do
-    [ -n "$spec" ] || continue
-    src=${spec%%:*}
+  printf '%s\n' "$expects" | while IFS= read -r pair; do
+    [ -n "$pair" ] || continue
+    src=${pair%%:*}
     sub=""
-    [ "$src" = "$spec" ] || sub=${spec#*:}
+    [ "$src" = "$pair" ] || sub=${pair#*:}
     (cd "$src" && find . -type f) | while IFS= read -r f; do
       if ! cmp -s "$src/$f" "$root$install_host/${sub:+$sub/}${f#./}"; then
         echo "differs or missing: ${sub:+$sub/}${f#./}"

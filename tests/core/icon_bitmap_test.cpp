@@ -30,20 +30,20 @@ struct IconImage {
   uint32_t compression = 0;
 };
 
-std::string MakeImage(const IconImage& spec) {
-  const int bits = spec.bits;
+std::string MakeImage(const IconImage& shape) {
+  const int bits = shape.bits;
   std::string out;
   PutLe(out, 40, 4);
   PutLe(out, kWidth, 4);
   PutLe(out, kHeight * 2, 4);
   PutLe(out, 1, 2);
   PutLe(out, static_cast<uint32_t>(bits), 2);
-  PutLe(out, spec.compression, 4);
+  PutLe(out, shape.compression, 4);
   for (int i = 0; i < 3; ++i) PutLe(out, 0, 4);  // image size, resolution
-  PutLe(out, spec.colours_used, 4);
+  PutLe(out, shape.colours_used, 4);
   PutLe(out, 0, 4);
   if (bits <= 8) {
-    const uint32_t entries = spec.colours_used != 0 ? spec.colours_used : 1u << bits;
+    const uint32_t entries = shape.colours_used != 0 ? shape.colours_used : 1u << bits;
     for (uint32_t i = 0; i < entries; ++i) PutLe(out, i < 4 ? kColours[i] : 0x123456, 4);
   }
   const size_t colour_row = (kWidth * bits + 31) / 32 * 4;
@@ -66,12 +66,12 @@ std::string MakeImage(const IconImage& spec) {
         row[at] = static_cast<char>(rgb);
         row[at + 1] = static_cast<char>(rgb >> 8);
         row[at + 2] = static_cast<char>(rgb >> 16);
-        if (bits == 32) row[at + 3] = static_cast<char>(spec.alpha);
+        if (bits == 32) row[at + 3] = static_cast<char>(shape.alpha);
       }
     }
     out += row;
   }
-  if (!spec.with_mask) return out;
+  if (!shape.with_mask) return out;
   for (int y = kHeight - 1; y >= 0; --y) {
     std::string row(4, '\0');
     for (uint32_t x = 0; x < kWidth; ++x) {
@@ -103,42 +103,42 @@ class IconBitmapDepthTest : public testing::TestWithParam<int> {};
 
 TEST_P(IconBitmapDepthTest, ColoursAndMaskComeOutAsWindowsDrawsThem) {
   const int bits = GetParam();
-  IconImage spec;
-  spec.bits = bits;
-  spec.alpha = 0x80;
+  IconImage shape;
+  shape.bits = bits;
+  shape.alpha = 0x80;
   // With an alpha channel the mask is ignored; without one it decides transparency.
-  ExpectPicture(DecodeIconBitmap(MakeImage(spec)),
+  ExpectPicture(DecodeIconBitmap(MakeImage(shape)),
                 [&](bool masked) -> uint8_t { return bits == 32 ? 0x80 : (masked ? 0 : 0xFF); });
   // Without a mask every pixel of an image without alpha is opaque.
-  spec.with_mask = false;
-  ExpectPicture(DecodeIconBitmap(MakeImage(spec)),
+  shape.with_mask = false;
+  ExpectPicture(DecodeIconBitmap(MakeImage(shape)),
                 [&](bool) -> uint8_t { return bits == 32 ? 0x80 : 0xFF; });
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryDepth, IconBitmapDepthTest, testing::Values(4, 8, 16, 24, 32));
 
 TEST(IconBitmapTest, ThirtyTwoBitsWithoutAnyAlphaUseTheMask) {
-  IconImage spec;
-  spec.alpha = 0;
-  ExpectPicture(DecodeIconBitmap(MakeImage(spec)),
+  IconImage shape;
+  shape.alpha = 0;
+  ExpectPicture(DecodeIconBitmap(MakeImage(shape)),
                 [](bool masked) -> uint8_t { return masked ? 0 : 0xFF; });
-  spec.with_mask = false;
-  ExpectPicture(DecodeIconBitmap(MakeImage(spec)), [](bool) -> uint8_t { return 0xFF; });
+  shape.with_mask = false;
+  ExpectPicture(DecodeIconBitmap(MakeImage(shape)), [](bool) -> uint8_t { return 0xFF; });
 }
 
 TEST(IconBitmapTest, OneBitAndShortPalettes) {
   // One bit: the picture's colours 2 and 3 become 0 and 1 (their low bit); check by hand.
-  IconImage spec;
-  spec.bits = 1;
-  std::optional<RgbaImage> image = DecodeIconBitmap(MakeImage(spec));
+  IconImage shape;
+  shape.bits = 1;
+  std::optional<RgbaImage> image = DecodeIconBitmap(MakeImage(shape));
   ASSERT_TRUE(image.has_value());
   EXPECT_EQ(image->pixels[4 * 1 + 1], 0xFF);  // (1,0) is colour 1, green
   EXPECT_EQ(image->pixels[4 * 1 + 3], 0xFF);
   EXPECT_EQ(image->pixels[3], 0x00);  // (0,0) is masked
   // A palette the header declares shorter than an index: that pixel is black, others as stored.
-  spec.bits = 8;
-  spec.colours_used = 3;
-  image = DecodeIconBitmap(MakeImage(spec));
+  shape.bits = 8;
+  shape.colours_used = 3;
+  image = DecodeIconBitmap(MakeImage(shape));
   ASSERT_TRUE(image.has_value());
   EXPECT_EQ(image->pixels[4 * 3 + 0] | image->pixels[4 * 3 + 1] | image->pixels[4 * 3 + 2], 0);
   EXPECT_EQ(image->pixels[4 * 2 + 2], 0xFF);  // (2,0) is colour 2, blue
@@ -146,10 +146,10 @@ TEST(IconBitmapTest, OneBitAndShortPalettes) {
 
 TEST(IconBitmapTest, DamagedOrUnsupportedImagesGiveNothing) {
   for (int bits : {1, 4, 8, 16, 24, 32}) {
-    IconImage spec;
-    spec.bits = bits;
-    spec.with_mask = false;
-    const std::string image = MakeImage(spec);
+    IconImage shape;
+    shape.bits = bits;
+    shape.with_mask = false;
+    const std::string image = MakeImage(shape);
     // Cut inside the header, palette or colour rows: nothing (a cut in the mask only drops it).
     for (size_t cut = 0; cut < image.size(); ++cut) {
       EXPECT_FALSE(DecodeIconBitmap(image.substr(0, cut)).has_value()) << bits << " " << cut;
