@@ -4,7 +4,7 @@
 set(_layers
   "platform:0" "setup/io:1" "setup/core:2" "setup/text:3" "setup/errorlog:4"
   "setup/archive:5" "setup/vfs:5" "setup/commands:6" "setup/runtime:7" "setup/session:8" "setup/controls:8"
-  "setup/views/qt:9" "setup/views/unattended:9" "setup/views/terminal:9" "setup/app:10" "tools/setupc:10" "tools/finalise:10" "tools/archive:10"
+  "setup/views/qt:9" "setup/views/unattended:9" "setup/views/terminal:9" "setup/views/remote:9" "setup/app:10" "tools/setupc:10" "tools/finalise:10" "tools/archive:10"
   "medalor:1" "medalor/ui:2" "medalor/app:3" "medalor/artwork:3")
 
 function(_rank_of folder out)

@@ -1,14 +1,13 @@
 # The programs that installers carry (the runtime, its uninstaller copy, setup-finalise) must
 # start on any x86-64 Linux with no package added, so they are linked as static executables:
-# static libstdc++, glibc, zlib, libdeflate, libpng and libsodium from Debian's own archives. Every other
+# static libstdc++, glibc, zlib, libdeflate and libsodium from Debian's own archives. Every other
 # program links the shared libraries as usual.
 #
-# The engine links the codec libraries through the four targets below; each names the static
+# The engine links the codec libraries through the three targets below; each names the static
 # archive when the program being linked is marked SETUPKIT_STATIC_RUNTIME, the shared library
 # otherwise.
 find_library(SETUPKIT_ZLIB_ARCHIVE NAMES libz.a REQUIRED)
 find_library(SETUPKIT_DEFLATE_ARCHIVE NAMES libdeflate.a REQUIRED)
-find_library(SETUPKIT_PNG_ARCHIVE NAMES libpng16.a libpng.a REQUIRED)
 find_library(SETUPKIT_SODIUM_ARCHIVE NAMES libsodium.a REQUIRED)
 find_library(SETUPKIT_SODIUM_LIBRARY NAMES sodium REQUIRED)
 find_path(SETUPKIT_SODIUM_INCLUDE sodium.h REQUIRED)
@@ -17,17 +16,26 @@ set(_static_head "$<BOOL:$<TARGET_PROPERTY:SETUPKIT_STATIC_RUNTIME>>")
 add_library(setupkit_zlib INTERFACE)
 target_link_libraries(setupkit_zlib INTERFACE
   "$<IF:${_static_head},${SETUPKIT_ZLIB_ARCHIVE},ZLIB::ZLIB>")
+# The window program (SETUPKIT_STATIC_CODECS) takes libdeflate from its archive too: a machine
+# with Qt 6 need not have it.
+set(_static_deflate "$<OR:${_static_head},$<BOOL:$<TARGET_PROPERTY:SETUPKIT_STATIC_CODECS>>>")
 add_library(setupkit_deflate INTERFACE)
 target_link_libraries(setupkit_deflate INTERFACE
-  "$<IF:${_static_head},${SETUPKIT_DEFLATE_ARCHIVE},PkgConfig::LIBDEFLATE>")
-add_library(setupkit_png INTERFACE)
-target_link_libraries(setupkit_png INTERFACE
-  "$<IF:${_static_head},${SETUPKIT_PNG_ARCHIVE},PNG::PNG>" setupkit_zlib m)
+  "$<IF:${_static_deflate},${SETUPKIT_DEFLATE_ARCHIVE},PkgConfig::LIBDEFLATE>")
 # SHA-256 and Ed25519 for the installer's digest and signature.
 add_library(setupkit_sodium INTERFACE)
 target_include_directories(setupkit_sodium INTERFACE ${SETUPKIT_SODIUM_INCLUDE})
 target_link_libraries(setupkit_sodium INTERFACE
   "$<IF:${_static_head},${SETUPKIT_SODIUM_ARCHIVE},${SETUPKIT_SODIUM_LIBRARY}>")
+
+# A program that installers carry (as their runtime or in their package): the sections of what
+# it links that it never reaches are dropped (every object is compiled with a section per
+# function and per datum).
+function(setupkit_carried_program target)
+  if(NOT SETUPKIT_FUZZ)
+    target_link_options(${target} PRIVATE -Wl,--gc-sections)
+  endif()
+endfunction()
 
 # Links TARGET as a static executable and adds it to the programs whose dependencies the
 # runtime_dependencies test checks. A sanitizer build (the fuzzers, scripts/test-sanitized.sh)
@@ -39,7 +47,8 @@ function(setupkit_static_runtime target)
   set_target_properties(${target} PROPERTIES SETUPKIT_STATIC_RUNTIME ON)
   # Unused sections of the archives are dropped: the C and C++ libraries hold much that these
   # programs never call.
-  target_link_options(${target} PRIVATE -static -Wl,--gc-sections)
+  target_link_options(${target} PRIVATE -static)
+  setupkit_carried_program(${target})
   set_property(GLOBAL APPEND PROPERTY SETUPKIT_RUNTIME_PROGRAMS ${target})
 endfunction()
 

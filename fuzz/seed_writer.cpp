@@ -25,6 +25,7 @@
 #include "setup/core/package_integrity.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_info.h"
+#include "setup/session/view_protocol.h"
 #include "setup/vfs/vfs_file.h"
 #include "setup/vfs/vfs_tree.h"
 
@@ -244,6 +245,51 @@ void WritePlatformSeeds() {
   Put("registry_file", "hkcu.reg", hive.Serialize("HKEY_CURRENT_USER"));
 }
 
+// A conversation each way between the runtime and the window program, as the encoder writes it.
+void WriteViewRecordSeeds() {
+  using setup_session::MakeViewRecord;
+  using setup_session::ViewRecord;
+  using T = setup_session::ViewRecordType;
+  auto with = [](ViewRecord record, std::vector<std::string> bytes,
+                 std::vector<std::u16string> texts) {
+    record.bytes = std::move(bytes);
+    record.texts = std::move(texts);
+    return record;
+  };
+  TSetupInfoFile info;
+  info.SetupName = "Hello";
+  info.InstallDir = "C:\\Program Files\\Hello\\";
+  const std::vector<ViewRecord> to_window = {
+      with(MakeViewRecord(T::kVerifyStatus, {1, 4}), {"Status: 1 out of 4 files verifyed"}, {}),
+      MakeViewRecord(T::kVerifyEnded),
+      with(MakeViewRecord(T::kFigures), {"12.00 KB", "3.50 GB"}, {}),
+      with(MakeViewRecord(T::kPagesUp, {0, 1}), {info.Encode(), info.InstallDir}, {}),
+      MakeViewRecord(T::kPageSelected, {0}),
+      with(MakeViewRecord(T::kButtonsChanged, {0, 1, 1, 1, 1}), {},
+           {u"< Back", u"Next >", u"Cancel", u"English"}),
+      MakeViewRecord(T::kPageShown, {0}),
+      with(MakeViewRecord(T::kShowMessage, {1, 0x24}), {}, {u"Quit Setup?", u"Setup"}),
+      with(MakeViewRecord(T::kRunStarted, {3}), {}, {u"Status: 0 of 3 files extracted"}),
+      with(MakeViewRecord(T::kStatusText, {0, 0}), {}, {u"Extracting Readme.txt"}),
+      MakeViewRecord(T::kGaugePosition, {2, 1}),
+      MakeViewRecord(T::kSessionEnded),
+  };
+  const std::vector<ViewRecord> to_runtime = {
+      MakeViewRecord(T::kReady, {setup_session::kViewProtocolRevision}),
+      MakeViewRecord(T::kNext),
+      with(MakeViewRecord(T::kEditFolder), {"C:\\Games\\Hello"}, {}),
+      MakeViewRecord(T::kChooseLanguage, {1}),
+      MakeViewRecord(T::kAnswer, {1, 7}),
+      MakeViewRecord(T::kRequestClose),
+  };
+  std::string stream;
+  for (const ViewRecord& record : to_window) stream += setup_session::EncodeViewRecord(record);
+  Put("view_record", "to-window", std::string(1, '\0') + stream);
+  stream.clear();
+  for (const ViewRecord& record : to_runtime) stream += setup_session::EncodeViewRecord(record);
+  Put("view_record", "to-runtime", std::string(1, '\x07') + stream);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -255,5 +301,6 @@ int main(int argc, char** argv) {
   WriteCoreSeeds();
   WriteArchiveSeeds();
   WritePlatformSeeds();
+  WriteViewRecordSeeds();
   return 0;
 }

@@ -21,7 +21,7 @@ constexpr uint32_t kFileAttributeArchive = 0x20;
 constexpr uint32_t kFileAttributeNormal = 0x80;
 constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
 
-bool FileExists(const std::string& path);       // a file (not a folder) is there
+bool FileExists(const std::string& path);  // a file (not a folder) is there
 // The host path of `path`, entered in the calling thread's name index as if a file had been
 // created there: for a caller that has another thread create it (File::Open of the host path,
 // kCreate), while the lookups on this thread go on. Empty when the path cannot be mapped.
@@ -62,6 +62,15 @@ std::vector<FindData> FindFiles(const std::string& folder, const std::string& pa
 
 // GetTempPathA: the per-user temporary folder with a trailing backslash, created on demand.
 std::string GetTempPath();
+// The working folder as a host path; empty when it cannot be read.
+std::string CurrentHostFolder();
+// A host path made absolute against the working folder, with "//", "." and ".." collapsed and
+// no trailing slash (except for "/"); empty when the working folder cannot be read.
+std::string AbsoluteHostPath(const std::string& host_path);
+// Whether the host path names a regular file (links followed).
+bool IsHostFile(const std::string& host_path);
+// The host path with every link resolved (realpath); empty when it cannot be resolved.
+std::string CanonicalHostPath(const std::string& host_path);
 // Free bytes available to the caller on the file system that holds `path`, measured at its
 // nearest existing folder (a folder still to be made lies where its parent lies); nothing when
 // unknown.

@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 
 #include "platform/ascii_case.h"
 #include "platform/drives.h"
+#include "platform/files.h"
 #include "platform/name_index.h"
 #include "platform/text_encoding.h"
 
@@ -152,6 +154,36 @@ bool MakeHostFolders(const std::string& path) {
   }
   return false;
 }
+
+}  // namespace platform::internal
+
+namespace platform {
+
+std::string CurrentHostFolder() {
+  char buffer[PATH_MAX];
+  return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+}
+
+std::string AbsoluteHostPath(const std::string& host_path) {
+  if (!host_path.empty() && host_path[0] == '/') return internal::NormalizeHostPath(host_path);
+  const std::string folder = CurrentHostFolder();
+  if (folder.empty()) return "";
+  return internal::NormalizeHostPath(folder + "/" + host_path);
+}
+
+bool IsHostFile(const std::string& host_path) {
+  struct stat info {};
+  return stat(host_path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string CanonicalHostPath(const std::string& host_path) {
+  char buffer[PATH_MAX];
+  return realpath(host_path.c_str(), buffer) ? std::string(buffer) : std::string();
+}
+
+}  // namespace platform
+
+namespace platform::internal {
 
 std::string HostPathOf(const std::string& path) {
   if (path.empty()) return "";

@@ -1,6 +1,7 @@
 // Starting programs and documents, and polling their exit codes.
 #include "platform/process.h"
 
+#include <dirent.h>
 #include <limits.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include "platform/drives.h"
+#include "platform/files.h"
 #include "platform/path_util.h"
 
 extern char** environ;
@@ -193,6 +195,26 @@ std::string OwnExecutablePath() {
   const ssize_t length = readlink("/proc/self/exe", buffer, PATH_MAX);
   if (length <= 0) return "";
   return std::string(buffer, static_cast<size_t>(length));
+}
+
+bool AnyProcessRuns(const std::string& host_path) {
+  std::string wanted = CanonicalHostPath(host_path);
+  if (wanted.empty()) wanted = host_path;
+  DIR* processes = opendir("/proc");
+  if (!processes) return false;
+  bool found = false;
+  while (dirent* entry = readdir(processes)) {
+    const std::string name = entry->d_name;
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+    char buffer[PATH_MAX + 1];
+    const ssize_t length = readlink(("/proc/" + name + "/exe").c_str(), buffer, PATH_MAX);
+    if (length > 0 && std::string(buffer, static_cast<size_t>(length)) == wanted) {
+      found = true;
+      break;
+    }
+  }
+  closedir(processes);
+  return found;
 }
 
 }  // namespace platform

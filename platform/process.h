@@ -45,4 +45,7 @@ std::unique_ptr<Process> ShellExecute(const std::string& file, const std::string
 // The host path of the running program's own file (/proc/self/exe).
 std::string OwnExecutablePath();
 
+// Whether any process runs the program file `host_path` (its /proc/PID/exe is that file).
+bool AnyProcessRuns(const std::string& host_path);
+
 }  // namespace platform

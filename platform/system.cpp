@@ -212,11 +212,18 @@ OsVersion GetOsVersion() {
   if (version.product_name.empty()) version.product_name = "Linux";
   utsname names{};
   if (uname(&names) == 0) {
-    unsigned major = 0, minor = 0, build = 0;
-    std::sscanf(names.release, "%u.%u.%u", &major, &minor, &build);
-    version.major = major;
-    version.minor = minor;
-    version.build = build;
+    // "6.1.0-13-amd64": the first three numbers, each ended by anything not a digit.
+    unsigned parts[3] = {0, 0, 0};
+    const char* p = names.release;
+    for (unsigned& part : parts) {
+      char* end = nullptr;
+      part = static_cast<unsigned>(std::strtoul(p, &end, 10));
+      if (end == p || *end != '.') break;
+      p = end + 1;
+    }
+    version.major = parts[0];
+    version.minor = parts[1];
+    version.build = parts[2];
   }
   return version;
 }

@@ -20,16 +20,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/drives.h"
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/system.h"
 #include "platform/text_encoding.h"
+#include "setup/app/front_end_choice.h"
 #include "setup/app/options.h"
 #include "setup/app/stop_signals.h"
 #include "setup/commands/register_commands.h"
@@ -45,13 +46,10 @@
 #include "setup/runtime/package_commands.h"
 #include "setup/runtime/startup_modes.h"
 #include "setup/runtime/startup_package.h"
+#include "setup/session/finaliser.h"
 #include "setup/session/front_end.h"
 #include "setup/session/wizard_session.h"
 #include "setup/text/languages.h"
-#include "setup/views/qt/window_front_end.h"
-#include "setup/views/terminal/terminal_device.h"
-#include "setup/views/terminal/terminal_front_end.h"
-#include "setup/views/unattended/unattended_view.h"
 #include "setupkit_version.h"
 
 namespace {
@@ -121,21 +119,12 @@ int LogExit(int exit_code) {
   return exit_code;
 }
 
-bool HasDisplay() {
-  auto set = [](const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-  };
-  return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
-}
-
 // A relative package path is a host path (UTF-8, against the working folder); the platform
 // takes relative paths as Windows text, so it gets the absolute one.
 std::vector<std::string> HostParams(std::vector<std::string> params) {
   if (!params.empty() && !params[0].empty() && params[0][0] != '/') {
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(params[0], error);
-    if (!error && std::filesystem::is_regular_file(absolute, error)) params[0] = absolute.string();
+    const std::string absolute = platform::AbsoluteHostPath(params[0]);
+    if (!absolute.empty() && platform::IsHostFile(absolute)) params[0] = absolute;
   }
   return params;
 }
@@ -166,6 +155,14 @@ int main(int argc, char** argv) {
   if (options.version) {
     std::printf("setup %s\n", SETUPKIT_VERSION);
     return kExitFinished;
+  }
+  if (!options.finalise.empty()) {
+    // The uninstaller's own copy in the temporary folder; by hand it does nothing.
+    if (const std::optional<int> done = setup_session::RunFinaliser(options.finalise)) return *done;
+    std::fprintf(stderr,
+                 "setup: --finalise is for the uninstaller's own copy in the temporary "
+                 "folder; it did nothing\n");
+    return kExitFailed;
   }
   if (options.list_installed) {
     std::fputs(FormatInstalledProducts(ListInstalledProducts(), options.json).c_str(), stdout);
@@ -205,34 +202,19 @@ int main(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) command_line += std::string(" ") + argv[i];
     RunLogUtf8(command_line);
   }
-  const bool terminal_view =
-      options.text || (!options.unattended && !HasDisplay() && setup_terminal::StdinIsTerminal());
-  if (terminal_view && !setup_terminal::StdinIsTerminal()) {
-    std::fprintf(stderr, "setup: --text needs a terminal on standard input\n");
-    return kExitFailed;
-  }
-  if (!options.unattended && !terminal_view && !HasDisplay()) {
-    std::fprintf(stderr,
-                 "setup: no display found (DISPLAY and WAYLAND_DISPLAY are not set); run "
-                 "\"setup --unattended [--dir=PATH]\" to install without a window\n");
-    return kExitFailed;
-  }
   SetupState& state = SetupState::Instance();
   state.params = HostParams(options.params);
   state.SetUnattended(options.unattended);
   const uint16_t language_id = platform::GetSystemDefaultLangId();
 
   // The view: unattended builds no widget at all; the terminal wizard draws with ANSI sequences;
-  // the window (also off screen, when pictures of an unattended run are asked for) is the Qt view.
-  std::unique_ptr<setup_session::WizardFrontEnd> front_end;
-  if (options.unattended && options.screenshot_dir.empty()) {
-    front_end = setup_unattended::CreateUnattendedFrontEnd();
-  } else if (terminal_view) {
-    front_end = setup_terminal::CreateTerminalFrontEnd();
-  } else {
-    front_end = setup_wizard::CreateWindowFrontEnd(
-        argc, argv, setup_wizard::WindowOptions{options.unattended, options.screenshot_dir});
-  }
+  // the window (also off screen, when pictures of an unattended run are asked for) is the
+  // program the installer carries.
+  const PackageChoice choice = ChoosePackageFile(state.params);
+  setup_app::FrontEndChoice view = setup_app::ChooseFrontEnd(options, choice.path);
+  if (!view.front_end) return LogExit(kExitFailed);
+  std::unique_ptr<setup_session::WizardFrontEnd> front_end = std::move(view.front_end);
+  const bool terminal_view = view.kind == setup_app::ViewKind::kTerminal;
 
   TSetupInfoFile& info = state.SetupInfo();
   RegisterStandardPlaceholders(LanguageStrings(), info.SetupName, info.ShortName, info.Changelog,
@@ -246,7 +228,6 @@ int main(int argc, char** argv) {
   setup_session::WizardSession& session = front_end->Session();
   int exit_code = kExitFailed;
   try {
-    PackageChoice choice = ChoosePackageFile(state.params);
     FirstStageResult first;
     {
       std::unique_ptr<VerifyObserver> verify = front_end->ShowVerification();

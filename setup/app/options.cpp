@@ -1,9 +1,7 @@
 #include "setup/app/options.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "platform/drives.h"
+#include "platform/files.h"
 #include "platform/text_encoding.h"
 
 namespace setup_app {
@@ -87,7 +85,9 @@ ParsedOptions ParseSetupOptions(const std::vector<std::string>& args) {
     } else if (TakeValue("--dir", args, i, options.dir, parsed.error) ||
                TakeValue("--screenshot-dir", args, i, options.screenshot_dir, parsed.error) ||
                TakeValue("--log", args, i, options.log_file, parsed.error) ||
-               TakeValue("--require-signature", args, i, options.require_signature, parsed.error)) {
+               TakeValue("--require-signature", args, i, options.require_signature,
+                         parsed.error) ||
+               TakeValue("--finalise", args, i, options.finalise, parsed.error)) {
       // taken
     } else {
       parsed.error = "unknown option " + arg;
@@ -102,6 +102,10 @@ ParsedOptions ParseSetupOptions(const std::vector<std::string>& args) {
   if (parsed.ok() && options.text && !options.screenshot_dir.empty()) {
     parsed.error = "--screenshot-dir goes with the window, not with --text";
   }
+  if (parsed.ok() && !options.finalise.empty() && args.size() != 2 &&
+      !(args.size() == 1 && args[0].rfind("--finalise=", 0) == 0)) {
+    parsed.error = "--finalise goes alone";
+  }
   return parsed;
 }
 
@@ -111,12 +115,9 @@ std::optional<std::string> InstallFolderFromOption(const std::string& dir) {
     folder = platform::Utf8ToCp1252Exact(dir);
   } else {
     // A host path, absolute or relative to the working folder; reached through its drive.
-    std::error_code error;
-    std::filesystem::path host = std::filesystem::absolute(dir, error).lexically_normal();
-    if (error) return std::nullopt;
-    std::string text = host.string();
-    while (text.size() > 1 && text.back() == '/') text.pop_back();
-    folder = platform::ToWindowsPath(text);
+    const std::string host = platform::AbsoluteHostPath(dir);
+    if (host.empty()) return std::nullopt;
+    folder = platform::ToWindowsPath(host);
   }
   if (!folder) return std::nullopt;
   for (char& c : *folder) {
@@ -169,6 +170,8 @@ std::string SetupHelpText() {
          "                        for every installer started with it\n"
          "  --help                show this text\n"
          "  --version             show the version of the runtime\n"
+         "  --finalise=PATH       (the uninstaller starts its own copy so, from the temporary\n"
+         "                        folder) remove the uninstaller PATH once it has ended\n"
          "\n"
          "Exit codes: 0 finished, 1 cancelled, 2 failed or refused.\n";
 }

@@ -22,6 +22,7 @@ struct SetupOptions {
   bool list_contents = false;     // --list-contents: what the installer holds
   std::string require_signature;  // --require-signature: keys one of which must have signed
   int wait_seconds = -1;          // --wait: how long to wait for another run; -1 no limit
+  std::string finalise;           // --finalise: the uninstaller to remove once it has ended
   // Every word that is not an option, in order: the first names the package when that file
   // exists; the others are ignored and kept for the error report.
   std::vector<std::string> params;

@@ -1,6 +1,5 @@
 #include "setup/commands/script_compiler.h"
 
-#include <filesystem>
 #include <initializer_list>
 #include <optional>
 #include <system_error>
@@ -121,13 +120,14 @@ bool TScriptCompiler::Compile(const std::vector<TScriptLine>& script) {
   source_folder_ = WindowsFolder(SourceFolder);
   std::string data = DataFolder;
   if (data.empty()) {
-    data = std::filesystem::path(platform::OwnExecutablePath()).parent_path().string();
+    const std::string own = platform::OwnExecutablePath();
+    const size_t cut = own.find_last_of('/');
+    data = cut == std::string::npos ? std::string() : own.substr(0, cut);
   }
   data_folder_ = WindowsFolder(data);
   std::string work = WorkingFolder;
   if (work.empty()) {
-    std::error_code error;
-    work = std::filesystem::current_path(error).string();
+    work = platform::CurrentHostFolder();
   }
   working_folder_ = WindowsFolder(work);
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <type_traits>
@@ -13,6 +15,23 @@
 #include "setup/core/setup_state.h"
 
 namespace {
+
+// printf's correctly rounded decimal form of a number with "." as the decimal separator, whatever
+// locale a caller has set (the window's toolkit sets the user's). printf serves where
+// std::to_chars would bring a large table of its own into every program that formats a size.
+template <typename Number>
+std::string CFormat(const char* format, int precision, Number value) {
+  char buffer[128];
+  const int length = std::snprintf(buffer, sizeof buffer, format, precision, value);
+  if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer) return std::string();
+  std::string text(buffer, static_cast<size_t>(length));
+  const char* point = std::localeconv()->decimal_point;
+  if (point && *point && std::string_view(point) != ".") {
+    const size_t at = text.find(point);
+    if (at != std::string::npos) text.replace(at, std::char_traits<char>::length(point), ".");
+  }
+  return text;
+}
 
 // Limits of the repeated replacement when the value is at least as long as the pattern (only
 // then can the text keep growing or cycle): at most text length + 4096 replacements and a
@@ -215,10 +234,8 @@ std::string FormatSize(int64_t bytes) {
     if (unit == 3) break;
   }
   if (negative) value = -value;
-  char buffer[64];
-  const auto [end, ec] =
-      std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, 2);
-  std::string text = ec == std::errc() ? std::string(buffer, end) : std::string("0.00");
+  std::string text = CFormat("%.*f", 2, value);
+  if (text.empty()) text = "0.00";
   return text + " " + kUnits[unit];
 }
 
@@ -298,10 +315,8 @@ std::string FloatToStrDot(long double value) {
     text = "0";
   } else {
     // Correctly rounded to 15 significant digits, independent of the locale: "d.ddd...e+XX".
-    char buffer[64];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof(buffer), value,
-                                         std::chars_format::scientific, kPrecision - 1);
-    const std::string_view sci(buffer, ec == std::errc() ? end - buffer : 0);
+    const std::string formatted = CFormat("%.*Le", kPrecision - 1, value);
+    const std::string_view sci(formatted);
     const size_t e_pos = sci.find('e');
     if (e_pos == std::string_view::npos) return "0.0";
     std::string digits;

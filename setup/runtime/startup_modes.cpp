@@ -92,7 +92,8 @@ uint64_t UninstallerAndLogBytes(const TPak& pak, const SecondStageInput& input) 
   constexpr uint64_t kLineAllowance = 3 * kPathAllowance;
   for (const TPakFile& entry : pak.Entries()) {
     if (entry.group == 0) {
-      if (AsciiLower(entry.name).rfind("uninstall_", 0) == 0) total += entry.BlobLength();
+      const std::string name = AsciiLower(entry.name);
+      if (name.rfind("uninstall_", 0) == 0 || name == "window.exe") total += entry.BlobLength();
     } else {
       total += kPathAllowance + entry.name.size();
     }

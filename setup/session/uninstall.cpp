@@ -83,6 +83,9 @@ std::string ChangeFileExt(const std::string& path, const std::string& extension)
 
 bool IsIconEntry(const std::string& name) { return AsciiLower(name) == "uninstall_icon.ico"; }
 
+// The window program is carried once, under its own name, and serves the uninstaller too.
+bool IsWindowEntry(const std::string& name) { return AsciiLower(name) == "window.exe"; }
+
 }  // namespace
 
 void RegisterUninstaller() {
@@ -148,17 +151,20 @@ void RegisterUninstaller() {
     if (!out.IsOpen()) return FailStep("Cannot write " + uninstaller);
     for (int i = 0; i < pak->EntryCount(); ++i) {
       const TPakFile entry = *pak->Entry(i);
-      if (entry.group != 0 || !StartsWithUninstall(entry.name) || IsIconEntry(entry.name)) {
+      const bool window = IsWindowEntry(entry.name);
+      if (entry.group != 0 || (!StartsWithUninstall(entry.name) && !window) ||
+          IsIconEntry(entry.name)) {
         continue;
       }
+      const std::string name = window ? entry.name : entry.name.substr(10);
       // The stored blob is copied as it is (same bytes, sizes and CRC), so nothing is
       // compressed a second time; an entry that holds no bytes stays empty.
       std::optional<std::string> stored = pak->ReadStored(i);
       if (!stored) {
-        out.AddEntry(entry.name.substr(10), "", 0);
+        out.AddEntry(name, "", 0);
         continue;
       }
-      if (!out.AddPreparedEntry(entry.name.substr(10), 0, *stored, entry.full_size, entry.crc,
+      if (!out.AddPreparedEntry(name, 0, *stored, entry.full_size, entry.crc,
                                 entry.stored_size != 0)) {
         part_failed();
       }
@@ -246,10 +252,7 @@ void StartFinaliser() {
   SetupState& state = SetupState::Instance();
   TPak* pak = state.package.get();
   if (!pak) return;
-  std::optional<std::string> program = pak->FindEntry("FINALISE.EXE", 0);
-  if (!program || program->empty()) return;
   const std::string path = TempFilePath("FINALISE.exe");
-  if (!WriteFreshFile(path, program->data(), program->size())) return;
   const std::string own_host = platform::OwnExecutablePath();
   std::string own = platform::ToWindowsPath(own_host).value_or(own_host);
   // An installer that ran while this uninstaller waited for its turn replaced the file it was
@@ -259,7 +262,21 @@ void StartFinaliser() {
     const TSetupInfoFile& info = state.SetupInfo();
     own = JoinPath(info.InstallDir, info.UninstallExeName);
   }
-  platform::ShellExecute(path, "\"" + own + "\"");
+  // A package may carry a finaliser program; otherwise the runtime image (the front of the file
+  // this process runs, read through /proc even when that file is gone) is the finaliser, started
+  // with --finalise.
+  if (std::optional<std::string> program = pak->FindEntry("FINALISE.EXE", 0);
+      program && !program->empty()) {
+    if (!WriteFreshFile(path, program->data(), program->size())) return;
+    platform::ShellExecute(path, "\"" + own + "\"");
+    return;
+  }
+  const std::string running = "/proc/self/exe";
+  const std::optional<uint64_t> image_length = RuntimeImageLength(running);
+  if (!image_length || *image_length == 0) return;
+  platform::DeleteFile(path);
+  if (!CopyPrefix(running, path, *image_length)) return;
+  platform::ShellExecute(path, "--finalise \"" + own + "\"");
 }
 
 }  // namespace setup_session

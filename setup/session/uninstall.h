@@ -19,8 +19,9 @@ std::u16string FormatProgressText(const std::u16string& name, int number, int to
 // Whether a step of a count shows progress: Trunc(done / total * 100) > last.
 bool ProgressStep(int done, int total, int last);
 
-// Writes the package's FINALISE.EXE into the temporary folder and starts it with the running
-// program's quoted path. A finaliser that could not be written is not started.
+// Writes the finaliser into the temporary folder and starts it with the running program's
+// quoted path: the package's FINALISE.EXE when it carries one, else the runtime image itself
+// (started with --finalise). A finaliser that could not be written is not started.
 void StartFinaliser();
 
 using ::UninstallKeyPath;

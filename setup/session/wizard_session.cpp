@@ -13,10 +13,6 @@
 
 namespace setup_session {
 
-namespace {
-
-// The controls the rest of the runtime writes into, by lower-cased name over all pages (a later
-// match replaces an earlier one), each only when its kind can show what is written.
 NamedControls FindNamedControls(const std::vector<WizardPage>& pages) {
   NamedControls named;
   for (size_t p = 0; p < pages.size(); ++p) {
@@ -44,7 +40,12 @@ NamedControls FindNamedControls(const std::vector<WizardPage>& pages) {
   return named;
 }
 
-}  // namespace
+std::u16string WizardTitle() {
+  const TSetupInfoFile& info = SetupState::Instance().SetupInfo();
+  return info.IsUninstaller
+             ? platform::Cp1252ToUtf16(info.ShortName) + u" " + GetText(kTextUninstallTitle)
+             : platform::Cp1252ToUtf16(info.SetupName);
+}
 
 WizardSession::WizardSession(std::unique_ptr<RunnerLink> runner) : runner_(std::move(runner)) {}
 
@@ -89,13 +90,6 @@ std::optional<NextAction> WizardSession::WhatNextDoes() const {
     default:
       return NextAction::kShowPage;
   }
-}
-
-std::u16string WizardSession::Title() const {
-  const TSetupInfoFile& info = SetupState::Instance().SetupInfo();
-  return info.IsUninstaller
-             ? platform::Cp1252ToUtf16(info.ShortName) + u" " + GetText(kTextUninstallTitle)
-             : platform::Cp1252ToUtf16(info.SetupName);
 }
 
 void WizardSession::LoadPages() {

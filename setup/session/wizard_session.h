@@ -12,6 +12,7 @@
 #include "setup/core/setup_error.h"
 #include "setup/session/page_list.h"
 #include "setup/session/runner_link.h"
+#include "setup/session/session_port.h"
 #include "setup/session/wizard_view.h"
 
 namespace setup_session {
@@ -28,22 +29,6 @@ struct ButtonState {
   std::u16string language_caption;  // the current language's name
 };
 
-// A control of a page, by page index and position in the page's records.
-struct ControlRef {
-  int page = 0;
-  int index = 0;
-};
-
-// The controls the session writes into, found by name over all pages.
-struct NamedControls {
-  std::optional<ControlRef> status_line;         // patching_statuslabel
-  std::optional<ControlRef> gauge;               // patching_progressbar
-  std::optional<ControlRef> second_status_line;  // finishtext
-  std::optional<ControlRef> folder_edit;         // installdir_edit
-  std::optional<ControlRef> folder_tree;         // installdir_shelltreeview
-  std::optional<ControlRef> space_available;     // spaceavalible
-};
-
 // What the Next button does on the page it leads to.
 enum class NextAction {
   kShowPage,     // another page is shown
@@ -58,10 +43,10 @@ enum class NextAction {
 // missing, a CD-ROM or a RAM disk.
 bool UsableDrive(const std::string& path);
 
-class WizardSession {
+class WizardSession : public SessionPort {
  public:
   explicit WizardSession(std::unique_ptr<RunnerLink> runner = CreateScriptRunner());
-  ~WizardSession();
+  ~WizardSession() override;
   WizardSession(const WizardSession&) = delete;
   WizardSession& operator=(const WizardSession&) = delete;
 
@@ -78,39 +63,39 @@ class WizardSession {
   void Start();
 
   // --- user actions ---
-  void Next();
-  void Back();
+  void Next() override;
+  void Back() override;
   // Chooses language table `index` (menu order); another index changes nothing.
-  void ChooseLanguage(int index);
+  void ChooseLanguage(int index) override;
   // The install-folder field now reads `text` (Windows-1252). Answers whether a folder tree may
   // follow it (false when the drive cannot take the product).
-  bool EditFolder(const std::string& text);
+  bool EditFolder(const std::string& text) override;
   // A radio button was checked: it becomes the one checked button of all pages.
-  void ChooseOption(ControlRef option);
+  void ChooseOption(ControlRef option) override;
   // Every attempt to close: answers true when the wizard has closed (now or before). During a
   // run it may ask the quit question and stop the run; it never closes then.
-  bool RequestClose();
+  bool RequestClose() override;
   // Stops and joins the script runner; harmless when repeated.
   void StopRunner();
 
   // --- state ---
-  const TPageList& PageList() const { return pages_; }
+  const TPageList& PageList() const override { return pages_; }
   const std::vector<WizardPage>& Pages() const { return pages_.Pages; }
   int CurrentPage() const { return current_; }
-  std::optional<PageKind> CurrentKind() const;
+  std::optional<PageKind> CurrentKind() const override;
   const ButtonState& Buttons() const { return buttons_; }
   // "Can go on?": the Next button is there and enabled.
   bool CanGoOn() const { return buttons_.next_visible && buttons_.next_enabled; }
   // What Next does here (it acts on the current page when there is no next one).
   std::optional<NextAction> WhatNextDoes() const;
-  const NamedControls& Named() const { return named_; }
+  const NamedControls& Named() const override { return named_; }
   // The window caption: the setup name, or the short name and text 26 for an uninstaller.
-  std::u16string Title() const;
+  std::u16string Title() const { return WizardTitle(); }
   const std::string& FolderText() const { return folder_text_; }
   std::optional<ControlRef> ChosenOption() const { return option_; }
   bool InstallDirVisited() const { return install_dir_visited_; }
   bool Working() const { return working_; }
-  bool Closed() const { return closed_; }
+  bool Closed() const override { return closed_; }
   bool ClosedOnFinish() const { return closed_on_finish_; }
   // Whether the install or removal run stopped without doing everything.
   bool RunFailed() const { return run_failed_; }

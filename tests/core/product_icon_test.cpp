@@ -15,15 +15,31 @@ void PutLe(std::string& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-// An icon file with one 32-bit image per size in `sides`; image n is filled with `colours[n]`
-// (0xAARRGGBB).
-std::string MakeIcon(const std::vector<int>& sides, const std::vector<uint32_t>& colours) {
+// An icon file of the images given with their sides (bitmap or PNG bytes alike).
+std::string IconFile(const std::vector<std::pair<int, std::string>>& images) {
   std::string header;
   PutLe(header, 0, 2);
   PutLe(header, 1, 2);
-  PutLe(header, static_cast<uint32_t>(sides.size()), 2);
-  std::string images;
-  const size_t directory_end = 6 + 16 * sides.size();
+  PutLe(header, static_cast<uint32_t>(images.size()), 2);
+  std::string data;
+  const size_t directory_end = 6 + 16 * images.size();
+  for (const auto& [side, image] : images) {
+    PutLe(header, side == 256 ? 0 : side, 1);
+    PutLe(header, side == 256 ? 0 : side, 1);
+    PutLe(header, 0, 2);
+    PutLe(header, 1, 2);
+    PutLe(header, 32, 2);
+    PutLe(header, static_cast<uint32_t>(image.size()), 4);
+    PutLe(header, static_cast<uint32_t>(directory_end + data.size()), 4);
+    data += image;
+  }
+  return header + data;
+}
+
+// An icon file with one 32-bit image per size in `sides`; image n is filled with `colours[n]`
+// (0xAARRGGBB).
+std::string MakeIcon(const std::vector<int>& sides, const std::vector<uint32_t>& colours) {
+  std::vector<std::pair<int, std::string>> images;
   for (size_t n = 0; n < sides.size(); ++n) {
     const int side = sides[n];
     std::string image;
@@ -41,16 +57,9 @@ std::string MakeIcon(const std::vector<int>& sides, const std::vector<uint32_t>&
     for (int i = 0; i < side * side; ++i) PutLe(image, colours[n], 4);
     const int mask_row = ((side + 31) / 32) * 4;
     image += std::string(static_cast<size_t>(mask_row * side), '\0');
-    PutLe(header, side == 256 ? 0 : side, 1);
-    PutLe(header, side == 256 ? 0 : side, 1);
-    PutLe(header, 0, 2);
-    PutLe(header, 1, 2);
-    PutLe(header, 32, 2);
-    PutLe(header, static_cast<uint32_t>(image.size()), 4);
-    PutLe(header, static_cast<uint32_t>(directory_end + images.size()), 4);
-    images += image;
+    images.emplace_back(side, image);
   }
-  return header + images;
+  return IconFile(images);
 }
 
 struct Decoded {
@@ -102,6 +111,17 @@ TEST(IconPngTest, LargestImageBecomesAPngWithItsColours) {
   EXPECT_EQ(decoded->centre, (std::array<uint8_t, 4>{0xFF, 0x00, 0x00, 0x80}));  // 48: red
   // A PNG is taken as it is.
   EXPECT_EQ(IconToPng(*png), png);
+}
+
+TEST(IconPngTest, APngImageOfAnIconIsHandedOnAsStoredUnlessItsHeaderIsDamaged) {
+  const std::optional<std::string> png = IconToPng(MakeIcon({32}, {0xFF00FF00}));
+  ASSERT_TRUE(png.has_value());
+  auto icon_of = [](const std::string& image) { return IconFile({{32, image}}); };
+  EXPECT_EQ(IconToPng(icon_of(*png)), png);
+  std::string damaged = *png;
+  damaged[18] ^= 0x01;  // the width, so the header's CRC no longer matches
+  EXPECT_FALSE(IconToPng(icon_of(damaged)).has_value());
+  EXPECT_FALSE(IconToPng(icon_of(png->substr(0, 30))).has_value());
 }
 
 TEST(IconPngTest, DamagedIconsGiveNothing) {

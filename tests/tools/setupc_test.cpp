@@ -291,8 +291,8 @@ class SetupcPageSetTest : public SetupcTest {
 };
 
 TEST_F(SetupcPageSetTest, PacksPageListLayoutsPicturesAndUninstallMaterial) {
-  ASSERT_TRUE(fs::exists(std::string(SETUPKIT_BIN_DIR) + "/setup-finalise"))
-      << "setup-finalise is not built";
+  ASSERT_TRUE(fs::exists(std::string(SETUPKIT_BIN_DIR) + "/setup-window"))
+      << "setup-window is not built";
   const RunResult result =
       Compile("name P\r\noutfile p.exe\r\npages inst\r\nuninstallpages uninst\r\n", DataOption());
   ASSERT_EQ(result.exit_code, 0) << result.err;
@@ -303,12 +303,12 @@ TEST_F(SetupcPageSetTest, PacksPageListLayoutsPicturesAndUninstallMaterial) {
                        "SetupInfo", "CompiledLines", "LANGUAGE-install\\english",
                        "UNINSTALL_LANGUAGE-uninstall\\english", "Pages.txt", "welcome.txt",
                        "Side.txt", "pics\\side.jpg", "UNINSTALL_Pages.txt", "UNINSTALL_bye.txt",
-                       "UNINSTALL_FINALISE.EXE", "UNINSTALL_ICON.ICO", "Integrity"}));
+                       "UNINSTALL_ICON.ICO", "WINDOW.EXE", "Integrity"}));
   EXPECT_EQ(pak.FindEntry("pics\\side.jpg", 0),
             ReadBytes(dir_ / "data" / "layout" / "Inst" / "Pics" / "Side.JPG"));
   EXPECT_EQ(pak.FindEntry("UNINSTALL_ICON.ICO", 0), "uninstall icon");
-  EXPECT_EQ(pak.FindEntry("UNINSTALL_FINALISE.EXE", 0),
-            ReadBytes(std::string(SETUPKIT_BIN_DIR) + "/setup-finalise"));
+  EXPECT_EQ(pak.FindEntry("WINDOW.EXE", 0),
+            ReadBytes(std::string(SETUPKIT_BIN_DIR) + "/setup-window"));
   pak.Close();
 }
 

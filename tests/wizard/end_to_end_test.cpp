@@ -116,9 +116,9 @@ TEST_F(EndToEndTest, InstallThenUninstallLeavesNothingBehind) {
   EXPECT_FALSE(log.Folders().empty());
 
   // The uninstaller: the installer's UNINSTALL_ entries without the prefix (no icon entry),
-  // plus a setup record marked for uninstalling, and no compiled script.
-  // The uninstaller carries its own digest.
-  std::set<std::string> expected = {"SetupInfo", "Integrity"};
+  // the installer's window program, a setup record marked for uninstalling, its own digest, and
+  // no compiled script.
+  std::set<std::string> expected = {"SetupInfo", "Integrity", "WINDOW.EXE"};
   {
     TPak pak(installer_, false, false);
     for (const TPakFile& entry : pak.Entries()) {
@@ -128,7 +128,14 @@ TEST_F(EndToEndTest, InstallThenUninstallLeavesNothingBehind) {
       }
     }
   }
-  EXPECT_TRUE(expected.count("FINALISE.EXE"));
+  // The runtime is its own finaliser: no program of that name is carried.
+  EXPECT_FALSE(expected.count("FINALISE.EXE"));
+  std::optional<std::string> installer_window;
+  {
+    TPak pak(installer_, false, false);
+    installer_window = pak.FindEntry("WINDOW.EXE", 0);
+    ASSERT_TRUE(installer_window.has_value());
+  }
   const std::string uninstaller = folder + "Test_Uninstall.exe";
   {
     TPak pak(Host(uninstaller), false, false);
@@ -136,6 +143,7 @@ TEST_F(EndToEndTest, InstallThenUninstallLeavesNothingBehind) {
     std::set<std::string> names;
     for (const TPakFile& entry : pak.Entries()) names.insert(entry.name);
     EXPECT_EQ(names, expected);
+    EXPECT_EQ(pak.FindEntry("WINDOW.EXE", 0), installer_window);
     std::optional<std::string> record = pak.FindEntry("SetupInfo", 0);
     ASSERT_TRUE(record.has_value());
     TSetupInfoFile info;

@@ -376,6 +376,9 @@ TEST_F(TransactionEndToEndTest, TheFinaliserStartedByHandDeletesNothing) {
   // A copy where the uninstaller would put it, and the kit's own program file.
   const std::string temp_copy = Host(platform::GetTempPath() + "FINALISE.exe");
   fs::copy_file(BinPath("setup-finalise"), temp_copy);
+  // The runtime is the uninstaller's own finaliser (--finalise), under the same rules.
+  const std::string temp_runtime = Host(platform::GetTempPath() + "FINALISE-runtime.exe");
+  fs::copy_file(BinPath("setup"), temp_runtime);
   const fs::path other = base_ / "other.txt";
   WriteText(other, "keep me");
   const MachineSnapshot before = TakeSnapshot(root_, {base_ / "out"});
@@ -392,15 +395,23 @@ TEST_F(TransactionEndToEndTest, TheFinaliserStartedByHandDeletesNothing) {
       {temp_copy, {other.string()}},
       {temp_copy, {installer_}},  // a kit installer is not an uninstaller
       {temp_copy, {Uninstaller(), "extra"}},
+      {BinPath("setup"), {"--finalise", Uninstaller()}},  // not from Temp
+      {temp_runtime, {"--finalise", other.string()}},
+      {temp_runtime, {"--finalise", installer_}},
+      {temp_runtime, {"--finalise", Uninstaller(), "--unattended"}},
+      {temp_runtime, {"--finalise="}},
   };
   for (const Start& start : starts) {
     std::vector<std::string> command = {start.program};
     command.insert(command.end(), start.args.begin(), start.args.end());
     ProgramResult result = RunProgram(command);
     EXPECT_EQ(result.exit_code, 2) << start.program << " " << result.output;
-    EXPECT_NE(result.output.find("usage: setup-finalise"), std::string::npos);
+    EXPECT_TRUE(result.output.find("usage: setup-finalise") != std::string::npos ||
+                result.output.find("--finalise") != std::string::npos)
+        << result.output;
   }
   EXPECT_TRUE(fs::exists(BinPath("setup-finalise")));
+  EXPECT_TRUE(fs::exists(BinPath("setup")));
   EXPECT_TRUE(fs::exists(other));
   const MachineSnapshot after = TakeSnapshot(root_, {base_ / "out"});
   EXPECT_TRUE(before == after) << SnapshotDifference(before, after);

@@ -1,7 +1,7 @@
 // setupc: compiles a setup script into a finished installer (the runtime with its package).
 //
-//   setupc [--data DIR] [--source DIR] [--runtime FILE] [-o OUTDIR] [-j N] [-v | -q]
-//          [--sign KEYFILE] SCRIPT
+//   setupc [--data DIR] [--source DIR] [--runtime FILE] [--window FILE] [-o OUTDIR] [-j N]
+//          [-v | -q] [--sign KEYFILE] SCRIPT
 //   setupc --sign KEYFILE --installer FILE
 //   setupc --keygen NAME
 //
@@ -35,6 +35,7 @@ struct Options {
   std::string data_folder;
   std::string source_folder;
   std::string runtime;
+  std::string window;
   std::string out_folder;
   std::string script;
   std::string sign_key;   // --sign: the secret key file
@@ -48,14 +49,16 @@ struct Options {
 };
 
 constexpr const char kUsage[] =
-    "usage: setupc [--data DIR] [--source DIR] [--runtime FILE] [-o OUTDIR] [-j N] [-v | -q] "
-    "[--sign KEYFILE] SCRIPT\n"
+    "usage: setupc [--data DIR] [--source DIR] [--runtime FILE] [--window FILE] [-o OUTDIR] "
+    "[-j N] [-v | -q] [--sign KEYFILE] SCRIPT\n"
     "       setupc --sign KEYFILE --installer FILE\n"
     "       setupc --keygen NAME\n"
     "  --data DIR      folder holding languages/ and layout/ (default: beside setupc)\n"
     "  --source DIR    folder the file, qxpupdate and vfsupdate sources are read from\n"
     "  --runtime FILE  installer runtime the package is appended to (default: setup beside "
     "setupc)\n"
+    "  --window FILE   the window program the installer carries (default: setup-window beside\n"
+    "                  setupc)\n"
     "  -o OUTDIR       folder the installer is written to (default: the script's folder)\n"
     "  -j N            compress on N threads (default: one per core)\n"
     "  -v              print the compiler's progress, notices and the defaults it took\n"
@@ -83,6 +86,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       if (!value(options.source_folder)) return false;
     } else if (arg == "--runtime") {
       if (!value(options.runtime)) return false;
+    } else if (arg == "--window") {
+      if (!value(options.window)) return false;
     } else if (arg == "-o") {
       if (!value(options.out_folder)) return false;
     } else if (arg.rfind("-j", 0) == 0) {
@@ -289,6 +294,8 @@ int main(int argc, char** argv) {
       options.data_folder.empty() ? program_folder : Absolute(options.data_folder);
   const std::string runtime =
       options.runtime.empty() ? program_folder + "/setup" : Absolute(options.runtime);
+  const std::string window =
+      options.window.empty() ? program_folder + "/setup-window" : Absolute(options.window);
   const std::string out_folder =
       options.out_folder.empty() ? ParentFolder(options.script) : Absolute(options.out_folder);
   ErrorSink errors(options.script);
@@ -357,17 +364,19 @@ int main(int argc, char** argv) {
     std::string icon;
     AddPageSet(layout_folder, info.UninstallPagesName, "UNINSTALL_", line, has_changelog, errors,
                items, &icon);
-    const std::string finaliser = program_folder + "/setup-finalise";
-    if (!platform::FileExists(finaliser)) {
-      errors.At(line, "the uninstaller needs setup-finalise beside setupc: " + HostText(finaliser));
-    } else {
-      items.push_back({"UNINSTALL_FINALISE.EXE", 0, finaliser, std::nullopt});
-    }
+    // The uninstaller's runtime is its own finaliser (setup --finalise): nothing to carry.
     if (icon.empty()) {
       errors.At(line, "page set '" + info.UninstallPagesName + "' has no icon.ico");
     } else {
       items.push_back({"UNINSTALL_ICON.ICO", 0, icon, std::nullopt});
     }
+  }
+  // The window program, which the runtime starts where a display is found; the uninstaller takes
+  // it over from the installer, so it is carried once.
+  if (!platform::FileExists(window)) {
+    errors.At(0, "the installer's window needs setup-window beside setupc: " + HostText(window));
+  } else {
+    items.push_back({"WINDOW.EXE", 0, window, std::nullopt});
   }
   for (const TPackFile& file : files) {
     if (file.group == 0) continue;

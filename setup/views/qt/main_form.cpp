@@ -50,9 +50,11 @@ QPushButton* MakeButton(QWidget* parent, const char* name, int x, int y, int w, 
 
 }  // namespace
 
-TFrmMain::TFrmMain(std::unique_ptr<RunnerLink> runner)
-    : QWidget(nullptr), session_(std::move(runner)) {
-  session_.SetView(this);
+TFrmMain::TFrmMain(setup_session::SessionPort& port) : QWidget(nullptr), port_(port) {
+  CreateControls();
+}
+
+void TFrmMain::CreateControls() {
   setObjectName("FrmMain");
   setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                  Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -109,10 +111,8 @@ TFrmMain::TFrmMain(std::unique_ptr<RunnerLink> runner)
   }
 }
 
-TFrmMain::~TFrmMain() {
-  session_.StopRunner();
-  session_.SetView(nullptr);
-}
+// The own session (if any) goes before the pages' widgets: its destructor stops the runner.
+TFrmMain::~TFrmMain() = default;
 
 QWidget* TFrmMain::Widget(const std::optional<setup_session::ControlRef>& ref) const {
   if (!ref || ref->page < 0 || static_cast<size_t>(ref->page) >= pages_->Pages.size()) {
@@ -124,7 +124,7 @@ QWidget* TFrmMain::Widget(const std::optional<setup_session::ControlRef>& ref) c
 }
 
 void TFrmMain::FindNamedControls() {
-  const setup_session::NamedControls& named = session_.Named();
+  const setup_session::NamedControls& named = port_.Named();
   status_label_ = qobject_cast<QLabel*>(Widget(named.status_line));
   progress_gauge_ = qobject_cast<setup_controls::TGradGauge*>(Widget(named.gauge));
   finish_text_label_ = qobject_cast<QLabel*>(Widget(named.second_status_line));
@@ -133,13 +133,11 @@ void TFrmMain::FindNamedControls() {
   space_available_label_ = qobject_cast<QLabel*>(Widget(named.space_available));
 }
 
-void TFrmMain::SetPagesUp() {
-  setWindowTitle(" " + QString::fromStdU16String(session_.Title()));
-  session_.LoadPages();
-  pages_->Build(session_.Pages());
+void TFrmMain::BuildPages() {
+  setWindowTitle(" " + QString::fromStdU16String(setup_session::WizardTitle()));
+  pages_->Build(port_.PageList().Pages);
   QPalette panel_palette = panel1_->palette();
-  panel_palette.setColor(QPalette::Window,
-                         setup_controls::ColourFromBgr(session_.PageList().Colour));
+  panel_palette.setColor(QPalette::Window, setup_controls::ColourFromBgr(port_.PageList().Colour));
   panel1_->setPalette(panel_palette);
   FindNamedControls();
   // A radio button checked by the user becomes the session's choice.
@@ -149,12 +147,14 @@ void TFrmMain::SetPagesUp() {
       if (auto* radio = qobject_cast<QRadioButton*>(controls[i])) {
         const setup_session::ControlRef ref{static_cast<int>(p), static_cast<int>(i)};
         connect(radio, &QRadioButton::toggled, this, [this, ref](bool checked) {
-          if (checked) session_.ChooseOption(ref);
+          if (checked) port_.ChooseOption(ref);
         });
       }
     }
   }
-  session_.Prepare();
+}
+
+void TFrmMain::ConnectFolderControls() {
   if (folder_tree_) {
     connect(folder_tree_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem*, QTreeWidgetItem*) { ShellTreeViewChange(); });
@@ -168,7 +168,6 @@ void TFrmMain::SetPagesUp() {
             [this](const QString&) { InstallDirEditChange(); });
   }
   SetupLanguages();
-  session_.ShowFirstPage();
 }
 
 std::shared_ptr<ProgressTextSink> TFrmMain::StatusLineSink() {
@@ -234,9 +233,9 @@ void TFrmMain::RunStarted(const std::u16string& status, int total) {
 void TFrmMain::KeepAlive() { QApplication::processEvents(); }
 
 void TFrmMain::SessionEnded() {
-  if (const std::optional<SetupError>& error = session_.InstallError()) {
+  if (session_ && session_->InstallError()) {
     // The program's main reports it once the event loop has ended.
-    QApplication::exit(error->ExitCode());
+    QApplication::exit(session_->InstallError()->ExitCode());
     return;
   }
   if (!in_close_event_) close();
@@ -274,12 +273,12 @@ void TFrmMain::Button2Click() {
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event) {
-  if (session_.Closed()) {
+  if (port_.Closed()) {
     event->accept();
     return;
   }
   in_close_event_ = true;
-  const bool closed = session_.RequestClose();
+  const bool closed = port_.RequestClose();
   in_close_event_ = false;
   event->setAccepted(closed);
 }

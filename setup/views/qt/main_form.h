@@ -33,22 +33,33 @@ using setup_session::RunnerLink;
 class TFrmDebug;
 
 // The window as a view of its wizard session: it shows the session's pages, buttons and
-// progress, and hands clicks, typing and the language menu to the session.
+// progress, and hands clicks, typing and the language menu to the session. The session is the
+// window's own, or (in the window program) a mirror of the session in the runtime.
 class TFrmMain : public QWidget, public setup_session::WizardView {
   Q_OBJECT
  public:
-  // Creates the window, its session and the idle runner (FormCreate).
-  explicit TFrmMain(std::unique_ptr<RunnerLink> runner = CreateScriptRunner());
+  // Creates the window, its session and the idle runner (FormCreate); pass CreateScriptRunner()
+  // for the engine's runner. (No default: a window that can be made without arguments would
+  // bring the whole session into every program that links the window.)
+  explicit TFrmMain(std::unique_ptr<RunnerLink> runner);
+  // A window over a session that lives elsewhere; `port` must outlive the window.
+  explicit TFrmMain(setup_session::SessionPort& port);
   ~TFrmMain() override;
 
   // Reads the pages into the session, builds their widgets and shows the first page.
   void SetPagesUp();
+  // The steps of SetPagesUp that are the window's own, for a session that lives elsewhere: the
+  // widgets of the port's pages (the caption, the page colour and the named controls with them),
+  // then, once the session has put its folder into the field, the folder tree, the field's
+  // change handler and the language menu.
+  void BuildPages();
+  void ConnectFolderControls();
   void SetupLanguages();
   void SetupCheckedLanguage();
   void LanguageButtonClick();
-  void LanguageChosen(int tag) { session_.ChooseLanguage(tag); }  // every language menu item
-  void BackButtonClick() { session_.Back(); }
-  void NextButtonClick() { session_.Next(); }
+  void LanguageChosen(int tag) { port_.ChooseLanguage(tag); }  // every language menu item
+  void BackButtonClick() { port_.Back(); }
+  void NextButtonClick() { port_.Next(); }
   void CancelButtonClick();
   void Button2Click();  // debug dump
   void InstallDirEditChange();
@@ -56,10 +67,13 @@ class TFrmMain : public QWidget, public setup_session::WizardView {
   void SyncTreeToPath(const std::string& path, bool expand);
   QTreeWidgetItem* FindTreeNode(const std::string& path) const;
   // Stops and joins the runner; harmless when repeated.
-  void StopRunner() { session_.StopRunner(); }
+  void StopRunner() {
+    if (session_) session_->StopRunner();
+  }
 
-  setup_session::WizardSession& Session() { return session_; }
-  const setup_session::WizardSession& Session() const { return session_; }
+  // The window's own session (not for a window over a session that lives elsewhere).
+  setup_session::WizardSession& Session() { return *session_; }
+  const setup_session::WizardSession& Session() const { return *session_; }
   TSEPageControl& PageControl() { return *pages_; }
   QWidget* Panel1() const { return panel1_; }
   QPushButton* BackButton() const { return back_button_; }
@@ -73,15 +87,15 @@ class TFrmMain : public QWidget, public setup_session::WizardView {
   QLineEdit* InstallDirEdit() const { return install_dir_edit_; }
   setup_controls::TSE_ShellTreeView* FolderTree() const { return folder_tree_; }
   QLabel* SpaceAvailableLabel() const { return space_available_label_; }
-  bool InstallDirVisited() const { return session_.InstallDirVisited(); }
-  bool Working() const { return session_.Working(); }
+  bool InstallDirVisited() const { return session_->InstallDirVisited(); }
+  bool Working() const { return session_->Working(); }
   bool TreeSyncing() const { return tree_syncing_; }
   // Whether the window ended on its Finish page (the run completed).
-  bool ClosedOnFinish() const { return session_.ClosedOnFinish(); }
-  bool Closed() const { return session_.Closed(); }
-  const std::optional<SetupError>& InstallError() const { return session_.InstallError(); }
-  bool RunFailed() const { return session_.RunFailed(); }
-  const std::string& TargetProblem() const { return session_.TargetProblem(); }
+  bool ClosedOnFinish() const { return session_->ClosedOnFinish(); }
+  bool Closed() const { return port_.Closed(); }
+  const std::optional<SetupError>& InstallError() const { return session_->InstallError(); }
+  bool RunFailed() const { return session_->RunFailed(); }
+  const std::string& TargetProblem() const { return session_->TargetProblem(); }
 
   // Called after every page change with the page shown (screenshots).
   std::function<void(int page)> on_page_shown;
@@ -110,6 +124,7 @@ class TFrmMain : public QWidget, public setup_session::WizardView {
   // The widget of a control the session names.
   QWidget* Widget(const std::optional<setup_session::ControlRef>& ref) const;
   void FindNamedControls();
+  void CreateControls();
 
   QWidget* panel1_;
   QFrame* bevel2_;
@@ -121,7 +136,8 @@ class TFrmMain : public QWidget, public setup_session::WizardView {
   QMenu* language_menu_;
   std::unique_ptr<TSEPageControl> pages_;
   std::unique_ptr<TFrmDebug> debug_form_;
-  setup_session::WizardSession session_;
+  std::unique_ptr<setup_session::WizardSession> session_;  // null over a session elsewhere
+  setup_session::SessionPort& port_;
 
   QPointer<QLabel> status_label_;
   QPointer<setup_controls::TGradGauge> progress_gauge_;

@@ -24,7 +24,7 @@ std::string ComparisonForm(const std::string& path) {
 }  // namespace
 
 void TFrmMain::InstallDirEditChange() {
-  if (install_dir_edit_) session_.EditFolder(EditText(install_dir_edit_));
+  if (install_dir_edit_) port_.EditFolder(EditText(install_dir_edit_));
 }
 
 void TFrmMain::FolderChecked(const std::string& text) {
@@ -35,7 +35,7 @@ void TFrmMain::ShellTreeViewChange() {
   // Moving the tree to the edit's path must never rewrite what the user typed.
   if (tree_syncing_) return;
   if (!install_dir_edit_ || !folder_tree_) return;
-  if (session_.CurrentKind() != PageKind::InstallDir) return;
+  if (port_.CurrentKind() != PageKind::InstallDir) return;
   const std::string path = folder_tree_->SelectedPath();
   if (path.size() < 3 || !setup_session::UsableDrive(path)) return;
   install_dir_edit_->setText(QString::fromStdU16String(platform::Cp1252ToUtf16(path)));
