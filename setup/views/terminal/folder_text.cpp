@@ -1,7 +1,6 @@
 #include "setup/views/terminal/folder_text.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 
 #include "platform/drives.h"
@@ -17,8 +16,7 @@ std::string SessionFolder(const std::string& typed) {
   }
   // An empty answer names no drive, so the folder check keeps Next disabled.
   if (host.empty() || host[0] != '/') return platform::Utf8ToCp1252Exact(typed).value_or("");
-  host = std::filesystem::path(host).lexically_normal().string();
-  while (host.size() > 1 && host.back() == '/') host.pop_back();
+  // ToWindowsPath collapses ".", ".." and repeated or trailing slashes itself.
   return platform::ToWindowsPath(host).value_or("");
 }
 
