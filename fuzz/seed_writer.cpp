@@ -267,7 +267,7 @@ void WriteViewRecordSeeds() {
       MakeViewRecord(T::kPageSelected, {0}),
       with(MakeViewRecord(T::kButtonsChanged, {0, 1, 1, 1, 1}), {},
            {u"< Back", u"Next >", u"Cancel", u"English"}),
-      MakeViewRecord(T::kPageShown, {0}),
+      MakeViewRecord(T::kPageShown, {0, 0}),
       with(MakeViewRecord(T::kShowMessage, {1, 0x24}), {}, {u"Quit Setup?", u"Setup"}),
       with(MakeViewRecord(T::kRunStarted, {3}), {}, {u"Status: 0 of 3 files extracted"}),
       with(MakeViewRecord(T::kStatusText, {0, 0}), {}, {u"Extracting Readme.txt"}),

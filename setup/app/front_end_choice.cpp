@@ -4,11 +4,12 @@
 #include <cstdlib>
 #include <vector>
 
+#include "setup/app/terminal_launch.h"
 #include "setup/core/run_log.h"
-#include "setup/views/terminal/terminal_device.h"
-#include "setup/views/terminal/terminal_front_end.h"
 #include "setup/views/remote/remote_front_end.h"
 #include "setup/views/remote/window_program.h"
+#include "setup/views/terminal/terminal_device.h"
+#include "setup/views/terminal/terminal_front_end.h"
 #include "setup/views/unattended/unattended_view.h"
 
 namespace setup_app {
@@ -53,8 +54,9 @@ std::unique_ptr<setup_session::WizardFrontEnd> StartWindow(const SetupOptions& o
     return nullptr;
   }
   std::shared_ptr<setup_remote::WindowLink> link = start.program->Link();
-  return setup_remote::CreateRemoteFrontEnd(std::move(link), std::move(start.program),
-                                            setup_remote::RemoteOptions{options.unattended});
+  return setup_remote::CreateRemoteFrontEnd(
+      std::move(link), std::move(start.program),
+      setup_remote::RemoteOptions{options.unattended, !options.screenshot_dir.empty()});
 }
 
 }  // namespace
@@ -106,7 +108,14 @@ FrontEndChoice ChooseFrontEnd(const SetupOptions& options, const std::string& pa
     std::fprintf(stderr, "setup: the wizard continues in this terminal\n");
     return terminal_wizard();
   }
-  std::fprintf(stderr, "setup: %s\n", kUnattendedHint);
+  // Started from a file manager: the terminal wizard in a terminal window of its own.
+  std::fprintf(stderr, "setup: the wizard continues in a terminal window\n");
+  ExecTerminalWizard(options.args);
+  std::fprintf(stderr,
+               "setup: no terminal window can be opened either (none of $TERMINAL, "
+               "x-terminal-emulator, gnome-terminal, konsole, xfce4-terminal, mate-terminal, "
+               "lxterminal, xterm is on PATH)\nsetup: %s\n",
+               kUnattendedHint);
   return choice;
 }
 

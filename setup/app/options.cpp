@@ -52,6 +52,7 @@ int ParseSeconds(const std::string& text, std::string& error) {
 ParsedOptions ParseSetupOptions(const std::vector<std::string>& args) {
   ParsedOptions parsed;
   SetupOptions& options = parsed.options;
+  options.args = args;
   bool options_ended = false;
   for (size_t i = 0; i < args.size() && parsed.ok(); ++i) {
     const std::string& arg = args[i];
@@ -85,8 +86,7 @@ ParsedOptions ParseSetupOptions(const std::vector<std::string>& args) {
     } else if (TakeValue("--dir", args, i, options.dir, parsed.error) ||
                TakeValue("--screenshot-dir", args, i, options.screenshot_dir, parsed.error) ||
                TakeValue("--log", args, i, options.log_file, parsed.error) ||
-               TakeValue("--require-signature", args, i, options.require_signature,
-                         parsed.error) ||
+               TakeValue("--require-signature", args, i, options.require_signature, parsed.error) ||
                TakeValue("--finalise", args, i, options.finalise, parsed.error)) {
       // taken
     } else {

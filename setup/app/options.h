@@ -26,6 +26,8 @@ struct SetupOptions {
   // Every word that is not an option, in order: the first names the package when that file
   // exists; the others are ignored and kept for the error report.
   std::vector<std::string> params;
+  // The arguments as given, to start the same run again (in a terminal window).
+  std::vector<std::string> args;
 };
 
 // Either the options or the reason they were refused (one line, without the program name).

@@ -34,7 +34,7 @@ const char* FieldLayout(ViewRecordType type) {
     case ViewRecordType::kSpaceTextChanged:
       return "w";
     case ViewRecordType::kPageShown:
-      return "i";
+      return "ii";
     case ViewRecordType::kRunStarted:
       return "wi";
     case ViewRecordType::kStatusText:

@@ -14,7 +14,7 @@
 namespace setup_session {
 
 // The revision the window program announces when it is ready; the runtime refuses another.
-inline constexpr int32_t kViewProtocolRevision = 1;
+inline constexpr int32_t kViewProtocolRevision = 2;
 // No record is longer: a length above it means the stream is damaged.
 inline constexpr uint32_t kMaxViewRecordBytes = 1u << 20;
 
@@ -32,7 +32,8 @@ enum class ViewRecordType : uint8_t {
   kFolderTextSet,     // b folder text
   kFolderChecked,     // b folder text
   kSpaceTextChanged,  // w caption of the space-available label
-  kPageShown,         // i page
+  kPageShown,         // i page, i id: when the id is not 0, answered by kAnswer with that id
+                      // once the window has taken the page's picture
   kRunStarted,        // w status line, i gauge maximum
   kStatusText,        // i which line (0 status, 1 second status), w text, i repaint
   kGaugeMax,          // i maximum

@@ -41,18 +41,21 @@ class ScriptedWindow {
   void Send(const ViewRecord& record) { channel_.SendAll(setup_session::EncodeViewRecord(record)); }
   // Closes the window's end as a crashed window program would.
   void Vanish() { channel_.Close(); }
+  // Whether the runtime sends nothing for `ms` milliseconds (what it sends is still read).
+  bool QuietFor(int ms) {
+    std::string bytes;
+    if (channel_.Read(bytes, ms) != platform::Channel::ReadStatus::kData) return true;
+    reader_.Append(bytes);
+    return false;
+  }
 
   std::vector<ViewRecord> seen;
   setup_session::ButtonState buttons;
 
  private:
   void Loop() {
-    setup_session::ViewRecordReader reader;
     while (channel_.IsOpen()) {
-      std::string bytes;
-      if (channel_.Read(bytes, -1) != platform::Channel::ReadStatus::kData) break;
-      reader.Append(bytes);
-      while (std::optional<ViewRecord> record = reader.Next()) {
+      while (std::optional<ViewRecord> record = reader_.Next()) {
         if (record->type == ViewRecordType::kButtonsChanged) {
           buttons.next_visible = record->Number(1) != 0;
           buttons.next_enabled = record->Number(2) != 0;
@@ -61,9 +64,14 @@ class ScriptedWindow {
         script_(*this, *record);
         if (!channel_.IsOpen()) return;
       }
+      std::string bytes;
+      if (channel_.Read(bytes, -1) != platform::Channel::ReadStatus::kData) break;
+      reader_.Append(bytes);
     }
+    channel_.Close();  // as the window program ends once the runtime has stopped sending
   }
   platform::Channel channel_;
+  setup_session::ViewRecordReader reader_;
   Script script_;
   std::thread thread_;
 };
@@ -78,7 +86,7 @@ class RemoteFrontEndTest : public PackageFixture {
   }
 
   // Runs the wizard against `script`; answers Run()'s result.
-  bool RunWith(ScriptedWindow::Script script) {
+  bool RunWith(ScriptedWindow::Script script, RemoteOptions options = {}) {
     auto pair = platform::Channel::SocketPair();
     EXPECT_TRUE(pair.has_value());
     auto link =
@@ -86,7 +94,7 @@ class RemoteFrontEndTest : public PackageFixture {
     window_ = std::make_unique<ScriptedWindow>(std::move(pair->second), std::move(script));
     auto runner = std::make_unique<InstantRunner>();
     InstantRunner* runner_view = runner.get();
-    front_end_ = CreateRemoteFrontEnd(link, nullptr, RemoteOptions{}, std::move(runner));
+    front_end_ = CreateRemoteFrontEnd(link, nullptr, options, std::move(runner));
     platform::SetPresenter(front_end_->Presenter());
     const bool went_on = front_end_->Run();
     ended_on_finish_ = front_end_->Session().ClosedOnFinish();
@@ -181,6 +189,28 @@ TEST_F(RemoteFrontEndTest, AWindowThatGoesAwayCancelsAndFailsTheRun) {
   EXPECT_EQ(runs_, 0);
   // A message asked once the window is gone is answered, not waited for.
   EXPECT_EQ(platform::MessageBox("after", "Setup", platform::kMbYesNo), platform::kIdYes);
+}
+
+TEST_F(RemoteFrontEndTest, WithScreenshotsEveryPageWaitsForItsPicture) {
+  int pictures = 0;
+  RemoteOptions options;
+  options.screenshots = true;
+  EXPECT_TRUE(RunWith(
+      [&](ScriptedWindow& window, const ViewRecord& record) {
+        if (record.type != ViewRecordType::kPageShown) return;
+        ASSERT_NE(record.Number(1), 0);
+        // Taking the picture: the session must not move on (nor a run start changing the
+        // machine) until the window says the picture is taken, whatever was clicked.
+        window.Send(MakeViewRecord(ViewRecordType::kNext));
+        EXPECT_TRUE(window.QuietFor(50)) << "page " << record.Number(0);
+        ++pictures;
+        window.Send(MakeViewRecord(ViewRecordType::kAnswer, {record.Number(1), 0}));
+        ClickThrough(window, record);
+      },
+      options));
+  EXPECT_TRUE(ended_on_finish_);
+  EXPECT_EQ(static_cast<size_t>(pictures), Count(ViewRecordType::kPageShown));
+  EXPECT_EQ(kinds_seen_.back(), PageKind::Finish);
 }
 
 }  // namespace

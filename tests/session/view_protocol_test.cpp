@@ -36,7 +36,7 @@ std::vector<ViewRecord> EveryType() {
       Record(T::kFolderTextSet, {}, {"C:\\Program Files\\Caf\xe9\\"}),
       Record(T::kFolderChecked, {}, {"D:\\"}),
       Record(T::kSpaceTextChanged, {}, {}, {u"Space: 2.00 GB"}),
-      Record(T::kPageShown, {4}),
+      Record(T::kPageShown, {4, 9}),
       Record(T::kRunStarted, {12}, {}, {u"Status: 0 of 12 files extracted"}),
       Record(T::kStatusText, {1, 1}, {}, {u"Extracting a.txt"}),
       Record(T::kGaugeMax, {INT32_MAX}),

@@ -3,6 +3,7 @@
 // with what it printed, and the run ends with exit code 2 instead of in silence.
 #include <sys/stat.h>
 
+#include "common/file_bytes.h"
 #include "installer_e2e.h"
 
 namespace {
@@ -80,15 +81,40 @@ TEST_F(WindowProgramTest, AWindowThatCannotStartIsNamedAndTheRunFailsWithoutATer
     fs::permissions(program, fs::perms::owner_all);
     ASSERT_EQ(Compile(kScript, {"--window", program.string()}).exit_code, 0);
     setupkit_test::ProgramOptions options;
-    options.env = {{"DISPLAY", ":97"}};
+    // No terminal emulator to open either.
+    options.env = {
+        {"DISPLAY", ":97"}, {"PATH", (base_ / "no-programs").string()}, {"TERMINAL", ""}};
     const ProgramResult run = RunProgram({(out_ / "SmallSetup.exe").string()}, options);
     EXPECT_EQ(run.exit_code, 2) << run.output;
     EXPECT_NE(run.err.find("setup: the window cannot be shown:"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(window.said), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("no terminal window can be opened"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("--unattended"), std::string::npos) << run.err;
     EXPECT_FALSE(platform::DirectoryExists("C:\\Program Files\\Small"));
     EXPECT_EQ(PrivateFoldersLeft(), 0u);
   }
+}
+
+TEST_F(WindowProgramTest, StartedWithoutATerminalTheWizardMovesToATerminalWindow) {
+  const fs::path program = base_ / "broken-window";
+  WriteText(program, "#!/bin/sh\nexit 127\n");
+  fs::permissions(program, fs::perms::owner_all);
+  ASSERT_EQ(Compile(kScript, {"--window", program.string()}).exit_code, 0);
+  // A terminal emulator that writes down what it was asked to run, one word per line.
+  const fs::path bin = base_ / "bin";
+  const fs::path asked = base_ / "asked.txt";
+  WriteText(bin / "x-terminal-emulator",
+            "#!/bin/sh\nfor word in \"$@\"; do printf '%s\\n' \"$word\"; done > '" +
+                asked.string() + "'\n");
+  fs::permissions(bin / "x-terminal-emulator", fs::perms::owner_all);
+  setupkit_test::ProgramOptions options;
+  options.env = {{"DISPLAY", ":97"}, {"PATH", bin.string()}, {"TERMINAL", ""}};
+  const fs::path installer = out_ / "SmallSetup.exe";
+  const ProgramResult run = RunProgram({installer.string(), "--dir=/tmp/x y"}, options);
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(setupkit_test::ReadBytes(asked),
+            "-e\n" + fs::canonical(installer).string() + "\n--dir=/tmp/x y\n--text\n");
+  EXPECT_FALSE(platform::DirectoryExists("C:\\Program Files\\Small"));
 }
 
 TEST_F(WindowProgramTest, TheWindowProgramStartedByHandOnlySaysHowItIsStarted) {

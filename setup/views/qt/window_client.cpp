@@ -182,6 +182,8 @@ void WindowClient::Dispatch(const ViewRecord& record) {
       break;
     case ViewRecordType::kPageShown:
       SaveScreenshot(record.Number(0));
+      if (record.Number(1) != 0)
+        Send(MakeViewRecord(ViewRecordType::kAnswer, {record.Number(1), 0}));
       break;
     case ViewRecordType::kRunStarted:
       window_->RunStarted(record.Text(0), record.Number(0));

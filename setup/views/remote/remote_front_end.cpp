@@ -273,7 +273,13 @@ class RemoteFrontEnd : public setup_session::WizardFrontEnd, public setup_sessio
     SendState(record);
   }
   void PageShown(int page) override {
-    SendState(MakeViewRecord(ViewRecordType::kPageShown, {page}));
+    if (!options_.screenshots) {
+      SendState(MakeViewRecord(ViewRecordType::kPageShown, {page, 0}));
+      return;
+    }
+    SendFigures();
+    outbox_->Flush();  // the status lines first, as they were when the page arrived
+    outbox_->Link()->PageShownAndPictured(page);
   }
   void RunStarted(const std::u16string& status, int total) override {
     ViewRecord record = MakeViewRecord(ViewRecordType::kRunStarted, {total});

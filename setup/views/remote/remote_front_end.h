@@ -19,6 +19,9 @@ struct RemoteOptions {
   // Driven with every default (the window off screen, for its screenshots); the window's
   // actions are not taken and message boxes go to the console.
   bool unattended = false;
+  // The window saves a picture of every page: each page waits until its picture is taken, so
+  // the picture shows the page as it was when it arrived, before the run changed anything.
+  bool screenshots = false;
 };
 
 // A front end over a window that is connected and ready. `program` (may be null, as in tests)

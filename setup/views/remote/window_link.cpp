@@ -34,15 +34,25 @@ bool WindowLink::Lost() const {
 
 std::optional<int> WindowLink::Ask(const std::u16string& text, const std::u16string& caption,
                                    uint32_t flags) {
+  ViewRecord question =
+      setup_session::MakeViewRecord(ViewRecordType::kShowMessage, {0, static_cast<int32_t>(flags)});
+  question.texts = {text, caption};
+  return Request(std::move(question), 0);
+}
+
+bool WindowLink::PageShownAndPictured(int32_t page) {
+  return Request(setup_session::MakeViewRecord(ViewRecordType::kPageShown, {page, 0}), 1)
+      .has_value();
+}
+
+std::optional<int> WindowLink::Request(ViewRecord record, size_t id_field) {
   int32_t id;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     id = next_question_++;
   }
-  ViewRecord question = setup_session::MakeViewRecord(ViewRecordType::kShowMessage,
-                                                      {id, static_cast<int32_t>(flags)});
-  question.texts = {text, caption};
-  if (!Send(question)) return std::nullopt;
+  record.numbers[id_field] = id;
+  if (!Send(record)) return std::nullopt;
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [&] { return lost_ || answers_.count(id) != 0; });
   auto answer = answers_.find(id);

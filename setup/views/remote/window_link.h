@@ -35,6 +35,9 @@ class WindowLink {
   // Shows a message box in the window and waits for its answer; nothing when the window is gone
   // before it answers.
   std::optional<int> Ask(const std::u16string& text, const std::u16string& caption, uint32_t flags);
+  // Tells the window that `page` has been shown and waits until it has saved its picture;
+  // false when the window is gone first.
+  bool PageShownAndPictured(int32_t page);
   // The next user action, waiting up to `timeout_ms` (0: only what has come); nothing on
   // time-out or once the window is gone and every action it sent has been taken.
   std::optional<ViewRecord> NextAction(int timeout_ms);
@@ -45,6 +48,8 @@ class WindowLink {
 
  private:
   void ReadLoop(setup_session::ViewRecordReader reader);
+  // Sends `record` with a new question id at field `id_field` and waits for its kAnswer.
+  std::optional<int> Request(ViewRecord record, size_t id_field);
 
   platform::Channel channel_;
   std::mutex send_mutex_;
