@@ -15,8 +15,10 @@
 # For an installer each root runs, in order: `--help`; `--unattended --dir=C:\Try\Product`
 # (exit 0, the --expect files byte-exact, an Uninstall entry written); `--list-installed
 # --json`; the uninstall command that list names, unattended (exit 0, the install folder and
-# the Uninstall entry gone). SETUP_ROOT and HOME lie inside the root, in a work folder that is
-# removed afterwards, so the cached roots stay bare.
+# the Uninstall entry gone); then the terminal wizard (`--text` in a pseudo terminal, TERM=xterm,
+# 80x24) driven by Enter presses only (exit 0, the --expect files byte-exact). SETUP_ROOT and
+# HOME lie inside the root, in a work folder that is removed afterwards, so the cached roots stay
+# bare. The pseudo terminal is driven from the host with python3.
 set -eu
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -31,7 +33,7 @@ while [ $# -gt 0 ]; do
     --help-only) help_only=1; shift ;;
     --expect) expects="$expects
 $2"; shift 2 ;;
-    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "unknown option: $1" >&2; exit 2 ;;
     *) break ;;
   esac
@@ -101,6 +103,47 @@ check_files() {
 
 uninstall_entry() { grep -rl 'UninstallString' "$root$work/root/registry" 2>/dev/null || true; }
 
+# Runs "$@" inside root $root in an 80x24 pseudo terminal, pressing Enter every 0.3 s until it
+# ends (at most 120 s); exit code in $rc, the screen's last bytes in $out.
+press_enter_in_root() {
+  set +e
+  out=$(python3 - "$root" "$work" "$@" <<'PY'
+import os, pty, select, struct, sys, time, fcntl, termios
+root, work, argv = sys.argv[1], sys.argv[2], sys.argv[3:]
+pid, fd = pty.fork()
+if pid == 0:
+    os.execv("/usr/sbin/chroot", ["chroot", root, "/usr/bin/env", "-i",
+             "PATH=/usr/sbin:/usr/bin:/sbin:/bin", "HOME=" + work + "/home",
+             "SETUP_ROOT=" + work + "/root", "TERM=xterm"] + argv)
+fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
+screen, deadline, next_press = b"", time.time() + 120, time.time() + 1.0
+while time.time() < deadline:
+    ready, _, _ = select.select([fd], [], [], 0.1)
+    if ready:
+        try:
+            data = os.read(fd, 65536)
+        except OSError:
+            break
+        if not data:
+            break
+        screen = (screen + data)[-4000:]
+    if time.time() >= next_press:
+        try:
+            os.write(fd, b"\r")
+        except OSError:
+            break
+        next_press = time.time() + 0.3
+else:
+    os.kill(pid, 9)
+_, status = os.waitpid(pid, 0)
+sys.stdout.write(screen.decode("utf-8", "replace")[-300:])
+sys.exit(os.waitstatus_to_exitcode(status) if hasattr(os, "waitstatus_to_exitcode") else status >> 8)
+PY
+)
+  rc=$?
+  set -e
+}
+
 for suite in $suites; do
   if ! make_root "$suite"; then
     report FAIL "$suite" "make root" "mmdebstrap failed"
@@ -168,6 +211,18 @@ for suite in $suites; do
       report FAIL "$suite" "uninstall" "the Uninstall entry is still there"
     else
       report ok "$suite" "uninstall" "exit 0, nothing left"
+    fi
+  fi
+
+  press_enter_in_root "$work/$name" --text "--dir=$install_windows"
+  if [ $rc -ne 0 ]; then
+    report FAIL "$suite" "--text, Enter only" "exit $rc: $(printf '%s' "$out" | tr -c '[:print:]' ' ' | tail -c 120)"
+  else
+    differences=$(check_files)
+    if [ -n "$differences" ]; then
+      report FAIL "$suite" "--text, Enter only" "$(printf '%s\n' "$differences" | head -n 3 | tr '\n' ' ')"
+    else
+      report ok "$suite" "--text, Enter only" "exit 0, files byte-exact"
     fi
   fi
   rm -rf "$root$work"
