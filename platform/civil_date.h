@@ -7,6 +7,9 @@
 namespace platform {
 
 inline constexpr int64_t kSecondsPerDay = 86400;
+// The instants (seconds from 1970) that time-zone arithmetic takes as they are; farther ones
+// (some 30 million years away) are taken as this bound, which keeps every sum in 64 bits.
+inline constexpr int64_t kFarthestInstant = 1'000'000'000'000'000;
 
 struct CivilDate {
   int64_t year = 1970;

@@ -9,7 +9,6 @@
 namespace platform {
 namespace {
 
-constexpr int64_t kFarthestInstant = 1'000'000'000'000'000;
 // Zone files are a few kilobytes; a larger file is no zone file.
 constexpr size_t kZoneFileLimit = size_t{1} << 20;
 constexpr const char* kDefaultZoneFile = "/etc/localtime";

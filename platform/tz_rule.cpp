@@ -161,7 +161,8 @@ int64_t TzRule::ChangeTime(const Change& change, int64_t year, int32_t utc_offse
 int32_t TzRule::UtcOffsetAt(int64_t t) const {
   if (!has_daylight_) return standard_offset_;
   // The changes of the instant's year in UTC, as the C library picks the year.
-  const int64_t year = CivilFromDays(FloorDiv(t, kSecondsPerDay)).year;
+  const int64_t near = std::clamp(t, -kFarthestInstant, kFarthestInstant);
+  const int64_t year = CivilFromDays(FloorDiv(near, kSecondsPerDay)).year;
   const int64_t start = ChangeTime(start_, year, standard_offset_);
   const int64_t end = ChangeTime(end_, year, daylight_offset_);
   // South of the equator daylight-saving time spans the turn of the year.

@@ -32,10 +32,11 @@ class BigEndianCursor {
     for (const char c : Bytes(width)) value = (value << 8) | static_cast<uint8_t>(c);
     return value;
   }
+  // Two's complement of `width` 4 or 8 bytes (conversions to signed types wrap since C++20).
   int64_t Signed(size_t width) {
     const uint64_t value = Unsigned(width);
-    const uint64_t sign = uint64_t{1} << (8 * width - 1);
-    return static_cast<int64_t>(value ^ sign) - static_cast<int64_t>(sign);
+    return width == 4 ? static_cast<int32_t>(static_cast<uint32_t>(value))
+                      : static_cast<int64_t>(value);
   }
 
  private:
