@@ -33,3 +33,10 @@ done
 # The picture harness takes the first byte as the choice of file name: 0 .jpg, 2 .ico.
 { printf '\000'; cat "$root/data/layout/install/side.jpg"; } >"$corpus/picture/side-jpg"
 { printf '\002'; cat "$root/data/layout/install/icon.ico"; } >"$corpus/picture/icon-ico"
+# Zone files of the system's time-zone data (the runtime reads them for local time), and rules.
+mkdir -p "$corpus/tzif"
+for zone in Asia/Kolkata Australia/Lord_Howe Europe/Prague; do
+  cp "/usr/share/zoneinfo/$zone" "$corpus/tzif/$(basename "$zone" | tr 'A-Z' 'a-z')"
+done
+printf 'CET-1CEST,M3.5.0,M10.5.0/3' >"$corpus/tzif/rule-cet"
+printf '<+1030>-10:30<+11>-11,M10.1.0,M4.1.0' >"$corpus/tzif/rule-lord-howe"

@@ -7,6 +7,7 @@
 
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "platform/local_time.h"
 #include "platform/name_index.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -134,12 +135,9 @@ std::string QuietUninstallString(const std::string& uninstaller) {
 }
 
 std::string TodayAsInstallDate() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const platform::LocalTime local = platform::LocalTimeOf(std::time(nullptr));
   char text[40];
-  std::snprintf(text, sizeof text, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
-                local.tm_mday);
+  std::snprintf(text, sizeof text, "%04d%02d%02d", local.year, local.month, local.day);
   return text;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/local_time.h"
 #include "platform/text_encoding.h"
 
 namespace {
@@ -15,11 +16,10 @@ namespace {
 std::string TimeStamp() {
   timeval now{};
   gettimeofday(&now, nullptr);
-  tm local{};
-  localtime_r(&now.tv_sec, &local);
+  const platform::LocalTime local = platform::LocalTimeOf(now.tv_sec);
   char text[40];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900,
-                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.year, local.month,
+                local.day, local.hour, local.minute, local.second,
                 static_cast<int>(now.tv_usec / 1000));
   return text;
 }
