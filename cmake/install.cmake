@@ -17,6 +17,8 @@ install(FILES README.md docs/quick-start.md docs/script-reference.md docs/setup-
               docs/pages-and-languages.md docs/integrity.md docs/archives.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY docs/screenshots DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The two samples to start from: a script to copy, and a CMake project that builds its installer.
+install(DIRECTORY samples/hello samples/cmake-app DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 install(FILES cmake/package/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # Man pages and the change log are compressed, as a Debian system keeps them (gzip -9n: no name

@@ -40,12 +40,12 @@ struct Options {
   std::string window;
   std::string out_folder;
   std::string script;
-  std::string sign_key;   // --sign: the secret key file
-  std::string installer;  // --installer: an installer to sign instead of compiling
-  std::string keygen;     // --keygen: the name of the key files to make
-  std::string depfile;    // --depfile: where to list what the installer was made from
+  std::string sign_key;        // --sign: the secret key file
+  std::string installer;       // --installer: an installer to sign instead of compiling
+  std::string keygen;          // --keygen: the name of the key files to make
+  std::string depfile;         // --depfile: where to list what the installer was made from
   std::string depfile_target;  // --depfile-target: the rule's target (default: the installer)
-  unsigned jobs = 0;      // 0: one per core
+  unsigned jobs = 0;           // 0: one per core
   bool verbose = false;
   bool quiet = false;
   bool help = false;
@@ -321,8 +321,8 @@ int main(int argc, char** argv) {
     }
   }
   if (!options.installer.empty()) return SignInstaller(Absolute(options.installer), *signing_key);
-  const setupc::KitFolders kit = setupc::FindKitFolders(
-      ParentFolder(platform::OwnExecutablePath()), SETUPKIT_DATA_REL, SETUPKIT_PROGRAMS_REL);
+  const setupc::KitFolders kit = setupc::FindKitFolders(ParentFolder(platform::OwnExecutablePath()),
+                                                        SETUPKIT_DATA_REL, SETUPKIT_PROGRAMS_REL);
   const std::string data_folder =
       options.data_folder.empty() ? kit.data : Absolute(options.data_folder);
   const std::string runtime = options.runtime.empty() ? kit.runtime : Absolute(options.runtime);
