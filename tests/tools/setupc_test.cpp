@@ -496,3 +496,38 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<LineReading>& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+// The dependency list a build system reads: every packed file and the folders they came from,
+// with the characters make and ninja read specially escaped, and nothing when the compile fails.
+TEST_F(SetupcTest, DependencyFileNamesWhatTheInstallerIsMadeFrom) {
+  WriteBytes(dir_ / "my src" / "a #1.txt", "a");
+  WriteBytes(dir_ / "my src" / "sub" / "cost$.txt", "b");
+  const std::string depfile = (dir_ / "out" / "installer.d").string();
+  const std::string script =
+      "name Deps\r\noutfile deps.exe\r\nfile \"my src\\\"\r\nfile \"my src\\sub\\cost$.txt\"\r\n";
+  RunResult result = Compile(script, "--depfile " + depfile);
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  const std::string dir = dir_.string();
+  std::string text = ReadBytes(depfile);
+  EXPECT_EQ(text.rfind(dir + "/out/deps.exe: \\\n", 0), 0u) << text;
+  for (const std::string& line :
+       {dir + "/setup.sus", dir + "/runtime", dir + "/my\\ src/a\\ \\#1.txt",
+        dir + "/my\\ src/sub/cost$$.txt", dir + "/my\\ src", dir + "/my\\ src/sub"}) {
+    const bool listed =
+        text.find("  " + line + " \\\n") != std::string::npos || text.ends_with("  " + line + "\n");
+    EXPECT_TRUE(listed) << line << "\n" << text;
+  }
+  EXPECT_EQ(text.find("cost$$.txt", text.find("cost$$.txt") + 1), std::string::npos) << text;
+  EXPECT_EQ(text.find(dir + "/out \\"), std::string::npos) << text;  // the installer changes it
+
+  result = Compile(script, "--depfile " + depfile + " --depfile-target build/stamp");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(ReadBytes(depfile).rfind("build/stamp: \\\n", 0), 0u);
+
+  fs::remove(depfile);
+  EXPECT_EQ(Compile("name Deps\r\noutfile deps.exe\r\nfile missing.txt\r\n", "--depfile " + depfile)
+                .exit_code,
+            2);
+  EXPECT_FALSE(fs::exists(depfile));
+  EXPECT_EQ(Run("--depfile-target x " + Script()).exit_code, 1);
+}

@@ -1,7 +1,7 @@
 // setupc: compiles a setup script into a finished installer (the runtime with its package).
 //
 //   setupc [--data DIR] [--source DIR] [--runtime FILE] [--window FILE] [-o OUTDIR] [-j N]
-//          [-v | -q] [--sign KEYFILE] SCRIPT
+//          [-v | -q] [--sign KEYFILE] [--depfile FILE [--depfile-target NAME]] SCRIPT
 //   setupc --sign KEYFILE --installer FILE
 //   setupc --keygen NAME
 //
@@ -25,6 +25,8 @@
 #include "setup/core/package_integrity.h"
 #include "setup/core/pak.h"
 #include "setupkit_version.h"
+#include "tools/setupc/depfile.h"
+#include "tools/setupc/kit_folders.h"
 #include "tools/setupc/package_writer.h"
 #include "tools/setupc/page_set.h"
 #include "tools/setupc/signing_keys.h"
@@ -38,10 +40,12 @@ struct Options {
   std::string window;
   std::string out_folder;
   std::string script;
-  std::string sign_key;   // --sign: the secret key file
-  std::string installer;  // --installer: an installer to sign instead of compiling
-  std::string keygen;     // --keygen: the name of the key files to make
-  unsigned jobs = 0;      // 0: one per core
+  std::string sign_key;        // --sign: the secret key file
+  std::string installer;       // --installer: an installer to sign instead of compiling
+  std::string keygen;          // --keygen: the name of the key files to make
+  std::string depfile;         // --depfile: where to list what the installer was made from
+  std::string depfile_target;  // --depfile-target: the rule's target (default: the installer)
+  unsigned jobs = 0;           // 0: one per core
   bool verbose = false;
   bool quiet = false;
   bool help = false;
@@ -50,21 +54,25 @@ struct Options {
 
 constexpr const char kUsage[] =
     "usage: setupc [--data DIR] [--source DIR] [--runtime FILE] [--window FILE] [-o OUTDIR] "
-    "[-j N] [-v | -q] [--sign KEYFILE] SCRIPT\n"
+    "[-j N] [-v | -q] [--sign KEYFILE]\n"
+    "              [--depfile FILE [--depfile-target NAME]] SCRIPT\n"
     "       setupc --sign KEYFILE --installer FILE\n"
     "       setupc --keygen NAME\n"
-    "  --data DIR      folder holding languages/ and layout/ (default: beside setupc)\n"
+    "  --data DIR      folder holding languages/ and layout/ (default: beside setupc in a build\n"
+    "                  folder, else ../share/setupkit from setupc's folder)\n"
     "  --source DIR    folder the file, qxpupdate and vfsupdate sources are read from\n"
-    "  --runtime FILE  installer runtime the package is appended to (default: setup beside "
-    "setupc)\n"
-    "  --window FILE   the window program the installer carries (default: setup-window beside\n"
-    "                  setupc)\n"
+    "  --runtime FILE  installer runtime the package is appended to (default: setup beside\n"
+    "                  setupc in a build folder, else ../lib/setupkit/setup)\n"
+    "  --window FILE   the window program the installer carries (default: setup-window, found\n"
+    "                  as the runtime is)\n"
     "  -o OUTDIR       folder the installer is written to (default: the script's folder)\n"
     "  -j N            compress on N threads (default: one per core)\n"
     "  -v              print the compiler's progress, notices and the defaults it took\n"
     "  -q              print nothing on success\n"
     "  --sign KEYFILE  sign the installer's digest with the secret key in KEYFILE\n"
     "  --installer FILE  with --sign: sign this installer (made before) instead of compiling\n"
+    "  --depfile FILE  also write a make-style list of the files the installer was made from\n"
+    "  --depfile-target NAME  the target that list names (default: the installer's path)\n"
     "  --keygen NAME   make a signing key pair: NAME.key (secret) and NAME.pub (public)\n"
     "  --help          show this text\n"
     "  --version       show the kit's version\n"
@@ -104,6 +112,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       if (!value(options.sign_key)) return false;
     } else if (arg == "--installer") {
       if (!value(options.installer)) return false;
+    } else if (arg == "--depfile") {
+      if (!value(options.depfile)) return false;
+    } else if (arg == "--depfile-target") {
+      if (!value(options.depfile_target)) return false;
     } else if (arg == "--keygen") {
       if (!value(options.keygen)) return false;
     } else if (arg == "-v") {
@@ -122,6 +134,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       return false;
     }
   }
+  if (!options.depfile_target.empty() && options.depfile.empty()) return false;
   if (!options.installer.empty()) {
     return options.script.empty() && !options.sign_key.empty() && options.keygen.empty();
   }
@@ -252,6 +265,25 @@ void AddPageSet(const std::string& layout_folder, const std::string& name,
   if (icon_path) *icon_path = set.icon_host_path;
 }
 
+// What the installer is made from, for --depfile: the script, the runtime and every packed file,
+// and the folders the script's files were packed from (a file added to one changes the folder),
+// except OUT_FOLDER, which the installer itself changes.
+std::vector<std::string> MadeFrom(const std::string& script, const std::string& runtime,
+                                  const std::vector<setupc::PackageItem>& items,
+                                  const std::string& out_folder) {
+  std::vector<std::string> sources = {script, runtime};
+  std::set<std::string> folders;
+  for (const setupc::PackageItem& item : items) {
+    if (item.host_path.empty()) continue;
+    sources.push_back(item.host_path);
+    if (item.group == 0) continue;
+    const std::string folder = std::filesystem::path(item.host_path).parent_path().string();
+    if (folder != out_folder) folders.insert(folder);
+  }
+  sources.insert(sources.end(), folders.begin(), folders.end());
+  return sources;
+}
+
 // Bytes of what the package holds before compression.
 uint64_t BytesIn(const std::vector<setupc::PackageItem>& items) {
   uint64_t total = 0;
@@ -289,13 +321,12 @@ int main(int argc, char** argv) {
     }
   }
   if (!options.installer.empty()) return SignInstaller(Absolute(options.installer), *signing_key);
-  const std::string program_folder = ParentFolder(platform::OwnExecutablePath());
+  const setupc::KitFolders kit = setupc::FindKitFolders(ParentFolder(platform::OwnExecutablePath()),
+                                                        SETUPKIT_DATA_REL, SETUPKIT_PROGRAMS_REL);
   const std::string data_folder =
-      options.data_folder.empty() ? program_folder : Absolute(options.data_folder);
-  const std::string runtime =
-      options.runtime.empty() ? program_folder + "/setup" : Absolute(options.runtime);
-  const std::string window =
-      options.window.empty() ? program_folder + "/setup-window" : Absolute(options.window);
+      options.data_folder.empty() ? kit.data : Absolute(options.data_folder);
+  const std::string runtime = options.runtime.empty() ? kit.runtime : Absolute(options.runtime);
+  const std::string window = options.window.empty() ? kit.window : Absolute(options.window);
   const std::string out_folder =
       options.out_folder.empty() ? ParentFolder(options.script) : Absolute(options.out_folder);
   ErrorSink errors(options.script);
@@ -374,7 +405,7 @@ int main(int argc, char** argv) {
   // The window program, which the runtime starts where a display is found; the uninstaller takes
   // it over from the installer, so it is carried once.
   if (!platform::FileExists(window)) {
-    errors.At(0, "the installer's window needs setup-window beside setupc: " + HostText(window));
+    errors.At(0, "the installer's window needs setup-window: " + HostText(window));
   } else {
     items.push_back({"WINDOW.EXE", 0, window, std::nullopt});
   }
@@ -412,6 +443,18 @@ int main(int argc, char** argv) {
     std::filesystem::remove(partial, fs_error);
     errors.At(0, result.error);
     return 2;
+  }
+  // The dependency list first: an installer in place always has its list beside it.
+  if (!options.depfile.empty()) {
+    const std::string rule_target =
+        options.depfile_target.empty() ? target : options.depfile_target;
+    const std::string text = setupc::DepfileText(
+        rule_target, MadeFrom(Absolute(options.script), runtime, items, out_folder));
+    if (!setupc::WriteDepfile(Absolute(options.depfile), text)) {
+      std::filesystem::remove(partial, fs_error);
+      errors.At(0, "cannot write " + HostText(Absolute(options.depfile)));
+      return 2;
+    }
   }
   std::filesystem::rename(partial, target, fs_error);
   if (fs_error) {
