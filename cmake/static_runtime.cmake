@@ -1,14 +1,13 @@
 # The programs that installers carry (the runtime, its uninstaller copy, setup-finalise) must
 # start on any x86-64 Linux with no package added, so they are linked as static executables:
-# static libstdc++, glibc, zlib, libdeflate and libsodium from Debian's own archives. Every other
+# static libstdc++, glibc, zlib and libdeflate from Debian's own archives. Every other
 # program links the shared libraries as usual.
 #
-# The engine links the codec libraries through the three targets below; each names the static
+# The engine links the codec libraries through the two targets below; each names the static
 # archive when the program being linked is marked SETUPKIT_STATIC_RUNTIME, the shared library
 # otherwise.
 find_library(SETUPKIT_ZLIB_ARCHIVE NAMES libz.a REQUIRED)
 find_library(SETUPKIT_DEFLATE_ARCHIVE NAMES libdeflate.a REQUIRED)
-find_library(SETUPKIT_SODIUM_ARCHIVE NAMES libsodium.a REQUIRED)
 find_library(SETUPKIT_SODIUM_LIBRARY NAMES sodium REQUIRED)
 find_path(SETUPKIT_SODIUM_INCLUDE sodium.h REQUIRED)
 
@@ -22,11 +21,11 @@ set(_static_deflate "$<OR:${_static_head},$<BOOL:$<TARGET_PROPERTY:SETUPKIT_STAT
 add_library(setupkit_deflate INTERFACE)
 target_link_libraries(setupkit_deflate INTERFACE
   "$<IF:${_static_deflate},${SETUPKIT_DEFLATE_ARCHIVE},PkgConfig::LIBDEFLATE>")
-# SHA-256 and Ed25519 for the installer's digest and signature.
+# Ed25519 keys and signatures, for setupc alone (and tests that check the engine against it): the
+# programs installers carry only verify, with code of the engine's own.
 add_library(setupkit_sodium INTERFACE)
 target_include_directories(setupkit_sodium INTERFACE ${SETUPKIT_SODIUM_INCLUDE})
-target_link_libraries(setupkit_sodium INTERFACE
-  "$<IF:${_static_head},${SETUPKIT_SODIUM_ARCHIVE},${SETUPKIT_SODIUM_LIBRARY}>")
+target_link_libraries(setupkit_sodium INTERFACE ${SETUPKIT_SODIUM_LIBRARY})
 
 # A program that installers carry (as their runtime or in their package): the sections of what
 # it links that it never reaches are dropped (every object is compiled with a section per

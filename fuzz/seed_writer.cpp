@@ -28,6 +28,7 @@
 #include "setup/session/view_protocol.h"
 #include "setup/vfs/vfs_file.h"
 #include "setup/vfs/vfs_tree.h"
+#include "tools/setupc/signing_keys.h"
 
 namespace fs = std::filesystem;
 
@@ -156,18 +157,35 @@ void WriteCoreSeeds() {
                            ComputeCrc32(seal.data(), seal.size()), false);
       pak.WriteDirectory();
     }
-    TSecretKey key{};
+    setupc::TSecretKey key{};
     TPublicKey public_key{};
     crypto_sign_seed_keypair(public_key.data(), key.data(),
                              std::array<unsigned char, 32>{7}.data());
     std::string error;
-    if (!SealPackageFile(sealed.string(), sign ? std::optional<TSecretKey>(key) : std::nullopt,
-                         error)) {
+    if (!SealPackageFile(sealed.string(),
+                         sign ? std::optional(setupc::SignerOf(key)) : std::nullopt, error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       std::exit(1);
     }
   }
   Put("integrity", "record", IntegrityPlaceholder());
+
+  // The verifier's input: key, signature, message. An installer's signed message, and a forgery
+  // with the neutral point as key that only the small-order check refuses.
+  {
+    TPublicKey key{};
+    setupc::TSecretKey secret{};
+    crypto_sign_seed_keypair(key.data(), secret.data(), std::array<unsigned char, 32>{9}.data());
+    const std::string message = SignedMessage(TDigest{1, 2, 3});
+    const TSignature signature = setupc::SignerOf(secret).sign(message);
+    auto text = [](const auto& bytes) { return std::string(bytes.begin(), bytes.end()); };
+    Put("ed25519_verify", "signed-digest", text(key) + text(signature) + message);
+    TPublicKey neutral{1};
+    TSignature forged{};
+    forged[32] = 5;
+    crypto_scalarmult_ed25519_base_noclamp(forged.data(), forged.data() + 32);
+    Put("ed25519_verify", "neutral-key", text(neutral) + text(forged) + "any message");
+  }
 
   TUninstallList log;
   log.AddFile("C:\\Program Files\\Hello\\Hello");

@@ -1,24 +1,19 @@
 #include "setup/core/package_integrity.h"
 
-#include <sodium.h>
-
 #include <cstring>
 #include <vector>
 
 #include "platform/files.h"
+#include "setup/core/base64.h"
 #include "setup/core/crc32.h"
+#include "setup/core/ed25519_verify.h"
 #include "setup/core/pak.h"
+#include "setup/core/sha256.h"
 
 namespace {
 
 // Read in pieces of this size while hashing, so a check of any installer needs little memory.
 constexpr size_t kHashChunk = size_t{1} << 20;
-
-// libsodium picks its implementations once; every caller here goes through this first.
-bool SodiumReady() {
-  static const bool ready = sodium_init() >= 0;
-  return ready;
-}
 
 void PutLe16(unsigned char* out, uint16_t value) {
   out[0] = static_cast<unsigned char>(value);
@@ -30,12 +25,12 @@ void PutLe32(unsigned char* out, uint32_t value) {
 }
 
 // Hashes [from, to) of the file.
-bool HashRange(crypto_hash_sha256_state& state, const FileRangeReader& read, uint64_t from,
-               uint64_t to, std::vector<unsigned char>& buffer) {
+bool HashRange(TSha256& hash, const FileRangeReader& read, uint64_t from, uint64_t to,
+               std::vector<unsigned char>& buffer) {
   while (from < to) {
     const size_t take = static_cast<size_t>(std::min<uint64_t>(buffer.size(), to - from));
     if (!read(from, buffer.data(), take)) return false;
-    crypto_hash_sha256_update(&state, buffer.data(), take);
+    hash.Update(buffer.data(), take);
     from += take;
   }
   return true;
@@ -67,23 +62,20 @@ std::optional<TDigest> ComputePackageDigest(const FileRangeReader& read, uint64_
   // The skipped blob and the zeroed CRC field must lie inside the file, apart, in this order
   // (the blobs come before the directory).
   const uint64_t blob_end = place.blob_offset + kIntegrityRecordSize;
-  if (!SodiumReady() || place.blob_offset > file_size || kIntegrityRecordSize > file_size ||
+  if (place.blob_offset > file_size || kIntegrityRecordSize > file_size ||
       blob_end > place.crc_position || place.crc_position > file_size - 4) {
     return std::nullopt;
   }
-  crypto_hash_sha256_state state;
-  crypto_hash_sha256_init(&state);
+  TSha256 hash;
   std::vector<unsigned char> buffer(kHashChunk);
   const unsigned char zeros[4] = {0, 0, 0, 0};
-  if (!HashRange(state, read, 0, place.blob_offset, buffer) ||
-      !HashRange(state, read, blob_end, place.crc_position, buffer)) {
+  if (!HashRange(hash, read, 0, place.blob_offset, buffer) ||
+      !HashRange(hash, read, blob_end, place.crc_position, buffer)) {
     return std::nullopt;
   }
-  crypto_hash_sha256_update(&state, zeros, sizeof zeros);
-  if (!HashRange(state, read, place.crc_position + 4, file_size, buffer)) return std::nullopt;
-  TDigest digest;
-  crypto_hash_sha256_final(&state, digest.data());
-  return digest;
+  hash.Update(zeros, sizeof zeros);
+  if (!HashRange(hash, read, place.crc_position + 4, file_size, buffer)) return std::nullopt;
+  return hash.Final();
 }
 
 TIntegrityVerdict CheckPackageIntegrity(const TPak& pak) {
@@ -104,7 +96,7 @@ TIntegrityVerdict CheckPackageIntegrity(const TPak& pak) {
         return pak.ReadFileRange(position, buffer, length);
       },
       *size, *place);
-  if (!digest || sodium_memcmp(digest->data(), record->digest.data(), kDigestSize) != 0) {
+  if (!digest || *digest != record->digest) {
     return Bad(*index, "the digest does not match");
   }
   TIntegrityVerdict verdict;
@@ -112,9 +104,7 @@ TIntegrityVerdict CheckPackageIntegrity(const TPak& pak) {
   verdict.index = *index;
   if (record->signer) {
     const std::string message = SignedMessage(record->digest);
-    if (crypto_sign_verify_detached(record->signature.data(),
-                                    reinterpret_cast<const unsigned char*>(message.data()),
-                                    message.size(), record->signer->data()) != 0) {
+    if (!VerifyEd25519(record->signature, message.data(), message.size(), *record->signer)) {
       return Bad(*index, "the signature does not match");
     }
     verdict.signer = record->signer;
@@ -122,12 +112,8 @@ TIntegrityVerdict CheckPackageIntegrity(const TPak& pak) {
   return verdict;
 }
 
-bool SealPackageFile(const std::string& path, const std::optional<TSecretKey>& key,
+bool SealPackageFile(const std::string& path, const std::optional<TPackageSigner>& signer,
                      std::string& error) {
-  if (!SodiumReady()) {
-    error = "the cryptography library cannot start";
-    return false;
-  }
   std::optional<TIntegrityPlace> place;
   std::optional<uint64_t> size;
   {
@@ -164,12 +150,9 @@ bool SealPackageFile(const std::string& path, const std::optional<TSecretKey>& k
   }
   TIntegrityRecord record;
   record.digest = *digest;
-  if (key) {
-    const std::string message = SignedMessage(*digest);
-    crypto_sign_detached(record.signature.data(), nullptr,
-                         reinterpret_cast<const unsigned char*>(message.data()), message.size(),
-                         key->data());
-    record.signer = PublicKeyOf(*key);
+  if (signer) {
+    record.signature = signer->sign(SignedMessage(*digest));
+    record.signer = signer->public_key;
   }
   const std::string blob = record.Encode();
   unsigned char crc[4];
@@ -184,16 +167,8 @@ bool SealPackageFile(const std::string& path, const std::optional<TSecretKey>& k
 
 std::string IntegrityPlaceholder() { return TIntegrityRecord().Encode(); }
 
-TPublicKey PublicKeyOf(const TSecretKey& key) {
-  TPublicKey public_key;
-  crypto_sign_ed25519_sk_to_pk(public_key.data(), key.data());
-  return public_key;
-}
-
 std::string KeyFingerprint(const TPublicKey& key) {
-  unsigned char hash[crypto_hash_sha256_BYTES];
-  SodiumReady();
-  crypto_hash_sha256(hash, key.data(), key.size());
+  const TSha256::Digest hash = TSha256::Of(key.data(), key.size());
   static constexpr char kHex[] = "0123456789abcdef";
   std::string text = "ed25519:";
   for (size_t i = 0; i < 16; ++i) {
@@ -203,25 +178,14 @@ std::string KeyFingerprint(const TPublicKey& key) {
   return text;
 }
 
-std::string PublicKeyText(const TPublicKey& key) {
-  char text[sodium_base64_ENCODED_LEN(kPublicKeySize, sodium_base64_VARIANT_ORIGINAL)];
-  sodium_bin2base64(text, sizeof text, key.data(), key.size(), sodium_base64_VARIANT_ORIGINAL);
-  return text;
-}
-
 std::optional<TPublicKey> ParsePublicKeyText(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t\r\n");
   if (first == std::string::npos) return std::nullopt;
   const size_t last = text.find_last_not_of(" \t\r\n");
   const std::string trimmed = text.substr(first, last - first + 1);
+  const std::optional<std::string> bytes = DecodeBase64(trimmed);
+  if (!bytes || bytes->size() != kPublicKeySize) return std::nullopt;
   TPublicKey key;
-  size_t length = 0;
-  const char* end = nullptr;
-  if (!SodiumReady() ||
-      sodium_base642bin(key.data(), key.size(), trimmed.data(), trimmed.size(), nullptr, &length,
-                        &end, sodium_base64_VARIANT_ORIGINAL) != 0 ||
-      length != key.size() || end != trimmed.data() + trimmed.size()) {
-    return std::nullopt;
-  }
+  std::memcpy(key.data(), bytes->data(), key.size());
   return key;
 }

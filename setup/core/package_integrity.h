@@ -15,8 +15,12 @@
 
 class TPak;
 
-constexpr size_t kSecretKeySize = 64;  // Ed25519 seed and public key, as libsodium keeps it
-using TSecretKey = std::array<unsigned char, kSecretKeySize>;
+// What signs a package: its public key, and the Ed25519 signature of a message made with the
+// matching secret key. The engine only checks signatures; setupc, which holds keys, makes one.
+struct TPackageSigner {
+  TPublicKey public_key{};
+  std::function<TSignature(const std::string& message)> sign;
+};
 
 // Where the integrity entry lies in a package file.
 struct TIntegrityPlace {
@@ -53,18 +57,15 @@ TIntegrityVerdict CheckPackageIntegrity(const TPak& pak);
 
 // Makes a package file's record: the file must carry an integrity entry stored raw at its full
 // size (see IntegrityPlaceholder) and end in its directory and trailer. Sets the trailer's
-// version to kSealedPakVersion, writes the digest (signed with `key` when given) into the entry
-// and the entry's CRC into the directory. False with `error` set when that cannot be done.
-bool SealPackageFile(const std::string& path, const std::optional<TSecretKey>& key,
+// version to kSealedPakVersion, writes the digest (signed by `signer` when given) into the
+// entry and the entry's CRC into the directory. False with `error` set when that cannot be done.
+bool SealPackageFile(const std::string& path, const std::optional<TPackageSigner>& signer,
                      std::string& error);
 
 // The bytes to store (raw, not compressed) as the integrity entry before the file is sealed.
 std::string IntegrityPlaceholder();
 
-// The public key of a secret key.
-TPublicKey PublicKeyOf(const TSecretKey& key);
 // How a key is shown: "ed25519:" and the first 16 bytes of its SHA-256 in hex.
 std::string KeyFingerprint(const TPublicKey& key);
-// A public key as one line of base64, and back (blanks around it are ignored).
-std::string PublicKeyText(const TPublicKey& key);
+// A public key from one line of base64 (blanks around it are ignored).
 std::optional<TPublicKey> ParsePublicKeyText(const std::string& text);

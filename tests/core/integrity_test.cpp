@@ -12,16 +12,18 @@
 #include "setup/core/package_integrity.h"
 #include "setup/core/pak.h"
 #include "setup/runtime/integrity_check.h"
+#include "tools/setupc/signing_keys.h"
 
 namespace pak_test {
 namespace {
 
 using Status = TIntegrityVerdict::Status;
+using setupc::PublicKeyText;
 
-TSecretKey NewKey(TPublicKey* public_key = nullptr) {
+setupc::TSecretKey NewKey(TPublicKey* public_key = nullptr) {
   EXPECT_GE(sodium_init(), 0);
   TPublicKey pk;
-  TSecretKey sk;
+  setupc::TSecretKey sk;
   crypto_sign_keypair(pk.data(), sk.data());
   if (public_key) *public_key = pk;
   return sk;
@@ -138,14 +140,14 @@ TEST_F(SealedPackageTest, ALargeEntryWithoutACrcIsCoveredToo) {
 
 TEST_F(SealedPackageTest, SignaturesAreCheckedAndAForeignOneIsRefused) {
   TPublicKey public_key;
-  const TSecretKey key = NewKey(&public_key);
+  const setupc::TSecretKey key = NewKey(&public_key);
   const std::string path = MakePackage("signed.exe");
   std::string error;
-  ASSERT_TRUE(SealPackageFile(path, key, error)) << error;
+  ASSERT_TRUE(SealPackageFile(path, setupc::SignerOf(key), error)) << error;
   TIntegrityVerdict verdict = Check(path);
   ASSERT_EQ(verdict.status, Status::kGood);
   EXPECT_EQ(verdict.signer, public_key);
-  EXPECT_EQ(PublicKeyOf(key), public_key);
+  EXPECT_EQ(setupc::PublicKeyOf(key), public_key);
 
   // Another key put in the record (its CRC made right again) no longer matches the signature.
   std::string bytes = ReadBytes(path);

@@ -156,7 +156,7 @@ int MakeKeys(const std::string& name) {
 
 // Signs an installer made before: only one whose digest still matches, so a signature never
 // vouches for an installer damaged since it was made.
-int SignInstaller(const std::string& installer, const TSecretKey& key) {
+int SignInstaller(const std::string& installer, const setupc::TSecretKey& key) {
   TIntegrityVerdict verdict;
   {
     TPak pak(installer, false, false);
@@ -171,11 +171,12 @@ int SignInstaller(const std::string& installer, const TSecretKey& key) {
     return 2;
   }
   std::string error;
-  if (!SealPackageFile(installer, key, error)) {
+  if (!SealPackageFile(installer, setupc::SignerOf(key), error)) {
     std::cerr << "setupc: " << error << '\n';
     return 2;
   }
-  std::cout << "Signed " << installer << " with " << KeyFingerprint(PublicKeyOf(key)) << '\n';
+  std::cout << "Signed " << installer << " with " << KeyFingerprint(setupc::PublicKeyOf(key))
+            << '\n';
   return 0;
 }
 
@@ -311,7 +312,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!options.keygen.empty()) return MakeKeys(options.keygen);
-  std::optional<TSecretKey> signing_key;
+  std::optional<setupc::TSecretKey> signing_key;
   if (!options.sign_key.empty()) {
     std::string error;
     signing_key = setupc::ReadSecretKeyFile(Absolute(options.sign_key), error);
@@ -438,7 +439,9 @@ int main(int argc, char** argv) {
   const unsigned jobs =
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
   setupc::PackageResult result = setupc::AppendPackage(partial, items, jobs);
-  if (result.ok && !SealPackageFile(partial, signing_key, result.error)) result.ok = false;
+  const std::optional<TPackageSigner> signer =
+      signing_key ? std::optional(setupc::SignerOf(*signing_key)) : std::nullopt;
+  if (result.ok && !SealPackageFile(partial, signer, result.error)) result.ok = false;
   if (!result.ok) {
     std::filesystem::remove(partial, fs_error);
     errors.At(0, result.error);

@@ -60,6 +60,27 @@ std::string KeyLine(const std::string& text) {
 
 }  // namespace
 
+TPublicKey PublicKeyOf(const TSecretKey& key) {
+  TPublicKey public_key;
+  crypto_sign_ed25519_sk_to_pk(public_key.data(), key.data());
+  return public_key;
+}
+
+std::string PublicKeyText(const TPublicKey& key) { return Base64(key); }
+
+TPackageSigner SignerOf(const TSecretKey& key) {
+  TPackageSigner signer;
+  signer.public_key = PublicKeyOf(key);
+  signer.sign = [key](const std::string& message) {
+    TSignature signature;
+    crypto_sign_detached(signature.data(), nullptr,
+                         reinterpret_cast<const unsigned char*>(message.data()), message.size(),
+                         key.data());
+    return signature;
+  };
+  return signer;
+}
+
 std::optional<TPublicKey> GenerateKeyFiles(const std::string& name, std::string& error) {
   if (sodium_init() < 0) {
     error = "the cryptography library cannot start";
