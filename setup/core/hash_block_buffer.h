@@ -1,6 +1,7 @@
-// The message buffering and padding that SHA-256 and SHA-512 share (FIPS 180-4, 5.1): whole
+// What SHA-256 and SHA-512 share: the message buffering and padding (FIPS 180-4, 5.1): whole
 // blocks go to the compression function; the message ends in a one bit, zeros, and its length
-// in bits, big-endian, in the last eighth of the final block.
+// in bits, big-endian, in the last eighth of the final block; the chaining words' update after a
+// block and their output.
 #pragma once
 
 #include <algorithm>
@@ -8,6 +9,23 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+// The eight chaining words after a block: each plus its working variable.
+template <typename Word>
+void AddWorkingVariables(std::array<Word, 8>& state, std::array<Word, 8> working) {
+  for (size_t i = 0; i < state.size(); ++i) state[i] += working[i];
+}
+
+// The digest: the chaining words, big-endian.
+template <typename Word>
+std::array<unsigned char, 8 * sizeof(Word)> BigEndianDigest(const std::array<Word, 8>& state) {
+  std::array<unsigned char, 8 * sizeof(Word)> digest;
+  for (size_t i = 0; i < digest.size(); ++i) {
+    digest[i] = static_cast<unsigned char>(state[i / sizeof(Word)] >>
+                                           (8 * (sizeof(Word) - 1 - i % sizeof(Word))));
+  }
+  return digest;
+}
 
 template <size_t kBlockSize>
 class TBlockBuffer {

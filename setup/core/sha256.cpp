@@ -57,14 +57,7 @@ void TSha256::Compress(const unsigned char* block) {
     Round(c, d, e, f, g, h, a, b, kRound[i + 6] + w[i + 6]);
     Round(b, c, d, e, f, g, h, a, kRound[i + 7] + w[i + 7]);
   }
-  state_[0] += a;
-  state_[1] += b;
-  state_[2] += c;
-  state_[3] += d;
-  state_[4] += e;
-  state_[5] += f;
-  state_[6] += g;
-  state_[7] += h;
+  AddWorkingVariables(state_, {a, b, c, d, e, f, g, h});
 }
 
 void TSha256::Update(const void* data, size_t size) {
@@ -73,12 +66,7 @@ void TSha256::Update(const void* data, size_t size) {
 
 TSha256::Digest TSha256::Final() {
   buffer_.Finish([this](const unsigned char* block) { Compress(block); });
-  Digest digest;
-  for (size_t i = 0; i < state_.size(); ++i) {
-    for (int j = 0; j < 4; ++j)
-      digest[4 * i + j] = static_cast<unsigned char>(state_[i] >> (24 - 8 * j));
-  }
-  return digest;
+  return BigEndianDigest(state_);
 }
 
 TSha256::Digest TSha256::Of(const void* data, size_t size) {

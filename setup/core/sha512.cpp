@@ -63,14 +63,7 @@ void TSha512::Compress(const unsigned char* block) {
     b = a;
     a = t1 + t2;
   }
-  state_[0] += a;
-  state_[1] += b;
-  state_[2] += c;
-  state_[3] += d;
-  state_[4] += e;
-  state_[5] += f;
-  state_[6] += g;
-  state_[7] += h;
+  AddWorkingVariables(state_, {a, b, c, d, e, f, g, h});
 }
 
 void TSha512::Update(const void* data, size_t size) {
@@ -79,12 +72,7 @@ void TSha512::Update(const void* data, size_t size) {
 
 TSha512::Digest TSha512::Final() {
   buffer_.Finish([this](const unsigned char* block) { Compress(block); });
-  Digest digest;
-  for (size_t i = 0; i < state_.size(); ++i) {
-    for (int j = 0; j < 8; ++j)
-      digest[8 * i + j] = static_cast<unsigned char>(state_[i] >> (56 - 8 * j));
-  }
-  return digest;
+  return BigEndianDigest(state_);
 }
 
 TSha512::Digest TSha512::Of(const void* data, size_t size) {
