@@ -1,7 +1,8 @@
 // The key files of setupc's signing options: NAME.key holds the Ed25519 secret key (made
 // readable by its owner only), NAME.pub the public key that installers are checked against
 // (`setup --require-signature=NAME.pub`). Both are text: comment lines starting with '#', then
-// one line of base64. Keys are made and used with libsodium, which setupc alone links.
+// one line of base64. Keys are made and used with libsodium, which of the kit's programs only
+// setupc links.
 #pragma once
 
 #include <array>
