@@ -1,8 +1,10 @@
 # Fails unless every program named after the script is static, or dynamic with no NEEDED entry
-# beyond libc, libm and the loader and no glibc symbol version newer than GLIBC_FLOOR.
-# Run as: cmake -DREADELF=readelf -DGLIBC_FLOOR=2.31 -P check_runtime_dependencies.cmake PROGRAM...
+# beyond libc, libm, the loader and the ;-list ALSO_ALLOWED, and (when GLIBC_FLOOR is given) no
+# glibc symbol version newer than GLIBC_FLOOR.
+# Run as: cmake -DREADELF=readelf -DGLIBC_FLOOR=2.31 [-DALSO_ALLOWED=...] -P
+#         check_runtime_dependencies.cmake PROGRAM...
 cmake_minimum_required(VERSION 3.25)
-set(_allowed libc.so.6 libm.so.6 ld-linux-x86-64.so.2)
+set(_allowed libc.so.6 libm.so.6 ld-linux-x86-64.so.2 ${ALSO_ALLOWED})
 set(_programs)
 set(_after_script FALSE)
 math(EXPR _last "${CMAKE_ARGC} - 1")
@@ -45,6 +47,9 @@ foreach(_program IN LISTS _programs)
   endforeach()
   string(REGEX MATCHALL "GLIBC_[0-9]+\\.[0-9]+(\\.[0-9]+)?" _versions "${_out}")
   list(REMOVE_DUPLICATES _versions)
+  if(NOT GLIBC_FLOOR)
+    set(_versions)
+  endif()
   foreach(_version IN LISTS _versions)
     string(REPLACE "GLIBC_" "" _number "${_version}")
     if(_number VERSION_GREATER GLIBC_FLOOR)

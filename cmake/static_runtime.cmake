@@ -68,6 +68,19 @@ function(setupkit_add_runtime_dependency_tests)
              -P ${PROJECT_SOURCE_DIR}/cmake/check_runtime_dependencies.cmake)
   add_test(NAME runtime_dependencies COMMAND ${_check} ${_files})
   set_tests_properties(runtime_dependencies PROPERTIES LABELS runtime)
+  # The window program may need Qt 6 and what Debian's Qt 6 GUI library itself depends on (so a
+  # desktop with Qt 6 has it), nothing else: libwmf and the rest are linked in.
+  if(TARGET setup-window)
+    set(_qt_closure libQt6Widgets.so.6 libQt6Gui.so.6 libQt6Core.so.6 libstdc++.so.6 libgcc_s.so.1
+                    libjpeg.so.62 libpng16.so.16 libfreetype.so.6 libfontconfig.so.1 libexpat.so.1
+                    libz.so.1 libX11.so.6 libGLX.so.0 libOpenGL.so.0 libEGL.so.1)
+    string(REPLACE ";" "\\;" _qt_closure "${_qt_closure}")
+    add_test(NAME window_dependencies
+             COMMAND ${CMAKE_COMMAND} -DREADELF=${SETUPKIT_READELF} -DALSO_ALLOWED=${_qt_closure}
+                     -P ${PROJECT_SOURCE_DIR}/cmake/check_runtime_dependencies.cmake
+                     $<TARGET_FILE:setup-window>)
+    set_tests_properties(window_dependencies PROPERTIES LABELS runtime)
+  endif()
   if(TARGET Medalor)
     add_test(NAME runtime_dependencies_refuse_qt COMMAND ${_check} $<TARGET_FILE:Medalor>)
     set_tests_properties(runtime_dependencies_refuse_qt PROPERTIES LABELS runtime WILL_FAIL TRUE)
