@@ -20,6 +20,7 @@
 #include "platform/name_index.h"
 #include "platform/path_util.h"
 #include "platform/system.h"
+#include "platform/temporaries.h"
 #include "platform/text_encoding.h"
 
 namespace platform {
@@ -599,12 +600,15 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
     errno = S_ISDIR(old_info.st_mode) ? EISDIR : EACCES;
     return false;
   }
-  if (!PassFaultPoint("replace", host)) return false;
   const size_t slash = host.find_last_of('/');
   const std::string folder = slash == 0 ? "/" : host.substr(0, slash);
-  std::string temp = folder + "/." + host.substr(slash + 1) + ".XXXXXX";
+  std::string temp = TemporaryPattern(host);
   const int fd = mkstemp(temp.data());
   if (fd < 0) return false;
+  // Locked while it lives: a temporary found unlocked was left by a process that ended, and
+  // the next start removes it (RemoveAbandonedTemporaries). Where the file system has no locks,
+  // the sweep cannot lock it either and leaves it alone.
+  flock(fd, LOCK_EX | LOCK_NB);
   bool ok = true;
   const auto* bytes = static_cast<const char*>(data);
   size_t total = 0;
@@ -623,8 +627,11 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
     MarkExecutableIfProgram(fd, reinterpret_cast<const unsigned char*>(bytes), size);
   }
   ok = ok && fsync(fd) == 0;
-  ok = (close(fd) == 0) && ok;
+  // The step the fault seam counts comes once the temporary is complete, so a process killed
+  // there leaves one behind as a real kill could.
+  ok = ok && PassFaultPoint("replace", host);
   ok = ok && rename(temp.c_str(), host.c_str()) == 0;
+  ok = (close(fd) == 0) && ok;
   if (!ok) {
     const int reason = errno;
     unlink(temp.c_str());

@@ -13,8 +13,10 @@
 #include "platform/ascii_case.h"
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "platform/message_box.h"
 #include "platform/path_util.h"
 #include "platform/registry_file.h"
+#include "platform/text_encoding.h"
 
 namespace platform {
 namespace {
@@ -45,10 +47,8 @@ const RootNames& NamesOf(RootKey root) {
   return kRoots[2];
 }
 
-std::string RegistryFolder() { return SetupRoot() + "/registry"; }
-
 std::string RootFile(RootKey root) {
-  return RegistryFolder() + "/" + NamesOf(root).short_name + ".reg";
+  return RegistryHostFolder() + "/" + NamesOf(root).short_name + ".reg";
 }
 
 RegistryDocument Load(RootKey root) {
@@ -56,11 +56,27 @@ RegistryDocument Load(RootKey root) {
   return RegistryDocument::Parse(bytes.value_or(""), NamesOf(root).long_name);
 }
 
+// Moves an unreadable root file to the first free name "FILE.unreadable-N" and tells the user.
+bool SetAsideUnreadable(const std::string& file) {
+  for (int n = 1; n < 1000; ++n) {
+    const std::string aside = file + ".unreadable-" + std::to_string(n);
+    if (FileExists(aside)) continue;
+    if (!MoveFile(file, aside)) return false;
+    MessageBox("The registry file " + Utf8ToCp1252Escaped(file) +
+                   " could not be read; it was kept as " + Utf8ToCp1252Escaped(aside) +
+                   " and a new one was started.",
+               "Setup", kMbOk | kMbIconWarning);
+    return true;
+  }
+  errno = EEXIST;
+  return false;
+}
+
 // Holds an exclusive lock on the root's lock file for its lifetime.
 class RootLock {
  public:
   explicit RootLock(RootKey root) {
-    if (!internal::MakeHostFolders(RegistryFolder())) return;
+    if (!internal::MakeHostFolders(RegistryHostFolder())) return;
     const std::string path = RootFile(root) + ".lock";
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ < 0) return;
@@ -92,12 +108,19 @@ class RootLock {
 bool Change(RootKey root, const std::function<bool(RegistryDocument&)>& change) {
   RootLock lock(root);
   if (!lock.Held()) return false;
-  RegistryDocument doc = Load(root);
+  const std::string file = RootFile(root);
+  std::optional<std::string> bytes = ReadFileBytes(file);
+  if (bytes && !RegistryDocument::Readable(*bytes)) {
+    // Not an export text at all: rewriting it would lose whatever it holds, so it is kept
+    // under a new name, said so, and the root starts afresh.
+    if (!SetAsideUnreadable(file)) return false;
+    bytes.reset();
+  }
+  RegistryDocument doc = RegistryDocument::Parse(bytes.value_or(""), NamesOf(root).long_name);
   if (!change(doc)) return false;
   // A root left without keys is no file at all, as before anything was written to it, so
   // taking back every change leaves the hive's files as they were.
   if (doc.Empty()) {
-    const std::string file = RootFile(root);
     return !FileExists(file) || DeleteFile(file);
   }
   const std::string text = doc.Serialize(NamesOf(root).long_name);
@@ -116,6 +139,8 @@ std::optional<RegistryValue> LoadValue(RootKey root, const std::string& key,
 }
 
 }  // namespace
+
+std::string RegistryHostFolder() { return SetupRoot() + "/registry"; }
 
 std::optional<RootKey> RootKeyFromName(const std::string& name) {
   const std::string upper = AsciiUpper(name);

@@ -3,7 +3,9 @@
 // and writes it back atomically under an exclusive file lock, so concurrent processes keep each
 // other's values. The files are UTF-8 "Windows Registry Editor Version 5.00" exports (a UTF-16
 // one with a byte-order mark is read too); values of other types (dword:, hex(2):, ...) are kept
-// exactly as written. Comment lines and sections of another root are not kept on rewrite.
+// exactly as written; comment lines, lines of forms not understood and sections of another
+// root are kept through every rewrite. A root file that is not an export text at all is set
+// aside under a new name (the user is told) before the first change starts a new one.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +21,8 @@ enum class RootKey { kClassesRoot, kCurrentUser, kLocalMachine, kUsers, kCurrent
 std::optional<RootKey> RootKeyFromName(const std::string& name);
 std::string RootLongName(RootKey root);   // "HKEY_LOCAL_MACHINE"
 std::string RootShortName(RootKey root);  // "HKLM"
+// The host folder that holds the hive's files: $SETUP_ROOT/registry.
+std::string RegistryHostFolder();
 
 // Key paths use backslashes; leading and trailing backslashes are ignored. Texts are Windows-1252.
 bool RegCreateKey(RootKey root, const std::string& key);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 
 #include "platform/ascii_case.h"
 #include "platform/path_util.h"
@@ -12,6 +13,29 @@ namespace platform::internal {
 namespace {
 
 constexpr char kHeader[] = "Windows Registry Editor Version 5.00";
+constexpr char kOldHeader[] = "REGEDIT4";
+
+// The text of export bytes: UTF-16LE with a byte-order mark becomes UTF-8, a UTF-8 mark goes.
+std::string ExportText(const std::string& bytes) {
+  std::string text = bytes;
+  if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF &&
+      static_cast<unsigned char>(text[1]) == 0xFE) {
+    std::u16string wide;
+    for (size_t i = 2; i + 1 < text.size(); i += 2) {
+      wide += static_cast<char16_t>(static_cast<unsigned char>(text[i]) |
+                                    (static_cast<unsigned char>(text[i + 1]) << 8));
+    }
+    text = Utf16ToUtf8(wide);
+  } else if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    text.erase(0, 3);
+  }
+  return text;
+}
+
+// Blanks and tabs from `pos` on are passed over.
+void SkipBlanks(const std::string& line, size_t& pos) {
+  while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+}
 
 bool SameName(const std::string& a, const std::string& b) { return SameIgnoringAsciiCase(a, b); }
 
@@ -139,53 +163,82 @@ std::string NormalizeKeyPath(const std::string& key) {
 
 RegistryDocument RegistryDocument::Parse(const std::string& bytes,
                                          const std::string& root_long_name) {
-  std::string text = bytes;
-  if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF &&
-      static_cast<unsigned char>(text[1]) == 0xFE) {
-    std::u16string wide;
-    for (size_t i = 2; i + 1 < text.size(); i += 2) {
-      wide += static_cast<char16_t>(static_cast<unsigned char>(text[i]) |
-                                    (static_cast<unsigned char>(text[i + 1]) << 8));
-    }
-    text = Utf16ToUtf8(wide);
-  } else if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-    text.erase(0, 3);
-  }
-
+  const std::string text = ExportText(bytes);
   RegistryDocument doc;
   const std::vector<std::string> lines = SplitLines(text);
   RegistryKey* current = nullptr;
+  bool in_foreign = false;
+  bool header_seen = false;
   const std::string root_upper = AsciiUpper(root_long_name);
+  // A line this reader does not understand stays where it was: in its key after the values
+  // read so far, with the sections of other roots, or before the first section.
+  auto keep = [&](const std::string& line) {
+    if (current != nullptr) {
+      current->kept.push_back(KeptLine{current->values.size(), line});
+    } else if (in_foreign) {
+      doc.foreign_.push_back(line);
+    } else if (!line.empty()) {
+      doc.preamble_.push_back(line);
+    }
+  };
   for (size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
-    if (line.empty() || line[0] == ';') continue;
+    if (!header_seen && current == nullptr && !in_foreign &&
+        (line == kHeader || line == kOldHeader)) {
+      header_seen = true;
+      continue;
+    }
+    if (line.empty()) {
+      if (in_foreign) doc.foreign_.push_back(line);
+      continue;
+    }
     if (line[0] == '[') {
       current = nullptr;
+      in_foreign = false;
       const size_t close = line.find_last_of(']');
-      if (close == std::string::npos) continue;
-      const std::string full = Utf8ToCp1252(line.substr(1, close - 1));
+      std::string full;
+      if (close != std::string::npos) full = Utf8ToCp1252(line.substr(1, close - 1));
       const size_t slash = full.find('\\');
-      if (AsciiUpper(full.substr(0, slash)) != root_upper) continue;
+      if (close == std::string::npos || AsciiUpper(full.substr(0, slash)) != root_upper) {
+        in_foreign = true;
+        doc.foreign_.push_back(line);
+        continue;
+      }
       const std::string path =
           NormalizeKeyPath(slash == std::string::npos ? "" : full.substr(slash + 1));
       current = &doc.CreateKey(path);
       continue;
     }
-    if (current == nullptr) continue;
+    if (current == nullptr || line[0] == ';') {
+      keep(line);
+      continue;
+    }
     RegistryValue value;
     size_t pos = 0;
-    if (line[0] == '@') {
-      pos = 1;
+    SkipBlanks(line, pos);
+    if (pos < line.size() && line[pos] == '@') {
+      ++pos;
     } else {
       auto name = ReadQuoted(line, pos);
-      if (!name) continue;
+      if (!name) {
+        keep(line);
+        continue;
+      }
       value.name = Utf8ToCp1252(*name);
     }
-    if (pos >= line.size() || line[pos] != '=') continue;
+    SkipBlanks(line, pos);
+    if (pos >= line.size() || line[pos] != '=') {
+      keep(line);
+      continue;
+    }
     ++pos;
+    SkipBlanks(line, pos);
     if (pos < line.size() && line[pos] == '"') {
       auto data = ReadQuoted(line, pos);
-      if (!data) continue;
+      if (!data) {
+        keep(line);
+        continue;
+      }
       value.is_string = true;
       value.text = Utf8ToCp1252(*data);
     } else {
@@ -221,12 +274,29 @@ RegistryDocument RegistryDocument::Parse(const std::string& bytes,
   return doc;
 }
 
+bool RegistryDocument::Readable(const std::string& bytes) {
+  for (const std::string& line : SplitLines(ExportText(bytes))) {
+    if (line.empty()) continue;
+    return line == kHeader || line == kOldHeader;
+  }
+  return true;
+}
+
 std::string RegistryDocument::Serialize(const std::string& root_long_name) const {
   std::string out = std::string(kHeader) + "\r\n";
+  for (const std::string& line : preamble_) out += line + "\r\n";
   for (const RegistryKey& key : keys_) {
     out += "\r\n[" + root_long_name + (key.path.empty() ? "" : "\\") + Cp1252ToUtf8(key.path) +
            "]\r\n";
-    for (const RegistryValue& value : key.values) {
+    size_t kept = 0;
+    auto kept_lines_to = [&](size_t values) {
+      for (; kept < key.kept.size() && key.kept[kept].after <= values; ++kept) {
+        out += key.kept[kept].text + "\r\n";
+      }
+    };
+    for (size_t v = 0; v < key.values.size(); ++v) {
+      kept_lines_to(v);
+      const RegistryValue& value = key.values[v];
       out += value.name.empty() ? "@" : Quote(Cp1252ToUtf8(value.name));
       out += '=';
       if (value.is_string && value.raw.empty()) {
@@ -240,7 +310,10 @@ std::string RegistryDocument::Serialize(const std::string& root_long_name) const
       }
       out += "\r\n";
     }
+    kept_lines_to(SIZE_MAX);
   }
+  if (!foreign_.empty()) out += "\r\n";
+  for (const std::string& line : foreign_) out += line + "\r\n";
   return out;
 }
 

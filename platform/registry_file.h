@@ -18,16 +18,29 @@ struct RegistryValue {
   std::string raw;
 };
 
+// A line of a section that is not a value this reader understands (a comment, a value line of
+// a form it does not know), kept as written after the first `after` values of its key.
+struct KeptLine {
+  size_t after = 0;
+  std::string text;
+};
+
 struct RegistryKey {
   std::string path;  // below the root, as spelled, components joined by '\'; "" for the root
   std::vector<RegistryValue> values;
+  std::vector<KeptLine> kept;
 };
 
 class RegistryDocument {
  public:
   // Parses the export text (UTF-8, or UTF-16LE with a byte-order mark). Lines that are not
-  // understood are dropped; sections of another root are dropped too.
+  // understood (comments, lines before the first section, sections of another root, value
+  // lines of another form) are kept as written and written back in their places.
   static RegistryDocument Parse(const std::string& bytes, const std::string& root_long_name);
+  // Whether `bytes` are an export text at all: empty, or starting (after a byte-order mark and
+  // blank lines) with one of the export headers. A file that is not cannot be rewritten
+  // without losing what it holds.
+  static bool Readable(const std::string& bytes);
   // The export text in UTF-8 with CR LF line ends.
   std::string Serialize(const std::string& root_long_name) const;
 
@@ -42,12 +55,14 @@ class RegistryDocument {
   std::vector<std::string> SubKeyNames(const std::string& path) const;
   bool RemoveKey(const std::string& path);
   // No key at all (a root nobody wrote, or whose last key was removed).
-  bool Empty() const { return keys_.empty(); }
+  bool Empty() const { return keys_.empty() && preamble_.empty() && foreign_.empty(); }
 
   static RegistryValue* FindValue(RegistryKey& key, const std::string& name);
 
  private:
   std::vector<RegistryKey> keys_;
+  std::vector<std::string> preamble_;  // lines between the header and the first section
+  std::vector<std::string> foreign_;   // sections of other roots, with their lines
 };
 
 // The value of "dword:XXXXXXXX" data (exactly eight hex digits, any case); nothing otherwise.

@@ -10,10 +10,10 @@
 // The command line is checked before anything else happens: an unknown option ends the run
 // with the usage line and exit code 2, never with a window that waits for a click.
 //
-// Exit codes: 0 finished (every line did what it says), 1 cancelled by the user or by SIGINT or
-// SIGTERM (the run undone), 2 failed (a start-up message, a failed step with the run undone, a
-// `failure` line with what the run did kept, a removal that left items behind, an error report,
-// no display and no terminal without --unattended).
+// Exit codes: 0 finished (every line did what it says), 1 cancelled by the user or by SIGINT,
+// SIGTERM or SIGHUP (the run undone), 2 failed (a start-up message, a failed step with the run
+// undone, a `failure` line with what the run did kept, a removal that left items behind, an error
+// report, no display and no terminal without --unattended).
 //
 // The view: --unattended takes every default without one; --text, or no display with a terminal
 // on standard input, is the terminal wizard; otherwise the window.
@@ -181,6 +181,8 @@ int main(int argc, char** argv) {
     return options.verify ? VerifyPackageCommand(package, *policy)
                           : ListContentsCommand(package, options.json);
   }
+  // Before anything of the run starts, so a signal never finds a change half made.
+  InstallStopSignalHandlers();
   std::string install_dir_override;
   if (!options.dir.empty()) {
     const std::optional<std::string> folder = setup_app::InstallFolderFromOption(options.dir);
@@ -223,7 +225,6 @@ int main(int argc, char** argv) {
   if (TRunLog::Instance().IsOpen()) {
     platform::SetPresenter(std::make_shared<LoggingPresenter>(platform::GetPresenter()));
   }
-  InstallStopSignalHandlers();
 
   setup_session::WizardSession& session = front_end->Session();
   int exit_code = kExitFailed;
@@ -242,10 +243,16 @@ int main(int argc, char** argv) {
         TakeRunLock(options.wait_seconds, [&state] { return state.CancelRequested(); });
     if (!run_lock) return LogExit(state.CancelRequested() ? kExitCancelled : kExitFailed);
     // Then a run that was killed before it finished is undone.
-    if (const int recovered = TRollbackJournal::RecoverAbandoned(); recovered > 0) {
+    int archives = 0;
+    if (const int recovered = TRollbackJournal::RecoverAbandoned(&archives); recovered > 0) {
+      const std::string put_back = archives == 0
+                                       ? std::string()
+                                       : " (" + std::to_string(archives) +
+                                             (archives == 1 ? " archive file" : " archive files") +
+                                             " put back as they were)";
       platform::MessageBox("Setup rolled back " + std::to_string(recovered) +
                                (recovered == 1 ? " install" : " installs") +
-                               " that did not finish; nothing of " +
+                               " that did not finish" + put_back + "; nothing of " +
                                (recovered == 1 ? "it" : "them") + " is left on this machine.",
                            "Setup", platform::kMbOk | platform::kMbIconInformation);
     }

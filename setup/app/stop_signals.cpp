@@ -26,4 +26,7 @@ void InstallStopSignalHandlers() {
   action.sa_flags = SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A closed terminal (or ssh session) ends the run the same way, undone, rather than killing it
+  // halfway through a change.
+  sigaction(SIGHUP, &action, nullptr);
 }

@@ -1,16 +1,22 @@
 #include "setup/commands/archive_runs.h"
 
 #include <charconv>
+#include <initializer_list>
 #include <optional>
 
+#include "platform/files.h"
 #include "setup/archive/archive_progress.h"
 #include "setup/archive/group_source.h"
 #include "setup/archive/pak_system.h"
+#include "setup/commands/command_support.h"
+#include "setup/commands/rollback_journal.h"
 #include "setup/commands/vfs_update.h"
 #include "setup/core/ciphers.h"
 #include "setup/core/compiled_lines.h"
 #include "setup/core/setup_state.h"
+#include "setup/io/cp1252_case.h"
 #include "setup/text/languages.h"
+#include "setup/vfs/vfs_hash_file.h"
 
 namespace {
 
@@ -75,6 +81,32 @@ void WithGroup(const TCompLine& line, Body body) {
 
 const std::string& InstallDir() { return SetupState::Instance().InstallDir(); }
 
+// The run's journal keeps a whole copy of each file an archive command changes in place, so a
+// rolled-back run (a failed step, Cancel, a signal, a kill) puts it back byte for byte. False,
+// with the step failed, when the copy cannot be made; the command then changes nothing.
+bool KeepForRollback(std::initializer_list<std::string> paths) {
+  TRollbackJournal& journal = TRollbackJournal::Instance();
+  for (const std::string& path : paths) {
+    if (!journal.KeepCopy(path)) {
+      FailStep("Cannot write " + path);
+      return false;
+    }
+  }
+  return true;
+}
+
+// A pak archive: a journal a killed update left beside it is applied first, so the copy is of
+// a whole archive; the journal the update makes is noted too, so a rollback leaves none.
+bool KeepPakForRollback(const std::string& path) {
+  TPakSystem::RecoverFromJournal(path);
+  const std::string journal = path + kJournalSuffix;
+  if (!platform::FileExists(journal) && !TRollbackJournal::Instance().NoteFileCreated(journal)) {
+    FailStep("Cannot write " + journal);
+    return false;
+  }
+  return KeepForRollback({path});
+}
+
 }  // namespace
 
 void RunQxpUpdate(TCompLine& line) {
@@ -83,29 +115,37 @@ void RunQxpUpdate(TCompLine& line) {
   // through a jump gives the same password.
   const std::string password = DecryptWithDigitKey(kUpdateKey, line.Arg(1));
   const std::string& name = line.Arg(2);
-  WithGroup(line, [&](TGroupSource& group) {
-    PakSystem().UpdateFromGroup(group, TPakSystem::ArchivePath(InstallDir(), name), name, password);
-  });
+  const std::string path = TPakSystem::ArchivePath(InstallDir(), name);
+  if (!KeepPakForRollback(path)) return;
+  WithGroup(line,
+            [&](TGroupSource& group) { PakSystem().UpdateFromGroup(group, path, name, password); });
 }
 
 void RunQxpOfficial(TCompLine& line) {
   if (line.Arguments.size() < 3) return;
   const std::string code = DecryptWithDigitKey(kUpdateKey, line.Arg(1));
   const std::string& name = line.Arg(0);
-  PakSystem().SetOfficial(TPakSystem::ArchivePath(InstallDir(), name), name, code, line.Arg(2));
+  const std::string path = TPakSystem::ArchivePath(InstallDir(), name);
+  if (LowerCp1252(code) != kOfficialAccessCode || !KeepPakForRollback(path)) return;
+  PakSystem().SetOfficial(path, name, code, line.Arg(2));
 }
 
 void RunDuplicateEntry(TCompLine& line) {
   if (line.Arguments.size() < 3) return;
   const std::string& name = line.Arg(0);
-  PakSystem().DuplicateEntry(TPakSystem::ArchivePath(InstallDir(), name), name, line.Arg(1),
-                             line.Arg(2));
+  const std::string path = TPakSystem::ArchivePath(InstallDir(), name);
+  if (!KeepPakForRollback(path)) return;
+  PakSystem().DuplicateEntry(path, name, line.Arg(1), line.Arg(2));
 }
 
 void RunVfsUpdate(TCompLine& line) {
   if (line.Arguments.size() < 3) return;
   const bool close_after = line.Arguments.size() < 4 || line.Arg(2) == "1";
   const std::string& name = line.Arg(1);
+  const std::string path = TPakSystem::ArchivePath(InstallDir(), name);
+  if (platform::FileExists(path) && !KeepForRollback({path, TVFSHashFile::HashFilePath(path)})) {
+    return;
+  }
   WithGroup(line, [&](TGroupSource& group) {
     VfsUpdate(group, InstallDir(), name, close_after, RuntimeProgress());
   });

@@ -2,14 +2,21 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <vector>
 
+#include "platform/ascii_case.h"
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "platform/link_check.h"
+#include "platform/registry.h"
+#include "platform/temporaries.h"
+#include "platform/whole_copy.h"
 #include "setup/commands/file_operations.h"
 #include "setup/commands/rollback_records.h"
+#include "setup/core/setup_state.h"
 
 namespace {
 
@@ -44,6 +51,9 @@ std::vector<std::string> KeyChain(const std::string& key) {
   }
   return chain;
 }
+
+// The name a copy is made under until it is whole.
+std::string PartOf(const std::string& aside) { return aside + ".part"; }
 
 // Undoes one record; answers whether the machine is as before that change.
 bool Undo(const JournalRecord& record) {
@@ -80,10 +90,22 @@ bool Undo(const JournalRecord& record) {
       }
       return !platform::RegValueExists(root, record.path, record.name) ||
              platform::RegDeleteValue(root, record.path, record.name);
+    case JournalKind::kFileCopied:
+      // No whole copy: the file was not changed yet (a cut copy carries another name).
+      DeleteAnyFile(PartOf(record.aside));
+      if (!Exists(record.aside)) return true;
+      return DeleteAnyFile(record.path) && platform::MoveFile(record.aside, record.path);
     case JournalKind::kCommit:
       return true;
   }
   return true;
+}
+
+// The number of records that put a file changed in place back from its copy.
+int CopiesToPutBack(const std::vector<JournalRecord>& records) {
+  return static_cast<int>(std::count_if(records.begin(), records.end(), [](const auto& record) {
+    return record.kind == JournalKind::kFileCopied && Exists(record.aside);
+  }));
 }
 
 size_t UndoAll(const std::vector<JournalRecord>& records) {
@@ -108,7 +130,7 @@ size_t UndoAll(const std::vector<JournalRecord>& records) {
 bool DeleteSetAside(const std::vector<JournalRecord>& records) {
   bool all_gone = true;
   for (const JournalRecord& record : records) {
-    if (record.kind == JournalKind::kFileSetAside) {
+    if (record.kind == JournalKind::kFileSetAside || record.kind == JournalKind::kFileCopied) {
       all_gone = DeleteAnyFile(record.aside) && all_gone;
     } else if (record.kind == JournalKind::kFolderSetAside && Exists(record.aside)) {
       all_gone = RemoveFolderTree(record.aside) && all_gone;
@@ -129,6 +151,34 @@ std::optional<std::string> ReadThrough(const platform::File& file) {
   std::string bytes(static_cast<size_t>(*size), '\0');
   if (!bytes.empty() && !file.ReadExactAt(0, bytes.data(), bytes.size())) return std::nullopt;
   return bytes;
+}
+
+// Nothing is created, replaced, renamed or deleted through a symbolic link inside the install
+// folder (the kit never makes one): such a change would land wherever the link points. The
+// change is refused with ELOOP, which fails the step.
+bool FreeOfLinks(const std::string& path) {
+  if (platform::LinkBelow(SetupState::Instance().InstallDir(), path, false)) {
+    errno = ELOOP;
+    return false;
+  }
+  return true;
+}
+
+// The temporaries of atomic writes that a killed run left beside the files it recorded: a
+// folder that still held one could not be removed by the undo.
+void RemoveLeftTemporaries(const std::vector<JournalRecord>& records) {
+  for (const JournalRecord& record : records) {
+    if (record.kind != JournalKind::kFileCreated && record.kind != JournalKind::kFileSetAside) {
+      continue;
+    }
+    const std::string host = !record.path.empty() && record.path[0] == '/'
+                                 ? record.path
+                                 : platform::ToHostPath(record.path).value_or("");
+    const size_t slash = host.find_last_of('/');
+    if (slash == std::string::npos || slash + 1 == host.size()) continue;
+    platform::RemoveAbandonedTemporaries(slash == 0 ? "/" : host.substr(0, slash),
+                                         host.substr(slash + 1));
+  }
 }
 
 }  // namespace
@@ -199,6 +249,7 @@ std::string TRollbackJournal::AsidePath(const std::string& path) {
 }
 
 bool TRollbackJournal::NoteFileCreated(const std::string& path) {
+  if (!FreeOfLinks(path)) return false;
   std::lock_guard<std::mutex> lock(mutex_);
   if (!file_) return true;
   JournalRecord record;
@@ -208,6 +259,7 @@ bool TRollbackJournal::NoteFileCreated(const std::string& path) {
 }
 
 bool TRollbackJournal::NoteFolderCreated(const std::string& path) {
+  if (!FreeOfLinks(path)) return false;
   std::lock_guard<std::mutex> lock(mutex_);
   if (!file_) return true;
   JournalRecord record;
@@ -233,6 +285,7 @@ bool TRollbackJournal::SetAside(const std::string& path, bool folder) {
 }
 
 bool TRollbackJournal::PrepareFileWrite(const std::string& path) {
+  if (!FreeOfLinks(path)) return false;
   const uint32_t attributes = platform::GetFileAttributes(path);
   if (attributes == platform::kInvalidFileAttributes) return NoteFileCreated(path);
   if ((attributes & platform::kFileAttributeDirectory) != 0) {
@@ -249,6 +302,7 @@ bool TRollbackJournal::PrepareFileWrite(const std::string& path) {
 }
 
 bool TRollbackJournal::RemoveFile(const std::string& path) {
+  if (!FreeOfLinks(path)) return false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (file_) {
@@ -263,6 +317,7 @@ bool TRollbackJournal::RemoveFile(const std::string& path) {
 }
 
 bool TRollbackJournal::RemoveFolder(const std::string& path) {
+  if (!FreeOfLinks(path)) return false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (file_) return SetAside(path, true);
@@ -272,7 +327,40 @@ bool TRollbackJournal::RemoveFolder(const std::string& path) {
   return false;
 }
 
+bool TRollbackJournal::KeepCopy(const std::string& path) {
+  if (!FreeOfLinks(path)) return false;
+  const uint32_t attributes = platform::GetFileAttributes(path);
+  if (attributes == platform::kInvalidFileAttributes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!file_ || !copied_.insert(platform::AsciiLower(path)).second) return true;
+    JournalRecord record;
+    record.kind = JournalKind::kFileCreated;
+    record.path = path;
+    return Append(record);
+  }
+  if ((attributes & platform::kFileAttributeDirectory) != 0) {
+    errno = EISDIR;
+    return false;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!file_ || copied_.count(platform::AsciiLower(path)) != 0) return true;
+  JournalRecord record;
+  record.kind = JournalKind::kFileCopied;
+  record.path = path;
+  record.aside = AsidePath(path);
+  // Made under another name and renamed once whole: a copy under its recorded name is always
+  // complete, so a rollback never puts back a cut one.
+  const std::string part = PartOf(record.aside);
+  if (!Append(record) || !platform::CopyFileWhole(path, part) ||
+      !platform::MoveFile(part, record.aside)) {
+    return false;
+  }
+  copied_.insert(platform::AsciiLower(path));
+  return true;
+}
+
 bool TRollbackJournal::NoteMoved(const std::string& from, const std::string& to) {
+  if (!FreeOfLinks(from) || !FreeOfLinks(to)) return false;
   std::lock_guard<std::mutex> lock(mutex_);
   if (!file_) return true;
   JournalRecord record;
@@ -317,6 +405,7 @@ bool TRollbackJournal::NoteRegistryValue(platform::RootKey root, const std::stri
 
 void TRollbackJournal::Close(bool delete_file) {
   file_.reset();
+  copied_.clear();
   if (delete_file) platform::DeleteFile(path_);
   path_.clear();
 }
@@ -349,9 +438,12 @@ size_t TRollbackJournal::Rollback() {
   return failed;
 }
 
-int TRollbackJournal::RecoverAbandoned() {
+int TRollbackJournal::RecoverAbandoned(int* files_put_back) {
   int rolled_back = 0;
+  if (files_put_back) *files_put_back = 0;
   const std::string folder = Folder();
+  // A process killed while it replaced a hive file left its temporary there.
+  platform::RemoveAbandonedTemporaries(platform::RegistryHostFolder());
   // A journal cut before its rename belongs to a run that changed nothing yet.
   for (const platform::FindData& item :
        platform::FindFiles(folder, "*" + std::string(kFreshSuffix))) {
@@ -370,11 +462,14 @@ int TRollbackJournal::RecoverAbandoned() {
     const std::optional<std::string> bytes = ReadThrough(*file);
     if (!bytes) continue;
     const JournalContents contents = DecodeJournal(*bytes);
+    RemoveLeftTemporaries(contents.records);
     if (contents.committed) {
       if (!DeleteSetAside(contents.records)) continue;  // tried again at the next start
     } else if (!contents.records.empty()) {
+      const int copies = CopiesToPutBack(contents.records);
       // What could not be undone stays recorded, with its set-aside copies, for the next start.
       if (UndoAll(contents.records) != 0) continue;
+      if (files_put_back) *files_put_back += copies;
       ++rolled_back;
     }
     // A journal without a whole header was cut before its run changed anything.

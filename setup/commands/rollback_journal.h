@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "platform/files.h"
@@ -49,6 +50,10 @@ class TRollbackJournal {
   bool RemoveFile(const std::string& path);
   // Removes a folder with all it holds: moved aside with a journal, deleted without one.
   bool RemoveFolder(const std::string& path);
+  // Before a file is changed in place (a pak archive, a VFS container and its hash file): a
+  // whole copy is made beside it, once per run, which a rollback puts back byte for byte. A
+  // missing file is noted as created.
+  bool KeepCopy(const std::string& path);
   // Before a file is renamed from `from` to `to`.
   bool NoteMoved(const std::string& from, const std::string& to);
   // Before a key chain is opened with creation allowed: each missing key of the chain.
@@ -66,8 +71,9 @@ class TRollbackJournal {
 
   // Finishes the journals of runs that ended without committing or rolling back (their file
   // is not locked): a committed one has its set-aside copies deleted, any other is rolled
-  // back. Answers how many runs were rolled back.
-  static int RecoverAbandoned();
+  // back. Answers how many runs were rolled back; `files_put_back`, when given, receives how
+  // many files changed in place (archives) their rollback put back.
+  static int RecoverAbandoned(int* files_put_back = nullptr);
 
  private:
   TRollbackJournal() = default;
@@ -80,4 +86,6 @@ class TRollbackJournal {
   std::optional<platform::File> file_;
   std::string path_;
   size_t sequence_ = 0;
+  // The files KeepCopy copied in this run (folded), each kept once.
+  std::set<std::string> copied_;
 };

@@ -18,7 +18,7 @@ uint32_t ReadU32(std::string_view bytes, size_t offset) {
 
 bool IsKnownKind(uint8_t kind) {
   return kind >= static_cast<uint8_t>(JournalKind::kFileCreated) &&
-         kind <= static_cast<uint8_t>(JournalKind::kCommit);
+         kind <= static_cast<uint8_t>(JournalKind::kFileCopied);
 }
 
 // Reads one text of a payload; false when the payload ends inside it.
@@ -52,6 +52,7 @@ std::optional<JournalRecord> DecodePayload(std::string_view payload) {
     case JournalKind::kFileSetAside:
     case JournalKind::kFolderSetAside:
     case JournalKind::kMoved:
+    case JournalKind::kFileCopied:
       ok = ReadText(cursor, record.path) && ReadText(cursor, record.aside);
       break;
     case JournalKind::kRegistryKey:
@@ -100,6 +101,7 @@ std::optional<std::string> EncodeJournalRecord(const JournalRecord& record) {
     case JournalKind::kFileSetAside:
     case JournalKind::kFolderSetAside:
     case JournalKind::kMoved:
+    case JournalKind::kFileCopied:
       text(record.path);
       text(record.aside);
       break;

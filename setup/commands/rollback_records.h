@@ -34,6 +34,7 @@ enum class JournalKind : uint8_t {
   kRegistryKey = 6,     // root, key: a key that was not there is being made
   kRegistryValue = 7,   // root, key, name, existed, is_string, text, raw: the old value
   kCommit = 8,          // the run succeeded; only the set-aside copies remain to be deleted
+  kFileCopied = 9,      // path, aside: a whole copy at `aside` before `path` changes in place
 };
 
 struct JournalRecord {

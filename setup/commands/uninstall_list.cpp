@@ -4,11 +4,14 @@
 #include <cerrno>
 
 #include "platform/files.h"
+#include "platform/link_check.h"
 #include "platform/registry.h"
+#include "setup/commands/install_log_checksum.h"
 #include "setup/commands/rollback_journal.h"
 #include "setup/core/buffer_manager.h"
 #include "setup/core/ciphers.h"
 #include "setup/core/run_log.h"
+#include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
 
 namespace {
@@ -54,6 +57,14 @@ bool DecodeList(TBufferManager& buffer, uint16_t count, std::vector<std::string>
     const std::string stored = length == 0 ? std::string() : buffer.ReadBytes(length).value();
     list.push_back(DecryptWithDigitKey(kInstallLogKey, stored));
   }
+  return true;
+}
+
+// Whether `path`, or a folder above it inside the install folder, is a symbolic link (errno
+// ELOOP then).
+bool LinkInInstallFolder(const std::string& path) {
+  if (!platform::LinkBelow(SetupState::Instance().InstallDir(), path, true)) return false;
+  errno = ELOOP;
   return true;
 }
 
@@ -153,8 +164,16 @@ bool TUninstallList::SaveLog(const std::string& folder, const std::string& prefi
     return false;
   }
   const std::string path = LogPath(folder, prefix);
-  if (!TRollbackJournal::Instance().PrepareFileWrite(path)) return false;
-  return platform::WriteFileAtomically(path, bytes->data(), bytes->size());
+  // The checksum first, listing the log being replaced too: whichever of the two logs a cut
+  // write leaves, it matches.
+  const std::string sum_path = InstallLogChecksumPath(path);
+  const std::string sums = InstallLogChecksumText(
+      *bytes, platform::FileExists(path) ? platform::ReadFileBytes(path) : std::nullopt);
+  TRollbackJournal& journal = TRollbackJournal::Instance();
+  return journal.PrepareFileWrite(sum_path) &&
+         platform::WriteFileAtomically(sum_path, sums.data(), sums.size()) &&
+         journal.PrepareFileWrite(path) &&
+         platform::WriteFileAtomically(path, bytes->data(), bytes->size());
 }
 
 bool TUninstallList::LooksValid() const {
@@ -214,15 +233,30 @@ bool TUninstallList::LoadLog(const std::string& folder, const std::string& prefi
   const std::string path = LogPath(folder, prefix);
   if (!platform::FileExists(path)) return false;
   const std::optional<std::string> bytes = platform::ReadFileBytes(path);
+  checksum_mismatch_ = false;
   if (!bytes) {
     Clear();
     return false;
+  }
+  // A log written with its checksum beside it is trusted only when it matches (a log of an
+  // older kit has none); a changed byte would otherwise decode to other names.
+  const std::string sum_path = InstallLogChecksumPath(path);
+  if (platform::FileExists(sum_path)) {
+    const std::optional<std::string> sums = platform::ReadFileBytes(sum_path);
+    if (!sums || !InstallLogChecksumListed(*sums, *bytes)) {
+      Clear();
+      checksum_mismatch_ = true;
+      return false;
+    }
   }
   return DecodeLog(*bytes);
 }
 
 bool TUninstallList::RemoveFile(const std::string& recorded) {
   const std::string path = ExpandFilePath(recorded);
+  // A file that is now a link, or lies below a folder swapped for one, is not what the install
+  // made: it stays, and the removal reports it.
+  if (LinkInInstallFolder(path)) return false;
   const bool removed = platform::FileExists(path) && platform::DeleteFile(path);
   if (removed) RunLog("file removed: " + path);
   return removed;
@@ -233,8 +267,8 @@ bool TUninstallList::RemoveFolder(const std::string& recorded) {
   // other form, is never resolved against some other place and stays.
   const bool drive_path = recorded.size() >= 3 && platform::IsAsciiLetter(recorded[0]) &&
                           recorded[1] == ':' && recorded[2] == '\\';
-  const bool removed =
-      drive_path && platform::DirectoryExists(recorded) && platform::RemoveDirectory(recorded);
+  const bool removed = drive_path && !LinkInInstallFolder(recorded) &&
+                       platform::DirectoryExists(recorded) && platform::RemoveDirectory(recorded);
   if (removed) RunLog("folder removed: " + recorded);
   return removed;
 }

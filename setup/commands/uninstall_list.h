@@ -57,15 +57,18 @@ class TUninstallList {
   // form pass: the writers record what the script named.
   bool LooksValid() const;
 
-  // Writes the install log: beside the target first, then renamed over it, so a failure never
-  // leaves a half-written log. Refuses (answers false, any old log stays) when a list has more
-  // than kMaxTexts texts or a text has more than kMaxTextBytes bytes, as such a log could not
-  // be read back. The list itself is not changed.
+  // Writes the install log and its checksum file: each beside the target first, then renamed
+  // over it, so a failure never leaves a half-written log. Refuses (answers false, any old log
+  // stays) when a list has more than kMaxTexts texts or a text has more than kMaxTextBytes bytes,
+  // as such a log could not be read back. The list itself is not changed.
   bool SaveLog(const std::string& folder, const std::string& prefix) const;
   // Reads the install log. No file there: answers false, the lists stay as they are. Otherwise
   // the lists are replaced by what the file holds; a truncated or damaged file is read as far
   // as its complete texts go (answers false then, also when bytes follow the last text).
+  // A log with a checksum file beside it (InstallLogChecksumPath) must match one of its lines,
+  // else nothing is read (answers false, ChecksumMismatch() true).
   bool LoadLog(const std::string& folder, const std::string& prefix);
+  bool ChecksumMismatch() const { return checksum_mismatch_; }
 
   // The log's bytes for the current lists; nothing when a limit is exceeded.
   std::optional<std::string> EncodeLog() const;
@@ -96,6 +99,7 @@ class TUninstallList {
   std::vector<std::string> registry_entries_;
   std::vector<std::string> folders_;
   std::unordered_map<std::string, uint64_t> written_sizes_;  // folded path -> bytes
+  bool checksum_mismatch_ = false;
 };
 
 // Creates every missing folder along an absolute path ("X:\a\b"), recording each folder it

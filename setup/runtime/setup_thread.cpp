@@ -43,6 +43,15 @@ std::string JournalFailure() {
          platform::Utf8ToCp1252Escaped(TRollbackJournal::Folder());
 }
 
+// A container a vfsupdate line left open is closed before a rollback puts the files it changed
+// back, so nothing writes to them afterwards. Its own failure changes nothing: the copy goes back.
+void FinishOpenContainer() {
+  try {
+    CloseOpenVfsContainer();
+  } catch (...) {
+  }
+}
+
 }  // namespace
 
 TSetupThread::TSetupThread() : thread_([this] { Body(); }) {}
@@ -120,6 +129,7 @@ void TSetupThread::PerformRun() {
       FailStep(JournalFailure());
     }
   } catch (...) {
+    FinishOpenContainer();
     journal.Rollback();
     throw;
   }
@@ -129,6 +139,7 @@ void TSetupThread::PerformRun() {
     return;
   }
   RunLog("run stopped");
+  FinishOpenContainer();
   const size_t not_undone = journal.Rollback();
   std::string message = state.FailureMessage();
   if (not_undone > 0) {

@@ -141,9 +141,12 @@ bool RunSecondStage(const SecondStageInput& input) {
     // the uninstaller would then delete itself and its entry: refuse, and keep everything.
     TUninstallList& list = TUninstallList::Instance();
     if (!list.LoadLog(folder, info.UninstallPrefix) || !list.LooksValid()) {
+      const bool mismatch = list.ChecksumMismatch();
       list.Clear();
-      platform::MessageBox("Error: install log is damaged or unreadable: " + log_path,
-                           "Setup Error", platform::kMbOk);
+      platform::MessageBox(
+          "Error: install log is damaged or unreadable: " + log_path +
+              (mismatch ? " (it does not match its checksum; nothing was removed)" : ""),
+          "Setup Error", platform::kMbOk);
       return false;
     }
   } else {

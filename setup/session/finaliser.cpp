@@ -3,11 +3,13 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/ascii_case.h"
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/run_lock.h"
+#include "platform/temporaries.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_info.h"
 
@@ -44,6 +46,16 @@ bool IsRegistered(const TSetupInfoFile& info) {
              "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + info.ShortName);
 }
 
+constexpr char kFolderSeparator = '|';
+
+// Whether `folder` lies above `below` (a proper prefix ending at a separator, without case).
+bool IsAbove(std::string folder, const std::string& below) {
+  while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  return folder.size() >= 2 && folder.size() < below.size() &&
+         platform::AsciiLower(below.substr(0, folder.size())) == platform::AsciiLower(folder) &&
+         (below[folder.size()] == '\\' || below[folder.size()] == '/' || folder.back() == '\\');
+}
+
 // Whether this program runs from the user's temporary folder, where the uninstaller puts it.
 bool RunsFromTempFolder() {
   std::string temp = platform::CanonicalHostPath(HostPath(platform::GetTempPath()));
@@ -51,15 +63,47 @@ bool RunsFromTempFolder() {
   if (temp.empty() || own.empty()) return false;
   while (temp.size() > 1 && temp.back() == '/') temp.pop_back();
   const size_t cut = own.find_last_of('/');
-  return cut != std::string::npos && own.substr(0, cut == 0 ? 1 : cut) == temp;
+  if (cut == std::string::npos) return false;
+  const std::string folder = own.substr(0, cut == 0 ? 1 : cut);
+  if (folder == temp) return true;
+  // Or a private folder of its own there.
+  const size_t up = folder.find_last_of('/');
+  return up != std::string::npos && folder.substr(0, up) == temp &&
+         folder.compare(up + 1, sizeof kFinaliserFolderPrefix - 1, kFinaliserFolderPrefix) == 0;
+}
+
+// Deletes this program's file, and the private folder the uninstaller made for it.
+void DeleteOwnCopy() {
+  const std::string own = platform::OwnExecutablePath();
+  platform::DeleteFile(own);
+  const size_t cut = own.find_last_of('/');
+  const std::string folder = cut == std::string::npos ? std::string() : own.substr(0, cut);
+  const size_t up = folder.find_last_of('/');
+  if (up != std::string::npos &&
+      folder.compare(up + 1, sizeof kFinaliserFolderPrefix - 1, kFinaliserFolderPrefix) == 0) {
+    platform::RemoveDirectory(folder);
+  }
 }
 
 }  // namespace
+
+std::string FinaliseArgument(const std::string& uninstaller,
+                             const std::vector<std::string>& folders_above) {
+  std::string argument = uninstaller;
+  for (const std::string& folder : folders_above) argument += kFolderSeparator + folder;
+  return argument;
+}
 
 std::optional<int> RunFinaliser(std::string uninstaller) {
   // A quoted path may arrive with its quotes when the caller did not split it.
   if (uninstaller.size() >= 2 && uninstaller.front() == '"' && uninstaller.back() == '"') {
     uninstaller = uninstaller.substr(1, uninstaller.size() - 2);
+  }
+  std::vector<std::string> folders_above;
+  for (size_t bar = uninstaller.rfind(kFolderSeparator); bar != std::string::npos;
+       bar = uninstaller.rfind(kFolderSeparator)) {
+    folders_above.insert(folders_above.begin(), uninstaller.substr(bar + 1));
+    uninstaller.resize(bar);
   }
   if (uninstaller.empty()) return std::nullopt;
   const std::string host = HostPath(uninstaller);
@@ -75,7 +119,7 @@ std::optional<int> RunFinaliser(std::string uninstaller) {
   platform::RunLock::Acquire(platform::RunLock::DefaultPath(), "setup-finalise", std::nullopt,
                              nullptr, nullptr, lock);
   if (IsRegistered(*info)) {
-    platform::DeleteFile(platform::OwnExecutablePath());
+    DeleteOwnCopy();
     return 0;
   }
   int exit_code = 0;
@@ -84,9 +128,17 @@ std::optional<int> RunFinaliser(std::string uninstaller) {
   const size_t cut = uninstaller.find_last_of("\\/");
   if (cut != std::string::npos && cut > 0) {
     const std::string folder = uninstaller.substr(0, cut);
+    // Temporaries a killed write left there are not the product's files.
+    platform::RemoveAbandonedTemporaries(HostPath(folder));
     if (platform::DirectoryExists(folder)) platform::RemoveDirectory(folder);
+    // Then the folders the install made above it, deepest first, while they are empty.
+    if (!platform::DirectoryExists(folder)) {
+      for (const std::string& above : folders_above) {
+        if (!IsAbove(above, folder) || !platform::RemoveDirectory(above)) break;
+      }
+    }
   }
-  platform::DeleteFile(platform::OwnExecutablePath());
+  DeleteOwnCopy();
   return exit_code;
 }
 

@@ -9,10 +9,22 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace setup_session {
 
-// Runs the finaliser for `uninstaller` (a Windows or host path; surrounding quotes are dropped).
+// The start of the name of the private folder the uninstaller makes in the temporary folder
+// for the finaliser (the rest is random).
+inline constexpr char kFinaliserFolderPrefix[] = "setup-finalise-";
+
+// The argument of --finalise: the uninstaller's path, then the folders an install made above the
+// install folder (deepest first), each after a '|' (a character no Windows path holds).
+std::string FinaliseArgument(const std::string& uninstaller,
+                             const std::vector<std::string>& folders_above);
+
+// Runs the finaliser for `uninstaller` (a Windows or host path; surrounding quotes are dropped;
+// folders after '|' are removed too once the install folder is gone, when they are empty and lie
+// above it).
 // It acts only when the running program lies in the user's temporary folder and `uninstaller`
 // names an uninstaller the kit wrote (a file whose package's setup record is marked for
 // uninstalling); otherwise it deletes nothing and answers nothing. The answer is the exit code:

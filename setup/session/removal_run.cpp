@@ -1,12 +1,16 @@
 // The removal run of the uninstaller, on the session's thread: files, then folders (innermost
 // first), then registry values, then the Uninstall entry and the install log. A removal that
 // leaves something behind keeps the uninstaller, its entry and a log of what remains.
+#include <algorithm>
 #include <cerrno>
 
+#include "platform/drives.h"
 #include "platform/failure.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/registry.h"
+#include "platform/temporaries.h"
+#include "setup/commands/install_log_checksum.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
@@ -33,6 +37,24 @@ std::string RemainsMessage(const std::vector<std::string>& remains, const std::s
   return text;
 }
 
+// The recorded folders that lie above `install_dir`, deepest first.
+std::vector<std::string> FoldersAbove(const std::vector<std::string>& folders,
+                                      std::string install_dir) {
+  while (install_dir.size() > 3 && install_dir.back() == '\\') install_dir.pop_back();
+  std::vector<std::string> above;
+  for (std::string folder : folders) {
+    while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+    if (folder.size() < install_dir.size() && install_dir[folder.size()] == '\\' &&
+        AsciiLower(install_dir.substr(0, folder.size())) == AsciiLower(folder) &&
+        std::find(above.begin(), above.end(), folder) == above.end()) {
+      above.push_back(folder);
+    }
+  }
+  std::sort(above.begin(), above.end(),
+            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  return above;
+}
+
 }  // namespace
 
 void WizardSession::RunUninstall() {
@@ -40,6 +62,10 @@ void WizardSession::RunUninstall() {
   const TSetupInfoFile& info = state.SetupInfo();
   TUninstallList& list = TUninstallList::Instance();
   working_ = true;
+  // A removal killed while it rewrote the log left that write's temporary in the folder.
+  if (const auto folder = platform::ToHostPath(info.InstallDir)) {
+    platform::RemoveAbandonedTemporaries(*folder);
+  }
   const std::vector<std::string> files = list.Files();
   const std::vector<std::string> folders = list.Folders();
   const std::vector<std::string> registry = list.RegistryEntries();
@@ -74,7 +100,8 @@ void WizardSession::RunUninstall() {
     if (ProgressStep(done, nf, 0)) show(FormatProgressText(u"", done, nf), done);
     const std::string& recorded = files[done - 1];
     errno = 0;
-    if (!TUninstallList::RemoveFile(recorded) && platform::FileExists(ExpandFilePath(recorded))) {
+    if (!TUninstallList::RemoveFile(recorded) &&
+        (errno == ELOOP || platform::FileExists(ExpandFilePath(recorded)))) {
       remember_reason();
       left_files.push_back(recorded);
       shown_remains.push_back(ExpandFilePath(recorded));
@@ -84,7 +111,12 @@ void WizardSession::RunUninstall() {
     if (ProgressStep(done, nd, 0)) {
       show(FormatProgressText(GetText(kTextFolderPhase), done, nd), nf + done);
     }
-    TUninstallList::RemoveFolder(folders[nd - done]);
+    errno = 0;
+    // A folder swapped for a link stays (its target is not the install's) and is reported.
+    if (!TUninstallList::RemoveFolder(folders[nd - done]) && errno == ELOOP) {
+      remember_reason();
+      shown_remains.push_back(folders[nd - done]);
+    }
   }
   for (int done = 1; done <= nr; ++done) {
     if (ProgressStep(done, nr, 0)) {
@@ -100,11 +132,16 @@ void WizardSession::RunUninstall() {
     }
   }
   const std::string log_folder = info.InstallDir;
-  if (left_files.empty() && left_registry.empty()) {
+  if (shown_remains.empty()) {
     // The Uninstall entry: never without a name (that would address the Uninstall key itself),
     // and only the program's own key, which holds no subkeys.
     RemoveUninstallEntry(info.ShortName);
-    platform::DeleteFile(JoinPath(log_folder, info.UninstallPrefix + "install.log"));
+    // The folders recorded above the install folder still hold it; the finaliser takes them
+    // away after it, while they are empty.
+    folders_above_ = FoldersAbove(folders, info.InstallDir);
+    const std::string log_path = JoinPath(log_folder, info.UninstallPrefix + "install.log");
+    platform::DeleteFile(log_path);
+    platform::DeleteFile(InstallLogChecksumPath(log_path));
   } else {
     // Something stays: the uninstaller, its entry and a log of what remains (folders that are
     // still there included, parents first as recorded) stay too, so a second run can finish.

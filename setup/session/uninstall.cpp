@@ -6,6 +6,7 @@
 
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "platform/helper_process.h"
 #include "platform/process.h"
 #include "platform/text_encoding.h"
 #include "setup/commands/command_support.h"
@@ -14,6 +15,7 @@
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/crc32.h"
 #include "setup/core/exe_icon.h"
+#include "setup/core/icon_png.h"
 #include "setup/core/package_integrity.h"
 #include "setup/core/pak.h"
 #include "setup/core/product_info.h"
@@ -21,6 +23,7 @@
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
+#include "setup/session/finaliser.h"
 #include "setup/session/temp_files.h"
 #include "setup/text/languages.h"
 
@@ -129,13 +132,19 @@ void RegisterUninstaller() {
       ReplaceExeIcon(icon_path, building);
       platform::DeleteFile(icon_path);
     }
+    // The icons are closing steps like the uninstaller itself: one that cannot be written
+    // stops the run (an icon that cannot be converted is only left out).
     const std::string beside = ChangeFileExt(uninstaller, ".ico");
-    if (WriteWholeFile(beside, icon->data(), icon->size())) {
-      list.AddFile(beside);
-      display_icon = beside;
+    if (!WriteWholeFile(beside, icon->data(), icon->size())) {
+      return FailStep("Cannot write " + beside);
     }
-    if (InstallPngIcon(*icon, ChangeFileExt(uninstaller, ".png"))) {
-      icon_png = ChangeFileExt(uninstaller, ".png");
+    list.AddFile(beside);
+    display_icon = beside;
+    const std::string png = ChangeFileExt(uninstaller, ".png");
+    if (InstallPngIcon(*icon, png)) {
+      icon_png = png;
+    } else if (IconToPng(*icon)) {
+      return FailStep("Cannot write " + png);
     }
   }
 
@@ -229,8 +238,13 @@ void RegisterUninstaller() {
     return FailStep("Cannot write registry key HKLM\\" + key);
   }
   AddUninstallerDesktopEntry(display_name, uninstaller, icon_png);
-  // The icons and the uninstaller's desktop entry came after the install log was saved.
-  list.SaveLog(info.InstallDir, info.UninstallPrefix);
+  if (state.StepFailed()) return;  // the entry could not be written; the run is undone
+  // The icons and the uninstaller's desktop entry came after the install log was saved. The run
+  // ends as finished only once the log that lists them is written.
+  if (!list.SaveLog(info.InstallDir, info.UninstallPrefix)) {
+    return FailStep("Cannot write " +
+                    TUninstallList::LogPath(info.InstallDir, info.UninstallPrefix));
+  }
 }
 
 std::u16string FormatProgressText(const std::u16string& name, int number, int total) {
@@ -248,11 +262,19 @@ bool ProgressStep(int done, int total, int last) {
   return static_cast<int64_t>(done) * 100 / total > last;
 }
 
-void StartFinaliser() {
+void StartFinaliser(const std::vector<std::string>& folders_above) {
   SetupState& state = SetupState::Instance();
   TPak* pak = state.package.get();
   if (!pak) return;
-  const std::string path = TempFilePath("FINALISE.exe");
+  // A folder of its own, made fresh and private (mode 0700) in the temporary folder: nobody
+  // else can put another program where the finaliser is written and then started.
+  const std::optional<std::string> temp = platform::ToHostPath(platform::GetTempPath());
+  const std::optional<std::string> folder =
+      temp ? platform::MakePrivateFolder(*temp, kFinaliserFolderPrefix) : std::nullopt;
+  const std::optional<std::string> windows_folder =
+      folder ? platform::ToWindowsPath(*folder) : std::nullopt;
+  if (!windows_folder) return;
+  const std::string path = JoinPath(*windows_folder, "FINALISE.exe");
   const std::string own_host = platform::OwnExecutablePath();
   std::string own = platform::ToWindowsPath(own_host).value_or(own_host);
   // An installer that ran while this uninstaller waited for its turn replaced the file it was
@@ -276,7 +298,7 @@ void StartFinaliser() {
   if (!image_length || *image_length == 0) return;
   platform::DeleteFile(path);
   if (!CopyPrefix(running, path, *image_length)) return;
-  platform::ShellExecute(path, "--finalise \"" + own + "\"");
+  platform::ShellExecute(path, "--finalise \"" + FinaliseArgument(own, folders_above) + "\"");
 }
 
 }  // namespace setup_session

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "setup/commands/uninstall_entry.h"
 
@@ -22,7 +23,9 @@ bool ProgressStep(int done, int total, int last);
 // Writes the finaliser into the temporary folder and starts it with the running program's
 // quoted path: the package's FINALISE.EXE when it carries one, else the runtime image itself
 // (started with --finalise). A finaliser that could not be written is not started.
-void StartFinaliser();
+// `folders_above`: the folders the install made above the install folder, deepest first, which
+// the runtime's finaliser removes too when they are left empty.
+void StartFinaliser(const std::vector<std::string>& folders_above = {});
 
 using ::UninstallKeyPath;
 

@@ -317,7 +317,7 @@ bool WizardSession::RequestClose() {
   StopRunner();
   // The finaliser deletes the uninstaller: only after a removal that left nothing behind.
   if (closed_on_finish_ && SetupState::Instance().SetupInfo().IsUninstaller && !run_failed_) {
-    StartFinaliser();
+    StartFinaliser(folders_above_);
   }
   closed_ = true;
   if (view_) view_->SessionEnded();

@@ -134,6 +134,8 @@ class WizardSession : public SessionPort {
   bool closed_ = false;
   bool closed_on_finish_ = false;
   bool run_failed_ = false;
+  // Folders the install made above the install folder (deepest first), for the finaliser.
+  std::vector<std::string> folders_above_;
   std::string target_problem_;
   std::optional<SetupError> install_error_;
 };

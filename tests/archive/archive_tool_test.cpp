@@ -7,6 +7,7 @@
 #include "archive/pak_read_back.h"
 #include "common/program_runner.h"
 #include "setup/archive/pak_contents.h"
+#include "setup/archive/pak_format.h"
 
 namespace {
 
@@ -103,6 +104,51 @@ TEST_F(ArchiveToolTest, ExtractRefusesNamesThatLeaveTheFolder) {
   EXPECT_EQ(Run("pak extract evil.qxp out"), 2);
   EXPECT_NE(err_.find("refusing"), std::string::npos) << err_;
   EXPECT_FALSE(Exists(dir_ / "escaped.txt"));
+}
+
+// A record whose size field claims far more than the file holds is refused before anything is
+// allocated for it: with the address space held to 256 MiB, the 4 GiB claim would end the tool.
+TEST_F(ArchiveToolTest, ExtractRefusesASizeFieldTheFileCannotHoldBeforeAllocatingIt) {
+  for (const uint32_t offset : {0u, 8u}) {
+    SCOPED_TRACE(offset);
+    pak::PakRecord record;
+    record.kind = pak::kKindZlib;
+    record.stored_size = 0xFFFFFF00u;
+    record.full_size = 16;
+    record.offset = offset;
+    record.name = "big.bin";
+    WriteBytes(dir_ / "big.qxp", std::string(12, 'x') + pak::EncodeDirectoryAndTrailer({record}) +
+                                     pak::EncodeTail("", 0, 2, 3));
+    setupkit_test::ProgramOptions options;
+    options.working_folder = dir_.str();
+    const setupkit_test::ProgramResult result = setupkit_test::RunShell(
+        "ulimit -v 262144; exec " +
+            setupkit_test::ShellQuote(setupkit_test::BinPath("setup-archive")) +
+            " pak extract big.qxp out",
+        options);
+    EXPECT_EQ(result.exit_code, 2) << result.err;
+    EXPECT_NE(result.err.find("entry big.bin is damaged"), std::string::npos) << result.err;
+    EXPECT_FALSE(Exists(dir_ / "out/big.bin"));
+  }
+}
+
+// A link in the destination, at a folder's place or a file's, is never written through.
+TEST_F(ArchiveToolTest, ExtractRefusesToWriteThroughALinkInTheDestination) {
+  WriteBytes(dir_ / "game.qxp", pak::BuildArchive({{"data\\a.txt", "new"}}, {}));
+  for (const std::string planted : {"out/data", "out/data/a.txt"}) {
+    SCOPED_TRACE(planted);
+    std::filesystem::remove_all(dir_ / "out");
+    std::filesystem::remove_all(dir_ / "victim");
+    std::filesystem::create_directories(dir_ / "victim");
+    WriteBytes(dir_ / "victim/a.txt", "mine");
+    const bool folder = planted == "out/data";
+    std::filesystem::create_directories(folder ? dir_ / "out" : dir_ / "out/data");
+    std::filesystem::create_symlink(folder ? dir_ / "victim" : dir_ / "victim/a.txt",
+                                    dir_ / planted);
+    EXPECT_EQ(Run("pak extract game.qxp out"), 2);
+    EXPECT_NE(err_.find("through the link"), std::string::npos) << err_;
+    EXPECT_EQ(ReadBytes(dir_ / "victim/a.txt"), "mine");
+  }
 }
 
 TEST_F(ArchiveToolTest, VfsRoundTripAndVerify) {

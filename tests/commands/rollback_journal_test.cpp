@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "command_test_env.h"
 #include "common/machine_snapshot.h"
 #include "platform/registry.h"
@@ -30,6 +32,7 @@ std::vector<JournalRecord> EveryKind() {
   add(JournalKind::kFileSetAside, "/m/drive_c/App/b.dll", "/m/drive_c/App/b.dll.aside");
   add(JournalKind::kFolderSetAside, "/m/drive_c/Old", "/m/drive_c/Old.aside");
   add(JournalKind::kMoved, "/m/x", "/m/y");
+  add(JournalKind::kFileCopied, "/m/drive_c/App/game.qxp", "/m/drive_c/App/game.qxp.aside");
   JournalRecord* key = add(JournalKind::kRegistryKey, "Software\\App");
   key->root = 1;
   JournalRecord* value = add(JournalKind::kRegistryValue, "Software\\App");
@@ -158,6 +161,38 @@ TEST_F(JournalRecoveryTest, AKilledRunIsRolledBackAtTheNextStart) {
             "dword:0000002a");
   EXPECT_TRUE(fs::is_empty(TRollbackJournal::Folder()));
   EXPECT_EQ(TRollbackJournal::RecoverAbandoned(), 0);  // nothing left to do
+}
+
+// A file changed in place (an archive) is kept whole once per run: a rollback puts the bytes
+// the run found back, a commit keeps the change; neither leaves a copy behind.
+TEST_F(JournalRecoveryTest, AFileKeptBeforeAnInPlaceChangeComesBackByteForByte) {
+  for (const bool commit : {false, true}) {
+    SCOPED_TRACE(commit ? "commit" : "rollback");
+    WriteFile(C("Demo/game.qxp"), "original");
+    TRollbackJournal& journal = TRollbackJournal::Instance();
+    ASSERT_TRUE(journal.Begin());
+    ASSERT_TRUE(journal.KeepCopy("C:\\Demo\\game.qxp"));
+    WriteFile(C("Demo/game.qxp"), "first change");
+    ASSERT_TRUE(journal.KeepCopy("C:\\Demo\\game.qxp"));  // once per run: still the original
+    WriteFile(C("Demo/game.qxp"), "second change");
+    ASSERT_TRUE(journal.KeepCopy("C:\\Demo\\new.vfs"));  // missing: noted as made by the run
+    WriteFile(C("Demo/new.vfs"), "made");
+    if (commit) {
+      ASSERT_TRUE(journal.Commit());
+    } else {
+      EXPECT_EQ(journal.Rollback(), 0u);
+    }
+    EXPECT_EQ(ReadFile(C("Demo/game.qxp")), commit ? "second change" : "original");
+    EXPECT_EQ(fs::exists(C("Demo/new.vfs")), commit);
+    std::vector<std::string> names;
+    for (const auto& item : fs::directory_iterator(C("Demo"))) {
+      names.push_back(item.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, commit ? (std::vector<std::string>{"game.qxp", "new.vfs"})
+                            : std::vector<std::string>{"game.qxp"});
+    fs::remove_all(C("Demo"));
+  }
 }
 
 TEST_F(JournalRecoveryTest, AJournalOfARunThatIsAliveIsLeftAlone) {

@@ -69,11 +69,43 @@ TEST_F(UninstallListTest, SaveAndLoadRoundTrip) {
   EXPECT_EQ(loaded.Files(), saved.Files());
   EXPECT_EQ(loaded.RegistryEntries(), saved.RegistryEntries());
   EXPECT_EQ(loaded.Folders(), saved.Folders());
-  // Saving again replaces the log; nothing is left beside it.
+  // Saving again replaces the log; nothing is left beside it but its checksum.
   ASSERT_TRUE(loaded.SaveLog("C:\\Tool", "Demo_"));
   const auto names = platform::FindFiles("C:\\Tool");
-  ASSERT_EQ(names.size(), 1u);
+  ASSERT_EQ(names.size(), 2u);
   EXPECT_EQ(names[0].name, "Demo_install.log");
+  EXPECT_EQ(names[1].name, "Demo_install.log.sum");
+}
+
+// The checksum beside the log: a changed byte is refused, while the log that a save replaced
+// (a write cut between the checksum and the log) and a log of an older kit (no checksum) are read.
+TEST_F(UninstallListTest, ALogThatDoesNotMatchItsChecksumIsNotRead) {
+  std::filesystem::create_directories(HostC("Tool"));
+  const std::string log = HostC("Tool") + "/Demo_install.log";
+  TUninstallList first = Sample();
+  ASSERT_TRUE(first.SaveLog("C:\\Tool", "Demo_"));
+  const std::string first_bytes = platform::ReadFileBytes(log).value();
+  TUninstallList second = Sample();
+  second.AddFile("C:\\Tool\\more.txt");
+  ASSERT_TRUE(second.SaveLog("C:\\Tool", "Demo_"));
+  TUninstallList loaded;
+  EXPECT_TRUE(loaded.LoadLog("C:\\Tool", "Demo_"));
+  EXPECT_EQ(loaded.Files(), second.Files());
+
+  ASSERT_TRUE(platform::WriteFileBytes(log, first_bytes.data(), first_bytes.size()));
+  EXPECT_TRUE(loaded.LoadLog("C:\\Tool", "Demo_"));
+  EXPECT_EQ(loaded.Files(), first.Files());
+
+  std::string flipped = first_bytes;
+  flipped[flipped.size() - 2] ^= 0x01;
+  ASSERT_TRUE(platform::WriteFileBytes(log, flipped.data(), flipped.size()));
+  EXPECT_FALSE(loaded.LoadLog("C:\\Tool", "Demo_"));
+  EXPECT_TRUE(loaded.ChecksumMismatch());
+  EXPECT_TRUE(loaded.Files().empty());
+
+  ASSERT_TRUE(platform::DeleteFile(log + ".sum"));
+  EXPECT_TRUE(loaded.LoadLog("C:\\Tool", "Demo_"));
+  EXPECT_FALSE(loaded.ChecksumMismatch());
 }
 
 TEST_F(UninstallListTest, MissingLogLeavesTheListAlone) {

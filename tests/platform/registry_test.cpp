@@ -8,6 +8,7 @@
 
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "platform/message_box.h"
 #include "test_root.h"
 
 namespace platform {
@@ -112,6 +113,60 @@ TEST(RegistryTest, ADanglingContinuationDoesNotSwallowWhatIsWrittenAfterIt) {
       EXPECT_EQ(RegGetString(RootKey::kLocalMachine, "Software\\Next", "N"), "1");
     }
   }
+}
+
+// Lines the reader does not understand (comments, a value line with blanks around '=', a line
+// of another form, a section of another root, a note before the first section) stay through
+// writes and deletions, each where it was; the spaced value is read as the value it is.
+TEST(RegistryTest, LinesNotUnderstoodAreKeptThroughEveryWrite) {
+  TempSetupRoot root;
+  const std::string original =
+      "Windows Registry Editor Version 5.00\r\n"
+      "; exported by hand\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\Kit]\r\n"
+      "; the kit's own\r\n"
+      "\"Spaced\" = \"value\"\r\n"
+      "strange line without a name\r\n"
+      "\"Old\"=\"1\"\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
+      "\"Foreign\"=\"kept\"\r\n";
+  const std::vector<std::string> kept = {
+      "; exported by hand\r\n", "[HKEY_LOCAL_MACHINE\\Software\\Kit]\r\n; the kit's own\r\n",
+      "strange line without a name\r\n",
+      "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Foreign\"=\"kept\"\r\n"};
+  ASSERT_TRUE(CreateDirectory(root.Path() + "/registry"));
+  ASSERT_TRUE(WriteFileBytes(root.Path() + "/registry/HKLM.reg", original.data(), original.size()));
+  EXPECT_EQ(RegGetString(RootKey::kLocalMachine, "Software\\Kit", "Spaced"), "value");
+  ASSERT_TRUE(RegSetString(RootKey::kLocalMachine, "Software\\Kit", "New", "yes"));
+  ASSERT_TRUE(RegSetString(RootKey::kLocalMachine, "Software\\Fresh", "A", "b"));
+  ASSERT_TRUE(RegDeleteValue(RootKey::kLocalMachine, "Software\\Kit", "Old"));
+  ASSERT_TRUE(RegDeleteValue(RootKey::kLocalMachine, "Software\\Fresh", "A"));
+  ASSERT_TRUE(RegDeleteKey(RootKey::kLocalMachine, "Software\\Fresh"));
+  const std::string text = RootFileText(root, "HKLM.reg");
+  for (const std::string& line : kept) EXPECT_NE(text.find(line), std::string::npos) << text;
+  EXPECT_EQ(RegGetString(RootKey::kLocalMachine, "Software\\Kit", "Spaced"), "value");
+  EXPECT_EQ(RegGetString(RootKey::kLocalMachine, "Software\\Kit", "New"), "yes");
+  EXPECT_FALSE(RegValueExists(RootKey::kLocalMachine, "Software\\Kit", "Old"));
+  EXPECT_FALSE(RegValueExists(RootKey::kLocalMachine, "Software\\Other", "Foreign"));
+}
+
+// A root file that is not an export text at all is never replaced silently: the first change
+// keeps it under a new name, says so, and starts a new file.
+TEST(RegistryTest, AnUnreadableRootFileIsSetAsideAndReported) {
+  TempSetupRoot root;
+  auto presenter = std::make_shared<ScriptedPresenter>();
+  SetPresenter(presenter);
+  std::string noise(512, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 131 + 7);
+  ASSERT_TRUE(CreateDirectory(root.Path() + "/registry"));
+  const std::string file = root.Path() + "/registry/HKLM.reg";
+  ASSERT_TRUE(WriteFileBytes(file, noise.data(), noise.size()));
+  ASSERT_TRUE(RegSetString(RootKey::kLocalMachine, "Software\\Kit", "A", "b"));
+  SetPresenter(std::make_shared<UnattendedPresenter>());
+  EXPECT_EQ(ReadFileBytes(file + ".unreadable-1"), noise);
+  EXPECT_EQ(RegGetString(RootKey::kLocalMachine, "Software\\Kit", "A"), "b");
+  ASSERT_EQ(presenter->Messages().size(), 1u);
+  EXPECT_NE(presenter->Messages()[0].text.find("HKLM.reg.unreadable-1"), std::string::npos);
 }
 
 TEST(RegistryTest, KeysAndValuesAreDeletedLikeTheRegistryDoes) {

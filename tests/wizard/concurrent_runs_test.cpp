@@ -87,8 +87,10 @@ class ConcurrentRunsTest : public InstallerE2ETest {
   }
 
   void WaitForTempCopy() {
-    const std::string copy = platform::GetTempPath() + "FINALISE.exe";
-    for (int i = 0; i < 200 && platform::FileExists(copy); ++i) {
+    // The finaliser's private folder in Temp goes last, with its copy.
+    for (int i = 0;
+         i < 200 && !platform::FindFiles(platform::GetTempPath(), "setup-finalise-*").empty();
+         ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   }

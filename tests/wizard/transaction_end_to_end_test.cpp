@@ -11,6 +11,7 @@
 #include <chrono>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "platform/run_lock.h"
 #include "platform/shell.h"
 
 namespace {
@@ -73,6 +75,12 @@ std::map<std::string, std::string> HiveValues() {
     }
   }
   return values;
+}
+
+// A snapshot without the hive's files: the uninstaller leaves emptied keys, by design.
+MachineSnapshot DrivesOnly(MachineSnapshot snapshot) {
+  std::erase_if(snapshot, [](const auto& item) { return item.first.rfind("registry/", 0) == 0; });
+  return snapshot;
 }
 
 class TransactionEndToEndTest : public ::testing::Test {
@@ -141,9 +149,11 @@ class TransactionEndToEndTest : public ::testing::Test {
   // The finaliser removes the uninstaller and the emptied folder just after the uninstaller ends,
   // then its own copy in the temporary folder.
   void WaitForFinaliser() {
-    const std::string own_copy = platform::GetTempPath() + "FINALISE.exe";
+    // The finaliser's private folder in Temp goes last, with its copy.
     for (int i = 0;
-         i < 200 && (platform::DirectoryExists(kFolder) || platform::FileExists(own_copy)); ++i) {
+         i < 200 && (platform::DirectoryExists(kFolder) ||
+                     !platform::FindFiles(platform::GetTempPath(), "setup-finalise-*").empty());
+         ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   }
@@ -205,7 +215,8 @@ TEST_P(FailureAtEveryStepTest, EachRunExits2NamesTheItemAndLeavesTheMachineAsItW
     if (exit_code == 0) {
       // The step's failure was one the install works around (an open that fails before the
       // folder is made) or came after the commit (a set-aside copy that cannot be deleted yet):
-      // the install is complete, and the next start leaves nothing of the run behind.
+      // the install is complete, the next start leaves nothing of the run behind, and the
+      // uninstaller takes away all of it (so every closing step was written).
       EXPECT_NE(output.find("setup: finished"), std::string::npos) << StepName(n);
       EXPECT_TRUE(platform::FileExists(std::string(kFolder) + "sub\\data.txt")) << StepName(n);
       EXPECT_TRUE(platform::FileExists(std::string(kFolder) + "Tiny_Uninstall.exe")) << StepName(n);
@@ -214,6 +225,14 @@ TEST_P(FailureAtEveryStepTest, EachRunExits2NamesTheItemAndLeavesTheMachineAsItW
       for (const auto& item : fs::recursive_directory_iterator(root_)) {
         EXPECT_EQ(item.path().string().find(".setup-rollback-"), std::string::npos)
             << StepName(n) << " left " << item.path();
+      }
+      if (!GetParam().with_old_file) {
+        ProgramResult removed = RunProgram({Uninstaller(), "--unattended"});
+        EXPECT_EQ(removed.exit_code, 0) << StepName(n) << removed.output;
+        WaitForFinaliser();
+        const MachineSnapshot left = DrivesOnly(TakeSnapshot(root_));
+        EXPECT_TRUE(DrivesOnly(before) == left)
+            << StepName(n) << SnapshotDifference(DrivesOnly(before), left);
       }
       PrepareMachine(GetParam().with_old_file);
       ASSERT_TRUE(before == TakeSnapshot(root_));
@@ -276,6 +295,27 @@ TEST_F(TransactionEndToEndTest, AKilledInstallIsRolledBackByTheNextStartAndUnins
   }
 }
 
+TEST_F(TransactionEndToEndTest, AKillDuringAnyAtomicWriteLeavesNoTemporaryAfterTheNextStart) {
+  const long long steps = CountSteps();
+  int replaces = 0;
+  for (long long n = 1; n <= steps; ++n) {
+    if (StepName(n).find(" replace ") == std::string::npos) continue;
+    ++replaces;
+    PrepareMachine(false);
+    std::string output;
+    EXPECT_NE(InstallFailingAt(n, "kill", output), 0) << StepName(n) << output;
+    ProgramResult next = RunProgram({installer_, "--unattended"});
+    ASSERT_EQ(next.exit_code, 0) << StepName(n) << next.output;
+    EXPECT_TRUE(fs::is_empty(root_ / "rollback")) << StepName(n);
+    for (const auto& item : fs::recursive_directory_iterator(root_)) {
+      EXPECT_EQ(item.path().filename().string().find(".setup-tmp-"), std::string::npos)
+          << StepName(n) << " left " << item.path();
+    }
+  }
+  // The hive's values, the install log and the desktop entries are each written that way.
+  EXPECT_GT(replaces, 3);
+}
+
 TEST_F(TransactionEndToEndTest, ReinstallThenUninstallLeavesNothing) {
   const MachineSnapshot start = TakeSnapshot(root_);
   const auto start_values = HiveValues();
@@ -325,8 +365,125 @@ INSTANTIATE_TEST_SUITE_P(
                       LogDamage{"TextGarbled",
                                 [](std::string& log) {
                                   for (size_t i = 8; i < log.size(); ++i) log[i] ^= 0x35;
+                                }},
+                      // Deciphers to another plain name, which only the checksum shows.
+                      LogDamage{"OneBitOfANameFlipped",
+                                [](std::string& log) { log[log.size() / 2] ^= 0x01; }},
+                      LogDamage{"SwappedForAnotherValidLog",
+                                [](std::string& log) {
+                                  const uint16_t files = static_cast<uint8_t>(log[0]) |
+                                                         static_cast<uint8_t>(log[1]) << 8;
+                                  // The file list without its last name is a well-formed log.
+                                  size_t at = 6;
+                                  for (uint16_t i = 0; i + 1 < files; ++i) {
+                                    at += 2 + (static_cast<uint8_t>(log[at]) |
+                                               static_cast<uint8_t>(log[at + 1]) << 8);
+                                  }
+                                  const size_t length =
+                                      2 + (static_cast<uint8_t>(log[at]) |
+                                           static_cast<uint8_t>(log[at + 1]) << 8);
+                                  log.erase(at, length);
+                                  log[0] = static_cast<char>(files - 1);
+                                  log[1] = static_cast<char>((files - 1) >> 8);
                                 }}),
     [](const ::testing::TestParamInfo<LogDamage>& info) { return info.param.name; });
+
+// A flipped bit anywhere in the log (a sample of its bytes) is refused: the uninstaller removes
+// nothing and ends with exit code 2.
+TEST_F(TransactionEndToEndTest, EverySampledBitFlipOfTheLogIsRefused) {
+  ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+  const std::string log_path = Host(std::string(kFolder) + "Tiny_install.log");
+  const std::string log = platform::ReadFileBytes(log_path).value();
+  for (size_t at = 0; at < log.size(); at += 7) {
+    for (const char flip : {'\x01', '\x80'}) {
+      std::string damaged = log;
+      damaged[at] ^= flip;
+      ASSERT_TRUE(platform::WriteFileBytes(log_path, damaged.data(), damaged.size()));
+      ProgramResult result = RunProgram({Uninstaller(), "--unattended"});
+      ASSERT_EQ(result.exit_code, 2) << "flip at byte " << at << ": " << result.output;
+      ASSERT_TRUE(platform::FileExists(std::string(kFolder) + "sub\\data.txt")) << at;
+      ASSERT_TRUE(platform::RegKeyExists(platform::RootKey::kLocalMachine, kUninstallKey)) << at;
+    }
+  }
+}
+
+// Links planted inside the install folder, at a folder's place or a file's, before the install
+// or before the uninstall: nothing outside is written or deleted; the install either refuses
+// (exit code 2, nothing changed) or replaces the link itself; the uninstaller leaves the link and
+// reports it (exit code 2).
+TEST_F(TransactionEndToEndTest, NothingIsWrittenOrDeletedThroughAPlantedLink) {
+  const fs::path victim = base_ / "victim";
+  for (const char* planted : {"sub", "sub\\data.txt", "app.sh"}) {
+    for (const bool before_install : {true, false}) {
+      SCOPED_TRACE(std::string(planted) +
+                   (before_install ? " before install" : " before uninstall"));
+      PrepareMachine(false);
+      fs::remove_all(victim);
+      WriteText(victim / "data.txt", "mine");
+      WriteText(victim / "app.sh", "mine");
+      const std::string link = Host(std::string(kFolder) + planted);
+      const fs::path target =
+          std::string(planted) == "sub" ? victim : victim / fs::path(link).filename();
+      if (before_install) {
+        fs::create_directories(fs::path(link).parent_path());
+        fs::create_symlink(target, link);
+        const ProgramResult install = RunProgram({installer_, "--unattended"});
+        EXPECT_TRUE(install.exit_code == 0 || install.exit_code == 2) << install.output;
+      } else {
+        ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+        fs::remove_all(link);
+        fs::create_symlink(target, link);
+        const ProgramResult removed = RunProgram({Uninstaller(), "--unattended"});
+        EXPECT_EQ(removed.exit_code, 2) << removed.output;
+        EXPECT_NE(removed.output.find("Could not remove"), std::string::npos) << removed.output;
+        EXPECT_TRUE(fs::is_symlink(link));
+      }
+      EXPECT_EQ(platform::ReadFileBytes((victim / "data.txt").string()), "mine");
+      EXPECT_EQ(platform::ReadFileBytes((victim / "app.sh").string()), "mine");
+      EXPECT_EQ(std::distance(fs::directory_iterator(victim), fs::directory_iterator()), 2);
+    }
+  }
+}
+
+// A stop signal cancels a run that waits for its turn (the handlers are in place before the lock
+// is asked for, the first step that may lead to a change): exit code 1, nothing changed.
+TEST_F(TransactionEndToEndTest, HangUpInterruptAndTerminateEachCancelAndChangeNothing) {
+  const MachineSnapshot before = TakeSnapshot(root_);
+  std::optional<platform::RunLock> held;
+  ASSERT_EQ(platform::RunLock::Acquire(platform::RunLock::DefaultPath(), "test", std::nullopt,
+                                       nullptr, nullptr, held),
+            platform::RunLock::Outcome::kTaken);
+  const std::string err = setupkit_test::ShellQuote((base_ / "err.txt").string());
+  for (const char* signal : {"INT", "TERM", "HUP"}) {
+    setupkit_test::ProgramOptions options;
+    options.timeout = std::chrono::seconds(60);
+    ProgramResult run = setupkit_test::RunShell(
+        setupkit_test::ShellQuote(installer_) + " --unattended 2>" + err + " & pid=$!; " +
+            "until grep -q waiting " + err + "; do sleep 0.05; done; kill -" + signal +
+            " $pid; wait $pid; echo \"code $?\"",
+        options);
+    EXPECT_NE(run.out.find("code 1\n"), std::string::npos) << signal << ": " << run.output;
+  }
+  held.reset();
+  EXPECT_TRUE(before == TakeSnapshot(root_)) << SnapshotDifference(before, TakeSnapshot(root_));
+}
+
+// Folders made for an install folder deep below the drive go with the product; a folder that was
+// there before (empty or not) stays.
+TEST_F(TransactionEndToEndTest, FoldersMadeAboveTheInstallFolderGoWithTheProduct) {
+  ASSERT_TRUE(platform::CreateDirectory("C:\\Games"));
+  ASSERT_EQ(RunProgram({installer_, "--unattended", "--dir=C:\\Games\\L1\\L2\\Hello"}).exit_code,
+            0);
+  ASSERT_TRUE(platform::FileExists("C:\\Games\\L1\\L2\\Hello\\sub\\data.txt"));
+  ProgramResult removed =
+      RunProgram({Host("C:\\Games\\L1\\L2\\Hello\\Tiny_Uninstall.exe"), "--unattended"});
+  ASSERT_EQ(removed.exit_code, 0) << removed.output;
+  for (int i = 0; i < 200 && platform::DirectoryExists("C:\\Games\\L1"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_FALSE(platform::DirectoryExists("C:\\Games\\L1"));
+  EXPECT_TRUE(platform::DirectoryExists("C:\\Games"));
+}
 
 TEST_F(TransactionEndToEndTest, UninstallOfAReadOnlyTreeKeepsTheProductAndARerunFinishesIt) {
   ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);

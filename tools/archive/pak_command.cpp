@@ -76,11 +76,14 @@ int Extract(const Args& args) {
   pak::PakLayout layout = ReadOrThrow(path, file);
   int failures = 0;
   for (const pak::PakRecord& r : layout.records) {
-    std::string stored(r.stored_size, '\0');
     std::optional<std::string> content;
-    if (pak::RecordInData(r, layout.directory_start) && file.Seek(r.offset) &&
-        file.ReadExact(stored.data(), stored.size())) {
-      content = pak::DecodeEntry(r, std::move(stored));
+    // The record's size is checked against the data area (which lies in the file) before its
+    // bytes are given room: a damaged size field costs a refusal, not gigabytes.
+    if (pak::RecordInData(r, layout.directory_start)) {
+      std::string stored(r.stored_size, '\0');
+      if (file.Seek(r.offset) && file.ReadExact(stored.data(), stored.size())) {
+        content = pak::DecodeEntry(r, std::move(stored));
+      }
     }
     if (!content) {
       std::fprintf(stderr, "setup-archive: %s: entry %s is damaged\n", path.c_str(),

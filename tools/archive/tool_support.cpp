@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "platform/files.h"
+#include "platform/link_check.h"
 
 namespace archive_tool {
 
@@ -111,6 +112,13 @@ void WriteBelow(const std::string& folder, const std::string& name, const std::s
     throw ToolError("refusing entry name: \"" + name + "\"");
   }
   std::string path = folder;
+  for (const std::string& part : parts) path += "/" + part;
+  // As the archivers' safe modes do: a link already in the destination (planted, or left by
+  // anyone) is never written through, nor are folders made through it.
+  if (const std::optional<std::string> link = platform::LinkBelow(folder, path, true)) {
+    throw ToolError("refusing to write " + name + " through the link " + *link);
+  }
+  path = folder;
   if (!platform::DirectoryExists(path)) platform::CreateDirectory(path);
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
     path += "/" + parts[i];
