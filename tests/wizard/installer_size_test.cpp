@@ -20,6 +20,9 @@ TEST_F(InstallerE2ETest, InstallerOfAOneMegabyteProductAndItsUninstallerStaySmal
 #ifndef SETUPKIT_STRIP_RUNTIME
   GTEST_SKIP() << "built with an unstripped runtime (SETUPKIT_STRIP_RUNTIME=OFF)";
 #endif
+#ifndef SETUPKIT_RUNTIME_FOR_SIZE
+  GTEST_SKIP() << "a Debug build: the runtime is not compiled for size, as shipped installers are";
+#endif
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "built with a sanitizer, whose instrumented runtime is many times the size";
 #endif
