@@ -343,7 +343,7 @@ RegistryKey& RegistryDocument::CreateKey(const std::string& path) {
       spelled = parent->path + path.substr(slash);
     }
   }
-  keys_.push_back(RegistryKey{spelled, {}});
+  keys_.push_back(RegistryKey{spelled, {}, {}});
   return keys_.back();
 }
 
