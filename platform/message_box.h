@@ -2,6 +2,7 @@
 // unattended run prints them, tests script the answers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -21,11 +22,18 @@ constexpr uint32_t kMbIconQuestion = 0x20;
 constexpr uint32_t kMbIconWarning = 0x30;
 constexpr uint32_t kMbIconInformation = 0x40;
 constexpr uint32_t kMbButtonMask = 0x0F;
+// The default button (the one Enter takes): the first unless one of these says otherwise.
+constexpr uint32_t kMbDefButton2 = 0x100;
+constexpr uint32_t kMbDefButton3 = 0x200;
+constexpr uint32_t kMbDefButtonMask = 0xF00;
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
 constexpr int kIdRetry = 4;
 constexpr int kIdYes = 6;
 constexpr int kIdNo = 7;
+
+// The index of the default button among the box's buttons, in their order (0 = the first).
+inline size_t DefaultButtonIndex(uint32_t flags) { return (flags & kMbDefButtonMask) >> 8; }
 
 class MessageBoxPresenter {
  public:

@@ -2,10 +2,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
+#include "platform/process.h"
 #include "setup/app/terminal_launch.h"
+#include "setup/core/pak.h"
 #include "setup/core/run_log.h"
+#include "setup/core/setup_info.h"
 #include "setup/views/remote/remote_front_end.h"
 #include "setup/views/remote/window_program.h"
 #include "setup/views/terminal/terminal_device.h"
@@ -19,12 +23,46 @@ namespace {
 // How long the window program may take to load Qt and read the package.
 constexpr int kWindowStartMs = 30000;
 
-constexpr const char* kUnattendedHint =
-    "run \"setup --unattended [--dir=PATH]\" to install without a window";
+// A word of a shell command as typed: quoted when it holds anything but plain path characters.
+std::string ShellWord(const std::string& word) {
+  if (!word.empty() && word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                              "0123456789_./+-=:,@%") == std::string::npos) {
+    return word;
+  }
+  std::string quoted = "'";
+  for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
 
-void PrintNoDisplay() {
+// Whether the package in the file is an uninstaller's (its setup record says so).
+bool IsUninstallerPackage(const std::string& package_path) {
+  TPak pak(package_path, false, false);
+  const std::optional<std::string> record = pak.FindEntry("SetupInfo", 0);
+  if (!record) return false;
+  TSetupInfoFile info;
+  info.ReadFromBuffer(record->data(), record->size());
+  return info.IsUninstaller != 0;
+}
+
+}  // namespace
+
+std::string UnattendedHint(const std::string& package_path) {
+  const std::string own = platform::OwnExecutablePath();
+  std::string command = ShellWord(own);
+  if (!package_path.empty() && package_path != own) command += " " + ShellWord(package_path);
+  if (IsUninstallerPackage(package_path)) {
+    return "run \"" + command + " --unattended [--log=FILE]\" to uninstall without a window";
+  }
+  return "run \"" + command +
+         " --unattended [--dir=PATH] [--log=FILE]\" to install without a "
+         "window";
+}
+
+namespace {
+
+void PrintNoDisplay(const std::string& package_path) {
   std::fprintf(stderr, "setup: no display found (DISPLAY and WAYLAND_DISPLAY are not set); %s\n",
-               kUnattendedHint);
+               UnattendedHint(package_path).c_str());
 }
 
 // Says why the window cannot be shown, the program's own lines (the loader's) indented below.
@@ -97,7 +135,7 @@ FrontEndChoice ChooseFrontEnd(const SetupOptions& options, const std::string& pa
   }
   if (!HasDisplay()) {
     if (terminal) return terminal_wizard();
-    PrintNoDisplay();
+    PrintNoDisplay(package_path);
     return choice;
   }
   choice.kind = ViewKind::kWindow;
@@ -115,7 +153,7 @@ FrontEndChoice ChooseFrontEnd(const SetupOptions& options, const std::string& pa
                "setup: no terminal window can be opened either (none of $TERMINAL, "
                "x-terminal-emulator, gnome-terminal, konsole, xfce4-terminal, mate-terminal, "
                "lxterminal, xterm is on PATH)\nsetup: %s\n",
-               kUnattendedHint);
+               UnattendedHint(package_path).c_str());
   return choice;
 }
 

@@ -32,4 +32,9 @@ struct FrontEndChoice {
 //  no display: the terminal wizard if standard input is a terminal, else nothing.
 FrontEndChoice ChooseFrontEnd(const SetupOptions& options, const std::string& package_path);
 
+// What to run instead where no window can be shown: the file that was started (its host path),
+// the package file when another was named, and the options an unattended run of it takes (an
+// uninstaller's: no --dir), as `run "COMMAND" to install without a window`.
+std::string UnattendedHint(const std::string& package_path);
+
 }  // namespace setup_app

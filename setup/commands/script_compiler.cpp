@@ -12,6 +12,7 @@
 #include "setup/commands/command_support.h"
 #include "setup/commands/file_operations.h"
 #include "setup/commands/register_commands.h"
+#include "setup/commands/script_checks.h"
 #include "setup/commands/script_command.h"
 #include "setup/core/text_services.h"
 #include "setup/io/cp1252_case.h"
@@ -156,6 +157,7 @@ bool TScriptCompiler::Compile(const std::vector<TScriptLine>& script) {
       if (id == 0) {
         SetError(static_cast<int>(i), "Unknown command - " + source.words[0]);
       } else {
+        CheckPathVariables(source.words, static_cast<int>(i));
         line.CommandID = id;
         line.SetArguments(std::vector<std::string>(source.words.begin() + 1, source.words.end()));
       }
@@ -185,9 +187,27 @@ bool TScriptCompiler::Compile(const std::vector<TScriptLine>& script) {
   CheckCaseCollisions();
 
   if (errors_.empty() && !lines_.Encode()) {
-    SetError(0, "Compiled script too large (an argument is longer than 65535 bytes)");
+    // Named at the line that holds the argument the stored form cannot carry.
+    int at = 0;
+    for (int i = 0; i < lines_.Count() && at == 0; ++i) {
+      for (const std::string& argument : lines_[i].Arguments) {
+        if (argument.size() > 0xFFFF) at = i;
+      }
+    }
+    SetError(at, "Compiled script too large (an argument is longer than 65535 bytes)");
   }
   return errors_.empty();
+}
+
+void TScriptCompiler::CheckPathVariables(const std::vector<std::string>& words, int line_index) {
+  for (size_t k = 1; k < words.size(); ++k) {
+    if (!ArgumentIsExpanded(words[0], k - 1)) continue;
+    if (const std::optional<std::string> unknown = UnknownPathVariable(words[k])) {
+      SetError(line_index, "Unknown variable - " + *unknown + " (the path variables are " +
+                               PathVariableList() + ")");
+      return;
+    }
+  }
 }
 
 void TScriptCompiler::CheckCaseCollisions() {
@@ -496,6 +516,10 @@ void TScriptCompiler::SetChangelog(const std::string& argument, int line_index) 
   }
   changelog_source_.clear();
   changelog_entry_.clear();
+  if (platform::DirectoryExists(source)) {
+    SetError(line_index, "Change log is a folder, not a file - " + argument);
+    return;
+  }
   if (!platform::FileExists(source)) {
     SetError(line_index, "Change log not found - " + argument);
     return;

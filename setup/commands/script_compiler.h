@@ -102,6 +102,7 @@ class TScriptCompiler {
   //   "Wrong number of arguments for COMMAND - takes A, B or C, has M"
   //   "Unclosed quote"
   //   "Label not found - LABEL"
+  //   "Unknown variable - $NAME (the path variables are $INSTDIR, ...)"
   //   "Folder needs a final backslash - PATH"       (a source folder written without it)
   //   "Source not found - PATH (HOSTPATH)"          (file, qxpupdate, vfsupdate)
   //   "Folder packs no files - PATH"
@@ -112,8 +113,9 @@ class TScriptCompiler {
   //   "Password longer than 41 bytes - ARCHIVE"      (qxpupdate)
   //   "Language table not found - NAME (PATH)"
   //   "Change log not found - NAME"
+  //   "Change log is a folder, not a file - NAME"
   //   "Too many package groups", "Script has more than 65535 lines",
-  //   "Compiled script too large (an argument is longer than 65535 bytes)"
+  //   "Compiled script too large (an argument is longer than 65535 bytes)"   (at its line)
   bool Compile(const std::vector<TScriptLine>& script);
 
   // Results.
@@ -202,6 +204,9 @@ class TScriptCompiler {
   // target path differs only in letter case.
   void CheckCaseCollisions();
   void ApplyStockDefaults(const std::vector<TScriptLine>& script);
+  // Records an error for a "$NAME" that no path variable begins, in an argument the command
+  // expands when it runs (the run would keep it as text: "$INSTDRI\app" is no folder).
+  void CheckPathVariables(const std::vector<std::string>& words, int line_index);
 
   TSetupInfoFile setup_info_;
   TProductInfo product_info_;

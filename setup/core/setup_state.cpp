@@ -52,6 +52,10 @@ void SetupState::Reset() {
     std::lock_guard<std::mutex> lock(failure_mutex_);
     failure_message_.clear();
   }
+  {
+    std::lock_guard<std::mutex> lock(unset_variables_mutex_);
+    unset_variables_.clear();
+  }
   terminating_.store(false, std::memory_order_release);
   unattended_.store(false, std::memory_order_release);
   progress_position_.store(0, std::memory_order_release);
@@ -63,6 +67,11 @@ void SetupState::Reset() {
 }
 
 const std::string& SetupState::InstallDir() const { return setup_info_->InstallDir; }
+
+bool SetupState::NoteUnsetVariable(const std::string& name) {
+  std::lock_guard<std::mutex> lock(unset_variables_mutex_);
+  return unset_variables_.insert(name).second;
+}
 
 void SetupState::SetSpaceRequired(int64_t bytes) {
   space_required = bytes;

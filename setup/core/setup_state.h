@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,9 @@ class SetupState {
   // name are left out, so "%%" never expands.
   std::vector<TSysVar> environment;
   void TakeEnvironmentSnapshot();
+  // A %NAME% of a script text that the snapshot does not hold: true the first time NAME is
+  // noted in this run, so each one is warned of once.
+  bool NoteUnsetVariable(const std::string& name);
 
   // Kind flags of the package groups, filled at start-up.
   std::vector<bool> group_kinds;
@@ -177,6 +181,8 @@ class SetupState {
 
   mutable std::mutex failure_mutex_;
   std::string failure_message_;
+  std::mutex unset_variables_mutex_;
+  std::set<std::string> unset_variables_;
   mutable std::mutex sink_mutex_;
   std::shared_ptr<ProgressTextSink> status_line_;
   std::shared_ptr<ProgressTextSink> second_status_line_;

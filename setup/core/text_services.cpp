@@ -11,7 +11,9 @@
 #include <type_traits>
 
 #include "platform/ascii_case.h"
+#include "platform/drives.h"
 #include "platform/text_encoding.h"
+#include "setup/core/run_log.h"
 #include "setup/core/setup_state.h"
 
 namespace {
@@ -138,12 +140,50 @@ std::basic_string<Char> ReplaceAllImpl(std::basic_string_view<Char> text,
   return result;
 }
 
+bool IsVariableNameChar(char c) {
+  return platform::IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '_' || c == '(' || c == ')';
+}
+
+// Every %NAME% left in a text after the environment was put in names a variable that is not
+// set: the text keeps it as written (a folder "%APPDATA%\x" is no drive path), which the run log
+// and, unattended, standard error say once per name. "100%" and "50% off" name nothing.
+void WarnOfUnsetVariables(const std::string& text) {
+  SetupState& state = SetupState::Instance();
+  size_t open = text.find('%');
+  while (open != std::string::npos) {
+    const size_t close = text.find('%', open + 1);
+    if (close == std::string::npos) return;
+    const std::string name = text.substr(open + 1, close - open - 1);
+    const bool is_name = !name.empty() && (platform::IsAsciiLetter(name[0]) || name[0] == '_') &&
+                         std::all_of(name.begin(), name.end(), IsVariableNameChar);
+    if (!is_name) {
+      open = close;
+      continue;
+    }
+    // A value may bring a %NAME% of a variable that is set; it is left as the value has it.
+    const std::string upper = platform::AsciiUpper(name);
+    const bool set = std::any_of(
+        state.environment.begin(), state.environment.end(),
+        [&upper](const TSysVar& var) { return platform::AsciiUpper(var.name) == upper; });
+    if (!set && state.NoteUnsetVariable(upper)) {
+      const std::string warning = "warning: the environment variable %" + name +
+                                  "% is not set; the text keeps it as written: " + text;
+      RunLog(warning);
+      if (state.Unattended()) {
+        std::fprintf(stderr, "setup: %s\n", platform::Cp1252ToUtf8(warning).c_str());
+      }
+    }
+    open = text.find('%', close + 1);
+  }
+}
+
 std::string ExpandEnvironment(std::string text) {
   const SetupState& state = SetupState::Instance();
-  if (text.find('%') == std::string::npos || state.environment.empty()) return text;
+  if (text.find('%') == std::string::npos) return text;
   for (const TSysVar& var : state.environment) {
     text = ReplaceAll(text, "%" + var.name + "%", var.value);
   }
+  WarnOfUnsetVariables(text);
   return text;
 }
 
@@ -196,6 +236,14 @@ std::string ExpandFilePath(std::string_view text) {
   if (!drive_path) return result;
   std::replace(result.begin(), result.end(), '/', '\\');
   return CollapseBackslashes(result);
+}
+
+std::string PlaceName(const std::string& windows_path) {
+  std::string folder = windows_path;
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  const std::optional<std::string> host = platform::ToHostPath(folder);
+  if (!host || host->empty()) return windows_path;
+  return windows_path + " (" + platform::Utf8ToCp1252Escaped(*host) + ")";
 }
 
 std::string ContractPath(std::string_view text) {

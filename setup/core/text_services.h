@@ -29,6 +29,10 @@ std::string ExpandPath(std::string_view text);
 // ExpandPath for a path the file system is given: in a drive path ("C:...") every '/' becomes a
 // backslash as well, and runs of backslashes are collapsed again.
 std::string ExpandFilePath(std::string_view text);
+// A place on this machine as a message names it: the Windows path followed by the host folder it
+// lies in, "C:\Program Files\X\ (/home/u/.local/share/setupkit/drive_c/Program Files/X)"
+// (Windows-1252); the Windows path alone when no drive holds it.
+std::string PlaceName(const std::string& windows_path);
 // Replaces the current install folder by $INSTDIR, then the Start-menu programs, program-files
 // and desktop folders by their variables, then expands %NAME% variables. No collapsing.
 std::string ContractPath(std::string_view text);

@@ -45,6 +45,8 @@ const char* FieldLayout(ViewRecordType type) {
       return "ii";
     case ViewRecordType::kSessionEnded:
       return "";
+    case ViewRecordType::kFolderProblem:
+      return "b";
     case ViewRecordType::kReady:
       return "i";
     case ViewRecordType::kAnswer:

@@ -39,6 +39,7 @@ enum class ViewRecordType : uint8_t {
   kGaugeMax,          // i maximum
   kGaugePosition,     // i position, i repaint
   kSessionEnded,      // (the window closes; the program may still show message boxes)
+  kFolderProblem,     // b why the folder in the install-folder field cannot be used, or empty
   // --- view to session ---
   kReady = 64,  // i revision: the window program has started and read the package
   kAnswer,      // i id, i answer (platform::kIdOk, ...)

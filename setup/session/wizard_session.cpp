@@ -118,6 +118,12 @@ void WizardSession::Prepare() {
   RegisterSinks();
   TSetupInfoFile& info = SetupState::Instance().SetupInfo();
   info.InstallDir = ExpandFilePath(info.InstallDir);
+  // A host path (`installdir /opt/tally`, or a variable holding one) names the folder through
+  // the drive that holds it on this machine.
+  if (IsHostFolderText(info.InstallDir)) {
+    const std::string windows = WindowsFolderOf(platform::Cp1252ToUtf8(info.InstallDir));
+    if (!windows.empty()) info.InstallDir = IncludeTrailingBackslash(windows);
+  }
   // The folder may have begun with a variable; now that it is expanded the free space can be
   // known even when no install-folder page ever asks for it.
   UpdateSpaceAvailable(info.InstallDir);
@@ -225,8 +231,8 @@ void WizardSession::RefreshArrival() {
     const TSetupInfoFile& info = state.SetupInfo();
     if (!info.IsUninstaller) {
       if (const int problem = platform::FolderWriteProblem(info.InstallDir); problem != 0) {
-        target_problem_ =
-            "Cannot install into " + info.InstallDir + ": " + platform::ErrorText(problem);
+        target_problem_ = "Cannot install into " + PlaceName(info.InstallDir) + ": " +
+                          platform::ErrorText(problem);
       }
     }
     if (!target_problem_.empty() || state.space_available < state.space_required) {
@@ -287,6 +293,18 @@ void WizardSession::Next() {
   }
 }
 
+namespace {
+
+// "Are you sure you want to quit?": No is the default, so an Enter meant for the page that
+// reaches the question does not end the wizard.
+int AskQuitQuestion() {
+  return platform::MessageBoxWide(
+      GetText(kTextQuitQuestion), GetText(kTextQuitCaption),
+      platform::kMbYesNo | platform::kMbIconQuestion | platform::kMbDefButton2);
+}
+
+}  // namespace
+
 bool WizardSession::CloseQuery() {
   SetupState& state = SetupState::Instance();
   // A cancel the user already confirmed (or a signal) closes without asking again.
@@ -294,18 +312,12 @@ bool WizardSession::CloseQuery() {
   if (working_) {
     // A script run can be stopped (and is then undone); the removal run cannot be.
     if (install_running_ && !state.CancelRequested()) {
-      const int answer =
-          platform::MessageBoxWide(GetText(kTextQuitQuestion), GetText(kTextQuitCaption),
-                                   platform::kMbYesNo | platform::kMbIconQuestion);
-      if (answer == platform::kIdYes) state.RequestCancel();
+      if (AskQuitQuestion() == platform::kIdYes) state.RequestCancel();
     }
     return false;
   }
   if (!CurrentKindIs(PageKind::Finish)) {
-    const int answer =
-        platform::MessageBoxWide(GetText(kTextQuitQuestion), GetText(kTextQuitCaption),
-                                 platform::kMbYesNo | platform::kMbIconQuestion);
-    if (answer == platform::kIdNo) return false;
+    if (AskQuitQuestion() == platform::kIdNo) return false;
   }
   return true;
 }

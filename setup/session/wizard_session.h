@@ -42,6 +42,15 @@ enum class NextAction {
 // Whether the drive of a folder (its first three characters) can take a product: not unknown,
 // missing, a CD-ROM or a RAM disk.
 bool UsableDrive(const std::string& path);
+// Why a folder (a Windows path) cannot take a product, in the user's terms ("D: is a CD-ROM
+// drive, ..."); empty when its drive can.
+std::string FolderProblem(const std::string& path);
+// Whether a folder's text is a host path ("/opt/tally", "~/tally") rather than a Windows one.
+bool IsHostFolderText(const std::string& text);
+// The Windows path (Windows-1252) that a typed or scripted folder (UTF-8) names. A host path is
+// normalised ("~/" is the home folder) and mapped through the drive table. Empty when no drive
+// holds the host path or Windows-1252 cannot spell the text.
+std::string WindowsFolderOf(const std::string& typed);
 
 class WizardSession : public SessionPort {
  public:
@@ -67,8 +76,9 @@ class WizardSession : public SessionPort {
   void Back() override;
   // Chooses language table `index` (menu order); another index changes nothing.
   void ChooseLanguage(int index) override;
-  // The install-folder field now reads `text` (Windows-1252). Answers whether a folder tree may
-  // follow it (false when the drive cannot take the product).
+  // The install-folder field now reads `text` (Windows-1252): a Windows path, or a host path
+  // that reaches the install through its drive (/opt/tally is Z:\opt\tally). Answers whether a
+  // folder tree may follow it (false when the folder cannot take the product).
   bool EditFolder(const std::string& text) override;
   // A radio button was checked: it becomes the one checked button of all pages.
   void ChooseOption(ControlRef option) override;
@@ -99,6 +109,9 @@ class WizardSession : public SessionPort {
   bool ClosedOnFinish() const { return closed_on_finish_; }
   // Whether the install or removal run stopped without doing everything.
   bool RunFailed() const { return run_failed_; }
+  // Why the folder in the install-folder field cannot be used (FolderProblem, or a host path no
+  // drive holds); empty when it can.
+  const std::string& FolderProblemText() const { return folder_problem_; }
   // Why the install folder cannot be written, found on arrival at a Patch page; empty if it can.
   const std::string& TargetProblem() const { return target_problem_; }
   // An error raised during the install run; the session has then ended.
@@ -109,6 +122,7 @@ class WizardSession : public SessionPort {
   void SelectPage(int n);
   void RefreshArrival();
   bool CheckFolder();
+  void SetFolderProblem(const std::string& problem);
   void ArriveAtFolderPage();
   void RegisterSinks();
   void ResetCaptions();
@@ -127,6 +141,8 @@ class WizardSession : public SessionPort {
   int current_ = 0;
   ButtonState buttons_;
   std::string folder_text_;
+  std::string folder_problem_;
+  std::string unmapped_host_folder_;  // a typed host path that no drive holds
   std::optional<ControlRef> option_;
   bool install_dir_visited_ = false;
   bool working_ = false;

@@ -27,6 +27,8 @@ class WizardView {
   virtual void FolderTextSet(const std::string& text) { (void)text; }
   // The install folder passed its checks (or was edited off its page): a folder tree may follow.
   virtual void FolderChecked(const std::string& text) { (void)text; }
+  // Why the folder in the install-folder field cannot be used, or empty once it can.
+  virtual void FolderProblemChanged(const std::string& problem) { (void)problem; }
   // The caption of the space-available label, refreshed on arrival at a Patch page.
   virtual void SpaceTextChanged(const std::u16string& text) { (void)text; }
   // The current page is shown and its arrival checks are done.

@@ -6,10 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 
 #include "core/state_test_support.h"
+#include "setup/core/run_log.h"
 
 namespace {
 
@@ -62,6 +65,26 @@ TEST_F(TextServicesTest, EnvironmentVariablesExpandFromTheSnapshot) {
   setenv("SETUPKIT_TEXT_TEST", "other", 1);
   EXPECT_EQ(ExpandPath("%SETUPKIT_TEXT_TEST%"), "C:\\Data");
   EXPECT_EQ(ExpandPath("a%%b"), "a%%b");
+}
+
+TEST_F(TextServicesTest, AnUnsetVariableIsWarnedOfOnceInTheLogAndUnattendedOnStandardError) {
+  const std::string log_path = Root() + "/run.log";
+  ASSERT_TRUE(TRunLog::Instance().Open(log_path));
+  State().SetUnattended(true);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(ExpandPath("%SETUPKIT_NOT_SET%\\LogTest"), "%SETUPKIT_NOT_SET%\\LogTest");
+  EXPECT_EQ(ExpandPath("%setupkit_not_set%\\Again"), "%setupkit_not_set%\\Again");
+  EXPECT_EQ(ExpandPath("100% sure, 50% off, %1 and %%"), "100% sure, 50% off, %1 and %%");
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  TRunLog::Instance().Close();
+  const std::string warning =
+      "warning: the environment variable %SETUPKIT_NOT_SET% is not set; the text keeps it as "
+      "written: %SETUPKIT_NOT_SET%\\LogTest";
+  EXPECT_EQ(err, "setup: " + warning + "\n");
+  std::ifstream log(log_path);
+  const std::string logged((std::istreambuf_iterator<char>(log)), {});
+  EXPECT_NE(logged.find(warning), std::string::npos) << logged;
+  EXPECT_EQ(logged.find("Again"), std::string::npos) << logged;
 }
 
 TEST_F(TextServicesTest, ValuesHoldingTheirOwnVariableExpandOnce) {

@@ -2,6 +2,8 @@
 // button state, the folder checks, the language choice and the quit question.
 #include "setup/session/wizard_session.h"
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "common/package_fixture.h"
@@ -31,6 +33,7 @@ class RecordingView : public WizardView {
   void PageSelected(int page) override { selected.push_back(page); }
   void ButtonsChanged(const ButtonState&) override { ++button_changes; }
   void FolderTextSet(const std::string& text) override { folder_texts.push_back(text); }
+  void FolderProblemChanged(const std::string& problem) override { problems.push_back(problem); }
   void PageShown(int page) override { shown.push_back(page); }
   void KeepAlive() override {
     if (during_run) during_run();
@@ -42,6 +45,7 @@ class RecordingView : public WizardView {
 
   std::vector<int> selected, shown;
   std::vector<std::string> folder_texts;
+  std::vector<std::string> problems = {""};
   int button_changes = 0;
   bool ended = false;
   std::function<void()> during_run;
@@ -159,18 +163,30 @@ TEST_F(WizardSessionTest, BackAndNextStayInsideThePagesAndThePatchCaptionComesBa
 }
 
 struct FolderCase {
-  const char* typed;
+  std::string typed;
   bool can_go_on;
-  const char* install_dir;  // the folder the session keeps ("" : unchanged)
+  std::string install_dir;  // the folder the session keeps ("" : unchanged)
+  std::string problem;      // why the folder cannot be used, as the session says it
 };
 
 TEST_F(WizardSessionTest, FolderChecksDecideNextAndTheInstallFolder) {
+  const std::string drive_c = (base_ / "root" / "drive_c").string();
   const FolderCase cases[] = {
-      {"D:\\Demo\\", false, ""},  // a CD-ROM drive
-      {"Q:\\Demo\\", false, ""},  // no such drive
-      {"", false, ""},
-      {"C:\\Program Files\\Typed", true, "C:\\Program Files\\Typed\\"},
-      {"c:\\lower\\", true, "c:\\lower\\"},
+      {"D:\\Demo\\", false, "", "D: is a CD-ROM drive, which cannot be installed to"},
+      {"Q:\\Demo\\", false, "", "There is no drive Q: on this machine"},
+      {"", false, "",
+       "Not a full path: begin it with a drive (C:\\) or, for a folder of this "
+       "machine, with /"},
+      {"Program Files", false, "",
+       "Not a full path: begin it with a drive (C:\\) or, for a "
+       "folder of this machine, with /"},
+      {"C:\\Program Files\\Typed", true, "C:\\Program Files\\Typed\\", ""},
+      {"c:\\lower\\", true, "c:\\lower\\", ""},
+      // A host path reaches the install through the drive that holds it.
+      {drive_c + "/Games/../Tally/", true, "C:\\Tally\\", ""},
+      {"/elsewhere/tally", false, "",
+       "No drive of this machine holds /elsewhere/tally (or a name in it has no Windows-1252 "
+       "spelling)"},
   };
   WizardSession& session = Open();
   NextUntil(PageKind::InstallDir);
@@ -183,7 +199,9 @@ TEST_F(WizardSessionTest, FolderChecksDecideNextAndTheInstallFolder) {
     EXPECT_EQ(session.EditFolder(c.typed), c.can_go_on);
     EXPECT_EQ(session.CanGoOn(), c.can_go_on);
     EXPECT_EQ(SetupState::Instance().SetupInfo().InstallDir,
-              *c.install_dir ? c.install_dir : before);
+              c.install_dir.empty() ? before : c.install_dir);
+    EXPECT_EQ(session.FolderProblemText(), c.problem);
+    EXPECT_EQ(view_.problems.back(), c.problem);
   }
   // A second arrival keeps what was typed; a language switch does not let past a bad drive.
   session.EditFolder("C:\\Kept\\");
@@ -195,6 +213,28 @@ TEST_F(WizardSessionTest, FolderChecksDecideNextAndTheInstallFolder) {
   session.ChooseLanguage(LanguageIndex(u"Česky"));
   EXPECT_FALSE(session.CanGoOn());
   EXPECT_EQ(session.FolderText(), "D:\\Demo\\");
+}
+
+TEST_F(WizardSessionTest, AHostPathAsTheScriptsInstallFolderIsReachedThroughItsDrive) {
+  SetupState::Instance().SetupInfo().InstallDir = (base_ / "root" / "drive_c").string() + "/Tally";
+  WizardSession& session = Open();
+  EXPECT_EQ(SetupState::Instance().SetupInfo().InstallDir, "C:\\Tally\\");
+  EXPECT_EQ(session.FolderText(), "C:\\Tally\\");
+  NextUntil(PageKind::InstallDir);
+  EXPECT_TRUE(session.CanGoOn());
+}
+
+TEST_F(WizardSessionTest, AnInstallFolderThatCannotBeWrittenIsNamedWithItsHostFolder) {
+  const std::filesystem::path blocker = base_ / "root" / "drive_c" / "Program Files" / "Demo";
+  std::ofstream(blocker) << "a file where the folder would be";
+  WizardSession& session = Open();
+  NextUntil(PageKind::Patch);
+  EXPECT_FALSE(session.CanGoOn());
+  const std::string named =
+      "Cannot install into C:\\Program Files\\Demo\\ (" + blocker.string() + "): ";
+  EXPECT_EQ(session.TargetProblem().rfind(named, 0), 0u) << session.TargetProblem();
+  ASSERT_EQ(presenter_->Messages().size(), 1u);
+  EXPECT_EQ(presenter_->Messages()[0].text, session.TargetProblem());
 }
 
 TEST_F(WizardSessionTest, TooLittleSpaceKeepsThePatchPage) {
@@ -249,6 +289,8 @@ TEST_F(WizardSessionTest, QuitQuestionOutsideARunAndDuringIt) {
   ASSERT_EQ(presenter_->Messages().size(), 1u);
   EXPECT_EQ(presenter_->Messages()[0].text, "Are you sure you want to quit the installation?");
   EXPECT_EQ(presenter_->Messages()[0].caption, "Quit");
+  // No is the default answer: an Enter that reaches the question keeps the wizard.
+  EXPECT_EQ(platform::DefaultButtonIndex(presenter_->Messages()[0].flags), 1u);
 
   // During the run: a No lets it go on, a Yes stops it, and the session closes once it ended.
   NextUntil(PageKind::Patch);

@@ -7,6 +7,7 @@
 
 #include "common/package_fixture.h"
 #include "common/scoped_env.h"
+#include "setup/session/wizard_session.h"
 #include "setup/views/terminal/folder_text.h"
 #include "setup/views/terminal/text_layout.h"
 
@@ -184,7 +185,13 @@ TEST(FolderTextTest, TypedFoldersBecomeWindowsPaths) {
       {"C:\\\xc4\x8d", ""},
       {"", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(SessionFolder(c.typed), c.windows) << c.typed;
+  for (const Case& c : cases) {
+    EXPECT_EQ(setup_session::WindowsFolderOf(c.typed), c.windows) << c.typed;
+  }
+  // The field hands a host path to the session as typed, which maps it and names a failure.
+  EXPECT_EQ(SessionFolder("/opt/caf\xc3\xa9"), "/opt/caf\xe9");
+  EXPECT_EQ(SessionFolder("/opt/a/../tally/"), "/opt/a/../tally/");
+  EXPECT_EQ(SessionFolder("C:\\Games\\Tally"), "C:\\Games\\Tally");
   EXPECT_EQ(HostFolder("C:\\Games\\"), root.str() + "/drive_c/Games");
 }
 

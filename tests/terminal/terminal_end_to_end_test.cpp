@@ -1,6 +1,6 @@
 // The terminal wizard of a real installer, typed at through a pseudo terminal: Enter alone
-// installs (and then removes with the uninstaller), Esc and "yes" leave nothing, a host path
-// typed at the dumb terminal's prompts is where the product goes.
+// installs (and then removes with the uninstaller), Esc and "yes" leave nothing (Enter on the
+// question is No), a host path typed at the dumb terminal's prompts is where the product goes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -112,16 +112,19 @@ TEST_F(TerminalEndToEndTest, EnterAloneInstallsAndTheUninstallerRemoves) {
   EXPECT_FALSE(fs::exists(fs::path(folder) / "sub"));
 }
 
-TEST_F(TerminalEndToEndTest, EscapeThenYesLeavesNothing) {
+TEST_F(TerminalEndToEndTest, EnterOnTheQuitQuestionStaysAndYesLeavesNothing) {
   // No --text: with no display and a terminal, the terminal wizard is chosen.
   auto install = Start(installer_, "xterm", false);
   ASSERT_TRUE(install->WaitFor(kInstallHeadings[0])) << install->Output();
   install->Send("\r");
   ASSERT_TRUE(install->WaitFor(kInstallHeadings[1])) << install->Output();
-  install->Send("\x1b");
-  ASSERT_TRUE(install->WaitFor("Are you sure you want to quit the installation?"))
-      << install->Output();
-  install->Send("y");
+  // The question's default is No: Enter keeps the wizard, which asks again on the next Esc.
+  for (const char* answer : {"\r", "y"}) {
+    install->Send("\x1b");
+    ASSERT_TRUE(install->WaitFor("Are you sure you want to quit the installation?"))
+        << install->Output();
+    install->Send(answer);
+  }
   EXPECT_EQ(install->Wait(), 1) << install->Output();
   EXPECT_NE(install->Output().find("setup: cancelled"), std::string::npos);
   EXPECT_FALSE(fs::exists(base_ / "root" / "drive_c" / "Program Files" / "Tally"));

@@ -136,6 +136,38 @@ TEST_F(SetupcTest, ErrorsNameFileLineAndMessageAndWriteNothing) {
   EXPECT_TRUE(fs::is_empty(dir_ / "out"));
 }
 
+TEST_F(SetupcTest, AScriptSavedAsUtf16OrAFolderIsNamedForWhatItIs) {
+  for (const std::string& bom : {std::string("\xFF\xFE"), std::string()}) {
+    std::string utf16 = bom;
+    for (const char c : std::string("name T\r\noutfile t.exe\r\n")) utf16 += {c, '\0'};
+    const RunResult result = Compile(utf16);
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_NE(result.err.find(Script() + ": the script is UTF-16 text, which setupc does not "
+                                         "read: save the script as UTF-8"),
+              std::string::npos)
+        << result.err;
+  }
+  const RunResult folder = Run("--runtime " + (dir_ / "runtime").string() + " " + dir_.string());
+  EXPECT_EQ(folder.exit_code, 2);
+  EXPECT_NE(folder.err.find(dir_.string() + ": is a folder, not a script file"), std::string::npos)
+      << folder.err;
+}
+
+TEST_F(SetupcTest, AScriptWithoutAnInstallFolderIsWarnedOfWithTheLineToAdd) {
+  RunResult result = Compile("name \"Tally\"\r\noutfile t.exe\r\n");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_NE(result.err.find(Script() + ": warning: no installdir line: the installer proposes no "
+                                       "install folder"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("installdir \"$PROGRAMFILES\\Tally\\\""), std::string::npos)
+      << result.err;
+  // A patch installer that finds its product's folder in the registry needs none.
+  result = Compile("name P\r\noutfile p.exe\r\ninstalldirregkey HKCU Software\\P InstallDir\r\n");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.err.find("no installdir line"), std::string::npos) << result.err;
+}
+
 TEST_F(SetupcTest, MissingOutfileAndBadCommandLine) {
   RunResult result = Compile("name NoName\r\n");
   EXPECT_EQ(result.exit_code, 2);
@@ -492,7 +524,28 @@ INSTANTIATE_TEST_SUITE_P(
                     "file src\\ Sub HKCU Software\\X V 1 1 more",
                     "Wrong number of arguments for file - takes 1, 2 or 7, has 8",
                     {}},
-        LineReading{"UnclosedQuote", "message \"no end ; here", "Unclosed quote", {}}),
+        LineReading{"UnclosedQuote", "message \"no end ; here", "Unclosed quote", {}},
+        LineReading{"MistypedPathVariable",
+                    "createdirectory \"$INSTDRI\\Saves\"",
+                    "Unknown variable - $INSTDRI (the path variables are $INSTDIR, $INSTALLDIR, "
+                    "$SMPROGRAMS, $PROGRAMFILES, $DESKTOP, $CDDRIVE, $LANGUAGESELECTION)",
+                    {}},
+        LineReading{"MistypedVariableInAnExpandedArgumentOnly",
+                    "writeregstr HKCU Software\\$Key Cmd \"$instdir\\a.exe $HOMEDIR\"",
+                    "Unknown variable - $HOMEDIR",
+                    {}},
+        LineReading{"DollarsThatNameNoVariable",
+                    "writeregstr HKCU Software\\$Key Cmd \"$INSTDIR\\a.exe $5 $ x\"",
+                    "",
+                    {"HKCU", "Software\\$Key", "Cmd", "$INSTDIR\\a.exe $5 $ x"}},
+        LineReading{"ChangeLogThatIsAFolder",
+                    "changelog src\\",
+                    "Change log is a folder, not a file - src\\",
+                    {}},
+        LineReading{"OverLongArgumentNamesItsLine",
+                    "message \"" + std::string(70000, 'x') + "\"",
+                    "Compiled script too large (an argument is longer than 65535 bytes)",
+                    {}}),
     [](const ::testing::TestParamInfo<LineReading>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The wizard window on real widgets with the stock install pages.
 #include "setup/views/qt/main_form.h"
 
+#include <QApplication>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -8,7 +9,9 @@
 
 #include "platform/files.h"
 #include "setup/controls/shell_tree_view.h"
+#include "setup/views/qt/app_identity.h"
 #include "setup/views/qt/debug_form.h"
+#include "setup/views/qt/qt_presenter.h"
 #include "wizard_fixture.h"
 
 namespace setup_wizard {
@@ -69,7 +72,7 @@ class MainFormTest : public WizardFixture {
 
 TEST_F(MainFormTest, ButtonCaptionsFollowThePageKind) {
   Open();
-  EXPECT_EQ(window_->windowTitle(), " Demo Product");
+  EXPECT_EQ(window_->windowTitle(), "Demo Product");
   EXPECT_EQ(Kind(), PageKind::Welcome);
   EXPECT_FALSE(window_->BackButton()->isVisible());
   EXPECT_EQ(window_->NextButton()->text(), "Next >");
@@ -130,7 +133,7 @@ TEST_F(MainFormTest, LanguageSwitchRetranslatesLabelsButNotEditsOrTheTitle) {
   EXPECT_EQ(window_->BackButton()->text(), QString::fromUtf8("< Zpět"));
   EXPECT_EQ(window_->NextButton()->text(), QString::fromUtf8("Další >"));
   EXPECT_EQ(edit->text(), "C:\\Mine\\");
-  EXPECT_EQ(window_->windowTitle(), " Demo Product");
+  EXPECT_EQ(window_->windowTitle(), "Demo Product");
   QList<QAction*> items = window_->LanguagePopupMenu()->actions();
   ASSERT_EQ(items.size(), 2);
   EXPECT_TRUE(items[czech]->isChecked());
@@ -229,6 +232,59 @@ TEST_F(MainFormTest, LanguagePageChoiceBecomesTheLanguageSelection) {
   QTimer::singleShot(10, [this] { runner_->requested = false; });
   window_->NextButtonClick();
   EXPECT_EQ(SetupState::Instance().language_selection, "Czech");
+}
+
+TEST_F(MainFormTest, EnterPressesTheDefaultButtonOnEveryPage) {
+  Open();
+  // Enter where the focus is: the window itself, the folder edit, an option, the tree.
+  const std::vector<PageKind> walk = {PageKind::Changelog, PageKind::LanguageSelection,
+                                      PageKind::InstallDir, PageKind::Patch};
+  for (const PageKind expected : walk) {
+    QWidget* target = window_.get();
+    if (Kind() == PageKind::InstallDir) target = window_->InstallDirEdit();
+    if (Kind() == PageKind::LanguageSelection) {
+      target = window_->findChild<QRadioButton*>("Language_English");
+    }
+    ASSERT_NE(target, nullptr);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_Return);
+    ASSERT_EQ(Kind(), expected);
+  }
+  // Install: the run, then the Finish page, where Enter closes without a question.
+  QTimer::singleShot(20, [this] { runner_->requested = false; });
+  QTest::keyClick(window_.get(), Qt::Key_Enter);
+  ASSERT_EQ(Kind(), PageKind::Finish);
+  QTest::keyClick(window_.get(), Qt::Key_Return);
+  EXPECT_TRUE(window_->ClosedOnFinish());
+  EXPECT_TRUE(presenter_->Messages().empty());
+}
+
+TEST_F(MainFormTest, EnterOnTheQuitQuestionAnswersNoAndAFocusedButtonTakesEnter) {
+  Open();
+  platform::SetPresenter(std::make_shared<QtMessageBoxPresenter>());
+  int questions = 0;
+  auto press_enter_on_the_question = [&questions] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      ++questions;
+      QTest::keyClick(box, Qt::Key_Return);
+    }
+  };
+  QTimer::singleShot(50, press_enter_on_the_question);
+  window_->CancelButton()->setFocus();
+  QTest::keyClick(window_->CancelButton(), Qt::Key_Return);
+  EXPECT_EQ(questions, 1);
+  EXPECT_FALSE(window_->Closed());
+  EXPECT_EQ(Kind(), PageKind::Welcome);
+  platform::SetPresenter(presenter_);
+}
+
+TEST_F(MainFormTest, TheApplicationIsNamedAfterTheProductWithTheInstallersIcon) {
+  Open(false);
+  NameApplication((base_ / "package.bin").string());
+  EXPECT_EQ(QApplication::applicationName(), "Demo Product");
+  EXPECT_EQ(QGuiApplication::desktopFileName(), "Demo");
+  EXPECT_FALSE(QApplication::windowIcon().isNull());
+  EXPECT_FALSE(window_->windowIcon().isNull());
 }
 
 TEST_F(MainFormTest, DebugDumpListsHeaderEntriesAndRecord) {

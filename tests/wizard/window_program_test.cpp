@@ -117,6 +117,31 @@ TEST_F(WindowProgramTest, StartedWithoutATerminalTheWizardMovesToATerminalWindow
   EXPECT_FALSE(platform::DirectoryExists("C:\\Program Files\\Small"));
 }
 
+TEST_F(WindowProgramTest, WithoutADisplayTheMessageNamesTheFileStartedAndItsOwnOptions) {
+  ASSERT_EQ(Compile(std::string(kScript) + "prefix Small\nuninstallpages uninstall\n").exit_code,
+            0);
+  const std::string installer = (out_ / "SmallSetup.exe").string();
+  auto without_display = [](const std::string& program) {
+    return RunProgram(
+        {"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", program});
+  };
+  ProgramResult run = without_display(installer);
+  EXPECT_EQ(run.exit_code, 2);
+  EXPECT_NE(run.err.find("; run \"" + installer +
+                         " --unattended [--dir=PATH] [--log=FILE]\" to install without a window"),
+            std::string::npos)
+      << run.err;
+  ASSERT_EQ(RunProgram({installer, "--unattended"}).exit_code, 0);
+  const std::string uninstaller = Host("C:\\Program Files\\Small\\Small_Uninstall.exe");
+  run = without_display(uninstaller);
+  EXPECT_EQ(run.exit_code, 2);
+  EXPECT_NE(run.err.find("; run \"" + uninstaller +
+                         " --unattended [--log=FILE]\" to uninstall without a window"),
+            std::string::npos)
+      << run.err;
+  EXPECT_TRUE(fs::exists(uninstaller));
+}
+
 TEST_F(WindowProgramTest, TheWindowProgramStartedByHandOnlySaysHowItIsStarted) {
   const ProgramResult run = RunProgram({BinPath("setup-window"), "package.exe"});
   EXPECT_EQ(run.exit_code, 2);

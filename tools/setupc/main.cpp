@@ -8,6 +8,7 @@
 // Exit codes: 0 written (or --help, --version), 1 bad command line, 2 compile or packing error
 // (nothing written). Script texts are Windows-1252; messages reach the console as UTF-8.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -206,6 +207,16 @@ int LastLineOf(const std::vector<TScriptLine>& script, const std::string& word) 
   return found;
 }
 
+// UTF-16 text (as some editors save by default): a byte-order mark of either order, or, without
+// one, a zero byte among the first bytes, which no Windows-1252 or UTF-8 script holds.
+bool IsUtf16Text(const std::string& bytes) {
+  if (bytes.size() >= 2 &&
+      ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'))) {
+    return true;
+  }
+  return bytes.substr(0, 256).find('\0') != std::string::npos;
+}
+
 // A host path (UTF-8) inside a message.
 std::string HostText(const std::string& host_path) {
   return platform::Utf8ToCp1252Escaped(host_path);
@@ -332,9 +343,17 @@ int main(int argc, char** argv) {
       options.out_folder.empty() ? ParentFolder(options.script) : Absolute(options.out_folder);
   ErrorSink errors(options.script);
 
+  if (platform::DirectoryExists(Absolute(options.script))) {
+    errors.At(0, "is a folder, not a script file: name the script (setupc FOLDER/NAME.setup)");
+    return 2;
+  }
   std::optional<std::string> text = platform::ReadFileBytes(Absolute(options.script));
   if (!text) {
     errors.At(0, "cannot read the script");
+    return 2;
+  }
+  if (IsUtf16Text(*text)) {
+    errors.At(0, "the script is UTF-16 text, which setupc does not read: save the script as UTF-8");
     return 2;
   }
   // Script text is read as UTF-8 when it is valid UTF-8, else as Windows-1252.
@@ -367,6 +386,16 @@ int main(int argc, char** argv) {
                         : "outfile must be a plain file name: " + info.SetupExeName);
   }
   if (errors.count() > 0) return 2;
+  const bool folder_from_registry =
+      std::any_of(std::begin(info.InstallDirRegKey), std::end(info.InstallDirRegKey),
+                  [](const TInstallDirRegKey& place) { return !place.Key.empty(); });
+  if (info.InstallDir.empty() && !folder_from_registry) {
+    errors.Warn(0,
+                "no installdir line: the installer proposes no install folder and stops with "
+                "\"Registry Key Not Found\" unless started with --dir (add a line such as "
+                "installdir \"$PROGRAMFILES\\" +
+                    (info.SetupName.empty() ? std::string("NAME") : info.SetupName) + "\\\")");
+  }
   if (info.CreateUninstaller != 1) {
     errors.Warn(0,
                 "no uninstallpages line: the installer will write no uninstaller, install "
@@ -388,8 +417,14 @@ int main(int argc, char** argv) {
   const std::string layout_folder = data_folder + "/layout";
   const bool has_changelog = !info.Changelog.empty();
   if (!info.PagesName.empty()) {
+    std::string icon;
     AddPageSet(layout_folder, info.PagesName, "", LastLineOf(script, "pages"), has_changelog,
-               errors, items, nullptr);
+               errors, items, &icon);
+    // The installer's window shows it as its icon (unless a layout packed it already).
+    const bool packed = std::any_of(items.begin(), items.end(), [](const auto& item) {
+      return item.group == 0 && platform::AsciiLower(item.entry_name) == "icon.ico";
+    });
+    if (!icon.empty() && !packed) items.push_back({"ICON.ICO", 0, icon, std::nullopt});
   }
   if (!info.UninstallPagesName.empty()) {
     const int line = LastLineOf(script, "uninstallpages");

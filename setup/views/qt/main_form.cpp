@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QRadioButton>
 #include <QScreen>
@@ -88,6 +89,12 @@ void TFrmMain::CreateControls() {
   back_button_ = MakeButton(this, "BackButton", 344, 384, 73, 25);
   next_button_ = MakeButton(this, "NextButton", 416, 384, 73, 25);
   cancel_button_ = MakeButton(this, "CancelButton", 496, 384, 75, 25);
+  // Why the typed folder cannot be used, in the free part of the button bar.
+  folder_problem_label_ = new QLabel(this);
+  folder_problem_label_->setObjectName("FolderProblemLabel");
+  folder_problem_label_->setGeometry(104, 378, 236, 34);
+  folder_problem_label_->setWordWrap(true);
+  folder_problem_label_->hide();
   language_menu_ = new QMenu(this);
   language_menu_->setObjectName("LanguagePopupMenu");
 
@@ -134,7 +141,7 @@ void TFrmMain::FindNamedControls() {
 }
 
 void TFrmMain::BuildPages() {
-  setWindowTitle(" " + QString::fromStdU16String(setup_session::WizardTitle()));
+  setWindowTitle(QString::fromStdU16String(setup_session::WizardTitle()));
   pages_->Build(port_.PageList().Pages);
   QPalette panel_palette = panel1_->palette();
   panel_palette.setColor(QPalette::Window, setup_controls::ColourFromBgr(port_.PageList().Colour));
@@ -198,6 +205,17 @@ void TFrmMain::ButtonsChanged(const setup_session::ButtonState& buttons) {
   next_button_->setText(QString::fromStdU16String(buttons.next_caption));
   cancel_button_->setText(QString::fromStdU16String(buttons.cancel_caption));
   language_button_->setText(QString::fromStdU16String(buttons.language_caption));
+  ShowFolderProblem();
+}
+
+void TFrmMain::FolderProblemChanged(const std::string& problem) {
+  folder_problem_label_->setText(QString::fromStdU16String(platform::Cp1252ToUtf16(problem)));
+  ShowFolderProblem();
+}
+
+void TFrmMain::ShowFolderProblem() {
+  folder_problem_label_->setVisible(!folder_problem_label_->text().isEmpty() &&
+                                    port_.CurrentKind() == PageKind::InstallDir);
 }
 
 void TFrmMain::LanguageChanged() {
@@ -270,6 +288,19 @@ void TFrmMain::Button2Click() {
   if (!debug_form_) debug_form_ = std::make_unique<TFrmDebug>();
   debug_form_->FillDump();
   debug_form_->exec();
+}
+
+void TFrmMain::keyPressEvent(QKeyEvent* event) {
+  if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  QPushButton* target = qobject_cast<QPushButton*>(focusWidget());
+  if (target == nullptr || !target->isVisible()) {
+    target = next_button_->isVisible() ? next_button_ : cancel_button_;
+  }
+  if (target->isEnabled()) target->click();
+  event->accept();
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event) {

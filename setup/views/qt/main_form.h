@@ -82,6 +82,7 @@ class TFrmMain : public QWidget, public setup_session::WizardView {
   QPushButton* LanguageButton() const { return language_button_; }
   QMenu* LanguagePopupMenu() const { return language_menu_; }
   QLabel* StatusLabel() const { return status_label_; }
+  QLabel* FolderProblemLabel() const { return folder_problem_label_; }
   setup_controls::TGradGauge* ProgressGauge() const { return progress_gauge_; }
   QLabel* FinishTextLabel() const { return finish_text_label_; }
   QLineEdit* InstallDirEdit() const { return install_dir_edit_; }
@@ -106,6 +107,8 @@ class TFrmMain : public QWidget, public setup_session::WizardView {
   void LanguageChanged() override;
   void FolderTextSet(const std::string& text) override;
   void FolderChecked(const std::string& text) override;
+  // Shown in the button bar, left of Back, while the folder cannot be used.
+  void FolderProblemChanged(const std::string& problem) override;
   void SpaceTextChanged(const std::u16string& text) override;
   void PageShown(int page) override;
   void RunStarted(const std::u16string& status, int total) override;
@@ -119,8 +122,14 @@ class TFrmMain : public QWidget, public setup_session::WizardView {
   // Every attempt to close goes through the session: it may ask the quit question, and during
   // an install run a yes stops the run; the window closes once that is done.
   void closeEvent(QCloseEvent* event) override;
+  // Enter on a button presses it; anywhere else (the folder edit, the tree, an option, the
+  // change log) it presses the default button: Next (Install, Finish), or on the last page the
+  // button that closes.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  // The folder problem is shown on the install-folder page only.
+  void ShowFolderProblem();
   // The widget of a control the session names.
   QWidget* Widget(const std::optional<setup_session::ControlRef>& ref) const;
   void FindNamedControls();
@@ -134,6 +143,7 @@ class TFrmMain : public QWidget, public setup_session::WizardView {
   QPushButton* next_button_;
   QPushButton* cancel_button_;
   QMenu* language_menu_;
+  QLabel* folder_problem_label_;
   std::unique_ptr<TSEPageControl> pages_;
   std::unique_ptr<TFrmDebug> debug_form_;
   std::unique_ptr<setup_session::WizardSession> session_;  // null over a session elsewhere

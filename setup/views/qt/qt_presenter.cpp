@@ -43,11 +43,20 @@ int QtMessageBoxPresenter::ShowOnWindowThread(const QString& text, const QString
   box.setWindowTitle(caption);
   box.setText(text);
   switch (flags & 0xF0) {
-    case platform::kMbIconError: box.setIcon(QMessageBox::Critical); break;
-    case platform::kMbIconQuestion: box.setIcon(QMessageBox::Question); break;
-    case platform::kMbIconWarning: box.setIcon(QMessageBox::Warning); break;
-    case platform::kMbIconInformation: box.setIcon(QMessageBox::Information); break;
-    default: break;
+    case platform::kMbIconError:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case platform::kMbIconQuestion:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case platform::kMbIconWarning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case platform::kMbIconInformation:
+      box.setIcon(QMessageBox::Information);
+      break;
+    default:
+      break;
   }
   struct Choice {
     QMessageBox::StandardButton button;
@@ -59,7 +68,8 @@ int QtMessageBoxPresenter::ShowOnWindowThread(const QString& text, const QString
       choices = {{QMessageBox::Ok, platform::kIdOk}, {QMessageBox::Cancel, platform::kIdCancel}};
       break;
     case platform::kMbYesNoCancel:
-      choices = {{QMessageBox::Yes, platform::kIdYes}, {QMessageBox::No, platform::kIdNo},
+      choices = {{QMessageBox::Yes, platform::kIdYes},
+                 {QMessageBox::No, platform::kIdNo},
                  {QMessageBox::Cancel, platform::kIdCancel}};
       break;
     case platform::kMbYesNo:
@@ -76,6 +86,8 @@ int QtMessageBoxPresenter::ShowOnWindowThread(const QString& text, const QString
   QMessageBox::StandardButtons buttons;
   for (const Choice& choice : choices) buttons |= choice.button;
   box.setStandardButtons(buttons);
+  const size_t default_index = platform::DefaultButtonIndex(flags);
+  box.setDefaultButton(choices[default_index < choices.size() ? default_index : 0].button);
   const int clicked = box.exec();
   for (const Choice& choice : choices) {
     if (clicked == choice.button) return choice.answer;

@@ -177,6 +177,9 @@ void WindowClient::Dispatch(const ViewRecord& record) {
     case ViewRecordType::kFolderChecked:
       window_->FolderChecked(record.Bytes(0));
       break;
+    case ViewRecordType::kFolderProblem:
+      window_->FolderProblemChanged(record.Bytes(0));
+      break;
     case ViewRecordType::kSpaceTextChanged:
       window_->SpaceTextChanged(record.Text(0));
       break;

@@ -21,6 +21,7 @@
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
 #include "setup/text/languages.h"
+#include "setup/views/qt/app_identity.h"
 #include "setup/views/qt/window_client.h"
 
 namespace {
@@ -75,7 +76,6 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(QuietMessages);
   }
   QApplication app(argc, argv);
-  QApplication::setApplicationName("Verifying Contents");
   QApplication::setQuitOnLastWindowClosed(false);
 
   SetupState& state = SetupState::Instance();
@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
   const TSetupInfoFile& info = state.SetupInfo();
   RegisterStandardPlaceholders(LanguageStrings(), info.SetupName, info.ShortName, info.Changelog,
                                state.space_required_text, state.space_available_text);
+  setup_wizard::NameApplication(package);
 
   setup_wizard::WindowClient client(platform::Channel(platform::HelperProcess::kChannelDescriptor),
                                     options);

@@ -267,6 +267,11 @@ class RemoteFrontEnd : public setup_session::WizardFrontEnd, public setup_sessio
     record.bytes = {text};
     SendState(record);
   }
+  void FolderProblemChanged(const std::string& problem) override {
+    ViewRecord record = MakeViewRecord(ViewRecordType::kFolderProblem);
+    record.bytes = {problem};
+    SendState(record);
+  }
   void SpaceTextChanged(const std::u16string& text) override {
     ViewRecord record = MakeViewRecord(ViewRecordType::kSpaceTextChanged);
     record.texts = {text};

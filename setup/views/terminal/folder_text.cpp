@@ -1,23 +1,19 @@
 #include "setup/views/terminal/folder_text.h"
 
-#include <cstdlib>
 #include <optional>
 
 #include "platform/drives.h"
 #include "platform/text_encoding.h"
+#include "setup/session/wizard_session.h"
 
 namespace setup_terminal {
 
 std::string SessionFolder(const std::string& typed) {
-  std::string host = typed;
-  if (host.rfind("~/", 0) == 0 || host == "~") {
-    const char* home = std::getenv("HOME");
-    if (home && *home == '/') host = home + host.substr(1);
-  }
-  // An empty answer names no drive, so the folder check keeps Next disabled.
-  if (host.empty() || host[0] != '/') return platform::Utf8ToCp1252Exact(typed).value_or("");
-  // ToWindowsPath collapses ".", ".." and repeated or trailing slashes itself.
-  return platform::ToWindowsPath(host).value_or("");
+  // A host path goes as typed: the session maps it and says why when no drive holds it. An
+  // empty answer names no drive, so the folder check keeps Next disabled.
+  if (setup_session::IsHostFolderText(typed))
+    return platform::Utf8ToCp1252Exact(typed).value_or("");
+  return setup_session::WindowsFolderOf(typed);
 }
 
 std::string HostFolder(const std::string& windows_folder) {

@@ -6,9 +6,9 @@
 
 namespace setup_terminal {
 
-// The Windows path (Windows-1252) that a typed folder (UTF-8) names. A host path (starting with
-// '/' or "~/") is normalised and mapped through the drive table. Empty, which the folder check
-// refuses, when no drive holds the host path or Windows-1252 cannot spell the text.
+// The folder text (Windows-1252) the session is handed for a typed folder (UTF-8): a Windows path
+// as typed, a host path (starting with '/' or "~/") as typed too, which the session maps through
+// the drive table. Empty, which the folder check refuses, when Windows-1252 cannot spell it.
 std::string SessionFolder(const std::string& typed);
 
 // Where a Windows folder lies on this machine (UTF-8); empty when no drive holds it.

@@ -15,8 +15,8 @@ struct DialogButton {
   std::u32string caption;
 };
 
-// The buttons a message box shows (OK; OK Cancel; Yes No Cancel; Yes No; Retry Cancel), the
-// first being the default one.
+// The buttons a message box shows (OK; OK Cancel; Yes No Cancel; Yes No; Retry Cancel), in
+// order; the default one is the first unless the flags name another (DefaultButtonIndex).
 std::vector<DialogButton> DialogButtons(uint32_t flags);
 // Escape answers Cancel where the box has it, else No, else OK.
 int EscapeAnswer(uint32_t flags);

@@ -145,7 +145,7 @@ std::vector<PageItem> PageItemBuilder::Build(const setup_session::WizardSession&
                         std::move(item)});
       if (placed.back().item.kind == ItemKind::kField) {
         // Under the field: the folder's other name (the host folder of a Windows path, the
-        // Windows path of a host one), and the free space there (text 7).
+        // Windows path of a host one), or why it cannot be used, and the free space (text 7).
         PageItem note;
         note.kind = ItemKind::kNote;
         note.ref = ref;
@@ -153,7 +153,12 @@ std::vector<PageItem> PageItemBuilder::Build(const setup_session::WizardSession&
                                 (texts.folder_field[0] == U'/' || texts.folder_field[0] == U'~');
         const std::string other = typed_host ? platform::Cp1252ToUtf8(session.FolderText())
                                              : HostFolder(session.FolderText());
-        if (!other.empty()) note.text = U"= " + FromUtf8(other);
+        if (!session.FolderProblemText().empty()) {
+          // Why the folder cannot be used stands where its other name would.
+          note.text = FromUtf8(platform::Cp1252ToUtf8(session.FolderProblemText()));
+        } else if (!other.empty()) {
+          note.text = U"= " + FromUtf8(other);
+        }
         placed.push_back({placed.back().top, placed.back().left, note});
         PageItem space;
         space.ref = ref;

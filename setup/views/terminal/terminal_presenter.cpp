@@ -1,5 +1,6 @@
 #include "setup/views/terminal/terminal_presenter.h"
 
+#include "platform/message_box.h"
 #include "platform/text_encoding.h"
 #include "setup/core/setup_state.h"
 #include "setup/views/terminal/line_prompts.h"
@@ -25,7 +26,8 @@ int TerminalPresenter::Show(const std::string& text, const std::string& caption,
 
 int TerminalPresenter::ShowWide(const std::u16string& text, const std::u16string& caption,
                                 uint32_t flags) {
-  return Choose(FromUtf16(caption), FromUtf16(text), DialogButtons(flags), 0, EscapeAnswer(flags));
+  return Choose(FromUtf16(caption), FromUtf16(text), DialogButtons(flags),
+                platform::DefaultButtonIndex(flags), EscapeAnswer(flags));
 }
 
 int TerminalPresenter::Choose(const std::u32string& caption, const std::u32string& text,
