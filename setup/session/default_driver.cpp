@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/text_encoding.h"
 #include "setup/core/run_log.h"
 #include "setup/core/setup_state.h"
 #include "setup/session/wizard_session.h"
@@ -18,9 +19,13 @@ void ReportStuck(const WizardSession& session, PageKind kind) {
     RunLog(session.TargetProblem());
     return;
   }
-  const char* reason = kind == PageKind::Patch ? "not enough free space in the install folder"
-                                               : "the install folder cannot be used";
-  std::fprintf(stderr, "setup: cannot go on from the %s page (%s)\n", PageKindName(kind), reason);
+  // Why the folder cannot be used, in the user's terms, when the folder check said so.
+  const std::string reason = kind == PageKind::Patch ? "not enough free space in the install folder"
+                             : !session.FolderProblemText().empty()
+                                 ? session.FolderProblemText()
+                                 : "the install folder cannot be used";
+  std::fprintf(stderr, "setup: cannot go on from the %s page (%s)\n", PageKindName(kind),
+               platform::Cp1252ToUtf8(reason).c_str());
   RunLog(std::string("cannot go on from the ") + PageKindName(kind) + " page: " + reason);
 }
 

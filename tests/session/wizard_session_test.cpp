@@ -324,6 +324,19 @@ TEST_F(WizardSessionTest, TheDefaultsInstallAndCloseOnTheFinishPage) {
   EXPECT_TRUE(presenter_->Messages().empty());
 }
 
+TEST_F(WizardSessionTest, TheDefaultsStopAtAFolderThatCannotBeUsedAndSayWhy) {
+  SetupState::Instance().SetupInfo().InstallDir = "D:\\Demo\\";
+  WizardSession& session = Open();
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(DriveWithDefaults(session, nullptr), DriveResult::kStuck);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("setup: cannot go on from the installdir page (D: is a CD-ROM drive, which "
+                     "cannot be installed to)"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(runner_->runs, 0);
+}
+
 TEST_F(WizardSessionTest, AFolderPageFirstIsVisitedFromTheStart) {
   entries_["Pages.txt"] =
       "[Pages]\r\ninstall.txt\r\nlayout5.txt\r\n[PageTypes]\r\nInstallDir\r\nFinish\r\n";

@@ -7,6 +7,8 @@
 #include "platform/files.h"
 #include "platform/text_encoding.h"
 #include "setup/core/icon_png.h"
+#include "setup/core/pak.h"
+#include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
 #include "setup/session/session_port.h"
 
