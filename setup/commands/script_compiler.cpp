@@ -201,8 +201,8 @@ bool TScriptCompiler::Compile(const std::vector<TScriptLine>& script) {
 
 void TScriptCompiler::CheckPathVariables(const std::vector<std::string>& words, int line_index) {
   for (size_t k = 1; k < words.size(); ++k) {
-    if (!ArgumentIsExpanded(words[0], k - 1)) continue;
-    if (const std::optional<std::string> unknown = UnknownPathVariable(words[k])) {
+    const ArgumentUse use = ArgumentUseOf(words[0], k - 1);
+    if (const std::optional<std::string> unknown = UnknownPathVariable(words[k], use)) {
       SetError(line_index, "Unknown variable - " + *unknown + " (the path variables are " +
                                PathVariableList() + ")");
       return;

@@ -334,11 +334,12 @@ TEST_F(SetupcPageSetTest, PacksPageListLayoutsPicturesAndUninstallMaterial) {
   EXPECT_EQ(names, (std::vector<std::string>{
                        "SetupInfo", "CompiledLines", "LANGUAGE-install\\english",
                        "UNINSTALL_LANGUAGE-uninstall\\english", "Pages.txt", "welcome.txt",
-                       "Side.txt", "pics\\side.jpg", "UNINSTALL_Pages.txt", "UNINSTALL_bye.txt",
-                       "UNINSTALL_ICON.ICO", "WINDOW.EXE", "Integrity"}));
+                       "Side.txt", "pics\\side.jpg", "ICON.ICO", "UNINSTALL_Pages.txt",
+                       "UNINSTALL_bye.txt", "UNINSTALL_ICON.ICO", "WINDOW.EXE", "Integrity"}));
   EXPECT_EQ(pak.FindEntry("pics\\side.jpg", 0),
             ReadBytes(dir_ / "data" / "layout" / "Inst" / "Pics" / "Side.JPG"));
   EXPECT_EQ(pak.FindEntry("UNINSTALL_ICON.ICO", 0), "uninstall icon");
+  EXPECT_EQ(pak.FindEntry("ICON.ICO", 0), "install icon");  // the window's icon
   EXPECT_EQ(pak.FindEntry("WINDOW.EXE", 0),
             ReadBytes(std::string(SETUPKIT_BIN_DIR) + "/setup-window"));
   pak.Close();
@@ -530,14 +531,14 @@ INSTANTIATE_TEST_SUITE_P(
                     "Unknown variable - $INSTDRI (the path variables are $INSTDIR, $INSTALLDIR, "
                     "$SMPROGRAMS, $PROGRAMFILES, $DESKTOP, $CDDRIVE, $LANGUAGESELECTION)",
                     {}},
-        LineReading{"MistypedVariableInAnExpandedArgumentOnly",
-                    "writeregstr HKCU Software\\$Key Cmd \"$instdir\\a.exe $HOMEDIR\"",
+        LineReading{"MistypedFolderVariableInAValue",
+                    "writeregstr HKCU Software\\$Key Cmd \"$instdir\\a.exe $HOMEDIR\\b\"",
                     "Unknown variable - $HOMEDIR",
                     {}},
-        LineReading{"DollarsThatNameNoVariable",
-                    "writeregstr HKCU Software\\$Key Cmd \"$INSTDIR\\a.exe $5 $ x\"",
+        LineReading{"DollarsThatNameNoFolderInAValue",
+                    "writeregstr HKCU Software\\$Key Cmd \"$INSTDIR\\a.exe $5 $ x $HOME\"",
                     "",
-                    {"HKCU", "Software\\$Key", "Cmd", "$INSTDIR\\a.exe $5 $ x"}},
+                    {"HKCU", "Software\\$Key", "Cmd", "$INSTDIR\\a.exe $5 $ x $HOME"}},
         LineReading{"ChangeLogThatIsAFolder",
                     "changelog src\\",
                     "Change log is a folder, not a file - src\\",
