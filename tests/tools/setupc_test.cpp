@@ -334,15 +334,19 @@ TEST_F(SetupcPageSetTest, PacksPageListLayoutsPicturesAndUninstallMaterial) {
   EXPECT_EQ(names, (std::vector<std::string>{
                        "SetupInfo", "CompiledLines", "LANGUAGE-install\\english",
                        "UNINSTALL_LANGUAGE-uninstall\\english", "Pages.txt", "welcome.txt",
-                       "Side.txt", "pics\\side.jpg", "ICON.ICO", "UNINSTALL_Pages.txt",
-                       "UNINSTALL_bye.txt", "UNINSTALL_ICON.ICO", "WINDOW.EXE", "Integrity"}));
+                       "Side.txt", "pics\\side.jpg", "UNINSTALL_Pages.txt", "UNINSTALL_bye.txt",
+                       "UNINSTALL_ICON.ICO", "WINDOW.EXE", "Integrity"}));
   EXPECT_EQ(pak.FindEntry("pics\\side.jpg", 0),
             ReadBytes(dir_ / "data" / "layout" / "Inst" / "Pics" / "Side.JPG"));
   EXPECT_EQ(pak.FindEntry("UNINSTALL_ICON.ICO", 0), "uninstall icon");
-  EXPECT_EQ(pak.FindEntry("ICON.ICO", 0), "install icon");  // the window's icon
   EXPECT_EQ(pak.FindEntry("WINDOW.EXE", 0),
             ReadBytes(std::string(SETUPKIT_BIN_DIR) + "/setup-window"));
   pak.Close();
+  // Without an uninstaller's icon the window shows the page set's own.
+  ASSERT_EQ(Compile("name P\r\noutfile i.exe\r\npages inst\r\n", DataOption()).exit_code, 0);
+  TPak patch((dir_ / "out" / "i.exe").string(), false, false);
+  EXPECT_EQ(patch.FindEntry("ICON.ICO", 0), "install icon");
+  patch.Close();
 }
 
 TEST_F(SetupcPageSetTest, LayoutsMayNameTheChangeLogPackedBeside) {

@@ -420,11 +420,14 @@ int main(int argc, char** argv) {
     std::string icon;
     AddPageSet(layout_folder, info.PagesName, "", LastLineOf(script, "pages"), has_changelog,
                errors, items, &icon);
-    // The installer's window shows it as its icon (unless a layout packed it already).
+    // The installer's window shows it as its icon, unless the uninstaller's icon (the product's)
+    // is carried anyway or a layout packed it already.
     const bool packed = std::any_of(items.begin(), items.end(), [](const auto& item) {
       return item.group == 0 && platform::AsciiLower(item.entry_name) == "icon.ico";
     });
-    if (!icon.empty() && !packed) items.push_back({"ICON.ICO", 0, icon, std::nullopt});
+    if (!icon.empty() && !packed && info.UninstallPagesName.empty()) {
+      items.push_back({"ICON.ICO", 0, icon, std::nullopt});
+    }
   }
   if (!info.UninstallPagesName.empty()) {
     const int line = LastLineOf(script, "uninstallpages");

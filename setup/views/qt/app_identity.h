@@ -9,8 +9,9 @@
 namespace setup_wizard {
 
 // The icon of the installer whose package is at PACKAGE_PATH (a host path): the package's own
-// icon entry ("ICON.ICO", else the uninstaller's "UNINSTALL_ICON.ICO"), else the icon installed
-// beside an uninstaller (its name with ".ico"). A null icon when there is none or it is damaged.
+// icon entry ("ICON.ICO", which an installer without an uninstaller carries, else the
+// uninstaller's "UNINSTALL_ICON.ICO"), else the icon installed beside an uninstaller (its name
+// with ".ico"). A null icon when there is none or it is damaged.
 QIcon InstallerIcon(const std::string& package_path);
 
 // Names the application after the wizard's title (the product, or for an uninstaller its short
