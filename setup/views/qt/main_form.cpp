@@ -29,7 +29,6 @@ using setup_session::StartFinaliser;
 
 namespace {
 
-QString Text(int number) { return QString::fromStdU16String(GetText(number)); }
 
 // The 9 x 6 black triangle that points down, right of the language button's caption.
 QIcon DropDownIcon() {
