@@ -29,7 +29,6 @@ using setup_session::StartFinaliser;
 
 namespace {
 
-
 // The 9 x 6 black triangle that points down, right of the language button's caption.
 QIcon DropDownIcon() {
   QImage image(9, 6, QImage::Format_ARGB32);
