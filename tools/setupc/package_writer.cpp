@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/files.h"
@@ -30,6 +31,7 @@ class Pipeline {
   void Work() {
     // One compressor per thread, reused for every entry it prepares.
     archive_io::ZlibCompressor compressor(archive_io::kPackageLevel);
+    std::optional<archive_io::ZlibCompressor> kit_compressor;  // made when first needed
     for (;;) {
       size_t index;
       {
@@ -45,7 +47,9 @@ class Pipeline {
         index = next_++;
         in_flight_ += Cost(index);
       }
-      Slot slot = Prepare(index, compressor);
+      const bool kit_entry = items_[index].group == 0;
+      if (kit_entry && !kit_compressor) kit_compressor.emplace(archive_io::kKitEntryLevel);
+      Slot slot = Prepare(index, kit_entry ? *kit_compressor : compressor);
       {
         std::lock_guard lock(mutex_);
         slot.done = true;
