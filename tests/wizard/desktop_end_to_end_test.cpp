@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/program_runner.h"
+#include "common/remove_tree.h"
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -57,7 +58,7 @@ class DesktopEndToEndTest : public ::testing::Test {
     WriteText(base_ / "src" / "App" / "demo.sh", "#!/bin/sh\necho demo\n");
     WriteText(base_ / "src" / "App" / "readme.txt", "read me");
   }
-  void TearDown() override { fs::remove_all(base_); }
+  void TearDown() override { setupkit_test::RemoveTestTree(base_); }
 
   // Compiles a script (definition lines first, then `body`) into base_/out/DemoSetup.exe.
   std::string Compile(const std::string& header, const std::string& body) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/program_runner.h"
+#include "common/remove_tree.h"
 #include "platform/drives.h"
 #include "platform/files.h"
 
@@ -38,7 +39,7 @@ class InstallerE2ETest : public ::testing::Test {
     unsetenv("SETUP_LANGID");
     setenv("SETUP_NO_DESKTOP_ENTRIES", "1", 1);  // nothing into the real home folder
   }
-  void TearDown() override { std::filesystem::remove_all(base_); }
+  void TearDown() override { setupkit_test::RemoveTestTree(base_); }
 
   static void WriteText(const std::filesystem::path& path, const std::string& text) {
     std::filesystem::create_directories(path.parent_path());
