@@ -258,19 +258,13 @@ class RemoteFrontEnd : public setup_session::WizardFrontEnd, public setup_sessio
       folder_text_ = text;  // goes with the pages, before the window listens to its field
       return;
     }
-    ViewRecord record = MakeViewRecord(ViewRecordType::kFolderTextSet);
-    record.bytes = {text};
-    SendState(record);
+    SendBytes(ViewRecordType::kFolderTextSet, text);
   }
   void FolderChecked(const std::string& text) override {
-    ViewRecord record = MakeViewRecord(ViewRecordType::kFolderChecked);
-    record.bytes = {text};
-    SendState(record);
+    SendBytes(ViewRecordType::kFolderChecked, text);
   }
   void FolderProblemChanged(const std::string& problem) override {
-    ViewRecord record = MakeViewRecord(ViewRecordType::kFolderProblem);
-    record.bytes = {problem};
-    SendState(record);
+    SendBytes(ViewRecordType::kFolderProblem, problem);
   }
   void SpaceTextChanged(const std::u16string& text) override {
     ViewRecord record = MakeViewRecord(ViewRecordType::kSpaceTextChanged);
@@ -326,6 +320,12 @@ class RemoteFrontEnd : public setup_session::WizardFrontEnd, public setup_sessio
   void SendState(const ViewRecord& record) {
     SendFigures();
     outbox_->Send(record);
+  }
+  // A state record whose one field is a byte string.
+  void SendBytes(ViewRecordType type, const std::string& bytes) {
+    ViewRecord record = MakeViewRecord(type);
+    record.bytes = {bytes};
+    SendState(record);
   }
 
   // A user action, taken only where the session's state allows it: a click the window sent
