@@ -14,6 +14,7 @@
 #include "setup/core/ciphers.h"
 #include "setup/core/compiled_lines.h"
 #include "setup/core/setup_state.h"
+#include "setup/core/text_services.h"
 #include "setup/io/cp1252_case.h"
 #include "setup/text/languages.h"
 #include "setup/vfs/vfs_hash_file.h"
@@ -88,7 +89,7 @@ bool KeepForRollback(std::initializer_list<std::string> paths) {
   TRollbackJournal& journal = TRollbackJournal::Instance();
   for (const std::string& path : paths) {
     if (!journal.KeepCopy(path)) {
-      FailStep("Cannot write " + path);
+      FailStep("Cannot write " + PlaceName(path));
       return false;
     }
   }
@@ -101,7 +102,7 @@ bool KeepPakForRollback(const std::string& path) {
   TPakSystem::RecoverFromJournal(path);
   const std::string journal = path + kJournalSuffix;
   if (!platform::FileExists(journal) && !TRollbackJournal::Instance().NoteFileCreated(journal)) {
-    FailStep("Cannot write " + journal);
+    FailStep("Cannot write " + PlaceName(journal));
     return false;
   }
   return KeepForRollback({path});

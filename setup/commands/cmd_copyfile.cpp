@@ -15,7 +15,7 @@ void TCopyFileCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   const std::string source = ExpandFilePath(FindOnCdDrives(line.Arg(0)));
   const std::string destination = ExpandFilePath(line.Arg(1));
   if (destination.empty()) return;
-  const std::string failure = "Cannot copy " + source + " to " + destination;
+  const std::string failure = "Cannot copy " + PlaceName(source) + " to " + PlaceName(destination);
   if (!ForceFolders(ExtractFilePath(destination))) return FailStep(failure);
   SetupState::Instance().SetStatusText(TextWithFileName(kTextCopyingFile, ExtractFileName(source)));
   if (!platform::FileExists(source)) {

@@ -7,7 +7,7 @@
 void TCreateDirectoryCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   const std::string folder = ExpandFilePath(line.Arg(0));
   if (folder.empty()) return;
-  if (!ForceFolders(folder)) return FailStep("Cannot create folder " + folder);
+  if (!ForceFolders(folder)) return FailStep("Cannot create folder " + PlaceName(folder));
   // Recorded even when it existed before: the uninstaller removes it if it is empty then.
   TUninstallList::Instance().AddFolder(folder);
 }

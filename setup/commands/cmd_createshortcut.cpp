@@ -24,7 +24,7 @@ void TCreateShortCutCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   if (!ForceFolders(ExtractFilePath(link_path)) ||
       !TRollbackJournal::Instance().PrepareFileWrite(link_path) ||
       !platform::WriteShellLink(link_path, link)) {
-    return FailStep("Cannot create link " + link_path);
+    return FailStep("Cannot create link " + PlaceName(link_path));
   }
   TUninstallList::Instance().AddFile(link_path);
   RunLog("link created: " + link_path + " -> " + link.target);

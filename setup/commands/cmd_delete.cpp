@@ -12,6 +12,6 @@ void TDeleteCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   // A file that is not there is quietly skipped; one that is there must go.
   if (platform::FileExists(line.Arguments[0]) &&
       !TRollbackJournal::Instance().RemoveFile(line.Arguments[0])) {
-    FailStep("Cannot delete " + line.Arguments[0]);
+    FailStep("Cannot delete " + PlaceName(line.Arguments[0]));
   }
 }

@@ -27,7 +27,7 @@ void TExecuteCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
     RunLog("program not started: " + line.Arguments[0]);
     errno = reason;
     // A program that cannot start is skipped; the install goes on.
-    return WarnStep("Cannot start " + line.Arguments[0]);
+    return WarnStep("Cannot start " + PlaceName(line.Arguments[0]));
   }
   RunLog("program started: " + line.Arguments[0] + (parameters.empty() ? "" : " " + parameters));
   SetupState& state = SetupState::Instance();

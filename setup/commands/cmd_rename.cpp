@@ -13,7 +13,8 @@ void TRenameCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   line.Arguments[1] = ExpandFilePath(line.Arguments[1]);
   // Renaming a file that is not there is quietly skipped.
   if (!platform::FileExists(line.Arguments[0])) return;
-  const std::string what = "Cannot rename " + line.Arguments[0] + " to " + line.Arguments[1];
+  const std::string what =
+      "Cannot rename " + PlaceName(line.Arguments[0]) + " to " + PlaceName(line.Arguments[1]);
   if (!TRollbackJournal::Instance().NoteMoved(line.Arguments[0], line.Arguments[1])) {
     return FailStep(what);
   }

@@ -12,6 +12,6 @@ void TRMDirCommand::SFXProcess(TCompLine& line, int /*line_index*/) {
   const std::string folder = FolderBelowRoot(ExpandFilePath(line.Arg(0)));
   if (folder.empty() || !platform::DirectoryExists(folder)) return;
   if (!TRollbackJournal::Instance().RemoveFolder(folder)) {
-    FailStep("Cannot remove folder " + folder);
+    FailStep("Cannot remove folder " + PlaceName(folder));
   }
 }

@@ -106,7 +106,7 @@ std::optional<std::string> WriteAndRecord(const std::string& host_path,
   const std::optional<std::string> windows = platform::ToWindowsPath(host_path);
   if (!windows) return std::nullopt;
   if (!JournalDesktopEntry(host_path) || !platform::WriteDesktopEntry(host_path, entry)) {
-    FailStep("Cannot write " + *windows);
+    FailStep("Cannot write " + PlaceName(*windows));
     return std::nullopt;
   }
   TUninstallList::Instance().AddFile(*windows);

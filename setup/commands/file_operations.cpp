@@ -176,13 +176,13 @@ bool CopyLargeEntry(const std::string& destination, const std::string& display_n
   }
   if (!TRollbackJournal::Instance().PrepareFileWrite(destination) ||
       !ForceFolders(ExtractFilePath(destination))) {
-    FailStep("Cannot write " + destination);
+    FailStep("Cannot write " + PlaceName(destination));
     return false;
   }
   std::optional<platform::File> file =
       platform::File::Open(destination, platform::File::Mode::kCreate);
   if (!file) {
-    FailStep("Cannot write " + destination);
+    FailStep("Cannot write " + PlaceName(destination));
     return false;
   }
   std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(size, kLargeEntryCopyChunk)));
@@ -203,7 +203,7 @@ bool CopyLargeEntry(const std::string& destination, const std::string& display_n
       return false;
     }
     if (!file->Write(buffer.data(), static_cast<size_t>(chunk))) {
-      FailStep("Cannot write " + destination);
+      FailStep("Cannot write " + PlaceName(destination));
       return false;
     }
     remaining -= chunk;
@@ -250,7 +250,7 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
     const std::optional<TWriteBehind::Failure> failure = writer.Finish();
     if (!failure) return false;
     errno = failure->reason;
-    FailStep("Cannot write " + failure->path);
+    FailStep("Cannot write " + PlaceName(failure->path));
     return true;
   };
   // A file this thread could not create or write, unless an earlier one failed first; errno
@@ -259,7 +259,7 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
     const int reason = errno;
     if (report_earlier_failure()) return;
     errno = reason;
-    FailStep("Cannot write " + target);
+    FailStep("Cannot write " + PlaceName(target));
   };
 
   // Nothing but this thread changes the target folders while the group is extracted, so their

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -239,9 +240,13 @@ std::string ExpandFilePath(std::string_view text) {
 }
 
 std::string PlaceName(const std::string& windows_path) {
+  // Failed steps name the place before they add errno's reason; looking the host path up must
+  // not change that reason.
+  const int reason = errno;
   std::string folder = windows_path;
   while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
   const std::optional<std::string> host = platform::ToHostPath(folder);
+  errno = reason;
   if (!host || host->empty()) return windows_path;
   return windows_path + " (" + platform::Utf8ToCp1252Escaped(*host) + ")";
 }

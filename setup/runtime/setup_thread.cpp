@@ -18,6 +18,7 @@
 #include "setup/core/setup_error.h"
 #include "setup/core/setup_info.h"
 #include "setup/core/setup_state.h"
+#include "setup/core/text_services.h"
 #include "setup/errorlog/error_ending.h"
 #include "setup/errorlog/error_log.h"
 
@@ -181,7 +182,8 @@ void TSetupThread::ClosingSteps() {
   // A container a vfsupdate line left open is finished before anything else.
   CloseOpenVfsContainer();
   const TSetupInfoFile& info = state.SetupInfo();
-  if (!ForceFolders(info.InstallDir)) return FailStep("Cannot create folder " + info.InstallDir);
+  if (!ForceFolders(info.InstallDir))
+    return FailStep("Cannot create folder " + PlaceName(info.InstallDir));
   if (info.CreateUninstaller == 1) {
     TUninstallList& list = TUninstallList::Instance();
     // A log an earlier install of this product left here is merged, so the uninstaller also
@@ -192,7 +194,7 @@ void TSetupThread::ClosingSteps() {
     if (older.LooksValid()) list.MergeOlder(older);
     if (!list.SaveLog(info.InstallDir, info.UninstallPrefix)) {
       return FailStep("Cannot write " +
-                      TUninstallList::LogPath(info.InstallDir, info.UninstallPrefix));
+                      PlaceName(TUninstallList::LogPath(info.InstallDir, info.UninstallPrefix)));
     }
     UninstallerWriter hook;
     {

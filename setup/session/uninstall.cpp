@@ -112,7 +112,7 @@ void RegisterUninstaller() {
       !TRollbackJournal::Instance().PrepareFileWrite(uninstaller) ||
       !TRollbackJournal::Instance().PrepareFileWrite(building) ||
       !CopyPrefix(own_path, building, *image_length)) {
-    return FailStep("Cannot write " + uninstaller);
+    return FailStep("Cannot write " + PlaceName(uninstaller));
   }
 
   // An ELF program carries no icon resource (ReplaceExeIcon answers false for it), so the icon
@@ -136,7 +136,7 @@ void RegisterUninstaller() {
     // stops the run (an icon that cannot be converted is only left out).
     const std::string beside = ChangeFileExt(uninstaller, ".ico");
     if (!WriteWholeFile(beside, icon->data(), icon->size())) {
-      return FailStep("Cannot write " + beside);
+      return FailStep("Cannot write " + PlaceName(beside));
     }
     list.AddFile(beside);
     display_icon = beside;
@@ -144,7 +144,7 @@ void RegisterUninstaller() {
     if (InstallPngIcon(*icon, png)) {
       icon_png = png;
     } else if (IconToPng(*icon)) {
-      return FailStep("Cannot write " + png);
+      return FailStep("Cannot write " + PlaceName(png));
     }
   }
 
@@ -157,7 +157,7 @@ void RegisterUninstaller() {
   };
   {
     TPak out(building, false, true);
-    if (!out.IsOpen()) return FailStep("Cannot write " + uninstaller);
+    if (!out.IsOpen()) return FailStep("Cannot write " + PlaceName(uninstaller));
     for (int i = 0; i < pak->EntryCount(); ++i) {
       const TPakFile entry = *pak->Entry(i);
       const bool window = IsWindowEntry(entry.name);
@@ -201,7 +201,7 @@ void RegisterUninstaller() {
     platform::DeleteFile(building);
     RunLog("uninstaller not written: " + uninstaller);
     errno = first_reason;
-    return FailStep("Cannot write " + uninstaller);
+    return FailStep("Cannot write " + PlaceName(uninstaller));
   }
   RunLog("uninstaller written: " + uninstaller);
   // Registered only once the uninstaller is there (WriteUninstallEntry never writes without a
@@ -243,7 +243,7 @@ void RegisterUninstaller() {
   // ends as finished only once the log that lists them is written.
   if (!list.SaveLog(info.InstallDir, info.UninstallPrefix)) {
     return FailStep("Cannot write " +
-                    TUninstallList::LogPath(info.InstallDir, info.UninstallPrefix));
+                    PlaceName(TUninstallList::LogPath(info.InstallDir, info.UninstallPrefix)));
   }
 }
 

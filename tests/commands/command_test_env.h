@@ -125,6 +125,16 @@ class CommandTest : public ::testing::Test {
     }
     return fs::path(root_) / "drive_c" / path;
   }
+  // An expected message with "@" standing for drive C:'s host folder: messages that name a
+  // place name its host path beside the Windows one.
+  std::string WithHostFolder(std::string text) const {
+    const std::string host = root_ + "/drive_c";
+    for (size_t at = text.find('@'); at != std::string::npos;
+         at = text.find('@', at + host.size())) {
+      text.replace(at, 1, host);
+    }
+    return text;
+  }
   fs::path Host(const std::string& relative) const { return fs::path(root_) / relative; }
 
   // Compiles script text with the source folder <root>/src and the data folder <root>/data.

@@ -15,7 +15,7 @@ namespace {
 struct FailedStepCase {
   const char* name;
   const char* line;     // the failing line, between two lines that succeed
-  const char* message;  // what the message box says
+  const char* message;  // what the message box says; "@" stands for the host folder of C:
 };
 
 class FailedStepTest : public CommandTest, public ::testing::WithParamInterface<FailedStepCase> {
@@ -50,7 +50,7 @@ TEST_P(FailedStepTest, StopsNamesTheItemAndLeavesTheMachineAsItWas) {
   EXPECT_EQ(platform::Utf16ToUtf8(second_status_->Text()), "Setup failed to install.");
   ASSERT_EQ(presenter_->Messages().size(), 1u);
   EXPECT_EQ(presenter_->Messages()[0].caption, "Setup Error");
-  EXPECT_EQ(presenter_->Messages()[0].text, GetParam().message);
+  EXPECT_EQ(presenter_->Messages()[0].text, WithHostFolder(GetParam().message));
   // Everything the lines before made or changed is undone, the replaced file byte for byte.
   const setupkit_test::MachineSnapshot after = setupkit_test::TakeSnapshot(root_);
   EXPECT_TRUE(before == after) << setupkit_test::SnapshotDifference(before, after);
@@ -61,12 +61,13 @@ INSTANTIATE_TEST_SUITE_P(
     EachKindOfStep, FailedStepTest,
     ::testing::Values(
         FailedStepCase{"DeleteOfAReadOnlyFile", "delete $INSTDIR\\locked.txt",
-                       "Cannot delete C:\\Demo\\locked.txt: Permission denied"},
-        FailedStepCase{"FolderWhereAFileStands", "createdirectory $INSTDIR\\blocker\\sub",
-                       "Cannot create folder C:\\Demo\\blocker\\sub: File exists"},
+                       "Cannot delete C:\\Demo\\locked.txt (@/Demo/locked.txt): Permission denied"},
+        FailedStepCase{
+            "FolderWhereAFileStands", "createdirectory $INSTDIR\\blocker\\sub",
+            "Cannot create folder C:\\Demo\\blocker\\sub (@/Demo/blocker/sub): File exists"},
         FailedStepCase{"LinkWhereAFolderStands",
                        "createshortcut $INSTDIR\\Link.lnk $INSTDIR\\keep.txt \"\"",
-                       "Cannot create link C:\\Demo\\Link.lnk: Is a directory"},
+                       "Cannot create link C:\\Demo\\Link.lnk (@/Demo/Link.lnk): Is a directory"},
         FailedStepCase{"RegistryValueThatCannotBeWritten", "writeregstr HKCC Software\\X V 1",
                        "Cannot write registry value HKCC\\Software\\X\\V: Is a directory"}),
     [](const ::testing::TestParamInfo<FailedStepCase>& info) { return info.param.name; });
@@ -74,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct GoesOnCase {
   const char* name;
   const char* line;     // the line, between one before and one after it
-  const char* warning;  // what the run log and standard error say ("" for nothing)
+  const char* warning;  // what the run log and standard error say ("" for nothing); "@" as above
 };
 
 class GoesOnTest : public CommandTest, public ::testing::WithParamInterface<GoesOnCase> {};
@@ -102,7 +103,7 @@ TEST_P(GoesOnTest, TheRunGoesOnAndSaysWhatWasNotDone) {
   EXPECT_EQ(ReadFile(C("Demo/keep.txt")).value_or(""), "keep");
   EXPECT_TRUE(TUninstallList::Instance().Files().empty());
   const std::string log = ReadFile(log_path).value_or("");
-  const std::string warning = GetParam().warning;
+  const std::string warning = WithHostFolder(GetParam().warning);
   if (warning.empty()) {
     EXPECT_EQ(err, "");
     EXPECT_EQ(log.find("warning: "), std::string::npos) << log;
@@ -116,16 +117,18 @@ INSTANTIATE_TEST_SUITE_P(
     ThingsThatMayBeSo, GoesOnTest,
     ::testing::Values(
         GoesOnCase{"RenameOntoANameThatIsTaken", "rename $INSTDIR\\keep.txt $INSTDIR\\taken.txt",
-                   "Cannot rename C:\\Demo\\keep.txt to C:\\Demo\\taken.txt: File exists"},
-        GoesOnCase{"RenameIntoAMissingFolder",
-                   "rename $INSTDIR\\keep.txt $INSTDIR\\Absent\\keep.txt",
-                   "Cannot rename C:\\Demo\\keep.txt to C:\\Demo\\Absent\\keep.txt: No such file "
-                   "or directory"},
+                   "Cannot rename C:\\Demo\\keep.txt (@/Demo/keep.txt) to C:\\Demo\\taken.txt "
+                   "(@/Demo/taken.txt): File exists"},
+        GoesOnCase{
+            "RenameIntoAMissingFolder", "rename $INSTDIR\\keep.txt $INSTDIR\\Absent\\keep.txt",
+            "Cannot rename C:\\Demo\\keep.txt (@/Demo/keep.txt) to C:\\Demo\\Absent\\keep.txt "
+            "(@/Demo/Absent/keep.txt): No such file or directory"},
         GoesOnCase{"CopyOfAMissingFile", "copyfile $INSTDIR\\missing.dat $INSTDIR\\taken.txt",
-                   "Cannot copy C:\\Demo\\missing.dat to C:\\Demo\\taken.txt: No such file or "
-                   "directory"},
-        GoesOnCase{"ProgramThatCannotStart", "execute $INSTDIR\\absent.exe",
-                   "Cannot start C:\\Demo\\absent.exe: No such file or directory"},
+                   "Cannot copy C:\\Demo\\missing.dat (@/Demo/missing.dat) to C:\\Demo\\taken.txt "
+                   "(@/Demo/taken.txt): No such file or directory"},
+        GoesOnCase{
+            "ProgramThatCannotStart", "execute $INSTDIR\\absent.exe",
+            "Cannot start C:\\Demo\\absent.exe (@/Demo/absent.exe): No such file or directory"},
         GoesOnCase{"RenameOfAMissingFile", "rename $INSTDIR\\absent.txt $INSTDIR\\other.txt", ""},
         GoesOnCase{"DeleteOfAMissingFile", "delete $INSTDIR\\absent.txt", ""},
         GoesOnCase{"RemovalOfAMissingFolder", "rmdir $INSTDIR\\AbsentFolder 1", ""}),

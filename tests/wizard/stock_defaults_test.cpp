@@ -114,9 +114,12 @@ TEST_F(StockDefaultsTest, WithUninstallpagesTheStockUninstallerRemovesWhatTheIns
   const ProgramResult installed =
       RunProgram({"env", "-u", "APPDATA", installer.string(), "--unattended"});
   ASSERT_EQ(installed.exit_code, 0) << installed.output;
-  EXPECT_NE(installed.err.find("setup: warning: Cannot copy C:\\Program Files\\Plain\\absent.txt "
-                               "to C:\\Program Files\\Plain\\copy.txt: No such file or directory"),
-            std::string::npos)
+  const std::string folder = (root_ / "drive_c/Program Files/Plain/").string();
+  EXPECT_NE(
+      installed.err.find("setup: warning: Cannot copy C:\\Program Files\\Plain\\absent.txt (" +
+                         folder + "absent.txt) to C:\\Program Files\\Plain\\copy.txt (" + folder +
+                         "copy.txt): No such file or directory"),
+      std::string::npos)
       << installed.err;
   const std::string uninstaller = std::string(kFolder) + "Uninstall.exe";
   ASSERT_TRUE(platform::FileExists(uninstaller));
