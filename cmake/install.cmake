@@ -11,11 +11,21 @@ install(TARGETS setup setup-window RUNTIME DESTINATION ${SETUPKIT_INSTALL_PROGRA
 install(DIRECTORY data/languages data/layout DESTINATION ${SETUPKIT_INSTALL_DATADIR}
         PATTERN "*.py" EXCLUDE)
 
-# The user's manual (the notes on the kit's own tests and speed, and on the Medalor sample, stay
-# in the source tree).
-install(FILES README.md docs/quick-start.md docs/script-reference.md docs/setup-command-line.md
-              docs/pages-and-languages.md docs/integrity.md docs/archives.md
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The manual, flat in the documentation folder beside the README, with the pictures it shows.
+# In the source tree the README links the pages as docs/NAME.md and they link it as
+# ../README.md; the installed copies link each other where they lie then.
+file(GLOB _manual_pages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
+foreach(_page ${PROJECT_SOURCE_DIR}/README.md ${_manual_pages})
+  get_filename_component(_name ${_page} NAME)
+  file(READ ${_page} _text)
+  string(REPLACE "](docs/" "](" _text "${_text}")
+  string(REPLACE "](../README.md" "](README.md" _text "${_text}")
+  file(WRITE ${CMAKE_BINARY_DIR}/doc/${_name} "${_text}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_page})
+  install(FILES ${CMAKE_BINARY_DIR}/doc/${_name} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endforeach()
+file(GLOB _manual_pictures CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.png)
+install(FILES ${_manual_pictures} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY docs/screenshots DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The two samples to start from: a script to copy, and a CMake project that builds its installer.
 install(DIRECTORY samples/hello samples/cmake-app DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)

@@ -30,6 +30,26 @@ foreach(_file bin/setupc lib/setupkit/setup lib/setupkit/setup-window
   endif()
 endforeach()
 
+# Every relative link of the installed manual names a file that was installed with it.
+file(GLOB _pages ${prefix}/share/doc/setupkit/*.md)
+if(NOT _pages)
+  message(FATAL_ERROR "cmake --install wrote no manual")
+endif()
+foreach(_page ${_pages})
+  file(READ ${_page} _text)
+  # Brackets and semicolons would change how CMake splits the list of links.
+  string(REPLACE "](" "<link>" _text "${_text}")
+  string(REGEX REPLACE "[][;]" " " _text "${_text}")
+  string(REGEX MATCHALL "<link>[^)#: ]+[)#]" _links "${_text}")
+  foreach(_link ${_links})
+    string(REGEX REPLACE "^<link>|[)#]$" "" _target "${_link}")
+    get_filename_component(_folder ${_page} DIRECTORY)
+    if(NOT EXISTS ${_folder}/${_target})
+      message(FATAL_ERROR "${_page} links ${_target}, which is not installed")
+    endif()
+  endforeach()
+endforeach()
+
 # The sample is copied so the test can change its files.
 file(COPY ${SAMPLE}/ DESTINATION ${WORK}/source)
 set(_configure ${CMAKE_COMMAND} -S ${WORK}/source -B ${WORK}/build -G ${GENERATOR}
