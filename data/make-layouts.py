@@ -93,6 +93,7 @@ Caption=
 inst = os.path.join(HERE, "layout", "install")
 write(inst, "Pages.txt", """[Pages]
 layout.txt
+license.txt
 changelog.txt
 language.txt
 install.txt
@@ -102,6 +103,7 @@ layout5.txt
 mainlayout.txt
 [PageTypes]
 Welcome
+License
 Changelog
 LanguageSelection
 InstallDir
@@ -127,6 +129,31 @@ colour=$FFFFFF
 border=true
 file=<%CHANGELOG%>
 """)
+# The licence page: setupc keeps it only for a script with a `license` line and packs the
+# licence text as License.rtf. Neither choice is checked: Next waits for "I accept".
+radio = """[{0}]
+Type=TRadio
+Left=228
+Top={1}
+Width=330
+Height=18
+FontFace=MS Shell Dlg 2
+Fontsize=9
+Caption=<LANG{2}>
+"""
+write(inst, "license.txt", title("LicenseLabel", 31) + text("LicenseIntro", "<LANG32>", 62, 30) + """[LicenseText]
+Type=TRichEdit
+Left=220
+Top=96
+Width=340
+Height=222
+FontFace=MS Shell Dlg 2
+Fontsize=9
+fontcolour=$202020
+colour=$FFFFFF
+border=true
+file=License.rtf
+""" + radio.format("AcceptLicense", 326, 33) + radio.format("DeclineLicense", 348, 34))
 write(inst, "language.txt", text("LanguageLabel", "<LANG22>", 28, 40).replace("Fontsize=9", "Fontsize=11\nFontBold=true").replace("$202020", "$5A3312") + """[Language_English]
 Type=TRadio
 Left=236

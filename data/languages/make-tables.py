@@ -18,6 +18,7 @@ Text numbers:
   23    failed run                          24-25 removal phases (registry values, folders)
   26    added to the uninstaller's title    27-28 quit question and its caption
   29    loading an archive                  30    finish page text
+  31-32 licence page title and text         33-34 licence choices: accept, do not accept
 """
 
 import os
@@ -61,6 +62,11 @@ INSTALL_EN = {
     29: "Loading <%QXPNAME%>",
     30: "Setup has installed <%SETUPTITLE%> on your computer.<BR><BR>Click Finish to close "
         "Setup.",
+    31: "License Agreement",
+    32: "Please read the license agreement below. You must accept it to install "
+        "<%SETUPSHORTTITLE%>.",
+    33: "I accept the agreement",
+    34: "I do not accept the agreement",
 }
 
 INSTALL_CS = {
@@ -99,6 +105,11 @@ INSTALL_CS = {
     29: "Načítám <%QXPNAME%>",
     30: "Program <%SETUPTITLE%> byl úspěšně nainstalován.<BR><BR>Instalaci zavřete tlačítkem "
         "Dokončit.",
+    31: "Licenční smlouva",
+    32: "Přečtěte si prosím licenční smlouvu. Program <%SETUPSHORTTITLE%> lze nainstalovat, "
+        "jen pokud ji přijmete.",
+    33: "Souhlasím se smlouvou",
+    34: "Nesouhlasím se smlouvou",
 }
 
 UNINSTALL_EN = dict(INSTALL_EN)
@@ -154,7 +165,7 @@ TABLES = {
 
 
 def table_bytes(name, ids, texts):
-    assert sorted(texts) == list(range(1, 31)), "every text number 1 to 30 must be present"
+    assert sorted(texts) == list(range(1, 35)), "every text number 1 to 34 must be present"
     lines = [name, ids]
     for number in sorted(texts):
         text = texts[number]

@@ -94,7 +94,8 @@ std::unique_ptr<setup_session::WizardFrontEnd> StartWindow(const SetupOptions& o
   std::shared_ptr<setup_remote::WindowLink> link = start.program->Link();
   return setup_remote::CreateRemoteFrontEnd(
       std::move(link), std::move(start.program),
-      setup_remote::RemoteOptions{options.unattended, !options.screenshot_dir.empty()});
+      setup_remote::RemoteOptions{options.unattended, !options.screenshot_dir.empty(),
+                                  options.accept_license});
 }
 
 }  // namespace
@@ -113,7 +114,7 @@ FrontEndChoice ChooseFrontEnd(const SetupOptions& options, const std::string& pa
   if (options.unattended) {
     choice.kind = ViewKind::kUnattended;
     if (options.screenshot_dir.empty()) {
-      choice.front_end = setup_unattended::CreateUnattendedFrontEnd();
+      choice.front_end = setup_unattended::CreateUnattendedFrontEnd(options.accept_license);
       return choice;
     }
     // The pictures are what was asked for: without the window there are none, and the run

@@ -67,6 +67,8 @@ ParsedOptions ParseSetupOptions(const std::vector<std::string>& args) {
       options_ended = true;
     } else if (arg == "--unattended") {
       options.unattended = true;
+    } else if (arg == "--accept-license") {
+      options.accept_license = true;
     } else if (arg == "--text") {
       options.text = true;
     } else if (arg == "--help" || arg == "-h") {
@@ -128,8 +130,8 @@ std::optional<std::string> InstallFolderFromOption(const std::string& dir) {
 }
 
 std::string SetupUsageLine() {
-  return "usage: setup [PACKAGE] [--unattended | --text] [--dir=PATH] [--screenshot-dir=DIR] "
-         "[--log=FILE] [--wait=SECONDS]\n"
+  return "usage: setup [PACKAGE] [--unattended [--accept-license] | --text] [--dir=PATH]\n"
+         "             [--screenshot-dir=DIR] [--log=FILE] [--wait=SECONDS]\n"
          "             [--require-signature=KEY] [--help] [--version]\n"
          "       setup [PACKAGE] --verify [--require-signature=KEY]\n"
          "       setup [PACKAGE] --list-contents [--json]\n"
@@ -147,6 +149,8 @@ std::string SetupHelpText() {
          "                        /S, the program's own package is read; they are ignored)\n"
          "  --unattended          install without a window: Next is pressed until Finish,\n"
          "                        messages go to standard error, status lines to standard output\n"
+         "  --accept-license      with --unattended: accept the installer's license agreement\n"
+         "                        (an installer that shows one fails without it)\n"
          "  --text                the wizard in this terminal; also chosen when neither DISPLAY\n"
          "                        nor WAYLAND_DISPLAY is set and standard input is a terminal.\n"
          "                        Enter goes on, Esc asks to quit; numbered prompts on a dumb\n"

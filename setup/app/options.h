@@ -10,6 +10,7 @@ namespace setup_app {
 
 struct SetupOptions {
   bool unattended = false;
+  bool accept_license = false;  // --accept-license: an unattended run accepts the licence page
   bool text = false;  // --text: the terminal wizard, even where a window could open
   bool help = false;
   bool version = false;

@@ -109,3 +109,11 @@ bool TUrlCommand::Compile(TCompLine& line, int /*line_index*/) {
   if (TProductInfo* product = Product()) product->Url = line.Arguments[0];
   return true;
 }
+
+bool TLicenseCommand::Compile(TCompLine& line, int line_index) {
+  if (!HasArgs(line)) return false;
+  if (TScriptCompiler* compiler = TScriptCompiler::Current()) {
+    compiler->SetLicense(line.Arguments[0], line_index);
+  }
+  return true;
+}

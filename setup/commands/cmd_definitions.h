@@ -87,3 +87,10 @@ class TUrlCommand : public TScriptCommand {
   TUrlCommand() : TScriptCommand("url", 1, 1) {}
   bool Compile(TCompLine& line, int line_index) override;
 };
+
+// `license` file: the licence text (plain text or rich text) of the stock licence page.
+class TLicenseCommand : public TScriptCommand {
+ public:
+  TLicenseCommand() : TScriptCommand("license", 1, 1) {}
+  bool Compile(TCompLine& line, int line_index) override;
+};

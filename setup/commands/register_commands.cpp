@@ -63,4 +63,5 @@ void RegisterCommands(TCommandList& list) {
   list.Register(std::make_unique<TVersionCommand>());    // 33
   list.Register(std::make_unique<TPublisherCommand>());  // 34
   list.Register(std::make_unique<TUrlCommand>());        // 35
+  list.Register(std::make_unique<TLicenseCommand>());    // 36
 }

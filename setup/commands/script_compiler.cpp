@@ -498,15 +498,30 @@ void TScriptCompiler::AddLanguage(const std::string& name, bool uninstall, int l
   AddSourceFile(source, (uninstall ? "UNINSTALL_LANGUAGE-" : "LANGUAGE-") + name, std::string(), 0);
 }
 
-void TScriptCompiler::SetChangelog(const std::string& argument, int line_index) {
-  // With a source folder the entry is named as written; without one it gets a leading
-  // backslash. The wizard loads the change log by this entry name.
-  setup_info_.Changelog = source_folder_.empty() ? "\\" + argument : argument;
+std::string TScriptCompiler::DefinitionFile(const std::string& argument) const {
   std::string source = ToWindowsForm(argument);
   if (!IsAbsoluteWindowsPath(source)) {
     const std::string& base = source_folder_.empty() ? working_folder_ : source_folder_;
     source = CollapseBackslashes(base + "\\" + source);
   }
+  return source;
+}
+
+void TScriptCompiler::SetLicense(const std::string& argument, int line_index) {
+  const std::string source = DefinitionFile(argument);
+  license_source_.clear();
+  if (!platform::FileExists(source)) {
+    SetError(line_index, "License file not found - " + argument);
+    return;
+  }
+  license_source_ = HostPath(source);
+}
+
+void TScriptCompiler::SetChangelog(const std::string& argument, int line_index) {
+  // With a source folder the entry is named as written; without one it gets a leading
+  // backslash. The wizard loads the change log by this entry name.
+  setup_info_.Changelog = source_folder_.empty() ? "\\" + argument : argument;
+  const std::string source = DefinitionFile(argument);
   std::vector<TGroup::TFile>& files = groups_[0].files;
   for (size_t i = 0; i < files.size(); ++i) {
     if (files[i].entry == changelog_entry_) {

@@ -43,6 +43,9 @@ TScriptLine ParseScriptLine(const std::string& line);
 // is script line i + 1. A final line ending adds no empty line. Text is Windows-1252; a UTF-8
 // text (byte-order mark, or valid UTF-8 holding non-ASCII characters) is converted first.
 std::vector<TScriptLine> ParseScriptText(const std::string& text);
+// A text file read as scripts are: UTF-8 after a byte-order mark or when it is valid UTF-8
+// holding non-ASCII characters, else Windows-1252.
+std::u16string TextFileToUtf16(const std::string& bytes);
 
 // SplitFirstWord of the compile side: trims blanks and control characters, then answers the first
 // word (quotes removed) and the rest from the separator on.
@@ -154,6 +157,8 @@ class TScriptCompiler {
   const std::string& ChangelogEntry() const;
   // Host path of the change log file; empty when the script names none.
   const std::string& ChangelogSource() const { return changelog_source_; }
+  // Host path of the licence file of a `license` line; empty when the script names none.
+  const std::string& LicenseSource() const { return license_source_; }
   // Last error, as the compile side keeps it (empty when none) and its 1-based line.
   const std::string& ErrorText() const { return error_text_; }
   int ErrorLine() const { return error_line_; }
@@ -183,6 +188,7 @@ class TScriptCompiler {
   // Language and change-log lines.
   void AddLanguage(const std::string& name, bool uninstall, int line_index);
   void SetChangelog(const std::string& argument, int line_index);
+  void SetLicense(const std::string& argument, int line_index);
 
   // True when an entry name stays inside the folder it is extracted into: not empty, no ".."
   // component, not rooted ("\x"), no drive ("C:").
@@ -190,6 +196,8 @@ class TScriptCompiler {
 
  private:
   std::string ResolveSourcePath(const std::string& path, bool as_written) const;
+  // A file a definition line names: absolute, or relative to the source or working folder.
+  std::string DefinitionFile(const std::string& argument) const;
   // One folder of the walk; answers the files it met (packed or refused).
   size_t ScanFolder(std::deque<std::string>& queue, const std::string& root,
                     const std::string& prefix, uint16_t group);
@@ -226,6 +234,7 @@ class TScriptCompiler {
   int error_line_ = 0;
   int current_line_ = -1;  // compiled line index being compiled, for messages
   std::string changelog_entry_;
+  std::string license_source_;
   // The three folders in Windows form, without a final backslash.
   std::string source_folder_;
   std::string data_folder_;

@@ -134,6 +134,13 @@ TScriptLine ParseScriptLine(const std::string& line) {
   return result;
 }
 
+std::u16string TextFileToUtf16(const std::string& bytes) {
+  if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    return platform::Utf8ToUtf16(bytes.substr(3));
+  }
+  return IsUtf8WithNonAscii(bytes) ? platform::Utf8ToUtf16(bytes) : platform::Cp1252ToUtf16(bytes);
+}
+
 std::vector<TScriptLine> ParseScriptText(const std::string& text) {
   std::string bytes = text;
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {

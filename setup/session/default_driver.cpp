@@ -14,6 +14,13 @@ namespace {
 
 // Says why Next could not be pressed on the current page.
 void ReportStuck(const WizardSession& session, PageKind kind) {
+  if (kind == PageKind::License) {
+    std::fprintf(stderr,
+                 "setup: the license agreement is not accepted (add --accept-license to accept "
+                 "it)\n");
+    RunLog("the license agreement is not accepted");
+    return;
+  }
   if (!session.TargetProblem().empty()) {
     std::fprintf(stderr, "setup: %s\n", session.TargetProblem().c_str());
     RunLog(session.TargetProblem());
@@ -31,7 +38,8 @@ void ReportStuck(const WizardSession& session, PageKind kind) {
 
 }  // namespace
 
-DriveResult DriveWithDefaults(WizardSession& session, const std::function<void()>& idle) {
+DriveResult DriveWithDefaults(WizardSession& session, const std::function<void()>& idle,
+                              bool accept_license) {
   SetupState& state = SetupState::Instance();
   while (!session.Ended()) {
     if (state.CancelRequested() && !session.Working()) {
@@ -41,6 +49,11 @@ DriveResult DriveWithDefaults(WizardSession& session, const std::function<void()
     std::optional<PageKind> kind = session.CurrentKind();
     if (!kind || *kind == PageKind::Finish) {
       session.RequestClose();
+    } else if (*kind == PageKind::License && accept_license && !session.LicenseAccepted()) {
+      if (!session.AcceptLicense()) {
+        ReportStuck(session, *kind);
+        return DriveResult::kStuck;
+      }
     } else if (session.CanGoOn()) {
       session.Next();
     } else {

@@ -1,5 +1,5 @@
 // Takes every default of a wizard session: Next on every page until the Finish page, which is
-// then closed. Used by `setup --unattended`, whatever view shows the pages meanwhile.
+// then closed; a licence page only when the command line accepts it. Used by `setup --unattended`, whatever view shows the pages meanwhile.
 #pragma once
 
 #include <functional>
@@ -14,7 +14,10 @@ enum class DriveResult {
 };
 
 // Drives the started session to its end. `idle` runs between steps (a view's event handling).
-// A cancel requested from outside (a signal) closes the session once no run is working.
-DriveResult DriveWithDefaults(WizardSession& session, const std::function<void()>& idle);
+// A cancel requested from outside (a signal) closes the session once no run is working. A licence
+// page is accepted only with `accept_license` (--accept-license); otherwise the run is stuck
+// there, before anything was installed.
+DriveResult DriveWithDefaults(WizardSession& session, const std::function<void()>& idle,
+                              bool accept_license = false);
 
 }  // namespace setup_session

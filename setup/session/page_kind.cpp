@@ -19,6 +19,7 @@ constexpr struct {
     {"mainlayout", PageKind::MainLayout},
     {"uninstall", PageKind::Uninstall},
     {"languageselection", PageKind::LanguageSelection},
+    {"license", PageKind::License},
 };
 
 }  // namespace

@@ -17,6 +17,8 @@ enum class PageKind : uint8_t {
   MainLayout = 6,
   Uninstall = 7,
   LanguageSelection = 8,
+  // A licence to accept: Next waits for its "AcceptLicense" radio button.
+  License = 9,
 };
 
 // The page-list word of a kind, lower-cased ("installdir").

@@ -95,15 +95,48 @@ std::optional<NextAction> WizardSession::WhatNextDoes() const {
 void WizardSession::LoadPages() {
   pages_.LoadPages("Pages.txt");
   named_ = FindNamedControls(pages_.Pages);
-  // The radio buttons of all pages form one group: the last one checked holds the choice.
+  // The radio buttons of all pages but the licence pages form one group: the last one checked
+  // holds the choice.
   for (size_t p = 0; p < pages_.Pages.size(); ++p) {
     const std::vector<LayoutRecord>& controls = pages_.Pages[p].controls;
     for (size_t i = 0; i < controls.size(); ++i) {
       if (controls[i].kind == ControlKind::kRadio && controls[i].checked) {
-        option_ = ControlRef{static_cast<int>(p), static_cast<int>(i)};
+        const ControlRef ref{static_cast<int>(p), static_cast<int>(i)};
+        (pages_.Pages[p].kind == PageKind::License ? license_choice_ : option_) = ref;
       }
     }
   }
+}
+
+bool WizardSession::IsLicenseRadio(ControlRef ref) const {
+  if (ref.page < 0 || static_cast<size_t>(ref.page) >= pages_.Pages.size()) return false;
+  const WizardPage& page = pages_.Pages[ref.page];
+  return page.kind == PageKind::License && ref.index >= 0 &&
+         static_cast<size_t>(ref.index) < page.controls.size() &&
+         page.controls[ref.index].kind == ControlKind::kRadio;
+}
+
+bool WizardSession::IsChecked(ControlRef ref) const {
+  const std::optional<ControlRef>& checked = IsLicenseRadio(ref) ? license_choice_ : option_;
+  return checked && checked->page == ref.page && checked->index == ref.index;
+}
+
+bool WizardSession::LicenseAccepted() const {
+  return license_choice_ &&
+         AsciiLower(pages_.Pages[license_choice_->page].controls[license_choice_->index].name) ==
+             "acceptlicense";
+}
+
+bool WizardSession::AcceptLicense() {
+  if (!CurrentKindIs(PageKind::License)) return false;
+  const std::vector<LayoutRecord>& controls = pages_.Pages[current_].controls;
+  for (size_t i = 0; i < controls.size(); ++i) {
+    if (controls[i].kind == ControlKind::kRadio && AsciiLower(controls[i].name) == "acceptlicense") {
+      ChooseOption(ControlRef{current_, static_cast<int>(i)});
+      return true;
+    }
+  }
+  return false;
 }
 
 void WizardSession::RegisterSinks() {
@@ -191,6 +224,9 @@ void WizardSession::SelectPage(int n) {
       buttons_.back_visible = false;
       buttons_.next_visible = false;
       break;
+    case PageKind::License:
+      buttons_.next_enabled = LicenseAccepted();
+      break;
     default:
       break;
   }
@@ -217,7 +253,15 @@ void WizardSession::ChooseOption(ControlRef option) {
   const std::vector<LayoutRecord>& controls = pages_.Pages[option.page].controls;
   if (option.index < 0 || static_cast<size_t>(option.index) >= controls.size()) return;
   if (controls[option.index].kind != ControlKind::kRadio) return;
-  option_ = option;
+  if (!IsLicenseRadio(option)) {
+    option_ = option;
+    return;
+  }
+  license_choice_ = option;
+  if (CurrentKindIs(PageKind::License) && buttons_.next_enabled != LicenseAccepted()) {
+    buttons_.next_enabled = LicenseAccepted();
+    NotifyButtons();
+  }
 }
 
 void WizardSession::RefreshArrival() {

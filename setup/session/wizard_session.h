@@ -103,6 +103,13 @@ class WizardSession : public SessionPort {
   std::u16string Title() const { return WizardTitle(); }
   const std::string& FolderText() const { return folder_text_; }
   std::optional<ControlRef> ChosenOption() const { return option_; }
+  // Whether a radio button shows as checked: the chosen option, or the licence choice.
+  bool IsChecked(ControlRef ref) const;
+  // Whether "AcceptLicense" is the checked choice of the licence pages.
+  bool LicenseAccepted() const;
+  // Checks "AcceptLicense" of the current licence page (for --accept-license); answers false
+  // when the current page has none.
+  bool AcceptLicense();
   bool InstallDirVisited() const { return install_dir_visited_; }
   bool Working() const { return working_; }
   bool Closed() const override { return closed_; }
@@ -131,6 +138,7 @@ class WizardSession : public SessionPort {
   bool CloseQuery();
   void Close();
   bool CurrentKindIs(PageKind kind) const;
+  bool IsLicenseRadio(ControlRef ref) const;
   void NotifyButtons();
   void PageShown();
 
@@ -144,6 +152,8 @@ class WizardSession : public SessionPort {
   std::string folder_problem_;
   std::string unmapped_host_folder_;  // a typed host path that no drive holds
   std::optional<ControlRef> option_;
+  // The licence pages' radio buttons are a group of their own: they never move option_.
+  std::optional<ControlRef> license_choice_;
   bool install_dir_visited_ = false;
   bool working_ = false;
   bool install_running_ = false;

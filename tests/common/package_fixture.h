@@ -60,11 +60,21 @@ class PackageFixture : public ::testing::Test {
     AddStockPageSet("install");
   }
 
-  // The stock page set's files (and its picture) as package entries.
-  void AddStockPageSet(const std::string& set, const std::string& prefix = "") {
+  // The stock page set's files (and its picture) as package entries. As setupc packs it for a
+  // script without a `license` line, its page list loses the licence page unless `license`.
+  void AddStockPageSet(const std::string& set, const std::string& prefix = "",
+                       bool license = false) {
     const std::filesystem::path folder = std::filesystem::path(SETUPKIT_BIN_DIR) / "layout" / set;
     for (const auto& file : std::filesystem::directory_iterator(folder)) {
-      entries_[prefix + file.path().filename().string()] = setupkit_test::ReadBytes(file.path());
+      std::string bytes = setupkit_test::ReadBytes(file.path());
+      if (file.path().filename() == "Pages.txt" && !license) {
+        for (const char* line : {"license.txt\r\n", "License\r\n"}) {
+          if (const size_t at = bytes.find(line); at != std::string::npos) {
+            bytes.erase(at, std::char_traits<char>::length(line));
+          }
+        }
+      }
+      entries_[prefix + file.path().filename().string()] = std::move(bytes);
     }
   }
   void AddStockLanguage(const std::string& table) {

@@ -347,5 +347,85 @@ TEST_F(WizardSessionTest, AFolderPageFirstIsVisitedFromTheStart) {
   EXPECT_EQ(SetupState::Instance().SetupInfo().InstallDir, "C:\\Elsewhere\\");
 }
 
+// The stock pages with the licence page that a `license` line keeps.
+class LicenseSessionTest : public WizardSessionTest {
+ protected:
+  void SetUp() override {
+    WizardSessionTest::SetUp();
+    AddStockPageSet("install", "", true);
+    entries_["License.rtf"] = "{\\rtf1 Terms}";
+  }
+  ControlRef Radio(const char* name) const {
+    const int page = session_->CurrentPage();
+    const std::vector<LayoutRecord>& controls = session_->Pages()[page].controls;
+    for (size_t i = 0; i < controls.size(); ++i) {
+      if (controls[i].name == name) return {page, static_cast<int>(i)};
+    }
+    ADD_FAILURE() << name;
+    return {};
+  }
+};
+
+TEST_F(LicenseSessionTest, NextWaitsForIAcceptWhichTheLanguageOptionNeverMoves) {
+  WizardSession& session = Open();
+  session.Next();
+  ASSERT_EQ(Kind(), PageKind::License);
+  EXPECT_TRUE(presenter_->Messages().empty());  // its text was found
+  const std::optional<ControlRef> language = session.ChosenOption();
+  ASSERT_TRUE(language.has_value());
+  const ControlRef accept = Radio("AcceptLicense");
+  const ControlRef decline = Radio("DeclineLicense");
+  // Neither choice is checked at first; each choice sets Next, and the view hears of it.
+  struct Step {
+    std::optional<ControlRef> choose;
+    bool accepted;
+  };
+  const Step steps[] = {{std::nullopt, false}, {decline, false}, {accept, true}, {decline, false}};
+  bool was_accepted = false;
+  for (const Step& step : steps) {
+    const int changes = view_.button_changes;
+    if (step.choose) session.ChooseOption(*step.choose);
+    EXPECT_EQ(view_.button_changes > changes, step.accepted != was_accepted);
+    was_accepted = step.accepted;
+    EXPECT_EQ(session.CanGoOn(), step.accepted);
+    EXPECT_EQ(session.LicenseAccepted(), step.accepted);
+    EXPECT_EQ(session.IsChecked(accept), step.accepted);
+    EXPECT_EQ(session.IsChecked(decline), step.choose.has_value() && !step.accepted);
+    EXPECT_EQ(session.ChosenOption()->index, language->index);
+  }
+  // A language switch re-applies the page's rules without letting past a declined licence.
+  session.ChooseLanguage(LanguageIndex(u"Česky"));
+  EXPECT_FALSE(session.CanGoOn());
+  session.ChooseOption(accept);
+  session.Back();
+  session.Next();
+  EXPECT_TRUE(session.CanGoOn());  // the choice is kept on coming back
+  session.Next();
+  EXPECT_EQ(Kind(), PageKind::Changelog);
+  NextUntil(PageKind::Finish);
+  EXPECT_EQ(SetupState::Instance().language_selection, "English");
+}
+
+// Unattended: only --accept-license gets past the page, and a refusal installs nothing.
+TEST_F(LicenseSessionTest, TheDefaultsAcceptOnlyWhenTold) {
+  for (const bool accept : {false, true}) {
+    SCOPED_TRACE(accept);
+    if (session_) {
+      session_.reset();
+      SetUp();
+    }
+    WizardSession& session = Open();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(DriveWithDefaults(session, nullptr, accept),
+              accept ? DriveResult::kEnded : DriveResult::kStuck);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(runner_->runs, accept ? 1 : 0);
+    EXPECT_EQ(session.ClosedOnFinish(), accept);
+    EXPECT_EQ(err, accept ? ""
+                          : "setup: the license agreement is not accepted (add --accept-license "
+                            "to accept it)\n");
+  }
+}
+
 }  // namespace
 }  // namespace setup_session

@@ -162,4 +162,30 @@ TEST_F(TerminalEndToEndTest, HostFolderTypedAtTheDumbTerminalsPrompts) {
   EXPECT_FALSE(fs::exists(base_ / "root" / "drive_c" / "Program Files" / "Tally"));
 }
 
+TEST_F(TerminalEndToEndTest, TheLicensePageGoesOnOnlyOnceAccepted) {
+  WriteBytes(base_ / "src" / "Terms.txt", "Count responsibly.\n");
+  std::string script = setupkit_test::ReadBytes(base_ / "src" / "tally.setup");
+  script += "license Terms.txt\noutfile Licensed.exe\n";
+  WriteBytes(base_ / "src" / "licensed.setup", script);
+  const auto compiled =
+      RunProgram({BinPath("setupc"), "--source", (base_ / "src").string(), "-o",
+                  (base_ / "out").string(), (base_ / "src" / "licensed.setup").string()});
+  ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
+  auto install = Start((base_ / "out" / "Licensed.exe").string(), "xterm-256color");
+  EnterThrough(*install, {kInstallHeadings[0]});
+  ASSERT_TRUE(install->WaitFor("Count responsibly.")) << install->Output();
+  // Enter alone does nothing here; Tab reaches "I accept", Space checks it, Enter goes on.
+  install->Send("\r");
+  install->Send("\t ");
+  ASSERT_TRUE(install->WaitFor("(*) I accept the agreement")) << install->Output();
+  const size_t accepted_at = install->Output().size();
+  install->Send("\r");
+  ASSERT_TRUE(install->WaitFor(kInstallHeadings[1])) << install->Output();
+  EXPECT_EQ(install->Output().rfind(kInstallHeadings[1], accepted_at), std::string::npos);
+  install->Send("\r");
+  EnterThrough(*install, {kInstallHeadings.begin() + 2, kInstallHeadings.end()});
+  EXPECT_EQ(install->Wait(), 0) << install->Output();
+  EXPECT_TRUE(fs::exists(fs::path(Host(kInstallFolder)) / "tally.txt"));
+}
+
 }  // namespace

@@ -416,6 +416,66 @@ TEST_F(SetupcPageSetTest, ProductLinesGoToTheirOwnEntryAndEmfPicturesAreWarnedOf
   plain.Close();
 }
 
+TEST_F(SetupcPageSetTest, PageSetFilesThatDifferOnlyInLetterCaseStopTheCompile) {
+  const fs::path set = dir_ / "data" / "layout" / "Inst";
+  WriteBytes(set / "LICENSE.txt", "one");
+  WriteBytes(set / "license.txt", "two");
+  const RunResult result = Compile("name P\r\noutfile p.exe\r\npages inst\r\n", DataOption());
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_NE(result.err.find(Script() + ":3: page set 'inst': files land on one name when letter "
+                                       "case is ignored - " +
+                            (set / "LICENSE.txt").string() + " and " +
+                            (set / "license.txt").string()),
+            std::string::npos)
+      << result.err;
+  EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+}
+
+// The stock page set's licence page stays only with a `license` line, whose file is packed as
+// rich text whatever it was written in; the uninstaller never shows it.
+TEST_F(SetupcTest, ALicenseLineKeepsTheStockLicencePageWithItsText) {
+  struct Case {
+    const char* name;
+    std::string file;  // empty: no license line
+    std::string rtf;   // what License.rtf holds, or a part of it
+  };
+  const Case cases[] = {
+      {"none", "", ""},
+      {"utf8", "\xEF\xBB\xBFTerms \xC5\x99 {x}\\y\r\nLine 2", "Terms \\u345? \\{x\\}\\\\y\\par\r\nLine 2}"},
+      {"cp1252", "Bedingungen f\xFCr \x80", "Bedingungen f\\u252? \\u8364?}"},
+      {"rtf", "{\\rtf1 {\\b Bold} terms}", "{\\rtf1 {\\b Bold} terms}"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string script =
+        "name P\r\noutfile p.exe\r\npages install\r\nuninstallpages uninstall\r\n";
+    if (!c.file.empty()) {
+      WriteBytes(dir_ / "terms.txt", c.file);
+      script += "license terms.txt\r\n";
+    }
+    const RunResult result = Compile(script);
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    TPak pak((dir_ / "out" / "p.exe").string(), false, false);
+    const std::string pages = pak.FindEntry("Pages.txt", 0).value_or("");
+    const std::optional<std::string> text = pak.FindEntry("License.rtf", 0);
+    EXPECT_EQ(pages.find("license.txt\r\n") != std::string::npos, !c.file.empty()) << pages;
+    EXPECT_EQ(pak.FindEntry("license.txt", 0).has_value(), !c.file.empty());
+    EXPECT_EQ(pak.FindEntry("UNINSTALL_Pages.txt", 0).value_or("").find("icense"),
+              std::string::npos);
+    ASSERT_EQ(text.has_value(), !c.file.empty());
+    if (text) {
+      EXPECT_EQ(text->rfind("{\\rtf1", 0), 0u) << *text;
+      EXPECT_NE(text->find(c.rtf), std::string::npos) << *text;
+    }
+    pak.Close();
+  }
+  const RunResult missing = Compile("name P\r\noutfile p.exe\r\nlicense nothere.txt\r\n");
+  EXPECT_EQ(missing.exit_code, 2);
+  EXPECT_NE(missing.err.find(Script() + ":3: License file not found - nothere.txt"),
+            std::string::npos)
+      << missing.err;
+}
+
 // Sources that cannot work are refused at their line, with exit code 2 and nothing written.
 struct Refusal {
   const char* name;

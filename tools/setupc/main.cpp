@@ -28,6 +28,7 @@
 #include "setupkit_version.h"
 #include "tools/setupc/depfile.h"
 #include "tools/setupc/kit_folders.h"
+#include "tools/setupc/license_text.h"
 #include "tools/setupc/package_writer.h"
 #include "tools/setupc/page_set.h"
 #include "tools/setupc/signing_keys.h"
@@ -248,10 +249,11 @@ class ErrorSink {
   int count_ = 0;
 };
 
-// Adds the page set's material under `prefix` ("" or "UNINSTALL_").
-void AddPageSet(const std::string& layout_folder, const std::string& name,
-                const std::string& prefix, int line, bool has_changelog, ErrorSink& errors,
-                std::vector<setupc::PackageItem>& items, std::string* icon_path) {
+// Adds the page set's material under `prefix` ("" or "UNINSTALL_"), without the pages of the
+// kinds `dropped_kinds`; answers whether a License page stays.
+bool AddPageSet(const std::string& layout_folder, const std::string& name,
+                const std::string& prefix, int line, const std::set<std::string>& dropped_kinds,
+                ErrorSink& errors, std::vector<setupc::PackageItem>& items, std::string* icon_path) {
   // Group-0 entries packed so far for the same program (language tables, change log) may be
   // named by a layout too; the uninstaller gets only the prefixed ones, without the prefix.
   std::set<std::string> packed;
@@ -264,7 +266,7 @@ void AddPageSet(const std::string& layout_folder, const std::string& name,
     }
     packed.insert(platform::AsciiLower(name));
   }
-  setupc::PageSet set = setupc::CollectPageSet(layout_folder, name, packed, has_changelog);
+  setupc::PageSet set = setupc::CollectPageSet(layout_folder, name, packed, dropped_kinds);
   for (const std::string& error : set.errors) errors.At(line, HostText(error));
   for (const std::string& warning : set.warnings) errors.Warn(line, warning);
   for (const setupc::PageSetFile& file : set.files) {
@@ -275,6 +277,7 @@ void AddPageSet(const std::string& layout_folder, const std::string& name,
     }
   }
   if (icon_path) *icon_path = set.icon_host_path;
+  return set.license_page;
 }
 
 // What the installer is made from, for --depfile: the script, the runtime and every packed file,
@@ -414,12 +417,28 @@ int main(int argc, char** argv) {
   for (const TPackFile& file : files) {
     if (file.group == 0) items.push_back({file.entry_name, 0, file.source_path, std::nullopt});
   }
+  // The licence text, for the installer's licence page.
+  const std::string& license = compiler.LicenseSource();
+  if (!license.empty()) {
+    const std::optional<std::string> bytes = platform::ReadFileBytes(license);
+    if (!bytes) {
+      errors.At(LastLineOf(script, "license"), "cannot read the license file " + HostText(license));
+    } else {
+      items.push_back({setupc::kLicenseEntry, 0, "", setupc::LicenseRtf(*bytes)});
+    }
+  }
   const std::string layout_folder = data_folder + "/layout";
-  const bool has_changelog = !info.Changelog.empty();
+  std::set<std::string> dropped_kinds;
+  if (info.Changelog.empty()) dropped_kinds.insert("changelog");
+  if (license.empty()) dropped_kinds.insert("license");
   if (!info.PagesName.empty()) {
     std::string icon;
-    AddPageSet(layout_folder, info.PagesName, "", LastLineOf(script, "pages"), has_changelog,
-               errors, items, &icon);
+    const int line = LastLineOf(script, "pages");
+    if (!AddPageSet(layout_folder, info.PagesName, "", line, dropped_kinds, errors, items, &icon) &&
+        !license.empty()) {
+      errors.Warn(line, "page set '" + info.PagesName +
+                            "' has no License page: the license is packed but not shown");
+    }
     // The installer's window shows it as its icon, unless the uninstaller's icon (the product's)
     // is carried anyway or a layout packed it already.
     const bool packed = std::any_of(items.begin(), items.end(), [](const auto& item) {
@@ -432,7 +451,9 @@ int main(int argc, char** argv) {
   if (!info.UninstallPagesName.empty()) {
     const int line = LastLineOf(script, "uninstallpages");
     std::string icon;
-    AddPageSet(layout_folder, info.UninstallPagesName, "UNINSTALL_", line, has_changelog, errors,
+    // The uninstaller asks for no licence.
+    dropped_kinds.insert("license");
+    AddPageSet(layout_folder, info.UninstallPagesName, "UNINSTALL_", line, dropped_kinds, errors,
                items, &icon);
     // The uninstaller's runtime is its own finaliser (setup --finalise): nothing to carry.
     if (icon.empty()) {
@@ -489,8 +510,10 @@ int main(int argc, char** argv) {
   if (!options.depfile.empty()) {
     const std::string rule_target =
         options.depfile_target.empty() ? target : options.depfile_target;
-    const std::string text = setupc::DepfileText(
-        rule_target, MadeFrom(Absolute(options.script), runtime, items, out_folder));
+    std::vector<std::string> made_from =
+        MadeFrom(Absolute(options.script), runtime, items, out_folder);
+    if (!license.empty()) made_from.push_back(license);
+    const std::string text = setupc::DepfileText(rule_target, made_from);
     if (!setupc::WriteDepfile(Absolute(options.depfile), text)) {
       std::filesystem::remove(partial, fs_error);
       errors.At(0, "cannot write " + HostText(Absolute(options.depfile)));

@@ -46,7 +46,16 @@ std::string WithCrLf(const std::string& text) {
   return result;
 }
 
-std::string WithoutChangelogPages(const std::string& page_list) {
+namespace {
+
+// The page list's lines, and which of them are pages of the given kinds.
+struct KindLines {
+  std::vector<std::string> lines;
+  std::vector<bool> drop;
+  bool any = false;
+};
+
+KindLines FindPagesOfKinds(const std::string& page_list, const std::set<std::string>& kinds) {
   std::vector<std::string> lines = SplitLines(page_list);
   // Positions (into `lines`) of the body lines of [Pages] and [PageTypes].
   std::vector<size_t> pages;
@@ -63,19 +72,29 @@ std::string WithoutChangelogPages(const std::string& page_list) {
     }
     if (section) section->push_back(i);
   }
-  std::vector<bool> drop(lines.size(), false);
-  bool any = false;
+  KindLines found{lines, std::vector<bool>(lines.size(), false), false};
   for (size_t k = 0; k < types.size() && k < pages.size(); ++k) {
-    if (platform::AsciiLower(Trimmed(lines[types[k]])) != "changelog") continue;
-    drop[types[k]] = drop[pages[k]] = true;
-    any = true;
+    if (kinds.count(platform::AsciiLower(Trimmed(lines[types[k]]))) == 0) continue;
+    found.drop[types[k]] = found.drop[pages[k]] = true;
+    found.any = true;
   }
-  if (!any) return page_list;
+  return found;
+}
+
+}  // namespace
+
+std::string WithoutPagesOfKinds(const std::string& page_list, const std::set<std::string>& kinds) {
+  const KindLines found = FindPagesOfKinds(page_list, kinds);
+  if (!found.any) return page_list;
   std::vector<std::string> kept;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (!drop[i]) kept.push_back(lines[i]);
+  for (size_t i = 0; i < found.lines.size(); ++i) {
+    if (!found.drop[i]) kept.push_back(found.lines[i]);
   }
   return JoinCrLf(kept);
+}
+
+bool HasPageOfKind(const std::string& page_list, const std::string& kind) {
+  return FindPagesOfKinds(page_list, {kind}).any;
 }
 
 }  // namespace setupc

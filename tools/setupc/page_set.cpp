@@ -1,10 +1,13 @@
 #include "tools/setupc/page_set.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "platform/ascii_case.h"
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "setup/commands/case_collisions.h"
 #include "setup/text/sectioned_text.h"
 #include "tools/setupc/page_list_text.h"
 
@@ -34,6 +37,25 @@ std::vector<std::string> LayoutFileNames(const std::string& layout_bytes) {
   return names;
 }
 
+// Files of the set's folder (at any depth) whose names differ only in letter case.
+void CheckCaseCollisions(const std::string& folder, const std::string& name, PageSet& set) {
+  std::vector<TTargetFile> files;
+  std::error_code error;
+  for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error)) {
+    if (!it->is_regular_file(error)) continue;
+    const std::string relative = it->path().lexically_relative(folder).string();
+    files.push_back({0, "", relative, it->path().string()});
+  }
+  std::sort(files.begin(), files.end(),
+            [](const TTargetFile& a, const TTargetFile& b) { return a.entry < b.entry; });
+  for (const TCaseCollision& collision : FindCaseCollisions(files)) {
+    set.errors.push_back("page set '" + name +
+                         "': files land on one name when letter case is ignored - " +
+                         collision.first.source + " and " + collision.second.source);
+  }
+}
+
 }  // namespace
 
 std::string FindFileIgnoringCase(const std::string& folder, const std::string& relative) {
@@ -42,7 +64,8 @@ std::string FindFileIgnoringCase(const std::string& folder, const std::string& r
 }
 
 PageSet CollectPageSet(const std::string& layout_folder, const std::string& name,
-                       const std::set<std::string>& other_entries, bool keep_changelog_page) {
+                       const std::set<std::string>& other_entries,
+                       const std::set<std::string>& dropped_kinds) {
   PageSet set;
   // The set is one folder directly in the layout folder.
   const bool one_name = name.find_first_of("\\/") == std::string::npos;
@@ -53,6 +76,7 @@ PageSet CollectPageSet(const std::string& layout_folder, const std::string& name
     return set;
   }
   const std::string& folder = *found;
+  CheckCaseCollisions(folder, name, set);
   set.icon_host_path = FindFileIgnoringCase(folder, "icon.ico");
 
   const std::string page_list = FindFileIgnoringCase(folder, "Pages.txt");
@@ -61,7 +85,8 @@ PageSet CollectPageSet(const std::string& layout_folder, const std::string& name
     return set;
   }
   std::string page_list_text = WithCrLf(ReadText(page_list));
-  if (!keep_changelog_page) page_list_text = WithoutChangelogPages(page_list_text);
+  page_list_text = WithoutPagesOfKinds(page_list_text, dropped_kinds);
+  set.license_page = HasPageOfKind(page_list_text, "license");
   set.files.push_back({"Pages.txt", page_list, page_list_text});
 
   std::vector<std::string> layouts;

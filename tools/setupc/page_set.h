@@ -21,6 +21,7 @@ struct PageSet {
   std::vector<std::string> errors;
   // Things packed that the runtime will not show: enhanced metafiles (.emf) named by a layout.
   std::vector<std::string> warnings;
+  bool license_page = false;  // the packed page list has a License page
 };
 
 // Finds `relative` (backslash or slash separated) below `folder`, matching every component
@@ -30,10 +31,12 @@ std::string FindFileIgnoringCase(const std::string& folder, const std::string& r
 // Reads the page set `name` from `layout_folder` (the folder holding one folder per page set).
 // A missing folder, page list, layout or picture is reported in `errors`, except a file a layout
 // names that is packed from elsewhere (`other_entries`, lower-cased, such as the change log).
-// The page list and the layouts are packed with CR LF line ends whatever their files use;
-// without `keep_changelog_page` the page list loses its Changelog pages (and their layouts).
+// The page list and the layouts are packed with CR LF line ends whatever their files use; the
+// page list loses its pages of the kinds `dropped_kinds` ("changelog", "license": no text for
+// them) and so their layouts. Two files of the set's folder whose names differ only in letter
+// case are an error: the runtime finds entries without regard to case and would show either.
 PageSet CollectPageSet(const std::string& layout_folder, const std::string& name,
                        const std::set<std::string>& other_entries = {},
-                       bool keep_changelog_page = true);
+                       const std::set<std::string>& dropped_kinds = {});
 
 }  // namespace setupc

@@ -1,6 +1,26 @@
 #include "setup/views/qt/page_control.h"
 
+#include <QButtonGroup>
+#include <QRadioButton>
+
 namespace setup_wizard {
+
+namespace {
+
+// The radio buttons of a licence page answer only each other: on the shared page host they
+// would otherwise take the check from the language page's buttons and back.
+void GroupRadios(QWidget* host, TControlParser& page,
+                 const std::vector<setup_session::LayoutRecord>& records) {
+  auto* group = new QButtonGroup(host);
+  for (size_t i = 0; i < page.Controls.size() && i < records.size(); ++i) {
+    if (auto* radio = qobject_cast<QRadioButton*>(page.Controls[i])) {
+      group->addButton(radio);
+      radio->setChecked(records[i].checked);
+    }
+  }
+}
+
+}  // namespace
 
 TSEPageControl::TSEPageControl(QWidget* host) : host_(host) {}
 
@@ -9,6 +29,7 @@ void TSEPageControl::Build(const std::vector<setup_session::WizardPage>& pages) 
     auto page = std::make_unique<TControlParser>(host_);
     page->Kind = record.kind;
     page->BuildPage(record.controls);
+    if (record.kind == PageKind::License) GroupRadios(host_, *page, record.controls);
     page->HideAll();
     Pages.push_back(std::move(page));
   }

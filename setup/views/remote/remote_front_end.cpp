@@ -217,7 +217,8 @@ class RemoteFrontEnd : public setup_session::WizardFrontEnd, public setup_sessio
     pages_up_ = true;
     session_.ShowFirstPage();
     if (options_.unattended) {
-      return setup_session::DriveWithDefaults(session_, [this] { outbox_->Flush(); }) ==
+      return setup_session::DriveWithDefaults(
+                 session_, [this] { outbox_->Flush(); }, options_.accept_license) ==
              setup_session::DriveResult::kEnded;
     }
     SetupState& state = SetupState::Instance();

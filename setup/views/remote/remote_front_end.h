@@ -22,6 +22,8 @@ struct RemoteOptions {
   // The window saves a picture of every page: each page waits until its picture is taken, so
   // the picture shows the page as it was when it arrived, before the run changed anything.
   bool screenshots = false;
+  // Unattended: a licence page is accepted (--accept-license).
+  bool accept_license = false;
 };
 
 // A front end over a window that is connected and ready. `program` (may be null, as in tests)

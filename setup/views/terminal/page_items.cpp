@@ -120,7 +120,7 @@ std::vector<PageItem> PageItemBuilder::Build(const setup_session::WizardSession&
         case ControlKind::kRadio:
           item.kind = ItemKind::kRadio;
           item.text = FromUtf16(setup_session::CaptionText(record));
-          item.checked = Same(session.ChosenOption(), ref);
+          item.checked = session.IsChecked(ref);
           break;
         case ControlKind::kGauge:
           item.kind = ItemKind::kGauge;

@@ -9,16 +9,19 @@ namespace {
 
 class UnattendedFrontEnd : public setup_session::WizardFrontEnd {
  public:
-  UnattendedFrontEnd() { session_.SetView(&view_); }
+  explicit UnattendedFrontEnd(bool accept_license) : accept_license_(accept_license) {
+    session_.SetView(&view_);
+  }
   ~UnattendedFrontEnd() override { session_.SetView(nullptr); }
   setup_session::WizardSession& Session() override { return session_; }
   bool Run() override {
     session_.Start();
-    return setup_session::DriveWithDefaults(session_, nullptr) ==
+    return setup_session::DriveWithDefaults(session_, nullptr, accept_license_) ==
            setup_session::DriveResult::kEnded;
   }
 
  private:
+  bool accept_license_;
   UnattendedView view_;
   setup_session::WizardSession session_;
 };
@@ -37,8 +40,8 @@ std::shared_ptr<ProgressGaugeSink> UnattendedView::GaugeSink() {
   return std::make_shared<NullGaugeSink>();
 }
 
-std::unique_ptr<setup_session::WizardFrontEnd> CreateUnattendedFrontEnd() {
-  return std::make_unique<UnattendedFrontEnd>();
+std::unique_ptr<setup_session::WizardFrontEnd> CreateUnattendedFrontEnd(bool accept_license) {
+  return std::make_unique<UnattendedFrontEnd>(accept_license);
 }
 
 }  // namespace setup_unattended

@@ -20,7 +20,8 @@ class UnattendedView : public setup_session::WizardView {
 };
 
 // The front end of `setup --unattended`: no presenter of its own (message boxes go to the
-// console), no verification display, the unattended view.
-std::unique_ptr<setup_session::WizardFrontEnd> CreateUnattendedFrontEnd();
+// console), no verification display, the unattended view. A licence page is accepted only with
+// `accept_license`.
+std::unique_ptr<setup_session::WizardFrontEnd> CreateUnattendedFrontEnd(bool accept_license);
 
 }  // namespace setup_unattended
