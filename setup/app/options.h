@@ -11,7 +11,7 @@ namespace setup_app {
 struct SetupOptions {
   bool unattended = false;
   bool accept_license = false;  // --accept-license: an unattended run accepts the licence page
-  bool text = false;  // --text: the terminal wizard, even where a window could open
+  bool text = false;            // --text: the terminal wizard, even where a window could open
   bool help = false;
   bool version = false;
   std::string dir;                // --dir: the install folder, a Windows or a host path

@@ -1,5 +1,6 @@
 // Takes every default of a wizard session: Next on every page until the Finish page, which is
-// then closed; a licence page only when the command line accepts it. Used by `setup --unattended`, whatever view shows the pages meanwhile.
+// then closed; a licence page only when the command line accepts it. Used by `setup --unattended`,
+// whatever view shows the pages meanwhile.
 #pragma once
 
 #include <functional>

@@ -131,7 +131,8 @@ bool WizardSession::AcceptLicense() {
   if (!CurrentKindIs(PageKind::License)) return false;
   const std::vector<LayoutRecord>& controls = pages_.Pages[current_].controls;
   for (size_t i = 0; i < controls.size(); ++i) {
-    if (controls[i].kind == ControlKind::kRadio && AsciiLower(controls[i].name) == "acceptlicense") {
+    if (controls[i].kind == ControlKind::kRadio &&
+        AsciiLower(controls[i].name) == "acceptlicense") {
       ChooseOption(ControlRef{current_, static_cast<int>(i)});
       return true;
     }

@@ -422,11 +422,12 @@ TEST_F(SetupcPageSetTest, PageSetFilesThatDifferOnlyInLetterCaseStopTheCompile) 
   WriteBytes(set / "license.txt", "two");
   const RunResult result = Compile("name P\r\noutfile p.exe\r\npages inst\r\n", DataOption());
   EXPECT_EQ(result.exit_code, 2);
-  EXPECT_NE(result.err.find(Script() + ":3: page set 'inst': files land on one name when letter "
-                                       "case is ignored - " +
-                            (set / "LICENSE.txt").string() + " and " +
-                            (set / "license.txt").string()),
-            std::string::npos)
+  EXPECT_NE(
+      result.err.find(Script() +
+                      ":3: page set 'inst': files land on one name when letter "
+                      "case is ignored - " +
+                      (set / "LICENSE.txt").string() + " and " + (set / "license.txt").string()),
+      std::string::npos)
       << result.err;
   EXPECT_TRUE(fs::is_empty(dir_ / "out"));
 }
@@ -441,14 +442,14 @@ TEST_F(SetupcTest, ALicenseLineKeepsTheStockLicencePageWithItsText) {
   };
   const Case cases[] = {
       {"none", "", ""},
-      {"utf8", "\xEF\xBB\xBFTerms \xC5\x99 {x}\\y\r\nLine 2", "Terms \\u345? \\{x\\}\\\\y\\par\r\nLine 2}"},
-      {"cp1252", "Bedingungen f\xFCr \x80", "Bedingungen f\\u252? \\u8364?}"},
+      {"utf8", "\xEF\xBB\xBFTerms \xC5\x99 {x}\\y\r\nLine 2",
+       "Terms \\u345? \\{x\\}\\\\y\\par\r\nLine 2}"},
+      {"cp1252", "Bedingungen f\xFCr \x80", "Bedingungen f\\u252?r \\u8364?}"},
       {"rtf", "{\\rtf1 {\\b Bold} terms}", "{\\rtf1 {\\b Bold} terms}"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string script =
-        "name P\r\noutfile p.exe\r\npages install\r\nuninstallpages uninstall\r\n";
+    std::string script = "name P\r\noutfile p.exe\r\npages install\r\nuninstallpages uninstall\r\n";
     if (!c.file.empty()) {
       WriteBytes(dir_ / "terms.txt", c.file);
       script += "license terms.txt\r\n";

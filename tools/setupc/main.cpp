@@ -253,7 +253,8 @@ class ErrorSink {
 // kinds `dropped_kinds`; answers whether a License page stays.
 bool AddPageSet(const std::string& layout_folder, const std::string& name,
                 const std::string& prefix, int line, const std::set<std::string>& dropped_kinds,
-                ErrorSink& errors, std::vector<setupc::PackageItem>& items, std::string* icon_path) {
+                ErrorSink& errors, std::vector<setupc::PackageItem>& items,
+                std::string* icon_path) {
   // Group-0 entries packed so far for the same program (language tables, change log) may be
   // named by a layout too; the uninstaller gets only the prefixed ones, without the prefix.
   std::set<std::string> packed;
