@@ -116,19 +116,21 @@ colour $FFFFFF
 fontcolour $000000
 """)
 write(inst, "layout.txt", title("WelcomeLabel", 1) + text("WelcomeText", "<LANG2>", 84, 200))
-write(inst, "changelog.txt", title("ChangelogLabel", 3) + text("ChangelogText", "<LANG4>", 74, 36) + """[ChangelogRichEdit]
+def rich_edit(name, top, height, file):
+    return f"""[{name}]
 Type=TRichEdit
 Left=220
-Top=116
+Top={top}
 Width=340
-Height=240
-FontFace=MS Shell Dlg 2
+Height={height}
+{F}
 Fontsize=9
 fontcolour=$202020
 colour=$FFFFFF
 border=true
-file=<%CHANGELOG%>
-""")
+file={file}
+"""
+write(inst, "changelog.txt", title("ChangelogLabel", 3) + text("ChangelogText", "<LANG4>", 74, 36) + rich_edit("ChangelogRichEdit", 116, 240, "<%CHANGELOG%>"))
 # The licence page: setupc keeps it only for a script with a `license` line and packs the
 # licence text as License.rtf. Neither choice is checked: Next waits for "I accept".
 radio = """[{0}]
@@ -141,19 +143,7 @@ FontFace=MS Shell Dlg 2
 Fontsize=9
 Caption=<LANG{2}>
 """
-write(inst, "license.txt", title("LicenseLabel", 31) + text("LicenseIntro", "<LANG32>", 62, 30) + """[LicenseText]
-Type=TRichEdit
-Left=220
-Top=96
-Width=340
-Height=222
-FontFace=MS Shell Dlg 2
-Fontsize=9
-fontcolour=$202020
-colour=$FFFFFF
-border=true
-file=License.rtf
-""" + radio.format("AcceptLicense", 326, 33) + radio.format("DeclineLicense", 348, 34))
+write(inst, "license.txt", title("LicenseLabel", 31) + text("LicenseIntro", "<LANG32>", 62, 30) + rich_edit("LicenseText", 96, 222, "License.rtf") + radio.format("AcceptLicense", 326, 33) + radio.format("DeclineLicense", 348, 34))
 write(inst, "language.txt", text("LanguageLabel", "<LANG22>", 28, 40).replace("Fontsize=9", "Fontsize=11\nFontBold=true").replace("$202020", "$5A3312") + """[Language_English]
 Type=TRadio
 Left=236
