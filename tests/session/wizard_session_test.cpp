@@ -406,26 +406,5 @@ TEST_F(LicenseSessionTest, NextWaitsForIAcceptWhichTheLanguageOptionNeverMoves) 
   EXPECT_EQ(SetupState::Instance().language_selection, "English");
 }
 
-// Unattended: only --accept-license gets past the page, and a refusal installs nothing.
-TEST_F(LicenseSessionTest, TheDefaultsAcceptOnlyWhenTold) {
-  for (const bool accept : {false, true}) {
-    SCOPED_TRACE(accept);
-    if (session_) {
-      session_.reset();
-      SetUp();
-    }
-    WizardSession& session = Open();
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(DriveWithDefaults(session, nullptr, accept),
-              accept ? DriveResult::kEnded : DriveResult::kStuck);
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(runner_->runs, accept ? 1 : 0);
-    EXPECT_EQ(session.ClosedOnFinish(), accept);
-    EXPECT_EQ(err, accept ? ""
-                          : "setup: the license agreement is not accepted (add --accept-license "
-                            "to accept it)\n");
-  }
-}
-
 }  // namespace
 }  // namespace setup_session
