@@ -6,6 +6,7 @@
 //   setup [PACKAGE] --verify [--require-signature=KEY]
 //   setup [PACKAGE] --list-contents [--json]
 //   setup --list-installed [--json]
+//   setup --show-log PRODUCT|LOGFILE
 //
 // The command line is checked before anything else happens: an unknown option ends the run
 // with the usage line and exit code 2, never with a window that waits for a click.
@@ -43,7 +44,9 @@
 #include "setup/core/text_services.h"
 #include "setup/errorlog/error_ending.h"
 #include "setup/errorlog/error_log.h"
+#include "setup/runtime/downgrade_check.h"
 #include "setup/runtime/package_commands.h"
+#include "setup/runtime/show_log.h"
 #include "setup/runtime/startup_modes.h"
 #include "setup/runtime/startup_package.h"
 #include "setup/session/finaliser.h"
@@ -107,7 +110,8 @@ void LogRunFacts() {
   if (languages.Current >= 0 && static_cast<size_t>(languages.Current) < languages.Items.size()) {
     RunLogUtf8("language: " + platform::Utf16ToUtf8(languages.Items[languages.Current]->Name));
   }
-  RunLog("install folder: " + info.InstallDir);
+  // As the run will use it: the script's folder may name variables ($PROGRAMFILES\...).
+  RunLog("install folder: " + ExpandFilePath(info.InstallDir));
   RunLog("space required: " + state.space_required_text);
   if (!state.space_available_text.empty()) {
     RunLog("space available: " + state.space_available_text);
@@ -168,6 +172,7 @@ int main(int argc, char** argv) {
     std::fputs(FormatInstalledProducts(ListInstalledProducts(), options.json).c_str(), stdout);
     return kExitFinished;
   }
+  if (!options.show_log.empty()) return ShowLogCommand(options.show_log);
   std::string policy_error;
   const char* required_keys = std::getenv(kRequireSignatureVariable);
   const std::optional<SignaturePolicy> policy = ReadSignaturePolicy(
@@ -267,6 +272,11 @@ int main(int argc, char** argv) {
     input.install_dir_override = install_dir_override;
     if (!RunSecondStage(input)) return LogExit(kExitFailed);
     LogRunFacts();
+    // Before any page: an older version than the one installed goes on only when allowed.
+    const DowngradeDecision downgrade = CheckDowngrade(options.unattended, options.allow_downgrade);
+    if (downgrade != DowngradeDecision::kGoOn) {
+      return LogExit(downgrade == DowngradeDecision::kRefused ? kExitFailed : kExitCancelled);
+    }
 
     const bool went_on = front_end->Run();
     session.StopRunner();

@@ -83,13 +83,16 @@ ParsedOptions ParseSetupOptions(const std::vector<std::string>& args) {
       options.verify = true;
     } else if (arg == "--list-contents") {
       options.list_contents = true;
+    } else if (arg == "--allow-downgrade") {
+      options.allow_downgrade = true;
     } else if (std::string wait; TakeValue("--wait", args, i, wait, parsed.error)) {
       if (parsed.ok()) options.wait_seconds = ParseSeconds(wait, parsed.error);
     } else if (TakeValue("--dir", args, i, options.dir, parsed.error) ||
                TakeValue("--screenshot-dir", args, i, options.screenshot_dir, parsed.error) ||
                TakeValue("--log", args, i, options.log_file, parsed.error) ||
                TakeValue("--require-signature", args, i, options.require_signature, parsed.error) ||
-               TakeValue("--finalise", args, i, options.finalise, parsed.error)) {
+               TakeValue("--finalise", args, i, options.finalise, parsed.error) ||
+               TakeValue("--show-log", args, i, options.show_log, parsed.error)) {
       // taken
     } else {
       parsed.error = "unknown option " + arg;
@@ -132,10 +135,11 @@ std::optional<std::string> InstallFolderFromOption(const std::string& dir) {
 std::string SetupUsageLine() {
   return "usage: setup [PACKAGE] [--unattended [--accept-license] | --text] [--dir=PATH]\n"
          "             [--screenshot-dir=DIR] [--log=FILE] [--wait=SECONDS]\n"
-         "             [--require-signature=KEY] [--help] [--version]\n"
+         "             [--require-signature=KEY] [--allow-downgrade] [--help] [--version]\n"
          "       setup [PACKAGE] --verify [--require-signature=KEY]\n"
          "       setup [PACKAGE] --list-contents [--json]\n"
-         "       setup --list-installed [--json]";
+         "       setup --list-installed [--json]\n"
+         "       setup --show-log PRODUCT|LOGFILE";
 }
 
 std::string SetupHelpText() {
@@ -162,6 +166,11 @@ std::string SetupHelpText() {
          "  --list-installed      print the installed products: name, version, install folder\n"
          "                        and quiet uninstall command, tab-separated, one per line\n"
          "  --json                with --list-installed or --list-contents: the same as JSON\n"
+         "  --show-log=PRODUCT    print what the uninstaller of an installed product (its key\n"
+         "                        or name as --list-installed shows it) or an install log file\n"
+         "                        will remove\n"
+         "  --allow-downgrade     install over a newer installed version of the product without\n"
+         "                        asking (unattended runs refuse that otherwise)\n"
          "  --wait=SECONDS        when another setup runs, wait at most this long for it, then\n"
          "                        fail (0: fail at once; default: wait until it ends)\n"
          "  --verify              check the installer (every entry, the digest of the whole\n"

@@ -24,6 +24,8 @@ struct SetupOptions {
   std::string require_signature;  // --require-signature: keys one of which must have signed
   int wait_seconds = -1;          // --wait: how long to wait for another run; -1 no limit
   std::string finalise;           // --finalise: the uninstaller to remove once it has ended
+  bool allow_downgrade = false;   // --allow-downgrade: install over a newer installed version
+  std::string show_log;           // --show-log: the install log (file or product) to print
   // Every word that is not an option, in order: the first names the package when that file
   // exists; the others are ignored and kept for the error report.
   std::vector<std::string> params;

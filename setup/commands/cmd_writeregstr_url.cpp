@@ -7,6 +7,7 @@
 #include "setup/commands/command_support.h"
 #include "setup/commands/rollback_journal.h"
 #include "setup/commands/uninstall_list.h"
+#include "setup/core/run_log.h"
 #include "setup/core/setup_error.h"
 #include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
@@ -32,6 +33,7 @@ bool WriteDefault(TRegistryAccessor& registry, const std::string& key, const std
   const int reason = errno;
   registry.CloseKey();
   if (!ok) throw SetupError(what + ": " + platform::ErrorText(reason != 0 ? reason : EIO));
+  RunLog("registry value written: HKCR\\" + key + " = " + value);
   return true;
 }
 

@@ -65,22 +65,31 @@ std::vector<std::string> CommandWords(const std::string& command) {
   return platform::SplitCommandLine(command);
 }
 
+}  // namespace
+
+std::optional<TSetupInfoFile> UninstallerSetupRecord(const std::string& uninstall_command) {
+  const std::vector<std::string> words = CommandWords(uninstall_command);
+  if (words.empty() || !platform::FileExists(words[0])) return std::nullopt;
+  try {
+    TPak pak(words[0], false, false);
+    if (!pak.IsOpen() || !pak.Trailer().HasMagic()) return std::nullopt;
+    const std::optional<std::string> record = pak.FindEntry("SetupInfo", 0);
+    if (!record) return std::nullopt;
+    TSetupInfoFile info;
+    info.ReadFromBuffer(record->data(), record->size());
+    return info;
+  } catch (const std::exception&) {
+    return std::nullopt;  // a damaged uninstaller
+  }
+}
+
+namespace {
+
 // The product's full name from the setup record its uninstaller carries (the Uninstall entry's
 // DisplayName is the short name); empty when the uninstaller cannot be read.
 std::string FullNameFromUninstaller(const std::string& uninstall_command) {
-  const std::vector<std::string> words = CommandWords(uninstall_command);
-  if (words.empty() || !platform::FileExists(words[0])) return "";
-  try {
-    TPak pak(words[0], false, false);
-    if (!pak.IsOpen() || !pak.Trailer().HasMagic()) return "";
-    const std::optional<std::string> record = pak.FindEntry("SetupInfo", 0);
-    if (!record) return "";
-    TSetupInfoFile info;
-    info.ReadFromBuffer(record->data(), record->size());
-    return platform::Cp1252ToUtf8(info.SetupName);
-  } catch (const std::exception&) {
-    return "";  // a damaged uninstaller still lists, under its DisplayName
-  }
+  const std::optional<TSetupInfoFile> info = UninstallerSetupRecord(uninstall_command);
+  return info ? platform::Cp1252ToUtf8(info->SetupName) : "";
 }
 
 // A Windows command line as a shell command (UTF-8) with the program's host path.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "setup/core/setup_info.h"
+
 // "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\" + key name (under HKLM).
 std::string UninstallKeyPath(const std::string& key_name);
 
@@ -50,6 +52,9 @@ struct TInstalledProduct {
   std::string uninstall;        // the uninstaller as a shell command
   std::string quiet_uninstall;  // the same with --unattended
 };
+
+// The setup record the uninstaller of an UninstallString carries; nothing when it cannot be read.
+std::optional<TSetupInfoFile> UninstallerSetupRecord(const std::string& uninstall_command);
 
 // Every entry under HKLM's Uninstall key of the current SETUP_ROOT, in the key's order.
 std::vector<TInstalledProduct> ListInstalledProducts();

@@ -111,7 +111,7 @@ void TUninstallList::AddFile(const std::string& path) {
 void TUninstallList::AddRegistryEntry(const std::string& record) {
   if (HasRegistryEntry(record)) return;
   registry_entries_.push_back(record);
-  if (this == &Instance()) RunLog("registry value written: " + record);
+  if (this == &Instance()) RunLog("registry value recorded for removal: " + record);
 }
 
 void TUninstallList::AddFolder(const std::string& path) {
@@ -283,6 +283,13 @@ bool TUninstallList::DeleteRegistryEntry(const std::string& record) {
   const bool removed = platform::RegDeleteValue(*root, key, value_name);
   if (removed) RunLog("registry value removed: " + record);
   return removed;
+}
+
+std::string TUninstallList::RegistryEntryName(const std::string& record) {
+  std::string_view rest(record);
+  std::string name = SplitFirstToken(rest);
+  name += "\\" + SplitFirstToken(rest);
+  return name + "\\" + SplitFirstToken(rest);
 }
 
 bool TUninstallList::RegistryEntryExists(const std::string& record) {

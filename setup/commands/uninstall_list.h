@@ -84,6 +84,8 @@ class TUninstallList {
   static bool RemoveFolder(const std::string& recorded);
   // Deletes the named value of a registry record from its key, opened without creating it.
   static bool DeleteRegistryEntry(const std::string& record);
+  // "ROOT\key\name" of the value a registry record names, as removal reads the record.
+  static std::string RegistryEntryName(const std::string& record);
   // Whether the value a registry record names is there.
   static bool RegistryEntryExists(const std::string& record);
   // Replaces the lists by these texts, as they are (already contracted).

@@ -12,6 +12,7 @@
 #include "setup/commands/command_support.h"
 #include "setup/commands/rollback_journal.h"
 #include "setup/commands/uninstall_list.h"
+#include "setup/commands/upgrade_cleanup.h"
 #include "setup/core/command_class.h"
 #include "setup/core/compiled_lines.h"
 #include "setup/core/run_log.h"
@@ -51,6 +52,11 @@ void FinishOpenContainer() {
     CloseOpenVfsContainer();
   } catch (...) {
   }
+}
+
+void LogWriteFailed(const TSetupInfoFile& info) {
+  FailStep("Cannot write " +
+           PlaceName(TUninstallList::LogPath(info.InstallDir, info.UninstallPrefix)));
 }
 
 }  // namespace
@@ -118,6 +124,7 @@ void TSetupThread::PerformRun() {
          state.space_required_text + ", space available " + state.space_available_text);
   TRollbackJournal& journal = TRollbackJournal::Instance();
   platform::StartFaultCounting();
+  emptied_folders_.clear();
   if (journal_enabled_.load(std::memory_order_acquire) && !journal.Begin()) {
     FailStep(JournalFailure());
   }
@@ -129,6 +136,8 @@ void TSetupThread::PerformRun() {
     if (state.RunKept() && !journal.Commit()) {
       FailStep(JournalFailure());
     }
+    // Only now are the set-aside copies of an earlier install's files gone from its folders.
+    if (state.RunKept()) RemoveEmptiedFolders(std::exchange(emptied_folders_, {}));
   } catch (...) {
     FinishOpenContainer();
     journal.Rollback();
@@ -184,23 +193,34 @@ void TSetupThread::ClosingSteps() {
   const TSetupInfoFile& info = state.SetupInfo();
   if (!ForceFolders(info.InstallDir))
     return FailStep("Cannot create folder " + PlaceName(info.InstallDir));
-  if (info.CreateUninstaller == 1) {
-    TUninstallList& list = TUninstallList::Instance();
-    // A log an earlier install of this product left here is merged, so the uninstaller also
-    // removes what that run made (and still nothing that was there before either run).
-    // A damaged older log adds only its complete texts, and none when they look wrong.
-    TUninstallList older;
-    older.LoadLog(info.InstallDir, info.UninstallPrefix);
-    if (older.LooksValid()) list.MergeOlder(older);
-    if (!list.SaveLog(info.InstallDir, info.UninstallPrefix)) {
-      return FailStep("Cannot write " +
-                      PlaceName(TUninstallList::LogPath(info.InstallDir, info.UninstallPrefix)));
-    }
-    UninstallerWriter hook;
-    {
-      std::lock_guard<std::mutex> lock(hook_mutex_);
-      hook = write_uninstaller_;
-    }
-    if (hook) hook();
+  if (info.CreateUninstaller != 1) return;
+  TUninstallList& list = TUninstallList::Instance();
+  // The log an earlier install of this product left here. Read whole and trusted by its
+  // checksum, it also says what that install made and this one did not make again, which goes.
+  // A damaged log adds only its complete texts to the merge, and none when they look wrong.
+  TUninstallList older;
+  const bool older_whole = older.LoadLog(info.InstallDir, info.UninstallPrefix);
+  const bool older_usable = older.LooksValid();
+  if (!list.SaveLog(info.InstallDir, info.UninstallPrefix)) return LogWriteFailed(info);
+  UninstallerWriter hook;
+  {
+    std::lock_guard<std::mutex> lock(hook_mutex_);
+    hook = write_uninstaller_;
   }
+  if (hook) hook();
+  if (state.StepFailed()) return;
+  // After every file of this run is written and before the commit: the journal sets each
+  // removed file aside, so a failure from here on puts the earlier install back whole.
+  // Not after the script's own failure line: what the script did not reach is not dropped.
+  if (older_whole && older_usable && !state.StopRequested()) {
+    TUpgradeCleanup cleanup = RemoveDroppedFiles(older, list);
+    if (!cleanup.ok()) return FailStep("Cannot delete " + PlaceName(cleanup.failed));
+    RunLog("upgrade: " + std::to_string(cleanup.removed.size()) +
+           " files of the earlier install that this one does not have removed");
+    emptied_folders_ = std::move(cleanup.folders);
+  }
+  // The merged log lists what both runs made that is still there (and still nothing that was
+  // there before either run), so the uninstaller removes all of it.
+  if (older_usable) list.MergeOlder(older);
+  if (!list.SaveLog(info.InstallDir, info.UninstallPrefix)) return LogWriteFailed(info);
 }

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 class SetupError;
 
@@ -71,5 +72,7 @@ class TSetupThread {
   std::mutex hook_mutex_;
   UninstallerWriter write_uninstaller_;
   ErrorReporter error_reporter_;
+  // An earlier install's folders, removed once the run is committed when they are empty.
+  std::vector<std::string> emptied_folders_;
   std::thread thread_;
 };

@@ -118,6 +118,10 @@ TEST(SetupOptionsTest, LogAndListingOptions) {
   parsed = ParseSetupOptions({"demo.pak", "--list-contents", "--json"});
   ASSERT_TRUE(parsed.ok()) << parsed.error;
   EXPECT_TRUE(parsed.options.list_contents && parsed.options.json);
+  parsed = ParseSetupOptions({"--show-log", "Demo", "--allow-downgrade"});
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  EXPECT_EQ(parsed.options.show_log, "Demo");
+  EXPECT_TRUE(parsed.options.allow_downgrade);
 }
 
 TEST(SetupOptionsTest, WaitVerifyAndRequiredSignature) {
