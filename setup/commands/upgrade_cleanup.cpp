@@ -13,9 +13,9 @@
 
 namespace {
 
-std::unordered_set<std::string> ExpandedFolded(const std::vector<std::string>& texts) {
+std::unordered_set<std::string> Folded(const std::vector<std::string>& texts) {
   std::unordered_set<std::string> set;
-  for (const std::string& text : texts) set.insert(AsciiLower(ExpandFilePath(text)));
+  for (const std::string& text : texts) set.insert(AsciiLower(text));
   return set;
 }
 
@@ -28,12 +28,12 @@ bool ThroughLink(const std::string& path) {
 TUpgradeCleanup RemoveDroppedFiles(TUninstallList& older, const TUninstallList& current) {
   TUpgradeCleanup result;
   TRollbackJournal& journal = TRollbackJournal::Instance();
-  const std::unordered_set<std::string> made_again = ExpandedFolded(current.Files());
   std::vector<std::string> files;
   for (const std::string& recorded : older.Files()) {
+    // Both runs contract the paths they record against the same folders.
     const std::string path = ExpandFilePath(recorded);
     const bool dropped =
-        !made_again.contains(AsciiLower(path)) && platform::FileExists(path) && !ThroughLink(path);
+        !current.HasFile(recorded) && platform::FileExists(path) && !ThroughLink(path);
     if (!dropped) {
       files.push_back(recorded);
     } else if (journal.RemoveFile(path)) {
@@ -45,9 +45,9 @@ TUpgradeCleanup RemoveDroppedFiles(TUninstallList& older, const TUninstallList& 
     }
   }
   // Folders were recorded parent first; last to first, children go before their parents.
-  const std::unordered_set<std::string> made = ExpandedFolded(current.Folders());
+  const std::unordered_set<std::string> made = Folded(current.Folders());
   for (auto it = older.Folders().rbegin(); it != older.Folders().rend(); ++it) {
-    if (!made.contains(AsciiLower(ExpandFilePath(*it)))) result.folders.push_back(*it);
+    if (!made.contains(AsciiLower(*it))) result.folders.push_back(*it);
   }
   older.Assign(std::move(files), older.RegistryEntries(), older.Folders());
   return result;

@@ -17,7 +17,7 @@ struct TUpgradeCleanup {
   bool ok() const { return failed.empty(); }
 };
 
-// Removes the files `older` lists and `current` does not (both compared expanded, letters A-Z
+// Removes the files `older` lists and `current` does not (recorded texts compared, letters A-Z
 // without case) that are there. A path reached through a symbolic link below the install folder
 // is not what the earlier install made and stays. The files removed are taken out of `older`,
 // so a merge afterwards lists only what is there. Stops at the first removal that fails.

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
-#include <vector>
 
 #include "platform/message_box.h"
 #include "platform/registry.h"
@@ -16,31 +15,30 @@
 
 namespace {
 
-// The numbers of a version text; a number too long for 64 bits counts as the largest.
-std::vector<uint64_t> VersionNumbers(const std::string& text) {
-  std::vector<uint64_t> numbers;
-  size_t i = text.find_first_of("0123456789");
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-    uint64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-      value = value > (UINT64_MAX - 9) / 10 ? UINT64_MAX : value * 10 + (text[i] - '0');
-    }
-    numbers.push_back(value);
-    if (i + 1 >= text.size() || text[i] != '.') break;
-    ++i;
+bool IsDigit(const std::string& text, size_t i) {
+  return i < text.size() && text[i] >= '0' && text[i] <= '9';
+}
+
+// The number at `i` (saturated at the largest 64-bit value); `i` then moves past the dot that
+// follows it when another number comes next, else to the end of the text.
+uint64_t NextNumber(const std::string& text, size_t& i) {
+  uint64_t value = 0;
+  for (; IsDigit(text, i); ++i) {
+    value = value > (UINT64_MAX - 9) / 10 ? UINT64_MAX : value * 10 + (text[i] - '0');
   }
-  return numbers;
+  i = i < text.size() && text[i] == '.' && IsDigit(text, i + 1) ? i + 1 : text.size();
+  return value;
 }
 
 }  // namespace
 
 int CompareVersions(const std::string& a, const std::string& b) {
-  const std::vector<uint64_t> x = VersionNumbers(a);
-  const std::vector<uint64_t> y = VersionNumbers(b);
-  if (x.empty() || y.empty()) return 0;
-  for (size_t i = 0; i < x.size() || i < y.size(); ++i) {
-    const uint64_t p = i < x.size() ? x[i] : 0;
-    const uint64_t q = i < y.size() ? y[i] : 0;
+  size_t i = a.find_first_of("0123456789");
+  size_t j = b.find_first_of("0123456789");
+  if (i == std::string::npos || j == std::string::npos) return 0;
+  while (i < a.size() || j < b.size()) {
+    const uint64_t p = i < a.size() ? NextNumber(a, i) : 0;
+    const uint64_t q = j < b.size() ? NextNumber(b, j) : 0;
     if (p != q) return p < q ? -1 : 1;
   }
   return 0;
@@ -62,19 +60,16 @@ DowngradeDecision CheckDowngrade(bool unattended, bool allowed) {
   if (version.empty() || installed.empty() || CompareVersions(version, installed) >= 0) {
     return DowngradeDecision::kGoOn;
   }
-  const std::string older = "version " + version + " of " + info.ShortName +
-                            " is older than the installed version " + installed;
-  if (allowed) {
-    RunLog("downgrade allowed: " + older);
-    return DowngradeDecision::kGoOn;
-  }
+  const std::string older =
+      version + " of " + info.ShortName + " is older than the installed version " + installed;
+  RunLog((allowed ? "downgrade allowed: version " : "downgrade: version ") + older);
+  if (allowed) return DowngradeDecision::kGoOn;
   if (unattended) {
-    RunLog("downgrade refused: " + older);
-    std::fprintf(stderr, "setup: %s; --allow-downgrade installs it anyway\n",
+    std::fprintf(stderr, "setup: version %s; --allow-downgrade installs it anyway\n",
                  platform::Cp1252ToUtf8(older).c_str());
     return DowngradeDecision::kRefused;
   }
-  const int answer = platform::MessageBox("V" + older.substr(1) + ".\nInstall it anyway?", "Setup",
+  const int answer = platform::MessageBox("Version " + older + ".\nInstall it anyway?", "Setup",
                                           platform::kMbYesNo | platform::kMbIconWarning);
   return answer == platform::kIdYes ? DowngradeDecision::kGoOn : DowngradeDecision::kDeclined;
 }

@@ -15,96 +15,86 @@
 
 namespace {
 
-struct LogPlace {
-  std::string folder;  // the install folder, a Windows path ending in a backslash
-  std::string prefix;  // the log's name before "install.log"
-  std::string product;
-};
+constexpr char kLogName[] = "install.log";
+constexpr size_t kLogNameLength = sizeof kLogName - 1;
 
-int Refuse(const std::string& reason) {
-  std::fprintf(stderr, "setup: %s\n", reason.c_str());
-  return 2;
-}
-
-// A log file: the install folder is the folder it lies in.
-std::optional<LogPlace> PlaceOfFile(const std::string& host_path) {
-  const std::optional<std::string> windows = platform::ToWindowsPath(host_path);
-  const std::string suffix = "install.log";
-  if (!windows) return std::nullopt;
-  const size_t slash = windows->find_last_of('\\');
-  const std::string name = windows->substr(slash + 1);
-  if (slash == std::string::npos || name.size() < suffix.size() ||
-      AsciiLower(name.substr(name.size() - suffix.size())) != suffix) {
-    return std::nullopt;
-  }
-  return LogPlace{windows->substr(0, slash + 1), name.substr(0, name.size() - suffix.size()),
-                  platform::Cp1252ToUtf8(name)};
-}
-
-// An installed product: its folder from the Uninstall entry, the log's prefix from the setup
-// record its uninstaller carries.
-std::optional<LogPlace> PlaceOfProduct(const std::string& what, std::string& problem) {
+// An installed product's install folder (from its Uninstall entry) and the log's prefix (from
+// the setup record its uninstaller carries). Answers the reason when there is none.
+std::string FindProduct(const std::string& what, std::string& folder, std::string& prefix) {
   const std::string wanted = AsciiLower(what);
   for (const TInstalledProduct& product : ListInstalledProducts()) {
     if (AsciiLower(product.key) != wanted && AsciiLower(product.name) != wanted) continue;
     const std::string key = UninstallKeyPath(platform::Utf8ToCp1252Exact(product.key).value_or(""));
-    const auto read = [&key](const char* name) {
-      return platform::RegGetString(platform::RootKey::kLocalMachine, key, name).value_or("");
-    };
-    const std::optional<TSetupInfoFile> record = UninstallerSetupRecord(read("UninstallString"));
-    std::string folder = read("InstallLocation");
-    if (!record || folder.empty()) {
-      problem = "cannot read the uninstaller of " + product.name;
-      return std::nullopt;
-    }
+    const std::optional<TSetupInfoFile> record = UninstallerSetupRecord(
+        platform::RegGetString(platform::RootKey::kLocalMachine, key, "UninstallString")
+            .value_or(""));
+    folder = platform::RegGetString(platform::RootKey::kLocalMachine, key, "InstallLocation")
+                 .value_or("");
+    if (!record || folder.empty()) return "cannot read the uninstaller of " + product.name;
     if (folder.back() != '\\') folder += '\\';
-    return LogPlace{folder, record->UninstallPrefix, product.name};
+    prefix = record->UninstallPrefix;
+    return "";
   }
-  problem = "no installed product is named " + what + " (setup --list-installed shows them)";
-  return std::nullopt;
+  return "no installed product is named " + what + " (setup --list-installed shows them)";
 }
 
-std::string Line(const std::string& windows_path) {
-  return "  " + platform::Cp1252ToUtf8(PlaceName(windows_path)) + "\n";
+void PrintLine(const std::string& text) {
+  std::printf("  %s\n", platform::Cp1252ToUtf8(text).c_str());
 }
 
 }  // namespace
 
 int ShowLogCommand(const std::string& what) {
+  SetupState& state = SetupState::Instance();
+  std::string& folder = state.SetupInfo().InstallDir;
+  std::string prefix;
+  std::string problem;
   const std::string host = platform::AbsoluteHostPath(what);
-  std::optional<LogPlace> place;
-  std::string problem = "not an install log (NAMEinstall.log): " + what;
   if (!host.empty() && platform::IsHostFile(host)) {
-    place = PlaceOfFile(host);
+    // A log file: its folder is the install folder, its name the prefix and "install.log".
+    const std::string path = platform::ToWindowsPath(host).value_or("");
+    const size_t name = path.rfind('\\') + 1;
+    if (name == 0 || path.size() - name < kLogNameLength ||
+        AsciiLower(path.substr(path.size() - kLogNameLength)) != kLogName) {
+      problem = "not an install log (NAMEinstall.log): " + what;
+    } else {
+      folder = path.substr(0, name);
+      prefix = path.substr(name, path.size() - name - kLogNameLength);
+    }
   } else {
-    place = PlaceOfProduct(what, problem);
+    problem = FindProduct(what, folder, prefix);
   }
-  if (!place) return Refuse(problem);
-
   // The paths are expanded as the uninstaller expands them: its install folder, this user's
   // shell folders and environment.
-  SetupState& state = SetupState::Instance();
-  state.SetupInfo().InstallDir = place->folder;
   state.ResolveSystemFolders();
   state.TakeEnvironmentSnapshot();
-  const std::string log_path = TUninstallList::LogPath(place->folder, place->prefix);
+  const std::string log_path = TUninstallList::LogPath(folder, prefix);
   const std::string shown = platform::Cp1252ToUtf8(PlaceName(log_path));
   TUninstallList list;
-  if (!platform::FileExists(log_path)) return Refuse("no install log at " + shown);
-  if (!list.LoadLog(place->folder, place->prefix) || !list.LooksValid()) {
-    return Refuse("the install log " + shown + " is damaged" +
-                  (list.ChecksumMismatch() ? " (its checksum does not match)"
-                                           : " (it is cut short or not an install log)"));
+  const char* damage = nullptr;
+  if (problem.empty() && !list.LoadLog(folder, prefix)) {
+    if (!platform::FileExists(log_path)) problem = "no install log at " + shown;
+    damage = list.ChecksumMismatch() ? "its checksum does not match" : "it is cut short";
+  } else if (problem.empty() && !list.LooksValid()) {
+    damage = "it is not an install log";
   }
-  std::string out = "Install log of " + place->product + ": " + shown + "\n";
-  out += "Files (" + std::to_string(list.Files().size()) + "):\n";
-  for (const std::string& file : list.Files()) out += Line(ExpandFilePath(file));
-  out += "Folders, removed when empty (" + std::to_string(list.Folders().size()) + "):\n";
-  for (auto it = list.Folders().rbegin(); it != list.Folders().rend(); ++it) out += Line(*it);
-  out += "Registry values (" + std::to_string(list.RegistryEntries().size()) + "):\n";
+  if (!problem.empty() || damage) {
+    if (problem.empty()) {
+      std::fprintf(stderr, "setup: the install log %s is damaged (%s)\n", shown.c_str(), damage);
+    } else {
+      std::fprintf(stderr, "setup: %s\n", problem.c_str());
+    }
+    return 2;
+  }
+  std::printf("Install log: %s\nFiles (%zu):\n", shown.c_str(), list.Files().size());
+  for (const std::string& file : list.Files()) PrintLine(PlaceName(ExpandFilePath(file)));
+  std::printf("Folders, removed when empty (%zu):\n", list.Folders().size());
+  for (auto it = list.Folders().rbegin(); it != list.Folders().rend(); ++it) {
+    PrintLine(PlaceName(*it));
+  }
+  std::printf("Registry values (%zu):\n", list.RegistryEntries().size());
   for (const std::string& record : list.RegistryEntries()) {
-    out += "  " + platform::Cp1252ToUtf8(TUninstallList::RegistryEntryName(record)) + "\n";
+    PrintLine(TUninstallList::RegistryEntryName(record));
   }
-  std::fputs(out.c_str(), stdout);
   return 0;
 }

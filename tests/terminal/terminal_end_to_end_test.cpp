@@ -135,6 +135,42 @@ TEST_F(TerminalEndToEndTest, EnterOnTheQuitQuestionStaysAndYesLeavesNothing) {
   EXPECT_FALSE(fs::exists(base_ / "root" / "drive_c" / "Program Files" / "Tally"));
 }
 
+TEST_F(TerminalEndToEndTest, AnOlderVersionIsAskedAboutBeforeTheFirstPage) {
+  // The same product as version 2.0 (installed) and 1.0 (started in the terminal).
+  auto compile = [&](const std::string& version) {
+    const std::string script = setupkit_test::ReadBytes(base_ / "src" / "tally.setup");
+    WriteBytes(base_ / "src" / ("v" + version + ".setup"), "version " + version + "\n" + script);
+    const fs::path out = base_ / ("out-" + version);
+    fs::create_directories(out);
+    const auto compiled =
+        RunProgram({BinPath("setupc"), "--source", (base_ / "src").string(), "-o", out.string(),
+                    (base_ / "src" / ("v" + version + ".setup")).string()});
+    EXPECT_EQ(compiled.exit_code, 0) << compiled.output;
+    return (out / "TallySetup.exe").string();
+  };
+  const std::string newer = compile("2.0");
+  const std::string older = compile("1.0");
+  {
+    setupkit_test::ScopedEnv root("SETUP_ROOT", (base_ / "root").string());
+    setupkit_test::ScopedEnv entries("SETUP_NO_DESKTOP_ENTRIES", "1");
+    ASSERT_EQ(RunProgram({newer, "--unattended"}).exit_code, 0);
+  }
+  // Asked before the wizard takes the screen, as a numbered prompt. No keeps version 2.0 (exit
+  // code 1, no page shown); Yes installs 1.0.
+  auto declined = Start(older, "xterm-256color");
+  ASSERT_TRUE(declined->WaitFor("Install it anyway?")) << declined->Output();
+  ASSERT_TRUE(declined->WaitFor("2) No")) << declined->Output();
+  declined->Send("2\r");
+  EXPECT_EQ(declined->Wait(), 1) << declined->Output();
+  EXPECT_EQ(declined->Output().find(kInstallHeadings[0]), std::string::npos);
+  auto accepted = Start(older, "xterm-256color");
+  ASSERT_TRUE(accepted->WaitFor("Install it anyway?")) << accepted->Output();
+  ASSERT_TRUE(accepted->WaitFor("1) Yes")) << accepted->Output();
+  accepted->Send("1\r");
+  EnterThrough(*accepted, kInstallHeadings);
+  EXPECT_EQ(accepted->Wait(), 0) << accepted->Output();
+}
+
 TEST_F(TerminalEndToEndTest, HostFolderTypedAtTheDumbTerminalsPrompts) {
   const fs::path target = base_ / "opt" / "tally";
   auto install = Start(installer_, "dumb");

@@ -282,9 +282,10 @@ TEST_F(UpgradeEndToEndTest, ShowLogPrintsWhatTheUninstallerWillRemove) {
     ProgramResult shown = RunProgram({BinPath("setup"), "--show-log", what});
     ASSERT_EQ(shown.exit_code, 0) << shown.output;
     for (const std::string& expected :
-         {"Install log of ", "Files (", "  " + In("app.sh") + " (" + Host(In("app.sh")) + ")\n",
-          "  " + Menu("App.lnk"), std::string("  HKCU\\Software\\Tiny\\Folder\n"),
-          "Folders, removed when empty ("}) {
+         {"Install log: " + std::string(kFolder) + "Tiny_install.log", std::string("Files ("),
+          "  " + In("app.sh") + " (" + Host(In("app.sh")) + ")\n", "  " + Menu("App.lnk"),
+          std::string("  HKCU\\Software\\Tiny\\Folder\n"),
+          std::string("Folders, removed when empty (")}) {
       EXPECT_NE(shown.out.find(expected), std::string::npos) << expected << "\n" << shown.out;
     }
     EXPECT_EQ(shown.out.find("gone.txt"), std::string::npos) << shown.out;
