@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/file_bytes.h"
 #include "common/machine_snapshot.h"
 #include "common/program_runner.h"
 #include "platform/desktop_entry.h"
@@ -27,22 +28,14 @@ namespace fs = std::filesystem;
 using setupkit_test::BinPath;
 using setupkit_test::MachineSnapshot;
 using setupkit_test::ProgramResult;
+using setupkit_test::ReadBytes;
 using setupkit_test::RunProgram;
 using setupkit_test::SnapshotDifference;
 using setupkit_test::TakeSnapshot;
+using setupkit_test::WriteBytes;
 
 constexpr const char* kFolder = "C:\\Program Files\\Tiny\\";
 constexpr const char* kKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tiny";
-
-void WriteText(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // The machine without the hive: the uninstaller leaves emptied keys, by design.
 MachineSnapshot DrivesOnly(MachineSnapshot snapshot) {
@@ -90,16 +83,16 @@ class UpgradeEndToEndTest : public ::testing::Test {
                       const std::vector<std::pair<std::string, std::string>>& files,
                       const std::string& extra) {
     const fs::path src = base_ / ("src-" + name);
-    for (const auto& [file, text] : files) WriteText(src / "App" / file, text);
-    WriteText(src / "tiny.setup",
-              "name Tiny\nshortname Tiny\nversion " + version +
-                  "\noutfile TinySetup.exe\ninstalldir \"$PROGRAMFILES\\Tiny\\\"\n"
-                  "pages install\nuninstallpages uninstall\nprefix Tiny\n"
-                  "language install\\english\nuninstalllanguage uninstall\\english\n"
-                  "file \"App\\\"\n"
-                  "writeregstr HKCU Software\\Tiny Folder $INSTDIR\n"
-                  "createshortcut \"$SMPROGRAMS\\Tiny\\App.lnk\" \"$INSTDIR\\app.sh\" \"\"\n" +
-                  extra);
+    for (const auto& [file, text] : files) WriteBytes(src / "App" / file, text);
+    WriteBytes(src / "tiny.setup",
+               "name Tiny\nshortname Tiny\nversion " + version +
+                   "\noutfile TinySetup.exe\ninstalldir \"$PROGRAMFILES\\Tiny\\\"\n"
+                   "pages install\nuninstallpages uninstall\nprefix Tiny\n"
+                   "language install\\english\nuninstalllanguage uninstall\\english\n"
+                   "file \"App\\\"\n"
+                   "writeregstr HKCU Software\\Tiny Folder $INSTDIR\n"
+                   "createshortcut \"$SMPROGRAMS\\Tiny\\App.lnk\" \"$INSTDIR\\app.sh\" \"\"\n" +
+                   extra);
     const fs::path out = base_ / ("out-" + name);
     fs::create_directories(out);
     ProgramResult compiled = RunProgram({BinPath("setupc"), "--source", src.string(), "-o",
@@ -150,7 +143,7 @@ TEST_F(UpgradeEndToEndTest, DropsWhatVersion2LacksKeepsUserFilesAndUninstallLeav
   ASSERT_EQ(Run({v1_, "--unattended"}, output), 0) << output;
   const std::vector<std::string> v1_entries = Entries();
   ASSERT_EQ(v1_entries.size(), 3u);  // both links and the uninstaller
-  WriteText(Host(kFolder) + "/notes.txt", "mine");
+  WriteBytes(Host(kFolder) + "/notes.txt", "mine");
 
   const fs::path log = base_ / "run.log";
   ASSERT_EQ(Run({v2_, "--unattended", "--log=" + log.string()}, output), 0) << output;
@@ -169,7 +162,7 @@ TEST_F(UpgradeEndToEndTest, DropsWhatVersion2LacksKeepsUserFilesAndUninstallLeav
             "2.0");
 
   // The run log names what went, and the registry value as written.
-  const std::string text = ReadText(log);
+  const std::string text = ReadBytes(log);
   for (const std::string& expected :
        {"file of the earlier install removed: " + In("gone.txt"),
         "file of the earlier install removed: " + Menu("Old.lnk"),
@@ -293,9 +286,9 @@ TEST_F(UpgradeEndToEndTest, ShowLogPrintsWhatTheUninstallerWillRemove) {
   }
 
   // An unknown product and a damaged log: exit 2 and one line that says which.
-  std::string bytes = ReadText(log);
+  std::string bytes = ReadBytes(log);
   bytes[bytes.size() / 2] ^= 0x01;
-  WriteText(log, bytes);
+  WriteBytes(log, bytes);
   struct Refusal {
     std::string what;
     std::string says;
