@@ -93,10 +93,10 @@ TEST_F(MachineInstallTest, BothScopesInstallListAndUninstallApart) {
   const std::string user_uninstaller =
       (root_ / "drive_c/Program Files/Demo Product/Demo_Uninstall.exe");
   const ProgramResult listed = RunProgram({BinPath("setup"), "--list-installed"});
-  EXPECT_EQ(listed.out, "Demo Product\t-\t" + (Machine() / "opt/Demo Product").string() + "/\t'" +
+  EXPECT_EQ(listed.out, "Demo Product\t-\t" + (Machine() / "opt/Demo Product").string() + "\t'" +
                             machine_uninstaller + "' --unattended\tmachine\n" +
                             "Demo Product\t-\t" +
-                            (root_ / "drive_c/Program Files/Demo Product").string() + "/\t'" +
+                            (root_ / "drive_c/Program Files/Demo Product").string() + "\t'" +
                             user_uninstaller + "' --unattended\tuser\n")
       << listed.output;
   const std::string json = RunProgram({BinPath("setup"), "--list-installed", "--json"}).out;
@@ -104,12 +104,19 @@ TEST_F(MachineInstallTest, BothScopesInstallListAndUninstallApart) {
   EXPECT_NE(json.find("\"scope\": \"user\"}"), std::string::npos) << json;
 
   // Each printed command removes its own install and nothing of the other.
-  const ProgramResult removed_machine = RunProgram({machine_uninstaller, "--unattended"});
+  std::vector<std::string> commands;  // the fourth field of each line
+  for (size_t line = 0; line < listed.out.size(); line = listed.out.find('\n', line) + 1) {
+    size_t field = line;
+    for (int i = 0; i < 3; ++i) field = listed.out.find('\t', field) + 1;
+    commands.push_back(listed.out.substr(field, listed.out.find('\t', field) - field));
+  }
+  ASSERT_EQ(commands.size(), 2u);
+  const ProgramResult removed_machine = RunProgram({"sh", "-c", commands[0]});
   ASSERT_EQ(removed_machine.exit_code, 0) << removed_machine.output;
   EXPECT_TRUE(GoneSoon(Machine() / "opt" / "Demo Product"));
   EXPECT_FALSE(fs::exists(menu));
   EXPECT_TRUE(fs::exists(root_ / "drive_c/Program Files/Demo Product/demo.sh"));
-  const ProgramResult removed_user = RunProgram({user_uninstaller, "--unattended"});
+  const ProgramResult removed_user = RunProgram({"sh", "-c", commands[1]});
   ASSERT_EQ(removed_user.exit_code, 0) << removed_user.output;
   EXPECT_TRUE(GoneSoon(root_ / "drive_c/Program Files/Demo Product"));
   EXPECT_FALSE(fs::exists(root_ / "applications" / "setupkit-demo-product-demo.desktop"));
