@@ -43,18 +43,6 @@ class MachineInstallTest : public InstallerE2ETest {
     setupkit_test::AddTreeToSnapshot(Machine(), "machine", snapshot);
     return snapshot;
   }
-  // The finaliser removes the uninstaller and its folder a moment after the uninstaller ends.
-  static bool GoneSoon(const fs::path& folder) {
-    for (int i = 0; i < 200 && fs::exists(folder); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return !fs::exists(folder);
-  }
-
-  static std::string ReadText(const fs::path& path) {
-    return platform::ReadFileBytes(path.string()).value_or("");
-  }
-
   std::string installer_;
   ScopedEnv data_home_{"XDG_DATA_HOME", std::nullopt};  // would send menu entries elsewhere
 };
@@ -67,8 +55,11 @@ TEST_F(MachineInstallTest, BothScopesInstallListAndUninstallApart) {
   EXPECT_TRUE(fs::exists(Machine() / "registry" / "HKLM.reg"));
   const fs::path menu = Machine() / "applications" / "setupkit-demo-product-demo.desktop";
   ASSERT_TRUE(fs::exists(menu));
-  EXPECT_NE(ReadText(menu).find("Exec=\"" + program.string() + "\"\n"), std::string::npos)
-      << ReadText(menu);
+  EXPECT_NE(platform::ReadFileBytes(menu.string())
+                .value_or("")
+                .find("Exec=\"" + program.string() + "\"\n"),
+            std::string::npos)
+      << menu;
   EXPECT_TRUE(fs::exists(Machine() / "drive_c/users/Public/Start Menu/Programs/Demo Product"));
   EXPECT_FALSE(fs::exists(root_ / "registry"));
   EXPECT_FALSE(fs::exists(root_ / "applications"));
@@ -89,36 +80,29 @@ TEST_F(MachineInstallTest, BothScopesInstallListAndUninstallApart) {
   EXPECT_EQ(setupkit_test::SnapshotDifference(machine_state, MachineState()), "");
 
   // The machine's product first, then the user's; the last field says which is which.
-  const std::string machine_uninstaller = (Machine() / "opt/Demo Product/Demo_Uninstall.exe");
-  const std::string user_uninstaller =
-      (root_ / "drive_c/Program Files/Demo Product/Demo_Uninstall.exe");
-  const ProgramResult listed = RunProgram({BinPath("setup"), "--list-installed"});
-  EXPECT_EQ(listed.out, "Demo Product\t-\t" + (Machine() / "opt/Demo Product").string() + "\t'" +
-                            machine_uninstaller + "' --unattended\tmachine\n" +
-                            "Demo Product\t-\t" +
-                            (root_ / "drive_c/Program Files/Demo Product").string() + "\t'" +
-                            user_uninstaller + "' --unattended\tuser\n")
-      << listed.output;
+  const std::string machine_command =
+      "'" + (Machine() / "opt/Demo Product/Demo_Uninstall.exe").string() + "' --unattended";
+  const std::string user_command =
+      "'" + (root_ / "drive_c/Program Files/Demo Product/Demo_Uninstall.exe").string() +
+      "' --unattended";
+  EXPECT_EQ(RunProgram({BinPath("setup"), "--list-installed"}).out,
+            "Demo Product\t-\t" + (Machine() / "opt/Demo Product").string() + "\t" +
+                machine_command + "\tmachine\nDemo Product\t-\t" +
+                (root_ / "drive_c/Program Files/Demo Product").string() + "\t" + user_command +
+                "\tuser\n");
   const std::string json = RunProgram({BinPath("setup"), "--list-installed", "--json"}).out;
   EXPECT_NE(json.find("\"scope\": \"machine\"}"), std::string::npos) << json;
   EXPECT_NE(json.find("\"scope\": \"user\"}"), std::string::npos) << json;
 
   // Each printed command removes its own install and nothing of the other.
-  std::vector<std::string> commands;  // the fourth field of each line
-  for (size_t line = 0; line < listed.out.size(); line = listed.out.find('\n', line) + 1) {
-    size_t field = line;
-    for (int i = 0; i < 3; ++i) field = listed.out.find('\t', field) + 1;
-    commands.push_back(listed.out.substr(field, listed.out.find('\t', field) - field));
-  }
-  ASSERT_EQ(commands.size(), 2u);
-  const ProgramResult removed_machine = RunProgram({"sh", "-c", commands[0]});
+  const ProgramResult removed_machine = RunProgram({"sh", "-c", machine_command});
   ASSERT_EQ(removed_machine.exit_code, 0) << removed_machine.output;
-  EXPECT_TRUE(GoneSoon(Machine() / "opt" / "Demo Product"));
+  EXPECT_TRUE(WaitUntilGone((Machine() / "opt" / "Demo Product").string()));
   EXPECT_FALSE(fs::exists(menu));
   EXPECT_TRUE(fs::exists(root_ / "drive_c/Program Files/Demo Product/demo.sh"));
-  const ProgramResult removed_user = RunProgram({"sh", "-c", commands[1]});
+  const ProgramResult removed_user = RunProgram({"sh", "-c", user_command});
   ASSERT_EQ(removed_user.exit_code, 0) << removed_user.output;
-  EXPECT_TRUE(GoneSoon(root_ / "drive_c/Program Files/Demo Product"));
+  EXPECT_TRUE(WaitUntilGone((root_ / "drive_c/Program Files/Demo Product").string()));
   EXPECT_FALSE(fs::exists(root_ / "applications" / "setupkit-demo-product-demo.desktop"));
   EXPECT_EQ(RunProgram({BinPath("setup"), "--list-installed"}).out, "");
 }
