@@ -80,10 +80,12 @@ bool EntriesBelowSetupRoot() { return !Env("SETUP_ROOT").empty() && Env("XDG_DAT
 bool DesktopEntriesEnabled() { return Env("SETUP_NO_DESKTOP_ENTRIES") != "1"; }
 
 std::string ApplicationsFolder() {
+  if (MachineScope()) return MachineFolder("/usr/local/share/applications", "applications");
   return (EntriesBelowSetupRoot() ? SetupRoot() : DataHome()) + "/applications";
 }
 
 std::string DesktopFolder() {
+  if (MachineScope()) return "";
   if (EntriesBelowSetupRoot()) return SetupRoot() + "/Desktop";
   std::string config = Env("XDG_CONFIG_HOME");
   if (config.empty()) config = HomeFolder() + "/.config";

@@ -12,10 +12,13 @@ namespace platform {
 bool DesktopEntriesEnabled();
 // Where menu entries go: $SETUP_ROOT/applications when SETUP_ROOT is set and XDG_DATA_HOME is
 // not, else $XDG_DATA_HOME/applications, else ~/.local/share/applications.
+// In a per-machine run: /usr/local/share/applications (every user's menu), or
+// $SETUP_ROOT/machine/applications.
 std::string ApplicationsFolder();
 // Where desktop links' entries go: $SETUP_ROOT/Desktop when SETUP_ROOT is set and XDG_DATA_HOME
 // is not, else the user's desktop folder as `xdg-user-dir DESKTOP` answers it: XDG_DESKTOP_DIR
-// of $XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config), else ~/Desktop.
+// of $XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config), else ~/Desktop. Empty in a per-machine
+// run: desktops have no folder shared by all users.
 std::string DesktopFolder();
 
 struct DesktopEntry {

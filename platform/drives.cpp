@@ -20,6 +20,8 @@
 namespace platform {
 namespace {
 
+constexpr const char kProgramFiles[] = "Program Files";
+
 std::string Env(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? value : "";
@@ -106,13 +108,16 @@ std::vector<Drive> ParseDrivesFile(const std::string& text, const std::string& r
 std::vector<Drive> DefaultDrives(const std::string& root) {
   std::vector<Drive> drives;
   const std::string drive_c = root + "/drive_c";
-  internal::MakeHostFolders(drive_c);
-  drives.push_back(Drive{'C', DriveType::kFixed, drive_c});
-  drives.push_back(Drive{'Z', DriveType::kFixed, "/"});
+  // A per-user look at the machine's table (the listing of installs) must not change it.
+  const bool machine = MachineScope();
+  if (!machine) internal::MakeHostFolders(drive_c);
+  drives.push_back(Drive{'C', DriveType::kFixed, drive_c,
+                         machine ? MachineFolder("/opt", "opt") : std::string()});
+  drives.push_back(Drive{'Z', DriveType::kFixed, "/", ""});
   char letter = 'D';
   for (const std::string& mount : OpticalMounts()) {
     if (letter >= 'Z') break;
-    drives.push_back(Drive{letter++, DriveType::kCdRom, internal::NormalizeHostPath(mount)});
+    drives.push_back(Drive{letter++, DriveType::kCdRom, internal::NormalizeHostPath(mount), ""});
   }
   return drives;
 }
@@ -131,7 +136,9 @@ std::string DataHome() {
   return data_home.empty() ? HomeFolder() + "/.local/share" : data_home;
 }
 
-std::string SetupRoot() {
+bool MachineScope() { return Env("SETUP_SCOPE") == "machine"; }
+
+std::string UserRoot() {
   std::string root = Env("SETUP_ROOT");
   if (root.empty()) {
     root = DataHome() + "/setupkit";
@@ -139,6 +146,31 @@ std::string SetupRoot() {
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   return root;
 }
+
+std::string MachineFolder(const char* system_path, const char* test_name) {
+  if (Env("SETUP_ROOT").empty()) return system_path;
+  const std::string machine = UserRoot() + "/machine";
+  return *test_name == '\0' ? machine : machine + "/" + test_name;
+}
+
+std::string MachineRoot() { return MachineFolder("/var/lib/setupkit", ""); }
+
+ScopeSwitch::ScopeSwitch(bool machine) {
+  if (const char* value = std::getenv("SETUP_SCOPE")) saved_ = value;
+  setenv("SETUP_SCOPE", machine ? "machine" : "user", 1);
+}
+
+ScopeSwitch::~ScopeSwitch() {
+  if (saved_) {
+    setenv("SETUP_SCOPE", saved_->c_str(), 1);
+  } else {
+    unsetenv("SETUP_SCOPE");
+  }
+}
+
+void MakeMachineDriveFolder() { internal::MakeHostFolders(MachineRoot() + "/drive_c"); }
+
+std::string SetupRoot() { return MachineScope() ? MachineRoot() : UserRoot(); }
 
 namespace {
 
@@ -186,7 +218,7 @@ std::vector<Drive> LoadDrives() {
     cache.root = root;
     cache.drives_file = std::move(drives_file);
     cache.valid = true;
-  } else if (!cache.drives_file) {
+  } else if (!cache.drives_file && !MachineScope()) {
     // The default C: folder comes back when someone removed it.
     internal::MakeHostFolders(root + "/drive_c");
   }
@@ -238,7 +270,9 @@ std::optional<std::string> ToHostPath(const std::string& windows_path) {
   // which an index remembers from the file before in the same folder.
   const size_t separator = windows_path.find_last_of("\\/");
   const std::string_view leaf = std::string_view(windows_path).substr(separator + 1);
-  const bool plain_leaf = !leaf.empty() && leaf != "." && leaf != "..";
+  // (Not for a Program Files, which the drive may keep elsewhere than its folder's.)
+  const bool plain_leaf =
+      !leaf.empty() && leaf != "." && leaf != ".." && !SameIgnoringAsciiCase(leaf, kProgramFiles);
   const std::string_view windows_folder = std::string_view(windows_path).substr(0, separator);
   if (index != nullptr) {
     if (const std::string* known = index->LastMapping(windows_path)) return *known;
@@ -264,10 +298,15 @@ std::optional<std::string> ToHostPath(const std::string& windows_path) {
     // Windows paths are Windows-1252 text; host names are UTF-8.
     components.push_back(Cp1252ToUtf8(part));
   }
-  if (index == nullptr) return internal::ResolveIgnoringCase(drive->host_folder, components);
+  std::string host = drive->host_folder;
+  if (!drive->program_files.empty() && !components.empty() &&
+      SameIgnoringAsciiCase(components[0], kProgramFiles)) {
+    host = drive->program_files;
+    components.erase(components.begin());
+  }
+  if (index == nullptr) return internal::ResolveIgnoringCase(host, components);
 
   // Every folder along the way is listed once for the scope, then answers from memory.
-  std::string host = drive->host_folder;
   bool exists = true;
   for (size_t i = 0; i < components.size(); ++i) {
     if (i + 1 == components.size() && plain_leaf) {
@@ -282,11 +321,11 @@ std::optional<std::string> ToHostPath(const std::string& windows_path) {
 std::optional<std::string> ToWindowsPath(const std::string& host_path) {
   if (host_path.empty() || host_path[0] != '/') return std::nullopt;
   const std::string path = internal::NormalizeHostPath(host_path);
-  const Drive* best = nullptr;
-  std::string best_rest;
-  const std::vector<Drive> drives = Drives();
-  for (const Drive& drive : drives) {
-    const std::string& folder = drive.host_folder;
+  // The longest host folder that holds the path wins: a drive's own, or its Program Files.
+  std::optional<char> letter;
+  size_t best_length = 0;
+  std::string best;
+  auto consider = [&](char drive, const std::string& folder, const std::string& windows_folder) {
     std::string rest;
     if (folder == "/") {
       rest = path.substr(1);
@@ -296,19 +335,24 @@ std::optional<std::string> ToWindowsPath(const std::string& host_path) {
                path[folder.size()] == '/') {
       rest = path.substr(folder.size() + 1);
     } else {
-      continue;
+      return;
     }
-    if (best == nullptr || folder.size() > best->host_folder.size()) {
-      best = &drive;
-      best_rest = rest;
-    }
+    if (letter && folder.size() <= best_length) return;
+    letter = drive;
+    best_length = folder.size();
+    best = windows_folder.empty() || rest.empty() ? windows_folder + rest
+                                                  : windows_folder + "/" + rest;
+  };
+  for (const Drive& drive : Drives()) {
+    consider(drive.letter, drive.host_folder, "");
+    if (!drive.program_files.empty()) consider(drive.letter, drive.program_files, kProgramFiles);
   }
-  if (best == nullptr) return std::nullopt;
+  if (!letter) return std::nullopt;
   // A host name Windows-1252 cannot spell has no Windows path (a '?' would name another file).
-  std::optional<std::string> rest = Utf8ToCp1252Exact(best_rest);
+  std::optional<std::string> rest = Utf8ToCp1252Exact(best);
   if (!rest) return std::nullopt;
   std::replace(rest->begin(), rest->end(), '/', '\\');
-  return std::string(1, best->letter) + ":\\" + *rest;
+  return std::string(1, *letter) + ":\\" + *rest;
 }
 
 std::optional<std::string> FindHostPathIgnoringCase(const std::string& folder,

@@ -24,6 +24,8 @@ struct Drive {
   char letter = 'C';  // upper case
   DriveType type = DriveType::kFixed;
   std::string host_folder;  // absolute host path without trailing slash ("/" for the root)
+  // The host folder that stands for "\Program Files" of this drive; empty: the drive's own.
+  std::string program_files;
 };
 
 // $HOME, else the user's home folder from /etc/passwd, else /tmp.
@@ -31,7 +33,33 @@ std::string HomeFolder();
 // $XDG_DATA_HOME, else ~/.local/share (no trailing slash).
 std::string DataHome();
 
+// A run is per-user or per-machine. SETUP_SCOPE=machine makes it per-machine (setup sets it for
+// the whole run, so that the programs it starts follow); anything else is per-user.
+bool MachineScope();
 // $SETUP_ROOT, else $XDG_DATA_HOME/setupkit, else ~/.local/share/setupkit (no trailing slash).
+std::string UserRoot();
+// A folder of the machine: SYSTEM_PATH, or $SETUP_ROOT/machine/TEST_NAME when SETUP_ROOT is set
+// (so that a private root keeps its machine part below itself). TEST_NAME empty: the folder
+// $SETUP_ROOT/machine itself.
+std::string MachineFolder(const char* system_path, const char* test_name);
+// Where the per-machine state lives: /var/lib/setupkit, or $SETUP_ROOT/machine.
+std::string MachineRoot();
+// Makes the folder of the machine's default C: drive; a per-machine run does so once at its
+// start, as a per-user look at the machine's drive table must leave it as it is.
+void MakeMachineDriveFolder();
+// Switches this process to one scope (SETUP_SCOPE) while it lives, then back as it was: how a
+// run reads the state of both scopes. Not for a time where other threads map paths.
+class ScopeSwitch {
+ public:
+  explicit ScopeSwitch(bool machine);
+  ~ScopeSwitch();
+  ScopeSwitch(const ScopeSwitch&) = delete;
+  ScopeSwitch& operator=(const ScopeSwitch&) = delete;
+
+ private:
+  std::optional<std::string> saved_;
+};
+// The state of this run's scope: MachineRoot() for a per-machine run, else UserRoot().
 std::string SetupRoot();
 
 // The drive table: $SETUP_ROOT/drives when present, else C: (drive_c), Z: (/) and one CD-ROM
@@ -39,7 +67,9 @@ std::string SetupRoot();
 // file or of the mounts show at the next call (the table is kept only while they stay the same).
 // A drives file line is "X: TYPE HOSTFOLDER" (TYPE removable, fixed, remote, cdrom or ramdisk;
 // the folder is the rest of the line, relative ones below SETUP_ROOT); lines starting with '#'
-// or ';' are comments. Sorted by letter.
+// or ';' are comments. Sorted by letter. In a per-machine run the default C: keeps its
+// "\Program Files" in /opt (MachineFolder("/opt", "opt")), as the file-system hierarchy wants
+// add-on programs there, and its drive_c folder is made by the run, not by looking at the table.
 std::vector<Drive> Drives();
 std::optional<Drive> FindDrive(char letter);
 

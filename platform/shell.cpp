@@ -249,7 +249,8 @@ bool ReadStringData(ByteReader& in, bool unicode, std::string& out) {
 }  // namespace
 
 std::string GetShellFolder(ShellFolder folder) {
-  const std::string user_folder = "C:\\users\\" + GetUserName();
+  // A per-machine run's Start menu, desktop and documents are those of all users.
+  const std::string user_folder = "C:\\users\\" + (MachineScope() ? "Public" : GetUserName());
   std::string path;
   switch (folder) {
     case ShellFolder::kProgramFiles:

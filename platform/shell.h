@@ -9,7 +9,8 @@ namespace platform {
 enum class ShellFolder { kProgramFiles, kPrograms, kDesktop, kPersonal, kTemp };
 
 // Windows path without a trailing backslash ("C:\Program Files", "C:\users\USER\Desktop",
-// "C:\users\USER\Start Menu\Programs", "C:\users\USER\Documents"); created on demand.
+// "C:\users\USER\Start Menu\Programs", "C:\users\USER\Documents"); created on demand. USER is
+// Public in a per-machine run.
 std::string GetShellFolder(ShellFolder folder);
 
 struct ShellLink {

@@ -1,8 +1,7 @@
 // setup: the installer runtime (and, as a copy with its own package, the uninstaller).
 //
 //   setup [PACKAGE] [--unattended | --text] [--dir=PATH] [--screenshot-dir=DIR] [--log=FILE]
-//   [--help]
-//         [--version]
+//         [--all-users] [--help] [--version]
 //   setup [PACKAGE] --verify [--require-signature=KEY]
 //   setup [PACKAGE] --list-contents [--json]
 //   setup --list-installed [--json]
@@ -33,6 +32,7 @@
 #include "platform/text_encoding.h"
 #include "setup/app/front_end_choice.h"
 #include "setup/app/options.h"
+#include "setup/app/run_scope.h"
 #include "setup/app/stop_signals.h"
 #include "setup/commands/register_commands.h"
 #include "setup/commands/rollback_journal.h"
@@ -169,7 +169,8 @@ int main(int argc, char** argv) {
     return kExitFailed;
   }
   if (options.list_installed) {
-    std::fputs(FormatInstalledProducts(ListInstalledProducts(), options.json).c_str(), stdout);
+    std::fputs(FormatInstalledProducts(ListInstalledProductsOfBothScopes(), options.json).c_str(),
+               stdout);
     return kExitFinished;
   }
   if (!options.show_log.empty()) return ShowLogCommand(options.show_log);
@@ -188,6 +189,14 @@ int main(int argc, char** argv) {
   }
   // Before anything of the run starts, so a signal never finds a change half made.
   InstallStopSignalHandlers();
+  // Per-user or per-machine: chosen before any path is mapped (the scopes have drive tables of
+  // their own), and refused before anything is touched when the rights are missing.
+  if (const std::string refused =
+          setup_app::EnterRunScope(options, ChoosePackageFile(HostParams(options.params)).path);
+      !refused.empty()) {
+    std::fprintf(stderr, "setup: %s\n", refused.c_str());
+    return kExitFailed;
+  }
   std::string install_dir_override;
   if (!options.dir.empty()) {
     const std::optional<std::string> folder = setup_app::InstallFolderFromOption(options.dir);
@@ -247,6 +256,7 @@ int main(int argc, char** argv) {
     const std::optional<platform::RunLock> run_lock =
         TakeRunLock(options.wait_seconds, [&state] { return state.CancelRequested(); });
     if (!run_lock) return LogExit(state.CancelRequested() ? kExitCancelled : kExitFailed);
+    if (platform::MachineScope()) platform::MakeMachineDriveFolder();
     // Then a run that was killed before it finished is undone.
     int archives = 0;
     if (const int recovered = TRollbackJournal::RecoverAbandoned(&archives); recovered > 0) {

@@ -79,6 +79,8 @@ ParsedOptions ParseSetupOptions(const std::vector<std::string>& args) {
       options.list_installed = true;
     } else if (arg == "--json") {
       options.json = true;
+    } else if (arg == "--all-users") {
+      options.all_users = true;
     } else if (arg == "--verify") {
       options.verify = true;
     } else if (arg == "--list-contents") {
@@ -114,6 +116,13 @@ ParsedOptions ParseSetupOptions(const std::vector<std::string>& args) {
   return parsed;
 }
 
+bool ChooseMachineScope(const ScopeFacts& facts) {
+  if (facts.uninstaller_for_machine) return *facts.uninstaller_for_machine;
+  if (facts.all_users || facts.scope_setting == "machine") return true;
+  if (facts.scope_setting == "user") return false;
+  return facts.root && !facts.setup_root_set;
+}
+
 std::optional<std::string> InstallFolderFromOption(const std::string& dir) {
   std::optional<std::string> folder;
   if (dir.size() >= 2 && dir[1] == ':') {
@@ -134,7 +143,7 @@ std::optional<std::string> InstallFolderFromOption(const std::string& dir) {
 
 std::string SetupUsageLine() {
   return "usage: setup [PACKAGE] [--unattended [--accept-license] | --text] [--dir=PATH]\n"
-         "             [--screenshot-dir=DIR] [--log=FILE] [--wait=SECONDS]\n"
+         "             [--screenshot-dir=DIR] [--log=FILE] [--wait=SECONDS] [--all-users]\n"
          "             [--require-signature=KEY] [--allow-downgrade] [--help] [--version]\n"
          "       setup [PACKAGE] --verify [--require-signature=KEY]\n"
          "       setup [PACKAGE] --list-contents [--json]\n"
@@ -181,12 +190,27 @@ std::string SetupHelpText() {
          "                        base64 or a .pub file made by setupc --keygen (several\n"
          "                        separated by commas); SETUP_REQUIRE_SIGNATURE sets the same\n"
          "                        for every installer started with it\n"
+         "  --all-users           install for every user of the machine (root's default unless\n"
+         "                        SETUP_ROOT is set): programs in /opt, state in\n"
+         "                        /var/lib/setupkit, menu entries in /usr/local/share/applications\n"
          "  --help                show this text\n"
          "  --version             show the version of the runtime\n"
          "  --finalise=PATH       (the uninstaller starts its own copy so, from the temporary\n"
          "                        folder) remove the uninstaller PATH once it has ended\n"
          "\n"
-         "Exit codes: 0 finished, 1 cancelled, 2 failed or refused.\n";
+         "Exit codes: 0 finished, 1 cancelled, 2 failed or refused.\n"
+         "\n"
+         "Environment:\n"
+         "  SETUP_ROOT            the per-user state (hive, drive table, C: drive); default\n"
+         "                        $XDG_DATA_HOME/setupkit. When set, the per-machine state and\n"
+         "                        folders go below it, to $SETUP_ROOT/machine\n"
+         "  SETUP_SCOPE           machine: as --all-users; user: per-user, also for root\n"
+         "  SETUP_LANGID          the language as a hexadecimal language id (0405 Czech)\n"
+         "  SETUP_NO_DESKTOP_ENTRIES  1: make no menu or desktop entries\n"
+         "  SETUP_REQUIRE_SIGNATURE   as --require-signature\n"
+         "\n"
+         "Documentation: man setup, and setup-command-line.md and script-reference.md in\n"
+         "share/doc/setupkit of the kit's prefix (/usr/share/doc/setupkit) or in docs/.\n";
 }
 
 }  // namespace setup_app

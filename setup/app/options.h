@@ -26,6 +26,7 @@ struct SetupOptions {
   std::string finalise;           // --finalise: the uninstaller to remove once it has ended
   bool allow_downgrade = false;   // --allow-downgrade: install over a newer installed version
   std::string show_log;           // --show-log: the install log (file or product) to print
+  bool all_users = false;         // --all-users: install for the machine
   // Every word that is not an option, in order: the first names the package when that file
   // exists; the others are ignored and kept for the error report.
   std::vector<std::string> params;
@@ -49,6 +50,20 @@ ParsedOptions ParseSetupOptions(const std::vector<std::string>& args);
 // relative to the working folder) through the drive that holds it. Nothing when a name in it has
 // no Windows-1252 spelling or no drive holds it: such a folder cannot be installed into.
 std::optional<std::string> InstallFolderFromOption(const std::string& dir);
+
+// What decides whether a run is per-machine.
+struct ScopeFacts {
+  bool all_users = false;                       // --all-users
+  std::string scope_setting;                    // $SETUP_SCOPE
+  bool root = false;                            // run by the superuser
+  bool setup_root_set = false;                  // SETUP_ROOT names a private root
+  std::optional<bool> uninstaller_for_machine;  // an uninstaller: whether its install was
+};
+
+// An uninstaller runs in the scope of its install. Otherwise --all-users or SETUP_SCOPE=machine
+// make the run per-machine and SETUP_SCOPE=user per-user; without either, a run of root is
+// per-machine unless SETUP_ROOT names a private root.
+bool ChooseMachineScope(const ScopeFacts& facts);
 
 // The usage line printed with a refusal, and the full text of --help.
 std::string SetupUsageLine();

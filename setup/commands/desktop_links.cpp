@@ -137,8 +137,9 @@ std::optional<std::string> AddDesktopEntryForLink(const std::string& link_path,
   } else if (auto on_desktop =
                  Below(link_path, platform::GetShellFolder(platform::ShellFolder::kDesktop))) {
     id = WithoutLinkExtension(*on_desktop);
-    host_path =
-        platform::DesktopFolder() + "/" + platform::DesktopFileName(platform::Cp1252ToUtf8(id));
+    const std::string desktop = platform::DesktopFolder();
+    if (desktop.empty()) return std::nullopt;
+    host_path = desktop + "/" + platform::DesktopFileName(platform::Cp1252ToUtf8(id));
   } else {
     return std::nullopt;
   }

@@ -111,6 +111,10 @@ std::string Field(const std::string& text) {
   return out;
 }
 
+const char* ScopeName(const TInstalledProduct& product) {
+  return product.machine ? "machine" : "user";
+}
+
 }  // namespace
 
 std::string JsonString(const std::string& text) {
@@ -226,12 +230,24 @@ std::vector<TInstalledProduct> ListInstalledProducts() {
   return products;
 }
 
+std::vector<TInstalledProduct> ListInstalledProductsOfBothScopes() {
+  std::vector<TInstalledProduct> products;
+  for (const bool machine : {true, false}) {
+    platform::ScopeSwitch scope(machine);
+    for (TInstalledProduct& product : ListInstalledProducts()) {
+      product.machine = machine;
+      products.push_back(std::move(product));
+    }
+  }
+  return products;
+}
+
 std::string FormatInstalledProducts(const std::vector<TInstalledProduct>& products, bool json) {
   std::string out;
   if (!json) {
     for (const TInstalledProduct& p : products) {
       out += Field(p.name) + "\t" + Field(p.version) + "\t" + Field(p.install_folder) + "\t" +
-             Field(p.quiet_uninstall) + "\n";
+             Field(p.quiet_uninstall) + "\t" + ScopeName(p) + "\n";
     }
     return out;
   }
@@ -244,7 +260,8 @@ std::string FormatInstalledProducts(const std::vector<TInstalledProduct>& produc
            ", \"publisher\": " + JsonString(p.publisher) +
            ", \"install_folder\": " + JsonString(p.install_folder) +
            ", \"uninstall\": " + JsonString(p.uninstall) +
-           ", \"quiet_uninstall\": " + JsonString(p.quiet_uninstall) + "}";
+           ", \"quiet_uninstall\": " + JsonString(p.quiet_uninstall) + ", \"scope\": \"" +
+           ScopeName(p) + "\"}";
   }
   out += products.empty() ? "]\n" : "\n]\n";
   return out;

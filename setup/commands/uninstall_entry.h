@@ -51,15 +51,19 @@ struct TInstalledProduct {
   std::string install_folder;   // host path of InstallLocation (empty when unknown)
   std::string uninstall;        // the uninstaller as a shell command
   std::string quiet_uninstall;  // the same with --unattended
+  bool machine = false;         // a per-machine install
 };
 
 // The setup record the uninstaller of an UninstallString carries; nothing when it cannot be read.
 std::optional<TSetupInfoFile> UninstallerSetupRecord(const std::string& uninstall_command);
 
-// Every entry under HKLM's Uninstall key of the current SETUP_ROOT, in the key's order.
+// Every entry under HKLM's Uninstall key of the current scope's state, in the key's order.
 std::vector<TInstalledProduct> ListInstalledProducts();
-// One line per product: name, version, install folder, quiet uninstall command, separated by
-// tabs, "-" for an empty field. With `json`, a JSON array of objects with every field.
+// The per-machine products, then the user's; reading the machine's state changes nothing there.
+std::vector<TInstalledProduct> ListInstalledProductsOfBothScopes();
+// One line per product: name, version, install folder, quiet uninstall command, and "machine"
+// or "user", separated by tabs, "-" for an empty field. With `json`, a JSON array of objects with
+// every field ("scope" for the last).
 std::string FormatInstalledProducts(const std::vector<TInstalledProduct>& products, bool json);
 // TEXT as a JSON string literal (quotes and control characters escaped; bytes kept as they are).
 std::string JsonString(const std::string& text);

@@ -19,6 +19,10 @@ struct TInstallDirRegKey {
   bool operator==(const TInstallDirRegKey&) const = default;
 };
 
+// An empty group-0 entry beside "SetupInfo" in the uninstaller of a per-machine install: the
+// uninstaller removes it as a per-machine run, whoever starts it.
+constexpr const char kAllUsersEntry[] = "AllUsers";
+
 constexpr int kInstallDirRegKeyCount = 5;
 // Seven strings, five registry records (byte and two strings), two strings, two flag bytes.
 constexpr size_t kSetupInfoEmptySize = 7 * 2 + kInstallDirRegKeyCount * (1 + 2 * 2) + 2 * 2 + 2;

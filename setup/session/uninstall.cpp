@@ -183,6 +183,7 @@ void RegisterUninstaller() {
     const std::string record = copy.Encode();
     int index = out.AddEntry("SetupInfo", "", 0);
     if (!out.StoreFromMemory(index, record.data(), record.size())) part_failed();
+    if (platform::MachineScope()) out.AddEntry(kAllUsersEntry, "", 0);
     // The uninstaller carries its own digest, filled in below once the package is complete.
     const std::string seal = IntegrityPlaceholder();
     if (!out.AddPreparedEntry(kIntegrityEntry, 0, seal, static_cast<uint32_t>(seal.size()),

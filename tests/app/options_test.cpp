@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -84,26 +85,25 @@ TEST_P(RefusedOptionsTest, NamesTheFault) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, RefusedOptionsTest,
-    ::testing::Values(RefusedCase{{"--silent"}, "unknown option --silent"},
-                      RefusedCase{{"--unattended=yes"}, "unknown option --unattended=yes"},
-                      RefusedCase{{"--directory=/x"}, "unknown option --directory=/x"},
-                      RefusedCase{{"--dir"}, "--dir needs a value"},
-                      RefusedCase{{"--dir="}, "--dir needs a value"},
-                      RefusedCase{{"--screenshot-dir"}, "--screenshot-dir needs a value"},
-                      RefusedCase{{"--log"}, "--log needs a value"},
-                      RefusedCase{{"--json"},
-                                  "--json goes with --list-installed or --list-contents"},
-                      RefusedCase{{"--wait=-1"}, "--wait takes whole seconds from 0 to 86400: -1"},
-                      RefusedCase{{"--wait", "99999999999"},
-                                  "--wait takes whole seconds from 0 to 86400: 99999999999"},
-                      RefusedCase{{"--wait=1s"}, "--wait takes whole seconds from 0 to 86400: 1s"},
-                      RefusedCase{{"--require-signature"}, "--require-signature needs a value"},
-                      RefusedCase{{"--text", "--unattended"},
-                                  "--text and --unattended exclude each other"},
-                      RefusedCase{{"--text", "--screenshot-dir=x"},
-                                  "--screenshot-dir goes with the window, not with --text"},
-                      // A refusal wins over --help given before it.
-                      RefusedCase{{"--help", "--bogus"}, "unknown option --bogus"}));
+    ::testing::Values(
+        RefusedCase{{"--silent"}, "unknown option --silent"},
+        RefusedCase{{"--unattended=yes"}, "unknown option --unattended=yes"},
+        RefusedCase{{"--directory=/x"}, "unknown option --directory=/x"},
+        RefusedCase{{"--dir"}, "--dir needs a value"},
+        RefusedCase{{"--dir="}, "--dir needs a value"},
+        RefusedCase{{"--screenshot-dir"}, "--screenshot-dir needs a value"},
+        RefusedCase{{"--log"}, "--log needs a value"},
+        RefusedCase{{"--json"}, "--json goes with --list-installed or --list-contents"},
+        RefusedCase{{"--wait=-1"}, "--wait takes whole seconds from 0 to 86400: -1"},
+        RefusedCase{{"--wait", "99999999999"},
+                    "--wait takes whole seconds from 0 to 86400: 99999999999"},
+        RefusedCase{{"--wait=1s"}, "--wait takes whole seconds from 0 to 86400: 1s"},
+        RefusedCase{{"--require-signature"}, "--require-signature needs a value"},
+        RefusedCase{{"--text", "--unattended"}, "--text and --unattended exclude each other"},
+        RefusedCase{{"--text", "--screenshot-dir=x"},
+                    "--screenshot-dir goes with the window, not with --text"},
+        // A refusal wins over --help given before it.
+        RefusedCase{{"--help", "--bogus"}, "unknown option --bogus"}));
 
 TEST(SetupOptionsTest, LogAndListingOptions) {
   ParsedOptions parsed = ParseSetupOptions({"--unattended", "--log", "run log.txt"});
@@ -147,6 +147,43 @@ TEST(SetupOptionsTest, TextAsksForTheTerminalWizard) {
   EXPECT_NE(setup_app::SetupHelpText().find("--text"), std::string::npos);
 }
 
+// Who decides the scope: an uninstaller's own install first, then the option and SETUP_SCOPE,
+// then root without a private root.
+TEST(SetupOptionsTest, ScopeOfTheRun) {
+  EXPECT_TRUE(ParseSetupOptions({"--all-users", "--unattended"}).options.all_users);
+  EXPECT_FALSE(ParseSetupOptions({"--unattended"}).options.all_users);
+  struct Case {
+    bool all_users;
+    const char* setting;
+    bool root;
+    bool setup_root_set;
+    std::optional<bool> uninstaller_for_machine;
+    bool machine;
+  };
+  const Case cases[] = {
+      {false, "", false, false, std::nullopt, false},
+      {false, "", true, false, std::nullopt, true},  // root installs for the machine
+      {false, "", true, true, std::nullopt, false},  // ... but not into a private root
+      {true, "", false, true, std::nullopt, true},
+      {false, "machine", false, false, std::nullopt, true},
+      {false, "user", true, false, std::nullopt, false},
+      {false, "other", true, true, std::nullopt, false},
+      // An uninstaller removes in its install's scope, whatever it is told.
+      {true, "machine", true, false, false, false},
+      {false, "user", false, true, true, true},
+  };
+  for (const Case& c : cases) {
+    setup_app::ScopeFacts facts;
+    facts.all_users = c.all_users;
+    facts.scope_setting = c.setting;
+    facts.root = c.root;
+    facts.setup_root_set = c.setup_root_set;
+    facts.uninstaller_for_machine = c.uninstaller_for_machine;
+    EXPECT_EQ(setup_app::ChooseMachineScope(facts), c.machine)
+        << c.all_users << " '" << c.setting << "' " << c.root << c.setup_root_set;
+  }
+}
+
 // The program itself: refusals and answers come before any window, package or display check,
 // so they behave the same with no display and no package.
 TEST(SetupCommandLineTest, ProgramAnswersBeforeAnythingElse) {
@@ -159,6 +196,13 @@ TEST(SetupCommandLineTest, ProgramAnswersBeforeAnythingElse) {
   const Case cases[] = {
       {{"--help"}, 0, "usage: setup [PACKAGE]"},
       {{"--help"}, 0, "--dir=PATH"},
+      // Every environment setting, and where the documentation is.
+      {{"--help"}, 0, "--all-users"},
+      {{"--help"}, 0, "  SETUP_ROOT  "},
+      {{"--help"}, 0, "  SETUP_SCOPE  "},
+      {{"--help"}, 0, "  SETUP_LANGID  "},
+      {{"--help"}, 0, "  SETUP_NO_DESKTOP_ENTRIES  "},
+      {{"--help"}, 0, "share/doc/setupkit"},
       {{"--version"}, 0, "setup "},
       {{"--silent"}, 2, "setup: unknown option --silent\nusage: setup"},
       {{"--unattended", "--dir"}, 2, "--dir needs a value"},

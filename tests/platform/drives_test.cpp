@@ -6,7 +6,10 @@
 #include <fstream>
 
 #include "common/file_bytes.h"
+#include "platform/desktop_entry.h"
 #include "platform/files.h"
+#include "platform/name_index.h"
+#include "platform/shell.h"
 #include "test_root.h"
 
 namespace platform {
@@ -144,6 +147,50 @@ TEST(DrivesTest, HostPathMapsBackThroughTheLongestDriveFolder) {
   const auto host = ToHostPath("C:\\Games\\Tool\\App.exe");
   ASSERT_TRUE(host);
   EXPECT_EQ(ToWindowsPath(*host), "C:\\Games\\Tool\\App.exe");
+}
+
+// A per-machine run has the machine's table below SETUP_ROOT/machine: C: there, with its
+// Program Files in machine/opt, both ways and with or without a name index; the per-user table
+// and its folders stay as they were, and a look at the machine's table makes nothing there.
+TEST(DrivesTest, MachineScopeKeepsProgramFilesInOpt) {
+  TempSetupRoot root;
+  const std::string machine = root.Path() + "/machine";
+  {
+    ScopeSwitch scope(true);
+    EXPECT_EQ(SetupRoot(), machine);
+    EXPECT_EQ(FindDrive('C')->host_folder, machine + "/drive_c");
+    EXPECT_FALSE(fs::exists(machine));
+    EXPECT_EQ(ApplicationsFolder(), machine + "/applications");
+    EXPECT_EQ(DesktopFolder(), "");
+  }
+  EXPECT_EQ(SetupRoot(), root.Path());
+  EXPECT_EQ(ToHostPath("C:\\Program Files\\x"), root.DriveC() + "/Program Files/x");
+
+  ScopeSwitch scope(true);
+  fs::create_directories(machine + "/opt/Demo");
+  struct Case {
+    const char* windows;
+    std::string host;
+    const char* back;  // the Windows path the host path maps back to
+  };
+  const Case cases[] = {
+      {"C:\\Program Files", machine + "/opt", "C:\\Program Files"},
+      {"C:\\program files\\DEMO\\a.exe", machine + "/opt/Demo/a.exe",
+       "C:\\Program Files\\Demo\\a.exe"},
+      {"C:\\Program Files\\..\\x", machine + "/drive_c/x", "C:\\x"},
+      {"C:\\Program Filesx\\y", machine + "/drive_c/Program Filesx/y", "C:\\Program Filesx\\y"},
+      {"C:\\a\\Program Files", machine + "/drive_c/a/Program Files", "C:\\a\\Program Files"},
+  };
+  for (const bool indexed : {false, true}) {
+    std::optional<NameIndexScope> index;
+    if (indexed) index.emplace();
+    ToHostPath("C:\\y");  // the root folder of C: is now known to an index
+    for (const Case& c : cases) {
+      EXPECT_EQ(ToHostPath(c.windows), c.host) << c.windows << (indexed ? " indexed" : "");
+      EXPECT_EQ(ToWindowsPath(c.host), c.back) << c.host;
+    }
+  }
+  EXPECT_EQ(GetShellFolder(ShellFolder::kPrograms), "C:\\users\\Public\\Start Menu\\Programs");
 }
 
 }  // namespace

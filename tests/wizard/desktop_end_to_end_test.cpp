@@ -170,8 +170,8 @@ TEST_F(DesktopEndToEndTest, EntriesUninstallValuesAndListingFollowTheInstall) {
   const std::string folder_host = Host(kFolder);
   ProgramResult listed = RunProgram({BinPath("setup"), "--list-installed"});
   EXPECT_EQ(listed.exit_code, 0);
-  EXPECT_EQ(listed.output,
-            "Demo Product\t2.1\t" + folder_host + "\t'" + Host(uninstaller) + "' --unattended\n");
+  EXPECT_EQ(listed.output, "Demo Product\t2.1\t" + folder_host + "\t'" + Host(uninstaller) +
+                               "' --unattended\tuser\n");
   ProgramResult json = RunProgram({Host(uninstaller), "--list-installed", "--json"});
   EXPECT_EQ(json.exit_code, 0);
   EXPECT_EQ(json.out.rfind("[\n  {\"key\": \"Demo\", \"name\": \"Demo Product\", "

@@ -81,7 +81,7 @@ TEST_F(InstallerE2ETest, NonAsciiHostPathsPrintAsUtf8Once) {
   ASSERT_EQ(installed.exit_code, 0) << installed.output;
   const std::string uninstall = "'" + folder + "/Fuer_Uninstall.exe' --unattended";
   EXPECT_EQ(RunProgram({installer, "--list-installed"}).out,
-            "Für Test\t-\t" + folder + "\t" + uninstall + "\n");
+            "Für Test\t-\t" + folder + "\t" + uninstall + "\tuser\n");
   const std::string json = RunProgram({installer, "--list-installed", "--json"}).out;
   EXPECT_NE(json.find("\"install_folder\": \"" + folder + "\""), std::string::npos) << json;
   EXPECT_NE(json.find("\"quiet_uninstall\": \"" + uninstall + "\""), std::string::npos) << json;
