@@ -67,11 +67,9 @@ std::vector<std::string> GuardedFolders() {
     const std::string folder = internal::NormalizeHostPath(drive.host_folder);
     if (IsBelow(folder, root)) folders.push_back(folder);
   }
-  for (const std::string& entries : {ApplicationsFolder(), DesktopFolder()}) {
-    // Never the host's root, which would hold every path of the machine.
-    const std::string folder = internal::NormalizeHostPath(entries);
-    if (folder != "/") folders.push_back(folder);
-  }
+  // Never the host's root, which would hold every path of the machine.
+  const std::string entries = internal::NormalizeHostPath(ApplicationsFolder());
+  if (entries != "/") folders.push_back(entries);
   return folders;
 }
 
@@ -154,7 +152,7 @@ int SafeParent::OpenForFlush() const {
 bool ChangeModeNoFollow(const std::string& host, mode_t mode) {
   const std::optional<SafeParent> parent = SafeParent::Open(host);
   if (!parent) return false;
-  if (parent->Guarded() && parent->LeafIsLink()) {
+  if (parent->LeafIsLink()) {
     errno = ELOOP;
     return false;
   }

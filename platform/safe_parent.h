@@ -16,7 +16,7 @@ namespace platform {
 
 // The kit's own folders, as host paths: nothing below them is created, replaced or deleted
 // through a link. Each drive folder that lies inside SETUP_ROOT (the default drive_c) and the
-// folders the desktop entries go to (ApplicationsFolder, DesktopFolder). Folders are made below
+// folder of the menu entries (ApplicationsFolder). Folders are made below
 // them with a plain mkdir -p (MakeHostFolders, which the drive table itself uses): at worst an
 // empty folder, never a file, lands behind a link.
 std::vector<std::string> GuardedFolders();
@@ -55,8 +55,8 @@ class SafeParent {
   std::string leaf_;
 };
 
-// chmod that never follows a link below a guarded folder: there a link as the last component is
-// refused (ELOOP) and the mode is set relative to its folder. Elsewhere it is chmod.
+// chmod of the file itself, never of a link's target: a link as the last component is refused
+// (ELOOP). Below a guarded folder the mode is set relative to the folder SafeParent opened.
 bool ChangeModeNoFollow(const std::string& host, mode_t mode);
 
 }  // namespace platform
