@@ -81,25 +81,14 @@ TEST(SafeParentTest, AChangeAfterTheWalkStaysInTheFolderItOpened) {
   EXPECT_TRUE(fs::is_empty(fs::path(root.Path()) / "outside"));
 }
 
-TEST(SafeParentTest, OnlyTheKitsOwnFoldersAreWalked) {
+// ".." is resolved on the text before the walk, so it never climbs out through a folder.
+TEST(SafeParentTest, DotDotNeverLeadsOutOfTheTrustedFolder) {
   TempSetupRoot root;
-  // Outside every guarded folder the whole path is handed on unopened.
-  std::optional<SafeParent> elsewhere = SafeParent::Open(root.Path() + "/registry/x");
-  ASSERT_TRUE(elsewhere);
-  EXPECT_FALSE(elsewhere->Guarded());
-  EXPECT_STREQ(elsewhere->Leaf(), (root.Path() + "/registry/x").c_str());
-  // Below drive C: ".." is resolved on the text first, so it never climbs out through a folder.
   std::optional<SafeParent> below = SafeParent::Open(root.DriveC() + "/a/../x");
-  ASSERT_TRUE(below);
-  EXPECT_TRUE(below->Guarded());
+  ASSERT_TRUE(below && below->Guarded());
   EXPECT_STREQ(below->Leaf(), "x");
-  EXPECT_FALSE(SafeParent::OpenBelow(root.DriveC(), root.Path() + "/x"));
+  EXPECT_FALSE(SafeParent::OpenBelow(root.DriveC(), root.DriveC() + "/../x"));
   EXPECT_EQ(errno, EXDEV);
-  // A file removed that is no plain file stays.
-  ASSERT_EQ(mkfifo((root.DriveC() + "/fifo").c_str(), 0644), 0);
-  EXPECT_FALSE(DeleteRegularFile("C:\\fifo"));
-  EXPECT_EQ(errno, EPERM);
-  EXPECT_TRUE(DeleteFile("C:\\fifo"));
 }
 
 }  // namespace
