@@ -8,6 +8,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/path_util.h"
+#include "platform/safe_parent.h"
 
 namespace platform {
 namespace {
@@ -156,7 +157,7 @@ bool WriteDesktopEntry(const std::string& host_path, const DesktopEntry& entry) 
   if (!internal::MakeHostFolders(host_path.substr(0, slash))) return false;
   const std::string text = FormatDesktopEntry(entry);
   if (!WriteFileAtomically(host_path, text.data(), text.size())) return false;
-  return chmod(host_path.c_str(), 0755) == 0;
+  return ChangeModeNoFollow(host_path, 0755);
 }
 
 }  // namespace platform

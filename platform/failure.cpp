@@ -20,6 +20,7 @@ struct FaultPlan {
   long long at = 0;  // 0: no fault planned
   int error = EIO;
   bool kill = false;
+  bool stop = false;  // the process stops itself there and goes on once continued
 };
 
 int ErrnoFromName(const std::string& name) {
@@ -58,7 +59,8 @@ FaultPlan ReadPlan() {
   if (colon != std::string::npos) {
     const std::string reason = plan_text.substr(colon + 1);
     plan.kill = reason == "kill";
-    if (!plan.kill) plan.error = ErrnoFromName(reason);
+    plan.stop = reason == "stop";
+    if (!plan.kill && !plan.stop) plan.error = ErrnoFromName(reason);
   }
   return plan;
 }
@@ -126,6 +128,12 @@ bool CountOperation(const char* operation, PathOf path) {
   if (plan.kill) {
     ::kill(::getpid(), SIGKILL);
     _exit(137);
+  }
+  if (plan.stop) {
+    // Between the checks of the operation and the operation itself: a test changes the machine
+    // meanwhile (plants a link) and continues the process (SIGCONT), as a race would.
+    ::kill(::getpid(), SIGSTOP);
+    return true;
   }
   errno = plan.error;
   return false;

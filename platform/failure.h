@@ -7,13 +7,14 @@
 // The seam: SETUP_FAULT="N:REASON" makes the Nth operation of this process that changes the
 // machine (creating, writing, renaming, deleting a file or folder, any registry change) fail
 // with REASON, an errno name (ENOSPC, EACCES, EIO, EROFS, EPERM, EDQUOT) or number. "N:kill"
-// instead ends the process there as kill -9 would. Operations are counted from the moment the
-// program calls StartFaultCounting (the setup runner does when its run begins), so the count
-// addresses the steps of the run itself. Only that one operation is affected; the variable is
-// read once per process. Without it the seam costs one atomic load. SETUP_FAULT_TALLY=FILE
-// makes the process write, when it ends, the number of operations it counted into FILE's first
-// line and then one line per operation ("N operation path"), so a test knows how many steps a
-// run has and can say which one a failure was placed at.
+// instead ends the process there as kill -9 would; "N:stop" stops it there (SIGSTOP) and lets the
+// operation go on once it is continued, so a test can change the machine in between. Operations are
+// counted from the moment the program calls StartFaultCounting (the setup runner does when its run
+// begins), so the count addresses the steps of the run itself. Only that one operation is affected;
+// the variable is read once per process. Without it the seam costs one atomic load.
+// SETUP_FAULT_TALLY=FILE makes the process write, when it ends, the number of operations it counted
+// into FILE's first line and then one line per operation ("N operation path"), so a test knows how
+// many steps a run has and can say which one a failure was placed at.
 #pragma once
 
 #include <string>

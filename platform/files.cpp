@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include "platform/host_text.h"
 #include "platform/name_index.h"
 #include "platform/path_util.h"
+#include "platform/safe_parent.h"
 #include "platform/system.h"
 #include "platform/temporaries.h"
 #include "platform/text_encoding.h"
@@ -119,6 +121,26 @@ bool IndexKnowsMissing(const std::string& host) {
   return index != nullptr && !host.empty() && index->KnownMissing(host);
 }
 
+// Creates the temporary of an atomic write beside the parent's last component, as mkstemp
+// would (TemporaryPattern's X's made random), but relative to the parent's folder and never
+// through a link. Answers the open descriptor, or -1 with errno set.
+int CreateTemporary(const SafeParent& parent, std::string& name) {
+  static constexpr char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = TemporaryPattern(parent.Leaf());
+    unsigned char random[6] = {};
+    if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) return -1;
+    for (size_t i = 0; i < sizeof random; ++i) {
+      name[name.size() - sizeof random + i] = kLetters[random[i] % (sizeof kLetters - 1)];
+    }
+    const int fd =
+        openat(parent.Fd(), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
 }  // namespace
 
 // Anything that is not a folder, a dangling symbolic link too (it is still a directory entry).
@@ -158,7 +180,7 @@ bool SetFileAttributes(const std::string& path, uint32_t attributes) {
   } else {
     mode |= S_IWUSR;
   }
-  return mode == (info.st_mode & 07777) || chmod(host.c_str(), mode) == 0;
+  return mode == (info.st_mode & 07777) || ChangeModeNoFollow(host, mode);
 }
 
 std::optional<uint64_t> GetFileSize(const std::string& path) {
@@ -182,33 +204,63 @@ std::string FileReadProblem(const std::string& path) {
   return "";
 }
 
+// Each change below acts relative to the folder SafeParent opened, so a link planted at one of
+// the folders of the path after the checks (the fault point stands for that moment) cannot send
+// it elsewhere.
 bool CreateDirectory(const std::string& path) {
   const std::string host = HostPathOf(path);
-  if (host.empty() || !PassFaultPoint("mkdir", host) || mkdir(host.c_str(), 0777) != 0)
-    return false;
+  if (host.empty() || !PassFaultPoint("mkdir", host)) return false;
+  const std::optional<SafeParent> parent = SafeParent::Open(host);
+  if (!parent || mkdirat(parent->Fd(), parent->Leaf(), 0777) != 0) return false;
   NoteAdded(host);
   return true;
 }
 
 bool RemoveDirectory(const std::string& path) {
   const std::string host = HostPathOf(path);
-  if (host.empty() || !PassFaultPoint("rmdir", host) || rmdir(host.c_str()) != 0) return false;
+  if (host.empty() || !PassFaultPoint("rmdir", host)) return false;
+  const std::optional<SafeParent> parent = SafeParent::Open(host);
+  if (!parent) return false;
+  if (unlinkat(parent->Fd(), parent->Leaf(), AT_REMOVEDIR) != 0) {
+    // A folder swapped for a link is not the folder to remove: said as such.
+    if (errno == ENOTDIR && parent->LeafIsLink()) errno = ELOOP;
+    return false;
+  }
   NoteRemoved(host);
   return true;
 }
 
-bool DeleteFile(const std::string& path) {
+namespace {
+
+// DeleteFile, and with `plain_only` DeleteRegularFile.
+bool DeleteEntry(const std::string& path, bool plain_only) {
   const std::string host = HostPathOf(path);
   struct stat info {};
   if (host.empty() || lstat(host.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
+  if (!PassFaultPoint("unlink", host)) return false;
+  const std::optional<SafeParent> parent = SafeParent::Open(host);
+  // Looked at again through the folder that is unlinked from: what goes is that entry.
+  if (!parent || fstatat(parent->Fd(), parent->Leaf(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    return false;
+  }
+  if (S_ISDIR(info.st_mode) || (plain_only && !S_ISREG(info.st_mode))) {
+    errno = S_ISLNK(info.st_mode) ? ELOOP : S_ISDIR(info.st_mode) ? EISDIR : EPERM;
+    return false;
+  }
   if (!S_ISLNK(info.st_mode) && IsReadOnly(info)) {
     errno = EACCES;
     return false;
   }
-  if (!PassFaultPoint("unlink", host) || unlink(host.c_str()) != 0) return false;
+  if (unlinkat(parent->Fd(), parent->Leaf(), 0) != 0) return false;
   NoteRemoved(host);
   return true;
 }
+
+}  // namespace
+
+bool DeleteFile(const std::string& path) { return DeleteEntry(path, false); }
+
+bool DeleteRegularFile(const std::string& path) { return DeleteEntry(path, true); }
 
 bool CopyFile(const std::string& from, const std::string& to, bool fail_if_exists) {
   struct stat source_info {};
@@ -234,8 +286,8 @@ bool CopyFile(const std::string& from, const std::string& to, bool fail_if_exist
   target->Close();
   struct stat target_info {};
   if (stat(target_host.c_str(), &target_info) == 0) {
-    chmod(target_host.c_str(), (source_info.st_mode | target_info.st_mode) & 07777 &
-                                   ~(IsReadOnly(source_info) ? 0222 : 0));
+    ChangeModeNoFollow(target_host, (source_info.st_mode | target_info.st_mode) & 07777 &
+                                        ~(IsReadOnly(source_info) ? 0222 : 0));
   }
   return true;
 }
@@ -249,24 +301,32 @@ bool MoveFile(const std::string& from, const std::string& to) {
   // Whatever happens below, the two folders are listed again when next looked up.
   NoteRemoved(source);
   NoteRemoved(target);
-  if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+  const std::optional<SafeParent> from_parent = SafeParent::Open(source);
+  if (!from_parent) return false;
+  const std::optional<SafeParent> to_parent = SafeParent::Open(target);
+  if (!to_parent) return false;
+  if (renameat2(from_parent->Fd(), from_parent->Leaf(), to_parent->Fd(), to_parent->Leaf(),
+                RENAME_NOREPLACE) == 0) {
     return true;
   }
-  if (errno == EEXIST) return false;
+  const int reason = errno;
+  if (reason == EEXIST) return false;
   struct stat existing {};
-  if (lstat(target.c_str(), &existing) == 0) {
+  if (fstatat(to_parent->Fd(), to_parent->Leaf(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
     errno = EEXIST;
     return false;
   }
-  if (errno == EINVAL || errno == ENOSYS) {
+  errno = reason;
+  if (reason == EINVAL || reason == ENOSYS) {
     // The file system cannot refuse replacement itself; the check above stands in.
-    return rename(source.c_str(), target.c_str()) == 0;
+    return renameat(from_parent->Fd(), from_parent->Leaf(), to_parent->Fd(), to_parent->Leaf()) ==
+           0;
   }
   if (errno == EXDEV && S_ISREG(info.st_mode)) {
     // Another file system: copy, then delete the original (a read-only original stays).
     if (!CopyFile(source, target, true)) return false;
-    if (unlink(source.c_str()) != 0) {
-      unlink(target.c_str());
+    if (unlinkat(from_parent->Fd(), from_parent->Leaf(), 0) != 0) {
+      unlinkat(to_parent->Fd(), to_parent->Leaf(), 0);
       return false;
     }
     return true;
@@ -394,10 +454,22 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
       break;
   }
   if (writable && !PassFaultPoint("open", host)) return std::nullopt;
+  // A file opened to be written is opened in its folder as reached without links (a link as
+  // the file itself is refused there too); one only read is opened by its path.
+  std::optional<SafeParent> parent;
+  int folder = AT_FDCWD;
+  const char* name = host.c_str();
+  if (writable) {
+    parent = SafeParent::Open(host);
+    if (!parent) return std::nullopt;
+    folder = parent->Fd();
+    name = parent->Leaf();
+    if (parent->Guarded()) flags |= O_NOFOLLOW;
+  }
   if (mode == Mode::kCreate) {
     // Usually nothing is there yet: a file created here is empty and writable, so it needs
     // none of the checks below. Anything already there (links too) takes the general way.
-    const int fd = open(host.c_str(), flags | O_EXCL, 0666);
+    const int fd = openat(folder, name, flags | O_EXCL, 0666);
     if (fd >= 0) {
       NoteAdded(host);
       return File(fd, writable);
@@ -405,12 +477,12 @@ std::optional<File> File::Open(const std::string& path, Mode mode) {
   }
   if (writable && mode != Mode::kCreateNew) {
     struct stat info {};
-    if (stat(host.c_str(), &info) == 0 && (S_ISDIR(info.st_mode) || IsReadOnly(info))) {
+    if (fstatat(folder, name, &info, 0) == 0 && (S_ISDIR(info.st_mode) || IsReadOnly(info))) {
       errno = S_ISDIR(info.st_mode) ? EISDIR : EACCES;
       return std::nullopt;
     }
   }
-  const int fd = open(host.c_str(), flags, 0666);
+  const int fd = openat(folder, name, flags, 0666);
   if (fd < 0) return std::nullopt;
   struct stat info {};
   if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
@@ -594,16 +666,20 @@ bool WriteFileBytes(const std::string& path, const void* data, size_t size) {
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size) {
   const std::string host = HostPathOf(path);
   if (host.empty()) return false;
+  // The temporary is made, and renamed over the file, in the folder as reached without links.
+  const std::optional<SafeParent> parent = SafeParent::Open(host);
+  if (!parent) return false;
   struct stat old_info {};
-  const bool replacing = stat(host.c_str(), &old_info) == 0;
+  // Below a guarded folder a link as the file is replaced itself, never written through.
+  const bool replacing = fstatat(parent->Fd(), parent->Leaf(), &old_info,
+                                 parent->Guarded() ? AT_SYMLINK_NOFOLLOW : 0) == 0 &&
+                         !S_ISLNK(old_info.st_mode);
   if (replacing && (S_ISDIR(old_info.st_mode) || IsReadOnly(old_info))) {
     errno = S_ISDIR(old_info.st_mode) ? EISDIR : EACCES;
     return false;
   }
-  const size_t slash = host.find_last_of('/');
-  const std::string folder = slash == 0 ? "/" : host.substr(0, slash);
-  std::string temp = TemporaryPattern(host);
-  const int fd = mkstemp(temp.data());
+  std::string temp;
+  const int fd = CreateTemporary(*parent, temp);
   if (fd < 0) return false;
   // Locked while it lives: a temporary found unlocked was left by a process that ended, and
   // the next start removes it (RemoveAbandonedTemporaries). Where the file system has no locks,
@@ -630,16 +706,16 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
   // The step the fault seam counts comes once the temporary is complete, so a process killed
   // there leaves one behind as a real kill could.
   ok = ok && PassFaultPoint("replace", host);
-  ok = ok && rename(temp.c_str(), host.c_str()) == 0;
+  ok = ok && renameat(parent->Fd(), temp.c_str(), parent->Fd(), parent->Leaf()) == 0;
   ok = (close(fd) == 0) && ok;
   if (!ok) {
     const int reason = errno;
-    unlink(temp.c_str());
+    unlinkat(parent->Fd(), temp.c_str(), 0);
     errno = reason;
     return false;
   }
   NoteAdded(host);
-  const int dir_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir_fd = parent->OpenForFlush();
   if (dir_fd >= 0) {
     fsync(dir_fd);
     close(dir_fd);

@@ -42,6 +42,9 @@ std::string FileReadProblem(const std::string& path);
 bool CreateDirectory(const std::string& path);  // one level; false when it exists or fails
 bool RemoveDirectory(const std::string& path);  // only an empty folder
 bool DeleteFile(const std::string& path);       // a file or a symbolic link, never a folder
+// DeleteFile of what must still be a plain file: a link (errno ELOOP), a fifo, a device or a
+// socket (EPERM) in its place stays.
+bool DeleteRegularFile(const std::string& path);
 bool CopyFile(const std::string& from, const std::string& to, bool fail_if_exists);
 bool MoveFile(const std::string& from, const std::string& to);  // fails when `to` exists
 

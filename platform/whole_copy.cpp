@@ -11,6 +11,7 @@
 
 #include "platform/failure.h"
 #include "platform/path_util.h"
+#include "platform/safe_parent.h"
 
 namespace platform {
 
@@ -51,8 +52,11 @@ bool CopyFileWhole(const std::string& from, const std::string& to) {
     errno = EINVAL;
     return false;
   }
-  const int target =
-      open(target_host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  // The copy is made in its folder as reached without links (SafeParent).
+  const std::optional<SafeParent> parent = SafeParent::Open(target_host);
+  const int target = parent ? openat(parent->Fd(), parent->Leaf(),
+                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)
+                            : -1;
   if (target < 0) {
     const int reason = errno;
     close(source);
@@ -65,7 +69,7 @@ bool CopyFileWhole(const std::string& from, const std::string& to) {
   ok = close(target) == 0 && ok;
   close(source);
   if (!ok) {
-    unlink(target_host.c_str());
+    unlinkat(parent->Fd(), parent->Leaf(), 0);
     errno = reason;
   }
   return ok;

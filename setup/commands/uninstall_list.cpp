@@ -254,10 +254,11 @@ bool TUninstallList::LoadLog(const std::string& folder, const std::string& prefi
 
 bool TUninstallList::RemoveFile(const std::string& recorded) {
   const std::string path = ExpandFilePath(recorded);
-  // A file that is now a link, or lies below a folder swapped for one, is not what the install
-  // made: it stays, and the removal reports it.
+  // A file that is now a link, a fifo or a device, or lies below a folder swapped for a link, is
+  // not what the install made: it stays, and the removal reports it. What is unlinked is the
+  // entry in the folder reached without links, never a link's target.
   if (LinkInInstallFolder(path)) return false;
-  const bool removed = platform::FileExists(path) && platform::DeleteFile(path);
+  const bool removed = platform::DeleteRegularFile(path);
   if (removed) RunLog("file removed: " + path);
   return removed;
 }

@@ -78,7 +78,8 @@ class TUninstallList {
 
   // Removal, one recorded item at a time (the uninstaller's removal run drives the order:
   // files first to last, folders last to first, registry records first to last).
-  // Expands the recorded path and deletes the file when one is there.
+  // Expands the recorded path and deletes the file when a plain file is there; a link, a fifo
+  // or a device in its place stays (errno ELOOP or EPERM).
   static bool RemoveFile(const std::string& recorded);
   // Removes the folder (as recorded) when it is a drive path ("X:\..."), exists and is empty.
   static bool RemoveFolder(const std::string& recorded);

@@ -62,6 +62,8 @@ void WizardSession::RunUninstall() {
   const TSetupInfoFile& info = state.SetupInfo();
   TUninstallList& list = TUninstallList::Instance();
   working_ = true;
+  // The removal's changes count for the fault seam, as an install run's do.
+  platform::StartFaultCounting();
   // A removal killed while it rewrote the log left that write's temporary in the folder.
   if (const auto folder = platform::ToHostPath(info.InstallDir)) {
     platform::RemoveAbandonedTemporaries(*folder);

@@ -1,0 +1,62 @@
+// The folder that holds a path, reached from a folder the kit trusts without following any
+// symbolic link below it. A check made with lstat leaves a window in which a link planted at a
+// folder of the path would send the change that follows somewhere else; a change made relative
+// to a folder opened this way (mkdirat, openat, renameat, unlinkat on its last component) acts
+// inside that very folder, whatever is planted meanwhile.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// The kit's own folders, as host paths: nothing below them is created, replaced or deleted
+// through a link. Each drive folder that lies inside SETUP_ROOT (the default drive_c) and the
+// folder of the menu entries (ApplicationsFolder). Folders are made below
+// them with a plain mkdir -p (MakeHostFolders, which the drive table itself uses): at worst an
+// empty folder, never a file, lands behind a link.
+std::vector<std::string> GuardedFolders();
+
+class SafeParent {
+ public:
+  // The folder holding the absolute host path `host` ("." and ".." resolved on the text first).
+  // Below a guarded folder (the deepest one that holds the path) each component down to the
+  // parent is opened without following a link: a link answers nothing with errno ELOOP, a
+  // missing folder with ENOENT. Elsewhere nothing is opened: Fd() is AT_FDCWD and Leaf() the
+  // whole path, so a call made with them acts as the plain path call would.
+  static std::optional<SafeParent> Open(const std::string& host);
+  // The same with `top` as the trusted folder (itself followed when it is a link); nothing with
+  // errno EXDEV when `host` does not lie below it.
+  static std::optional<SafeParent> OpenBelow(const std::string& top, const std::string& host);
+
+  SafeParent(SafeParent&& other) noexcept;
+  SafeParent& operator=(SafeParent&& other) noexcept;
+  SafeParent(const SafeParent&) = delete;
+  SafeParent& operator=(const SafeParent&) = delete;
+  ~SafeParent();
+
+  int Fd() const { return fd_; }
+  const char* Leaf() const { return leaf_.c_str(); }
+  // Whether the parent was opened (the path lies below a trusted folder).
+  bool Guarded() const { return fd_ >= 0; }
+  // Whether the last component is a symbolic link (not followed).
+  bool LeafIsLink() const;
+  // A folder descriptor to flush the parent with (fsync), to be closed by the caller; -1 when it
+  // cannot be opened.
+  int OpenForFlush() const;
+
+ private:
+  SafeParent(int fd, std::string leaf) : fd_(fd), leaf_(std::move(leaf)) {}
+  int fd_ = AT_FDCWD;
+  std::string leaf_;
+};
+
+// chmod of the file itself, never of a link's target: a link as the last component is refused
+// (ELOOP). Below a guarded folder the mode is set relative to the folder SafeParent opened.
+bool ChangeModeNoFollow(const std::string& host, mode_t mode);
+
+}  // namespace platform

@@ -1,0 +1,293 @@
+// Links planted in the kit's own folders, with the real programs: at every folder level of an
+// install and of an uninstall, before the run and, through the fault seam's stop, at every step
+// between the run's checks and its change. Nothing outside the kit's folders is ever written or
+// deleted; the uninstaller leaves and reports what is no longer the object it made.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/machine_snapshot.h"
+#include "common/program_runner.h"
+#include "platform/desktop_entry.h"
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/safe_parent.h"
+#include "platform/shell.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using setupkit_test::BinPath;
+using setupkit_test::MachineSnapshot;
+using setupkit_test::RunProgram;
+
+constexpr const char* kFolder = "C:\\Program Files\\Tiny\\";
+
+void WriteText(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+MachineSnapshot Snapshot(const fs::path& folder) {
+  MachineSnapshot snapshot;
+  setupkit_test::AddTreeToSnapshot(folder, "", snapshot);
+  return snapshot;
+}
+
+// Runs `args` with SETUP_FAULT=N:stop; once the program has stopped itself at that step, calls
+// `planted` and lets it go on. Answers its exit code (-1 when it did not exit normally) and
+// whether it stopped at all.
+int RunStoppedAt(const std::vector<std::string>& args, long long step,
+                 const std::function<void()>& planted, bool& stopped) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("SETUP_FAULT", (std::to_string(step) + ":stop").c_str(), 1);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    dup2(null, 2);
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  stopped = false;
+  while (waitpid(pid, &status, WUNTRACED) == pid) {
+    if (!WIFSTOPPED(status)) break;
+    if (!stopped) planted();
+    stopped = true;
+    kill(pid, SIGCONT);
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class PlantedLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = fs::temp_directory_path() /
+            ("setup-links-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(base_);
+    root_ = base_ / "root";
+    victim_ = base_ / "victim";
+    setenv("SETUP_ROOT", root_.c_str(), 1);
+    setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+    unsetenv("SETUP_FAULT");
+    unsetenv("SETUP_NO_DESKTOP_ENTRIES");
+    const fs::path src = base_ / "src";
+    WriteText(src / "App" / "app.sh", "#!/bin/sh\necho app\n");
+    WriteText(src / "App" / "sub" / "data.txt", "data");
+    WriteText(src / "App" / "sub" / "deeper" / "more.txt", "more");
+    WriteText(src / "Changes.txt", "Version 1\r\n");
+    WriteText(src / "tiny.setup",
+              "name Tiny\nshortname Tiny\noutfile TinySetup.exe\n"
+              "installdir \"$PROGRAMFILES\\Tiny\\\"\nchangelog Changes.txt\n"
+              "pages install\nuninstallpages uninstall\nprefix Tiny\n"
+              "language install\\english\nuninstalllanguage uninstall\\english\n"
+              "file \"App\\\"\ncreatedirectory \"$INSTDIR\\made\\inner\"\n"
+              "createshortcut \"$SMPROGRAMS\\Tiny\\App.lnk\" \"$INSTDIR\\app.sh\" \"\"\n");
+    fs::create_directories(base_ / "out");
+    const auto compiled = RunProgram({BinPath("setupc"), "--source", src.string(), "-o",
+                                      (base_ / "out").string(), (src / "tiny.setup").string()});
+    ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
+    installer_ = (base_ / "out" / "TinySetup.exe").string();
+    PrepareMachine();
+  }
+  void TearDown() override {
+    unsetenv("XDG_DATA_HOME");
+    std::error_code ignored;
+    fs::remove_all(base_, ignored);
+  }
+
+  void PrepareMachine() {
+    fs::remove_all(root_);
+    fs::remove_all(victim_);
+    for (auto folder : {platform::ShellFolder::kPrograms, platform::ShellFolder::kProgramFiles}) {
+      platform::GetShellFolder(folder);
+    }
+    platform::GetTempPath();
+    fs::create_directories(platform::ApplicationsFolder());
+  }
+  std::string Host(const std::string& windows_path) const {
+    return platform::ToHostPath(windows_path).value_or("");
+  }
+  std::string Uninstaller() const { return Host(std::string(kFolder) + "Tiny_Uninstall.exe"); }
+  // The finaliser the uninstaller starts works on after it ends.
+  void WaitForFinaliser() const {
+    const std::string temp = platform::GetTempPath();
+    for (int i = 0; i < 200 && !platform::FindFiles(temp, "setup-finalise-*").empty(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  }
+  // The folder at `host` moves out to the victim's place and a link to it takes its place: what
+  // the run then writes or deletes there lands outside unless the link is refused.
+  void SwapForLink(const fs::path& host) {
+    fs::rename(host, victim_);
+    fs::create_directory_symlink(victim_, host);
+  }
+  // The steps of a clean run of `args` that change something in a folder below the kit's own
+  // folders, as the tally names them ("N operation path").
+  std::vector<std::pair<long long, fs::path>> GuardedSteps(const std::vector<std::string>& args) {
+    const fs::path tally = base_ / "tally";
+    setupkit_test::ProgramOptions options;
+    options.env = {{"SETUP_FAULT_TALLY", tally.string()}};
+    EXPECT_EQ(RunProgram(args, options).exit_code, 0);
+    std::ifstream in(tally);
+    std::string line;
+    std::getline(in, line);
+    std::vector<std::pair<long long, fs::path>> steps;
+    const std::vector<std::string> tops = platform::GuardedFolders();
+    while (std::getline(in, line)) {
+      const size_t number_end = line.find(' ');
+      const size_t path_at = line.find(' ', number_end + 1) + 1;
+      const std::string path = line.substr(path_at, line.find(" -> ") - path_at);
+      const fs::path parent = fs::path(path).parent_path();
+      for (const std::string& top : tops) {
+        if (parent.string().rfind(top + "/", 0) == 0) {
+          steps.emplace_back(std::stoll(line.substr(0, number_end)), parent);
+          break;
+        }
+      }
+    }
+    return steps;
+  }
+
+  fs::path base_, root_, victim_;
+  std::string installer_;
+};
+
+struct Level {
+  const char* name;
+  const char* path;  // below C:\, or "" for the Start-menu folder of the product
+  // Whether the install has to write below the level (and so refuses with exit code 2); a
+  // folder the script only asks for is there already, through the link, and needs no change.
+  bool written_below;
+};
+
+const Level kLevels[] = {
+    {"AboveTheInstallFolder", "Program Files", true},
+    {"InstallFolder", "Program Files\\Tiny", true},
+    {"FolderOfFiles", "Program Files\\Tiny\\sub", true},
+    {"DeepestFolder", "Program Files\\Tiny\\sub\\deeper", true},
+    {"MadeFolder", "Program Files\\Tiny\\made\\inner", false},
+    {"StartMenuFolder", "", true},
+};
+
+class LinkAtLevelTest : public PlantedLinkTest, public ::testing::WithParamInterface<Level> {
+ protected:
+  fs::path LevelHost() const {
+    const std::string path = GetParam().path;
+    return path.empty() ? fs::path(Host(platform::GetShellFolder(platform::ShellFolder::kPrograms)))
+                              .append("Tiny")
+                        : fs::path(Host("C:\\" + path));
+  }
+};
+
+// Planted before the install: nothing is written outside; a run that has to write there
+// refuses with exit code 2.
+TEST_P(LinkAtLevelTest, InstallWritesNothingThroughIt) {
+  WriteText(base_ / "mine" / "keep.txt", "mine");
+  fs::create_directories(LevelHost().parent_path());
+  fs::remove_all(LevelHost());
+  fs::create_directory_symlink(base_ / "mine", LevelHost());
+  const MachineSnapshot before = Snapshot(base_ / "mine");
+  const auto install = RunProgram({installer_, "--unattended"});
+  EXPECT_EQ(install.exit_code, GetParam().written_below ? 2 : 0) << install.output;
+  EXPECT_TRUE(fs::is_symlink(LevelHost()));
+  EXPECT_TRUE(before == Snapshot(base_ / "mine"))
+      << setupkit_test::SnapshotDifference(before, Snapshot(base_ / "mine"));
+}
+
+// Swapped for a link to its own content before the uninstall: all of it stays, and the
+// uninstaller says so (exit code 2).
+TEST_P(LinkAtLevelTest, UninstallDeletesNothingThroughIt) {
+  ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+  SwapForLink(LevelHost());
+  const MachineSnapshot before = Snapshot(victim_);
+  const auto removed = RunProgram({Uninstaller(), "--unattended"});
+  EXPECT_EQ(removed.exit_code, 2) << removed.output;
+  EXPECT_NE(removed.output.find("Could not remove"), std::string::npos) << removed.output;
+  WaitForFinaliser();
+  EXPECT_TRUE(before == Snapshot(victim_))
+      << setupkit_test::SnapshotDifference(before, Snapshot(victim_));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFolderLevel, LinkAtLevelTest, ::testing::ValuesIn(kLevels),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A recorded file that is no longer a plain file (a link, a fifo) is left and reported.
+TEST_F(PlantedLinkTest, UninstallLeavesARecordedFileThatIsNoLongerAPlainFile) {
+  WriteText(base_ / "mine.txt", "mine");
+  for (const bool fifo : {false, true}) {
+    PrepareMachine();
+    ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+    const std::string host = Host(std::string(kFolder) + "sub\\data.txt");
+    fs::remove(host);
+    if (fifo) {
+      ASSERT_EQ(mkfifo(host.c_str(), 0644), 0);
+    } else {
+      fs::create_symlink(base_ / "mine.txt", host);
+    }
+    const auto removed = RunProgram({Uninstaller(), "--unattended"});
+    EXPECT_EQ(removed.exit_code, 2) << removed.output;
+    EXPECT_NE(removed.output.find("sub\\data.txt"), std::string::npos) << removed.output;
+    EXPECT_TRUE(fs::is_symlink(host) || fs::is_fifo(host));
+    EXPECT_EQ(platform::ReadFileBytes((base_ / "mine.txt").string()), "mine");
+  }
+}
+
+// The race: at every step of an install and of an uninstall that changes something below the
+// kit's folders, the run stops after its checks; the step's folder moves aside and a link to a
+// copy of it outside takes its place; the run goes on. The copy is never changed.
+TEST_F(PlantedLinkTest, ALinkPlantedAfterTheChecksOfAnyStepIsNeverFollowed) {
+  int cases = 0, broken = 0, not_stopped = 0;
+  for (const bool uninstall : {false, true}) {
+    PrepareMachine();
+    if (uninstall) ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+    const std::vector<std::string> args = {uninstall ? Uninstaller() : installer_, "--unattended"};
+    const auto steps = GuardedSteps(args);
+    EXPECT_GT(steps.size(), uninstall ? 5u : 15u);
+    WaitForFinaliser();
+    for (const auto& [step, folder] : steps) {
+      PrepareMachine();
+      if (uninstall) ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+      MachineSnapshot before;
+      bool stopped = false;
+      RunStoppedAt(
+          args, step,
+          [&] {
+            if (!fs::is_directory(folder)) return;
+            fs::copy(folder, victim_, fs::copy_options::recursive);
+            fs::rename(folder, folder.string() + ".moved");
+            fs::create_directory_symlink(victim_, folder);
+            before = Snapshot(victim_);
+          },
+          stopped);
+      if (uninstall) WaitForFinaliser();
+      ++cases;
+      not_stopped += stopped ? 0 : 1;
+      const MachineSnapshot after = Snapshot(victim_);
+      if (before != after) ++broken;
+      EXPECT_TRUE(before == after)
+          << (uninstall ? "uninstall" : "install") << " step " << step << " at " << folder << "\n"
+          << setupkit_test::SnapshotDifference(before, after);
+    }
+  }
+  std::printf("planted after the checks: %d cases, %d held, %d broken (%d never stopped)\n", cases,
+              cases - broken, broken, not_stopped);
+  EXPECT_EQ(not_stopped, 0);
+}
+
+}  // namespace
