@@ -255,14 +255,18 @@ TEST_F(PlantedLinkTest, ALinkPlantedAfterTheChecksOfAnyStepIsNeverFollowed) {
   int cases = 0, broken = 0, not_stopped = 0;
   for (const bool uninstall : {false, true}) {
     PrepareMachine();
-    if (uninstall) ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+    if (uninstall) {
+      ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+    }
     const std::vector<std::string> args = {uninstall ? Uninstaller() : installer_, "--unattended"};
     const auto steps = GuardedSteps(args);
     EXPECT_GT(steps.size(), uninstall ? 5u : 15u);
     WaitForFinaliser();
     for (const auto& [step, folder] : steps) {
       PrepareMachine();
-      if (uninstall) ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+      if (uninstall) {
+        ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+      }
       MachineSnapshot before;
       bool stopped = false;
       RunStoppedAt(
