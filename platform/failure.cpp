@@ -85,9 +85,11 @@ struct FaultSeam {
   std::atomic<long long> count{0};
   std::mutex tally_mutex;
   std::vector<std::string> steps;  // "N operation path", kept only for the tally
-  // Tells the tally file how many operations the process counted, and which.
+  // Tells the tally file how many operations the process counted, and which. A process that
+  // never counted (the finaliser an uninstaller starts, which may end after it) leaves the
+  // file to the run that did.
   ~FaultSeam() {
-    if (tally.empty()) return;
+    if (tally.empty() || !counting.load()) return;
     if (FILE* out = std::fopen(tally.c_str(), "w")) {
       std::fprintf(out, "%lld\n", count.load());
       for (const std::string& step : steps) std::fprintf(out, "%s\n", step.c_str());
