@@ -19,6 +19,7 @@
 
 #include "common/machine_snapshot.h"
 #include "common/program_runner.h"
+#include "common/test_folder.h"
 #include "platform/desktop_entry.h"
 #include "platform/drives.h"
 #include "platform/files.h"
@@ -76,10 +77,7 @@ int RunStoppedAt(const std::vector<std::string>& args, long long step,
 class PlantedLinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    base_ = fs::temp_directory_path() /
-            ("setup-links-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(base_);
+    base_ = setupkit_test::FreshTestFolder("setup-links-");
     root_ = base_ / "root";
     victim_ = base_ / "victim";
     setenv("SETUP_ROOT", root_.c_str(), 1);

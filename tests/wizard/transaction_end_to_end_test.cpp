@@ -18,6 +18,7 @@
 
 #include "common/machine_snapshot.h"
 #include "common/program_runner.h"
+#include "common/test_folder.h"
 #include "platform/desktop_entry.h"
 #include "platform/drives.h"
 #include "platform/files.h"
@@ -29,6 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using setupkit_test::BinPath;
+using setupkit_test::DrivesOnly;
 using setupkit_test::MachineSnapshot;
 using setupkit_test::ProgramResult;
 using setupkit_test::RunProgram;
@@ -77,19 +79,10 @@ std::map<std::string, std::string> HiveValues() {
   return values;
 }
 
-// A snapshot without the hive's files: the uninstaller leaves emptied keys, by design.
-MachineSnapshot DrivesOnly(MachineSnapshot snapshot) {
-  std::erase_if(snapshot, [](const auto& item) { return item.first.rfind("registry/", 0) == 0; });
-  return snapshot;
-}
-
 class TransactionEndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    base_ = fs::temp_directory_path() /
-            ("setup-tx-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(base_);
+    base_ = setupkit_test::FreshTestFolder("setup-tx-");
     root_ = base_ / "root";
     setenv("SETUP_ROOT", root_.c_str(), 1);
     unsetenv("SETUP_LANGID");

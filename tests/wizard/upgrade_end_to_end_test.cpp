@@ -15,6 +15,7 @@
 #include "common/file_bytes.h"
 #include "common/machine_snapshot.h"
 #include "common/program_runner.h"
+#include "common/test_folder.h"
 #include "platform/desktop_entry.h"
 #include "platform/drives.h"
 #include "platform/files.h"
@@ -25,6 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using setupkit_test::BinPath;
+using setupkit_test::DrivesOnly;
 using setupkit_test::MachineSnapshot;
 using setupkit_test::ProgramResult;
 using setupkit_test::ReadBytes;
@@ -36,19 +38,10 @@ using setupkit_test::WriteBytes;
 constexpr const char* kFolder = "C:\\Program Files\\Tiny\\";
 constexpr const char* kKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tiny";
 
-// The machine without the hive: the uninstaller leaves emptied keys, by design.
-MachineSnapshot DrivesOnly(MachineSnapshot snapshot) {
-  std::erase_if(snapshot, [](const auto& item) { return item.first.rfind("registry/", 0) == 0; });
-  return snapshot;
-}
-
 class UpgradeEndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    base_ = fs::temp_directory_path() /
-            ("setup-upgrade-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(base_);
+    base_ = setupkit_test::FreshTestFolder("setup-upgrade-");
     root_ = base_ / "root";
     setenv("SETUP_ROOT", root_.c_str(), 1);
     unsetenv("SETUP_LANGID");
