@@ -446,8 +446,11 @@ TEST_F(TransactionEndToEndTest, HangUpInterruptAndTerminateEachCancelAndChangeNo
   ASSERT_EQ(platform::RunLock::Acquire(platform::RunLock::DefaultPath(), "test", std::nullopt,
                                        nullptr, nullptr, held),
             platform::RunLock::Outcome::kTaken);
-  const std::string err = setupkit_test::ShellQuote((base_ / "err.txt").string());
   for (const char* signal : {"INT", "TERM", "HUP"}) {
+    // A file per run: the shell may look for "waiting" before the new run has emptied a shared
+    // one, see the last run's line and signal this one before its handlers are in place.
+    const std::string err =
+        setupkit_test::ShellQuote((base_ / (std::string("err-") + signal + ".txt")).string());
     setupkit_test::ProgramOptions options;
     options.timeout = std::chrono::seconds(60);
     ProgramResult run = setupkit_test::RunShell(
