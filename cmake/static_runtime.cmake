@@ -1,20 +1,16 @@
 # The programs that installers carry (the runtime, its uninstaller copy, setup-finalise) must
 # start on any x86-64 Linux with no package added, so they are linked as static executables:
-# static libstdc++, glibc, zlib and libdeflate from Debian's own archives. Every other
+# static libstdc++, glibc and libdeflate from Debian's own archives. Every other
 # program links the shared libraries as usual.
 #
-# The engine links the codec libraries through the two targets below; each names the static
-# archive when the program being linked is marked SETUPKIT_STATIC_RUNTIME, the shared library
-# otherwise.
-find_library(SETUPKIT_ZLIB_ARCHIVE NAMES libz.a REQUIRED)
+# The engine links its deflate library through the target below, which names the static archive
+# when the program being linked is marked SETUPKIT_STATIC_RUNTIME, the shared library otherwise.
+# (zlib itself only serves the tests, as the reference for the kit's streams.)
 find_library(SETUPKIT_DEFLATE_ARCHIVE NAMES libdeflate.a REQUIRED)
 find_library(SETUPKIT_SODIUM_LIBRARY NAMES sodium REQUIRED)
 find_path(SETUPKIT_SODIUM_INCLUDE sodium.h REQUIRED)
 
 set(_static_head "$<BOOL:$<TARGET_PROPERTY:SETUPKIT_STATIC_RUNTIME>>")
-add_library(setupkit_zlib INTERFACE)
-target_link_libraries(setupkit_zlib INTERFACE
-  "$<IF:${_static_head},${SETUPKIT_ZLIB_ARCHIVE},ZLIB::ZLIB>")
 # The window program (SETUPKIT_STATIC_CODECS) takes libdeflate from its archive too: a machine
 # with Qt 6 need not have it.
 set(_static_deflate "$<OR:${_static_head},$<BOOL:$<TARGET_PROPERTY:SETUPKIT_STATIC_CODECS>>>")

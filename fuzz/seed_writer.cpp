@@ -25,6 +25,7 @@
 #include "setup/core/package_integrity.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_info.h"
+#include "setup/io/zlib_stream.h"
 #include "setup/session/view_protocol.h"
 #include "setup/vfs/vfs_file.h"
 #include "setup/vfs/vfs_tree.h"
@@ -196,6 +197,16 @@ void WriteCoreSeeds() {
   Put("install_log", "empty", *TUninstallList().EncodeLog());
 }
 
+// zlib streams as the kit writes them: stored (nothing to gain), fixed codes (a short text) and
+// dynamic codes (a longer one).
+void WriteStreamSeeds() {
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += "line " + std::to_string(i) + " of a small text file\n";
+  Put("zlib_length", "stored", archive_io::ZlibCompress(std::string(40, '\x01') + "\x02\x03", 0));
+  Put("zlib_length", "fixed", archive_io::ZlibCompress("hello hello hello"));
+  Put("zlib_length", "dynamic", archive_io::ZlibCompress(text));
+}
+
 void WriteArchiveSeeds() {
   const std::vector<std::pair<std::string, std::string>> files = {
       {"data\\readme.txt", std::string(300, 'r')},
@@ -318,6 +329,7 @@ int main(int argc, char** argv) {
   corpus = argv[1];
   WriteCoreSeeds();
   WriteArchiveSeeds();
+  WriteStreamSeeds();
   WritePlatformSeeds();
   WriteViewRecordSeeds();
   return 0;

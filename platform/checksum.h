@@ -1,4 +1,4 @@
-// Checksums: CRC-32 through zlib, MD5 (RFC 1321) by a routine of our own.
+// Checksums: CRC-32 (libdeflate), MD5 (RFC 1321) by a routine of our own.
 #pragma once
 
 #include <array>

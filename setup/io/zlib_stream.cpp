@@ -1,7 +1,6 @@
 #include "setup/io/zlib_stream.h"
 
 #include <libdeflate.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <memory>
@@ -61,32 +60,6 @@ std::optional<std::string> ZlibInflateExact(std::string_view stream, size_t expe
     return std::nullopt;
   }
   return out;
-}
-
-std::optional<uint64_t> ZlibInflatedLength(std::string_view stream) {
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) throw std::bad_alloc();
-  std::unique_ptr<z_stream, int (*)(z_stream*)> end(&z, inflateEnd);
-  const char* next = stream.data();
-  size_t input_left = stream.size();
-  uint64_t produced = 0;
-  unsigned char scratch[64 * 1024];
-  for (;;) {
-    if (z.avail_in == 0 && input_left > 0) {
-      const size_t take = std::min<size_t>(input_left, size_t{1} << 30);
-      z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(next));
-      z.avail_in = static_cast<uInt>(take);
-      next += take;
-      input_left -= take;
-    }
-    z.next_out = scratch;
-    z.avail_out = sizeof scratch;
-    const int result = inflate(&z, Z_NO_FLUSH);
-    produced += sizeof scratch - z.avail_out;
-    if (result == Z_STREAM_END) return produced;
-    // Z_BUF_ERROR with room left means the input ended before the stream did.
-    if (result != Z_OK) return std::nullopt;
-  }
 }
 
 }  // namespace archive_io

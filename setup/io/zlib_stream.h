@@ -1,8 +1,8 @@
 // zlib streams (RFC 1950) for every reader and writer of the kit: package entries, pak archive
 // directories and entries, VFS pieces. Whole buffers go through libdeflate, which compresses and
-// inflates several times faster than zlib and writes the same format every reader accepts. zlib
-// stays only where a stream's output is counted piece by piece instead of kept (the real length
-// of a stream that does not match its recorded size, for the message that reports it).
+// inflates several times faster than zlib and writes the same format every reader accepts. Where
+// a stream's output is only counted, never kept (the real length of a stream that does not match
+// its recorded size, for the message that reports it), a small decoder of the kit's own counts it.
 //
 // Size rule, the same for every caller: a zlib stream of n bytes cannot inflate to more than
 // kMaxInflateRatio * n bytes (a deflate block spends at least 2 bits on a 258-byte match, and the
@@ -71,8 +71,8 @@ InflateStatus ZlibInflateInto(std::string_view stream, void* out, size_t size, s
 // is broken, holds more or fewer bytes, or claims more than the size rule allows.
 std::optional<std::string> ZlibInflateExact(std::string_view stream, size_t expected_size);
 
-// The length the stream inflates to, counted through zlib without keeping the output; nothing
-// when the stream is broken or cut short.
+// The length the stream inflates to, counted without keeping the output (in 32 KiB of memory,
+// whatever the length); nothing when the stream is broken or cut short, as zlib would judge it.
 std::optional<uint64_t> ZlibInflatedLength(std::string_view stream);
 
 }  // namespace archive_io
