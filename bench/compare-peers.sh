@@ -1,28 +1,38 @@
 #!/bin/sh
-# Times setupc and the installer against their peers on one deterministic tree of about 160 MB,
-# checks that the installed tree equals its source, and prints every ratio in one table.
+# Times setupc and the installer against their peers on two deterministic trees, checks that
+# every installed tree equals its source, and prints every ratio in one table per tree.
 #
 #   bench/compare-peers.sh [BUILD_DIR]     (default BUILD_DIR: ./build)
 #
-# The tree is made by bench/make-bench-tree.py from files every Debian 12 machine has; files
-# whose content repeats or whose path differs from another only in letter case are left out.
-# The peers (nsis, zip, libarchive-tools, unzip, hyperfine, gnuplot) are installed from Debian
-# when missing and only run as programs. One hyperfine run times compiling:
-#   setupc        packing the tree with one `file` line, on every core
-#   setupc -j1    the same on one core (same bytes, checked)
-#   makensis      SetCompressor zlib (non-solid: per-file deflate, like setupc), with an
-#                 uninstaller, as setupc's installer carries one (its pages and finaliser)
+# The trees are made by bench/make-bench-tree.py from files every Debian 12 machine has: the
+# mixed tree (about 160 MB of headers, documents, compressed files and libraries) and the text
+# tree (about 70 MB in 4,000 small Python, Perl and JavaScript files, as a program of a scripting
+# language ships); files whose content repeats or whose path differs from another only in letter
+# case are left out. The peers (nsis, zip, libarchive-tools, unzip, hyperfine, gnuplot, zstd,
+# xz-utils) are installed from Debian when missing and only run as programs. Per tree, one
+# hyperfine run times compiling, side by side:
+#   setupc         packing the tree with one `file` line (zlib per entry), on every core
+#   setupc -j1     the same on one core (same bytes, checked)
+#   setupc solid   the same with `compression solid` (zstd over solid blocks; same bytes on one
+#                  core, checked)
+#   makensis       SetCompressor zlib (per-file deflate), with an uninstaller, as setupc's
+#                  installer carries one (its pages and finaliser)
+#   makensis solid SetCompressor /SOLID lzma, with the uninstaller
 #   zip -9 -r
+#   tar | zstd -19 --long=27 -T0, tar | xz -9 -T0
 # and one times installing the same tree into tmpfs (/dev/shm):
-#   setup --unattended   the installer setupc made with the real runtime, verification included
-#   bsdtar -xf           a tar of the tree
-#   unzip                the zip -9 of the tree
-# /usr/bin/time -v gives the installer's peak memory; `diff -r` proves the installed tree equals
-# the source byte for byte (the script fails when it does not).
+#   setup          the installers setupc made (zlib and solid) with the real runtime, run
+#                  --unattended, verification included
+#   bsdtar -xf     a tar of the tree
+#   tar -xJf, tar --zstd -xf   the xz and zstd tars
+#   unzip          the zip -9 of the tree
+# /usr/bin/time -v gives each installer's peak memory; `diff -r` proves each installed tree
+# equals the source byte for byte (the script fails when one does not).
 #
-# Results in the work folder ($BENCH_WORK, default $TMPDIR/setupkit-compare-peers): the table
-# as results.md, the hyperfine JSON, and a PNG chart of the times (also written to $BENCH_CHART
-# when that is set). BENCH_RUNS and BENCH_WARMUP set the hyperfine runs (default 3 and 1).
+# Results in the work folder ($BENCH_WORK, default $TMPDIR/setupkit-compare-peers): the tables
+# as results.md, the hyperfine JSON, and a PNG chart of the times per tree (also copied to
+# $BENCH_CHART_DIR when that is set). BENCH_RUNS and BENCH_WARMUP set the hyperfine runs
+# (default 3 and 1).
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,7 +40,6 @@ BUILD=${1:-"$ROOT/build"}
 SETUPC="$BUILD/bin/setupc"
 SETUP="$BUILD/bin/setup"
 WORK=${BENCH_WORK:-"${TMPDIR:-/tmp}/setupkit-compare-peers"}
-TREE="$WORK/tree"
 RUNS=${BENCH_RUNS:-3}
 WARMUP=${BENCH_WARMUP:-1}
 
@@ -49,6 +58,8 @@ command -v hyperfine >/dev/null 2>&1 || need="$need hyperfine"
 command -v bsdtar >/dev/null 2>&1 || need="$need libarchive-tools"
 command -v unzip >/dev/null 2>&1 || need="$need unzip"
 command -v gnuplot >/dev/null 2>&1 || need="$need gnuplot-nox"
+command -v zstd >/dev/null 2>&1 || need="$need zstd"
+command -v xz >/dev/null 2>&1 || need="$need xz-utils"
 [ -x /usr/bin/time ] || need="$need time"
 if [ -n "$need" ]; then
   if [ "$(id -u)" = 0 ]; then SUDO=""; else SUDO="sudo"; fi
@@ -59,31 +70,74 @@ if [ -n "$need" ]; then
     >/dev/null
 fi
 
-# --- tree ------------------------------------------------------------------------------------
-# The marker names the generator's version: a tree from an older generator is made again.
-if [ ! -f "$WORK/tree-v2.done" ]; then
-  echo "Building the benchmark tree in $TREE"
+# --- trees -----------------------------------------------------------------------------------
+# The marker names the generator's version: trees from an older generator are made again.
+if [ ! -f "$WORK/trees-v3.done" ]; then
+  echo "Building the benchmark trees in $WORK"
   rm -rf "$WORK"
-  mkdir -p "$TREE"
-  python3 "$ROOT/bench/make-bench-tree.py" "$TREE"
-  touch "$WORK/tree-v2.done"
+  mkdir -p "$WORK/mixed/tree" "$WORK/text/tree"
+  python3 "$ROOT/bench/make-bench-tree.py" "$WORK/mixed/tree" mixed
+  python3 "$ROOT/bench/make-bench-tree.py" "$WORK/text/tree" text
+  touch "$WORK/trees-v3.done"
 fi
-files=$(find "$TREE" -type f | wc -l)
-bytes=$(du -sb "$TREE" | cut -f1)
-largest=$(find "$TREE" -type f -printf '%s\n' | sort -n | tail -1)
-echo "Tree: $files files, $bytes bytes, largest file $largest bytes"
-
-# --- inputs for the three packers -------------------------------------------------------------
-rm -rf "$WORK/out"
-mkdir -p "$WORK/out" "$WORK/setup-root"
-# setupc reads Windows paths; the tree is reached through drive Z:, which maps to /.
-ZTREE=$(printf 'Z:%s\\' "$TREE" | tr '/' '\\')
-printf 'name "Benchmark"\r\noutfile bench-setupc.exe\r\nuninstallpages uninstall\r\nfile "%s"\r\n' "$ZTREE" \
-  >"$WORK/bench.sus"
 printf 'x' >"$WORK/runtime.bin"
-cat >"$WORK/bench.nsi" <<EOF
-SetCompressor zlib
-OutFile "$WORK/out/bench-nsis.exe"
+export SETUP_ROOT="$WORK/setup-root"
+# The installs are thrown away without their uninstaller: no desktop entries in the real home.
+export SETUP_NO_DESKTOP_ENTRIES=1
+MACHINE="$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'),"
+MACHINE="$MACHINE $(free -g | awk '/Mem:/ {print $2}') GiB, $(uname -sr)"
+rm -f "$WORK/results.md"
+SHM=/dev/shm/setupkit-compare-peers
+
+# Installs INSTALLER into tmpfs under /usr/bin/time -v (its report in REPORT) and checks the
+# installed tree against TREE: the only extra files are the installer's own four.
+check_install() {
+  installer=$1 tree=$2 report=$3
+  rm -rf "$SHM/setup" "$SHM/root"
+  SETUP_ROOT="$SHM/root" /usr/bin/time -v "$installer" --unattended --dir="$SHM/setup" \
+    >/dev/null 2>"$report"
+  { diff -r "$tree" "$SHM/setup" 2>&1 || true; } | sort >"$report.diff"
+  printf 'Only in %s: %s\n' "$SHM/setup" Uninstall.exe "$SHM/setup" Uninstall.ico \
+    "$SHM/setup" Uninstall.png "$SHM/setup" install.log | sort >"$report.expected"
+  if ! cmp -s "$report.diff" "$report.expected"; then
+    echo "FAILED: the tree $installer installed differs from its source:" >&2
+    diff "$report.expected" "$report.diff" | head -20 >&2
+    exit 1
+  fi
+  echo "$(basename "$installer"): installed tree equals the source, contents compared"
+}
+
+# Packs, installs and compares one tree: KIND (mixed or text), in $WORK/KIND.
+bench_tree() {
+  kind=$1
+  DIR="$WORK/$kind"
+  TREE="$DIR/tree"
+  files=$(find "$TREE" -type f | wc -l)
+  bytes=$(du -sb "$TREE" | cut -f1)
+  largest=$(find "$TREE" -type f -printf '%s\n' | sort -n | tail -1)
+  echo "Tree $kind: $files files, $bytes bytes, largest file $largest bytes"
+
+  rm -rf "$DIR/out"
+  mkdir -p "$DIR/out" "$WORK/setup-root"
+  # setupc reads Windows paths; the tree is reached through drive Z:, which maps to /.
+  ZTREE=$(printf 'Z:%s\\' "$TREE" | tr '/' '\\')
+  for coding in zlib solid; do
+    printf 'name "Benchmark"\r\noutfile bench-%s.exe\r\nuninstallpages uninstall\r\ncompression %s\r\nfile "%s"\r\n' \
+      "$coding" "$coding" "$ZTREE" >"$DIR/bench-$coding.sus"
+    "$SETUPC" --runtime "$WORK/runtime.bin" -o "$DIR/out" -j1 "$DIR/bench-$coding.sus"
+    cp "$DIR/out/bench-$coding.exe" "$DIR/out/bench-$coding-j1.exe"
+    "$SETUPC" --runtime "$WORK/runtime.bin" -o "$DIR/out" "$DIR/bench-$coding.sus"
+    if ! cmp -s "$DIR/out/bench-$coding.exe" "$DIR/out/bench-$coding-j1.exe"; then
+      echo "FAILED: setupc ($coding) on one core and on all cores wrote different bytes" >&2
+      exit 1
+    fi
+    echo "setupc ($coding): one core and all cores give the same bytes"
+  done
+  for name in nsis nsis-solid; do
+    if [ "$name" = nsis ]; then compressor=zlib; else compressor="/SOLID lzma"; fi
+    cat >"$DIR/$name.nsi" <<EOF
+SetCompressor $compressor
+OutFile "$DIR/out/bench-$name.exe"
 InstallDir "\$PROGRAMFILES\\Benchmark"
 RequestExecutionLevel user
 Section
@@ -95,154 +149,72 @@ Section "Uninstall"
   RMDir /r "\$INSTDIR"
 SectionEnd
 EOF
+  done
 
-export SETUP_ROOT="$WORK/setup-root"
-# The installs are thrown away without their uninstaller: no desktop entries in the real home.
-export SETUP_NO_DESKTOP_ENTRIES=1
-SETUPC_CMD="$SETUPC --runtime $WORK/runtime.bin -o $WORK/out $WORK/bench.sus"
-"$SETUPC" --runtime "$WORK/runtime.bin" -o "$WORK/out" -j1 "$WORK/bench.sus"
-cp "$WORK/out/bench-setupc.exe" "$WORK/out/bench-setupc-j1.exe"
-$SETUPC_CMD
-if ! cmp -s "$WORK/out/bench-setupc.exe" "$WORK/out/bench-setupc-j1.exe"; then
-  echo "FAILED: setupc on one core and on all cores wrote different bytes" >&2
-  exit 1
-fi
-echo "setupc: one core and all cores give the same bytes"
+  load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+  hyperfine --warmup "$WARMUP" --runs "$RUNS" --export-json "$DIR/compile.json" \
+    -n setupc "$SETUPC --runtime $WORK/runtime.bin -o $DIR/out $DIR/bench-zlib.sus" \
+    -n "setupc -j1" "$SETUPC --runtime $WORK/runtime.bin -o $DIR/out -j1 $DIR/bench-zlib.sus" \
+    -n "setupc solid" "$SETUPC --runtime $WORK/runtime.bin -o $DIR/out $DIR/bench-solid.sus" \
+    -n makensis "makensis -V1 $DIR/nsis.nsi" \
+    -n "makensis solid" "makensis -V1 $DIR/nsis-solid.nsi" \
+    -n "zip -9" "rm -f $DIR/out/bench.zip && cd $DIR && zip -9 -r -q $DIR/out/bench.zip tree" \
+    -n "tar zstd -19" "tar -cf - -C $DIR tree | zstd -q -19 --long=27 -T0 -f -o $DIR/out/bench.tar.zst" \
+    -n "tar xz -9" "tar -cf - -C $DIR tree | xz -9 -T0 >$DIR/out/bench.tar.xz"
 
-load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-hyperfine --warmup "$WARMUP" --runs "$RUNS" --export-json "$WORK/compile.json" \
-  -n setupc "$SETUPC_CMD" \
-  -n "setupc -j1" "$SETUPC --runtime $WORK/runtime.bin -o $WORK/out -j1 $WORK/bench.sus" \
-  -n makensis "makensis -V1 $WORK/bench.nsi" \
-  -n "zip -9" "rm -f $WORK/out/bench.zip && cd $WORK && zip -9 -r -q $WORK/out/bench.zip tree"
+  # --- installing the tree -------------------------------------------------------------------
+  rm -rf "$SHM"
+  mkdir -p "$SHM"
+  # The installers need wizard pages to press Next through.
+  for coding in zlib solid; do
+    printf 'name "Benchmark"\r\noutfile Install-%s.exe\r\ninstalldir "C:\\Bench\\"\r\npages install\r\nlanguage install\\english\r\ncompression %s\r\nfile "%s"\r\n' \
+      "$coding" "$coding" "$ZTREE" >"$DIR/install-$coding.sus"
+    "$SETUPC" -q -o "$DIR/out" "$DIR/install-$coding.sus"
+  done
+  (cd "$DIR" && tar -cf "$DIR/out/bench.tar" tree)
 
-# --- installing the tree ---------------------------------------------------------------------
-SHM=/dev/shm/setupkit-compare-peers
-rm -rf "$SHM"
-mkdir -p "$SHM"
-# The installer needs wizard pages to press Next through.
-printf 'name "Benchmark"\r\noutfile BenchInstall.exe\r\ninstalldir "C:\\Bench\\"\r\npages install\r\nlanguage install\\english\r\nfile "%s"\r\n' \
-  "$ZTREE" >"$WORK/install.sus"
-"$SETUPC" -o "$WORK/out" "$WORK/install.sus"
-INSTALLER="$WORK/out/BenchInstall.exe"
-(cd "$WORK" && tar -cf "$WORK/out/bench.tar" tree)
+  hyperfine --warmup "$WARMUP" --runs "$RUNS" --export-json "$DIR/install.json" \
+    -n "setup" --prepare "rm -rf $SHM/setup $SHM/root" \
+    "SETUP_ROOT=$SHM/root $DIR/out/Install-zlib.exe --unattended --dir=$SHM/setup >/dev/null 2>&1" \
+    -n "setup solid" --prepare "rm -rf $SHM/setup $SHM/root" \
+    "SETUP_ROOT=$SHM/root $DIR/out/Install-solid.exe --unattended --dir=$SHM/setup >/dev/null 2>&1" \
+    -n "bsdtar -xf" --prepare "rm -rf $SHM/tar && mkdir -p $SHM/tar" \
+    "bsdtar -xf $DIR/out/bench.tar -C $SHM/tar" \
+    -n "tar -xJf" --prepare "rm -rf $SHM/tar && mkdir -p $SHM/tar" \
+    "tar -xJf $DIR/out/bench.tar.xz -C $SHM/tar" \
+    -n "tar --zstd -xf" --prepare "rm -rf $SHM/tar && mkdir -p $SHM/tar" \
+    "tar --zstd -xf $DIR/out/bench.tar.zst -C $SHM/tar" \
+    -n "unzip" --prepare "rm -rf $SHM/zip && mkdir -p $SHM/zip" \
+    "unzip -q -o $DIR/out/bench.zip -d $SHM/zip"
+  load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
-INSTALL_CMD="SETUP_ROOT=$SHM/root $INSTALLER --unattended --dir=$SHM/setup >/dev/null 2>&1"
-hyperfine --warmup "$WARMUP" --runs "$RUNS" --export-json "$WORK/install.json" \
-  -n "setup --unattended" --prepare "rm -rf $SHM/setup $SHM/root" "$INSTALL_CMD" \
-  -n "bsdtar -xf" --prepare "rm -rf $SHM/tar && mkdir -p $SHM/tar" \
-  "bsdtar -xf $WORK/out/bench.tar -C $SHM/tar" \
-  -n "unzip" --prepare "rm -rf $SHM/zip && mkdir -p $SHM/zip" \
-  "unzip -q -o $WORK/out/bench.zip -d $SHM/zip"
-load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+  for coding in zlib solid; do
+    check_install "$DIR/out/Install-$coding.exe" "$TREE" "$DIR/install-time-$coding.txt"
+  done
+  rm -rf "$SHM"
 
-rm -rf "$SHM/setup" "$SHM/root"
-SETUP_ROOT="$SHM/root" /usr/bin/time -v "$INSTALLER" --unattended --dir="$SHM/setup" \
-  >/dev/null 2>"$WORK/install-time.txt"
-# The installed tree must be the source, content for content, with nothing missing; the only
-# extra files are the four the installer adds of its own (the uninstaller, its two icons and the
-# install log), and those must be there.
-{ diff -r "$TREE" "$SHM/setup" 2>&1 || true; } | sort >"$WORK/install-diff.txt"
-printf 'Only in %s: %s\n' "$SHM/setup" Uninstall.exe "$SHM/setup" Uninstall.ico \
-  "$SHM/setup" Uninstall.png "$SHM/setup" install.log | sort >"$WORK/install-diff-expected.txt"
-if ! cmp -s "$WORK/install-diff.txt" "$WORK/install-diff-expected.txt"; then
-  echo "FAILED: the installed tree differs from its source:" >&2
-  diff "$WORK/install-diff-expected.txt" "$WORK/install-diff.txt" | head -20 >&2
-  exit 1
-fi
-installed=$(($(find "$SHM/setup" -type f | wc -l) - 4))
-echo "installed tree equals the source: $installed of $files files, contents compared"
-rm -rf "$SHM"
+  python3 "$ROOT/bench/peer-table.py" "$DIR" "$kind" "$largest" "$files" "$bytes" "$MACHINE" \
+    "$load_before" "$load_after" >>"$WORK/results.md"
 
-# --- one table, the chart --------------------------------------------------------------------
-MACHINE="$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'),"
-MACHINE="$MACHINE $(free -g | awk '/Mem:/ {print $2}') GiB, $(uname -sr)"
-python3 - "$WORK" "$largest" "$files" "$bytes" "$MACHINE" "$load_before" "$load_after" <<'EOF'
-import datetime, json, os, re, sys
-work, largest, files, tree_bytes, machine, load_before, load_after = sys.argv[1:8]
-largest, files, tree_bytes = int(largest), int(files), int(tree_bytes)
-
-def times(name):
-    results = json.load(open(os.path.join(work, name)))["results"]
-    return {r["command"]: r for r in results}
-
-compile_t, install_t = times("compile.json"), times("install.json")
-mean = lambda table, name: table[name]["mean"]
-cpu = lambda table, name: table[name]["user"] + table[name]["system"]
-size = lambda name: os.path.getsize(os.path.join(work, "out", name))
-setupc_size = size("bench-setupc.exe") - 1  # minus the one-byte stand-in runtime
-nsis_size = size("bench-nsis.exe")
-zip_size = size("bench.zip")
-peak_kb = 0
-for line in open(os.path.join(work, "install-time.txt")):
-    m = re.search(r"Maximum resident set size \(kbytes\): (\d+)", line)
-    if m:
-        peak_kb = int(m.group(1))
-mib = 1 << 20
-budget = 3 * largest + 64 * mib
-
-rows = []  # measure, setupkit, peer, ratio, target (None: none)
-def row(measure, ours, peer, ratio, target=None):
-    rows.append((measure, ours, peer, ratio, target))
-def secs(table, name):
-    return f"{mean(table, name):.2f} s (cpu {cpu(table, name):.2f} s)"
-
-row("compile, all cores", "setupc " + secs(compile_t, "setupc"), "makensis zlib " + secs(compile_t, "makensis"),
-    mean(compile_t, "setupc") / mean(compile_t, "makensis"), 0.25)
-row("compile, all cores", "setupc " + secs(compile_t, "setupc"), "zip -9 " + secs(compile_t, "zip -9"),
-    mean(compile_t, "setupc") / mean(compile_t, "zip -9"))
-row("compile, one core", "setupc -j1 " + secs(compile_t, "setupc -j1"), "makensis zlib " + secs(compile_t, "makensis"),
-    mean(compile_t, "setupc -j1") / mean(compile_t, "makensis"))
-row("package size", f"{setupc_size:,} B", f"makensis {nsis_size:,} B", setupc_size / nsis_size, 1.0)
-row("package size", f"{setupc_size:,} B", f"zip -9 {zip_size:,} B", setupc_size / zip_size)
-row("install into tmpfs", "setup --unattended " + secs(install_t, "setup --unattended"),
-    "bsdtar -xf " + secs(install_t, "bsdtar -xf"),
-    mean(install_t, "setup --unattended") / mean(install_t, "bsdtar -xf"), 1.0)
-row("install into tmpfs", "setup --unattended " + secs(install_t, "setup --unattended"),
-    "unzip " + secs(install_t, "unzip"),
-    mean(install_t, "setup --unattended") / mean(install_t, "unzip"))
-row("peak memory of the install", f"{peak_kb / 1024:.1f} MiB",
-    f"3 x largest entry + 64 MiB = {budget / mib:.1f} MiB", peak_kb * 1024 / budget, 1.0)
-
-lines = [
-    f"Tree: {files:,} files, {tree_bytes:,} bytes, largest file {largest:,} bytes; "
-    f"installed tree equal to the source (diff -r).",
-    f"Machine: {machine}; load average {load_before} before, {load_after} after; "
-    f"{datetime.date.today().isoformat()}.",
-    "",
-    "| measure | setupkit | peer | ratio | target | met |",
-    "|---|---|---|---|---|---|",
-]
-for measure, ours, peer, ratio, target in rows:
-    goal = f"<= {target:g}" if target is not None else ""
-    met = "" if target is None else ("yes" if ratio <= target else "NO")
-    lines.append(f"| {measure} | {ours} | {peer} | {ratio:.3f} | {goal} | {met} |")
-text = "\n".join(lines)
-print()
-print(text)
-open(os.path.join(work, "results.md"), "w").write(text + "\n")
-
-with open(os.path.join(work, "times.dat"), "w") as out:
-    for label, table, name in (("setupc", compile_t, "setupc"), ("makensis", compile_t, "makensis"),
-                               ("zip -9", compile_t, "zip -9"), ("setup", install_t, "setup --unattended"),
-                               ("bsdtar", install_t, "bsdtar -xf"), ("unzip", install_t, "unzip")):
-        out.write(f'"{label}" {mean(table, name):.3f}\n')
-EOF
-
-CHART="$WORK/compare-peers.png"
-gnuplot <<EOF
-set terminal pngcairo size 640,360 font ",10"
+  CHART="$DIR/compare-peers.png"
+  gnuplot <<EOF
+set terminal pngcairo size 900,380 font ",9"
 set output "$CHART"
-set title "Packing and unpacking the benchmark tree (mean of $RUNS runs)"
+set title "Packing and unpacking the $kind tree (mean of $RUNS runs)"
 set ylabel "seconds"
 set style fill solid 0.8 border -1
 set boxwidth 0.6
 set grid ytics
 set yrange [0:*]
-set xtics nomirror
+set xtics nomirror rotate by -30
 unset key
-plot "$WORK/times.dat" using 0:2:xtic(1) with boxes lc rgb "#4477aa", \
-     "" using 0:2:(sprintf("%.2f", \$2)) with labels offset 0,0.7
+plot "$DIR/times.dat" using 0:2:xtic(1) with boxes lc rgb "#4477aa", \
+     "" using 0:2:(sprintf("%.1f", \$2)) with labels offset 0,0.7
 EOF
-if [ -n "${BENCH_CHART:-}" ]; then cp "$CHART" "$BENCH_CHART"; fi
-echo "chart: $CHART"
+  if [ -n "${BENCH_CHART_DIR:-}" ]; then cp "$CHART" "$BENCH_CHART_DIR/compare-peers-$kind.png"; fi
+  echo "chart: $CHART"
+}
+
+bench_tree mixed
+bench_tree text
+cat "$WORK/results.md"

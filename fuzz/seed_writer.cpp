@@ -29,6 +29,7 @@
 #include "setup/session/view_protocol.h"
 #include "setup/vfs/vfs_file.h"
 #include "setup/vfs/vfs_tree.h"
+#include "tools/setupc/package_writer.h"
 #include "tools/setupc/signing_keys.h"
 
 namespace fs = std::filesystem;
@@ -170,6 +171,37 @@ void WriteCoreSeeds() {
     }
   }
   Put("integrity", "record", IntegrityPlaceholder());
+
+  // A package with zstd-coded entries, a solid block of three and a raw one, sealed as setupc
+  // seals it; and its coding table alone.
+  {
+    const fs::path coded = corpus / "entry_codings" / "package";
+    fs::create_directories(coded.parent_path());
+    platform::WriteFileBytes(coded.string(), "R", 1);
+    const setupc::PackCoding solid{setupc::PackCoding::Kind::kSolid, 3};
+    const setupc::PackCoding zstd{setupc::PackCoding::Kind::kZstd, 3};
+    std::vector<setupc::PackageItem> items;
+    const auto add = [&items](const std::string& name, uint16_t group, std::string bytes,
+                              const setupc::PackCoding& coding) {
+      items.push_back({name, group, "", std::move(bytes)});
+      items.back().SetCoding(coding);
+    };
+    add("SetupInfo", 0, SampleInfo().Encode(), zstd);
+    add("b.txt", 1, std::string(300, 'b') + "end", solid);
+    add("a.txt", 1, std::string(200, 'a') + "end", solid);
+    add("c.cfg", 1, "key=value\r\nkey=value\r\n", solid);
+    add("d.txt", 2, std::string(500, 'd'), zstd);
+    add("e.bin", 2, "\x01\x02", zstd);
+    items.push_back({kIntegrityEntry, 0, "", IntegrityPlaceholder(), true});
+    std::string error;
+    if (!setupc::AppendPackage(coded.string(), items, 1).ok ||
+        !SealPackageFile(coded.string(), std::nullopt, error)) {
+      std::fprintf(stderr, "cannot write %s %s\n", coded.c_str(), error.c_str());
+      std::exit(1);
+    }
+    TPak pak(coded.string(), false, false);
+    Put("entry_codings", "table", *pak.FindEntry(kCodingsEntry, 0));
+  }
 
   // The verifier's input: key, signature, message. An installer's signed message, and a forgery
   // with the neutral point as key that only the small-order check refuses.

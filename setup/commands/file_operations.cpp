@@ -230,7 +230,7 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
       const TPakFile& entry = *pak->Entry(*index);
       if (!entry.IsLarge() && entry.full_size != 0 && IsSafeEntryName(entry.name)) {
         read_ahead.push_back(*index);
-        largest = std::max<uint64_t>(largest, entry.full_size);
+        largest = std::max<uint64_t>(largest, TEntryPrefetcher::ReadUnitSize(entry));
       }
     }
   }

@@ -166,7 +166,9 @@ bool TScriptCompiler::Compile(const std::vector<TScriptLine>& script) {
   }
 
   // Then every command line compiles, in line order (group numbers are handed out in it).
+  groups_before_.clear();
   for (int i = 0; i < lines_.Count(); ++i) {
+    groups_before_.push_back(group_counter_);
     TCommandClass* command = commands_.ById(lines_[i].CommandID);
     if (command == nullptr) continue;
     current_line_ = i;
@@ -322,6 +324,23 @@ void TScriptCompiler::ReportNotice(const std::string& text) {
 
 void TScriptCompiler::ReportProgress(const std::string& text) {
   if (OnProgress) OnProgress(text);
+}
+
+uint16_t TScriptCompiler::GroupsBefore(int line_index) const {
+  if (line_index < 0) return 0;
+  if (static_cast<size_t>(line_index) >= groups_before_.size()) return group_counter_;
+  return groups_before_[static_cast<size_t>(line_index)];
+}
+
+bool TScriptCompiler::IsArchiveGroup(uint16_t group) const {
+  // Groups are numbered in line order over the lines that consume one, as the runtime counts.
+  uint16_t counted = 0;
+  for (int i = 0; i < lines_.Count(); ++i) {
+    const TCommandClass* command = commands_.ById(lines_[i].CommandID);
+    if (command == nullptr || command->GroupKind() == kGroupKindNone) continue;
+    if (++counted == group) return command->GroupKind() == kGroupKindArchive;
+  }
+  return false;
 }
 
 uint16_t TScriptCompiler::NextGroup() {

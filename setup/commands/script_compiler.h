@@ -130,6 +130,12 @@ class TScriptCompiler {
   const TSetupInfoFile& SetupInfo() const { return setup_info_; }
   // The compiled lines as the commands left them (definition lines still carry their words).
   const TCompLines& Lines() const { return lines_; }
+  // How many package groups the lines before line `line_index` (0-based) had taken once the
+  // script was compiled: the groups of the lines from there on are numbered above it.
+  uint16_t GroupsBefore(int line_index) const;
+  // Whether package group `group` feeds an archive update (its entries' stored blobs go into a
+  // game archive as they are, so they must stay zlib streams).
+  bool IsArchiveGroup(uint16_t group) const;
   // The lines as the package stores them: definition-only command lines emptied (id -1, line
   // index -1, no arguments).
   TCompLines StoredLines() const;
@@ -223,6 +229,7 @@ class TScriptCompiler {
   std::vector<TGroup> groups_;
   int file_count_ = 0;
   uint16_t group_counter_ = 0;
+  std::vector<uint16_t> groups_before_;  // group_counter_ as each line began to compile
   int reg_key_slot_ = 0;
   std::vector<TCompileMessage> errors_;
   std::vector<TCompileMessage> notices_;

@@ -14,10 +14,30 @@ constexpr size_t kSmallFilesBudget = size_t{8} << 20;
 TEntryPrefetcher::TEntryPrefetcher(const TPak& pak, std::vector<int> indexes, size_t budget,
                                    unsigned helpers)
     : pak_(pak), indexes_(std::move(indexes)), budget_(budget), slots_(indexes_.size()) {
+  // Runs of entries of one solid block are read together, when the block fits the budget
+  // (otherwise each of them is read alone, decoding the block as far as it ends).
+  for (size_t position = 0; position < indexes_.size();) {
+    size_t end = position + 1;
+    const TPakFile* entry = pak_.Entry(indexes_[position]);
+    if (entry != nullptr && entry->IsSolid() && entry->block_size <= budget_ &&
+        pak_.ReadSize(indexes_[position]) != 0) {
+      while (end < indexes_.size()) {
+        const TPakFile* next = pak_.Entry(indexes_[end]);
+        if (next == nullptr || !next->IsSolid() || next->block_lead != entry->block_lead ||
+            pak_.ReadSize(indexes_[end]) == 0) {
+          break;
+        }
+        ++end;
+      }
+    }
+    slots_[position].unit_end = end;
+    position = end;
+  }
   // No more ring than the entries can fill; its pages are only touched as they are used.
   size_t total = 0;
-  for (size_t position = 0; position < indexes_.size() && total < budget_; ++position) {
-    total += pak_.ReadSize(indexes_[position]);
+  for (size_t position = 0; position < indexes_.size() && total < budget_;
+       position = slots_[position].unit_end) {
+    total += UnitSize(position);
   }
   ring_size_ = std::min(budget_, total);
   ring_ = std::make_unique_for_overwrite<char[]>(ring_size_);
@@ -40,6 +60,15 @@ size_t TEntryPrefetcher::BudgetFor(uint64_t largest_full_size) {
   return kSmallFilesBudget + 2 * static_cast<size_t>(largest_full_size);
 }
 
+uint64_t TEntryPrefetcher::ReadUnitSize(const TPakFile& entry) {
+  return entry.IsSolid() ? entry.block_size : entry.full_size;
+}
+
+size_t TEntryPrefetcher::UnitSize(size_t position) const {
+  if (slots_[position].unit_end > position + 1) return pak_.Entry(indexes_[position])->block_size;
+  return pak_.ReadSize(indexes_[position]);
+}
+
 size_t TEntryPrefetcher::PeakInFlight() {
   std::lock_guard lock(mutex_);
   return peak_in_flight_;
@@ -49,6 +78,9 @@ size_t TEntryPrefetcher::Cost(size_t position) const {
   const TPakFile* entry = pak_.Entry(indexes_[position]);
   if (entry == nullptr) return 0;
   // A raw blob becomes the data itself; a compressed one is held together with its output.
+  if (slots_[position].unit_end > position + 1) {
+    return size_t{entry->BlobLength()} + entry->block_size;
+  }
   return entry->IsRaw() ? entry->full_size : size_t{entry->BlobLength()} + entry->full_size;
 }
 
@@ -81,15 +113,25 @@ bool TEntryPrefetcher::ReadNext(std::unique_lock<std::mutex>& lock, std::string&
   if (in_flight_ != 0 && cost > budget_ - std::min(budget_, in_flight_)) return false;
   // An entry that fits the ring waits for room there; one larger than the ring (larger than
   // the budget, so read alone) gets a buffer of its own.
-  const size_t size = pak_.ReadSize(indexes_[next_]);
+  const size_t size = UnitSize(next_);
   const size_t offset = size != 0 ? RingPlace(size) : kNotInRing;
   if (offset == kNotInRing && size != 0 && size <= ring_size_) return false;
-  const size_t position = next_++;
+  const size_t position = next_;
+  const size_t end = slots_[position].unit_end;
+  const bool block = end > position + 1;
+  next_ = end;
   if (offset != kNotInRing) {
-    slots_[position].ring_offset = offset;
-    slots_[position].ring_bytes = size;
+    for (size_t member = position; member < end; ++member) {
+      Slot& slot = slots_[member];
+      const TPakFile& entry = *pak_.Entry(indexes_[member]);
+      // The block's first entry holds the block's front; each later one holds from its own start.
+      slot.view_offset = offset + (block ? entry.block_position : 0);
+      slot.ring_offset = member == position ? offset : slot.view_offset;
+      slot.ring_bytes = block ? entry.full_size : size;
+    }
     ring_end_ = offset + size;
-    if (ring_entries_++ == 0) oldest_ = position;
+    if (ring_entries_ == 0) oldest_ = position;
+    ring_entries_ += end - position;
   }
   in_flight_ += cost;
   peak_in_flight_ = std::max(peak_in_flight_, in_flight_);
@@ -98,32 +140,51 @@ bool TEntryPrefetcher::ReadNext(std::unique_lock<std::mutex>& lock, std::string&
   TEntryData data;
   bool raised = false;
   try {
-    data = offset != kNotInRing
-               ? pak_.ReadEntryQuietlyInto(indexes_[position], scratch, ring_.get() + offset)
-               : pak_.ReadEntryQuietly(indexes_[position], scratch);
+    if (block) {
+      data = ReadBlock(position, scratch, offset);
+    } else {
+      data = offset != kNotInRing
+                 ? pak_.ReadEntryQuietlyInto(indexes_[position], scratch, ring_.get() + offset)
+                 : pak_.ReadEntryQuietly(indexes_[position], scratch);
+    }
   } catch (const std::exception&) {
     raised = true;  // read again by the taking thread, which raises it there
   }
-  // The stored bytes are gone once inflated; the entry's place in the ring stays taken.
+  // The stored bytes are gone once decoded; the entries' place in the ring stays taken.
   const size_t kept = std::min(cost, offset != kNotInRing ? size : data.data.size());
 
   lock.lock();
-  Slot& slot = slots_[position];
   in_flight_ -= cost - kept;
-  slot.cost = kept;
-  slot.data = std::move(data);
-  slot.raised = raised;
-  slot.done = true;
+  // Each later entry of a block counts its own bytes; the first one the rest of the block.
+  size_t rest = kept;
+  for (size_t member = end - 1; member > position; --member) {
+    slots_[member].cost = std::min(rest, slots_[member].ring_bytes);
+    rest -= slots_[member].cost;
+  }
+  slots_[position].cost = rest;
+  for (size_t member = position; member < end; ++member) {
+    Slot& slot = slots_[member];
+    slot.data.status = data.status;
+    slot.data.produced = data.produced;
+    slot.raised = raised;
+    slot.done = true;
+  }
+  slots_[position].data.data = std::move(data.data);
   if (taker_waits_) taker_wakes_.notify_one();
   if (cost != kept) Freed();
   return true;
+}
+
+TEntryData TEntryPrefetcher::ReadBlock(size_t position, std::string& scratch, size_t offset) {
+  if (offset == kNotInRing) return TEntryData();
+  return pak_.ReadBlockQuietlyInto(indexes_[position], scratch, ring_.get() + offset);
 }
 
 bool TEntryPrefetcher::HelpersMayGo() const {
   if (stop_ || next_ >= indexes_.size() || in_flight_ == 0) return true;
   const size_t room = budget_ - std::min(budget_, in_flight_);
   if (room < std::max(Cost(next_), budget_ / 4)) return false;
-  const size_t size = pak_.ReadSize(indexes_[next_]);
+  const size_t size = UnitSize(next_);
   return size == 0 || size > ring_size_ || RingPlace(size) != kNotInRing;
 }
 
@@ -170,7 +231,7 @@ TEntryPrefetcher::Slot& TEntryPrefetcher::TakeSlot(size_t position,
 std::string_view TEntryPrefetcher::BytesOf(const Slot& slot) const {
   if (slot.data.status != TEntryData::Status::kOk) return {};
   if (slot.ring_offset == kNotInRing) return slot.data.data;
-  return {ring_.get() + slot.ring_offset, slot.ring_bytes};
+  return {ring_.get() + slot.view_offset, slot.ring_bytes};
 }
 
 void TEntryPrefetcher::Drop(Slot& slot) {

@@ -4,6 +4,10 @@
 // bytes (stored and inflated bytes counted while both are held); a single entry larger than
 // the budget is still read, alone.
 //
+// A run of entries that lie one after the other in the list and in one solid block is read as
+// one: the block is decoded once, on whichever thread claims its first entry, straight into the
+// ring, and each of its entries is handed over as its share of the block's bytes.
+//
 // The entries' bytes go into one ring of `budget` bytes, taken in the order of the list and
 // given back in the same order. A buffer of its own for every entry would cost an allocation,
 // a zero fill and a page fault per 4 KB of every file; the ring's pages are touched once.
@@ -45,9 +49,12 @@ class TEntryPrefetcher {
   // Gives up the bytes of an entry taken with TakeKept; any thread may call it.
   void Release(size_t position);
 
-  // Bytes the budget allows in flight for entries of these full sizes: enough to keep every core
-  // busy on small files, and one entry (stored and inflated) beyond that.
+  // Bytes the budget allows in flight for entries of these full sizes (for a solid entry, its
+  // block's size): enough to keep every core busy on small files, and one entry or block
+  // (stored and decoded) beyond that.
   static size_t BudgetFor(uint64_t largest_full_size);
+  // What an entry counts for that: its full size, or for a solid entry its block's.
+  static uint64_t ReadUnitSize(const TPakFile& entry);
 
   // The most bytes that were in flight at once: at most the budget, or one entry's cost when a
   // single entry is larger.
@@ -58,10 +65,12 @@ class TEntryPrefetcher {
 
   struct Slot {
     bool done = false;
-    bool raised = false;  // reading raised on a helper thread
-    size_t cost = 0;      // bytes counted against the budget until taken (or released)
-    size_t ring_offset = kNotInRing;  // where the entry's bytes are in the ring
+    bool raised = false;              // reading raised on a helper thread
+    size_t cost = 0;                  // bytes counted against the budget until taken (or released)
+    size_t ring_offset = kNotInRing;  // where the bytes the entry holds in the ring start
+    size_t view_offset = 0;           // where its own bytes are in the ring
     size_t ring_bytes = 0;            // and how many
+    size_t unit_end = 0;              // one past the last position read together with it
     TEntryData data;  // its status; holds the bytes themselves only when not in the ring
   };
 
@@ -74,6 +83,11 @@ class TEntryPrefetcher {
   // Gives up the slot's bytes and stops counting them (`lock` held).
   void Drop(Slot& slot);
   size_t Cost(size_t position) const;
+  // The bytes a read of the unit starting at `position` places in the ring.
+  size_t UnitSize(size_t position) const;
+  // Reads the solid block of positions [position, unit end) into the ring at `offset`; answers
+  // the status every entry of the block gets (`lock` not held).
+  TEntryData ReadBlock(size_t position, std::string& scratch, size_t offset);
   // Whether a waiting helper should go on: nothing left to read, stopping, or room in the budget
   // for the next entry and a good share more (so that the entries taken and written one by one
   // wake it once per batch rather than once each) and room for it in the ring.

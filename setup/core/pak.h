@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "setup/core/entry_codings.h"
 #include "setup/io/zlib_stream.h"
 
 // Entries of this full size or more are stored raw, never CRC-checked and copied in chunks.
@@ -53,9 +54,15 @@ struct TPakFile {
   uint32_t stored_size = 0;  // compressed length; 0 = stored raw (or empty)
   uint32_t full_size = 0;    // length after decompression
   uint16_t group = 0;
+  // From the package's coding table (never stored in the directory record itself).
+  TEntryCoding coding = TEntryCoding::kZlib;
+  uint32_t block_position = 0;  // solid: where the entry starts in its block's bytes
+  uint32_t block_size = 0;      // solid: the block's bytes
+  int block_lead = -1;          // solid: the first entry of the directory in the same block
 
   bool IsLarge() const { return full_size >= kLargeEntrySize; }
   bool IsRaw() const { return stored_size == 0 && full_size > 0; }
+  bool IsSolid() const { return coding == TEntryCoding::kSolid; }
   // Bytes the blob occupies in the file.
   uint32_t BlobLength() const { return stored_size != 0 ? stored_size : full_size; }
 };
@@ -106,7 +113,7 @@ struct TEntryData {
     kOk,          // `data` holds the full-size bytes
     kUnreadable,  // nothing to read: empty, outside the file, short read or CRC mismatch
     kWrongSize,   // the stream inflates to `produced` bytes instead of the full size
-    kBroken,      // not a valid zlib stream
+    kBroken,      // not a valid zlib stream or zstd frame
   };
   Status status = Status::kUnreadable;
   std::string data;
@@ -158,6 +165,14 @@ class TPak {
   bool AddPreparedEntry(const std::string& name, uint16_t group, const std::string& stored,
                         uint32_t full_size, uint32_t crc, bool is_compressed);
   bool AddPreparedEntry(const std::string& name, uint16_t group, const TPreparedEntry& entry);
+  // Marks an added entry as coded with zstd (its blob one frame) or as a member of a solid
+  // block (its blob the block's frame, shared with the other members). WriteDirectory then
+  // stores the coding table in front of the directory.
+  // Makes an added entry share the blob of entry `from` (offset, stored size, CRC), with its own
+  // full size: the members of one solid block.
+  void ShareBlob(int index, int from, uint32_t full_size);
+  void SetCoding(int index, TEntryCoding coding, uint32_t block_position = 0,
+                 uint32_t block_size = 0);
   // Writes the directory and the trailer at the end of the file.
   bool WriteDirectory();
 
@@ -169,7 +184,9 @@ class TPak {
   // (large entries are not checked). Nothing for an empty entry.
   std::optional<std::string> ReadStored(int index) const;
   // Whether ReadStored would answer the blob, proven by reading it in pieces into a small
-  // buffer: checking a whole package allocates nothing per entry.
+  // buffer: checking a whole package allocates nothing per entry. A member of a solid block
+  // other than the block's first entry in the directory answers true without reading: its
+  // blob is the first member's, which a check of every entry reads once.
   bool StoredBytesPass(int index) const;
   // The entry's full-size data. A decompressed length that differs from the full size shows an
   // "Error" message box and answers nothing; a broken zlib stream raises SetupError("error").
@@ -188,6 +205,13 @@ class TPak {
   // many entries in memory of its own.
   TEntryData ReadEntryQuietlyInto(int index, std::string& scratch, char* out) const;
   std::optional<std::string> FinishLoad(int index, TEntryData read) const;
+  // For a solid entry: the whole block's bytes decoded into `out`, which has room for
+  // entry.block_size bytes (the entry's own bytes start at entry.block_position). kOk only when
+  // the frame's CRC matches and it yields exactly the block's bytes.
+  TEntryData ReadBlockQuietlyInto(int index, std::string& scratch, char* out) const;
+  // Whether the package's coding table was there and sound (or absent); a damaged one makes the
+  // table's own entry fail VerifyEntry, so start-up refuses the package.
+  bool CodingsSound() const { return codings_sound_; }
   // For a large entry: whether its blob lies in front of the directory (it is not read); otherwise
   // whether LoadEntry succeeds.
   bool VerifyEntry(int index) const;
@@ -228,6 +252,9 @@ class TPak {
 
  private:
   bool AppendBlob(TPakFile& entry, const std::string& blob);
+  // Adds the coding table of the entries coded with zstd, if any, in front of a closing
+  // integrity record; false when it cannot be stored.
+  bool AddCodingTable();
   bool CopyLargeFile(TPakFile& entry, platform::File& source, uint64_t size);
   bool BlobInFile(const TPakFile& entry) const;
   // The entry when it owns bytes that lie wholly in front of the directory, else nullptr.
@@ -240,6 +267,12 @@ class TPak {
   TEntryData ReadQuietly(int index, std::string& scratch,
                          const std::function<char*(size_t size)>& room) const;
   std::optional<uint64_t> FileSize() const;
+  // Reads the coding table entry, if any, and marks the entries it names.
+  void ApplyCodings();
+  // Decodes the stored frame of a zstd or solid entry: `size` bytes from its start (with
+  // `whole`, the frame must end there).
+  TEntryData DecodeFrame(const TPakFile& entry, std::string_view stored, char* out, size_t size,
+                         bool whole) const;
   TGroupItem MakeItem(int index, bool load);
 
   Mode mode_ = Mode::kRead;
@@ -248,6 +281,7 @@ class TPak {
   TPakTrailer trailer_;
   uint32_t package_base_ = 0;
   int cursor_ = 0;
+  bool codings_sound_ = true;
   // Size of a read-mode file, taken when the directory is read (such a file is not written).
   std::optional<uint64_t> read_size_;
 };

@@ -9,6 +9,7 @@
 #include "setup/core/setup_error.h"
 #include "setup/io/cp1252_case.h"
 #include "setup/io/zlib_stream.h"
+#include "setup/io/zstd_stream.h"
 
 namespace {
 
@@ -142,6 +143,56 @@ void TPak::ReadDirectory() {
   }
   trailer_ = trailer;
   entries_ = std::move(entries);
+  ApplyCodings();
+}
+
+void TPak::ApplyCodings() {
+  codings_sound_ = true;
+  const std::optional<int> table_index = FindEntryIndex(kCodingsEntry, 0);
+  if (!table_index) return;
+  const TEntryData read = ReadEntryQuietly(*table_index);
+  std::optional<TCodingTable> table;
+  if (read.status == TEntryData::Status::kOk) {
+    table = TCodingTable::Decode(read.data.data(), read.data.size());
+  }
+  // Every record must fit the entry it names: a coded entry has a frame (stored size > 0) that
+  // can yield what the record says, and members of one block agree on its frame and length.
+  std::vector<TPakFile> coded = entries_;
+  bool sound = table.has_value();
+  for (size_t i = 0; sound && i < table->entries.size(); ++i) {
+    const TCodedEntry& record = table->entries[i];
+    if (record.index >= coded.size() || record.index == *table_index) {
+      sound = false;
+      break;
+    }
+    TPakFile& entry = coded[record.index];
+    const bool zstd = record.coding == TEntryCoding::kZstd;
+    sound = entry.stored_size != 0 && entry.full_size != 0 && !entry.IsLarge() &&
+            record.block_size <= archive_io::MaxZstdOutput(entry.stored_size) &&
+            (zstd ? record.position == 0 && record.block_size == entry.full_size
+                  : entry.full_size <= record.block_size - record.position);
+    entry.coding = record.coding;
+    entry.block_position = record.position;
+    entry.block_size = record.block_size;
+    if (!sound || zstd) continue;
+    // The block's first member in the directory leads it; the table's indexes rise, so the
+    // leader of every block is met first.
+    entry.block_lead = record.index;
+    for (size_t j = 0; j < i; ++j) {
+      const TPakFile& other = coded[table->entries[j].index];
+      if (other.IsSolid() && other.offset == entry.offset) {
+        sound = other.stored_size == entry.stored_size && other.crc == entry.crc &&
+                other.block_size == entry.block_size;
+        entry.block_lead = other.block_lead;
+        break;
+      }
+    }
+  }
+  if (!sound) {
+    codings_sound_ = false;
+    return;
+  }
+  entries_ = std::move(coded);
 }
 
 std::optional<uint64_t> TPak::FileSize() const {
@@ -165,6 +216,8 @@ const TPakFile* TPak::ReadableBlob(int index) const {
   const TPakFile* entry = Entry(index);
   if (entry == nullptr || !file_) return nullptr;
   if (entry->BlobLength() == 0 || !BlobInFile(*entry)) return nullptr;
+  // A damaged coding table is itself unreadable, so checking the package fails on it.
+  if (!codings_sound_ && entry->group == 0 && entry->name == kCodingsEntry) return nullptr;
   return entry;
 }
 
@@ -189,6 +242,7 @@ std::optional<std::string> TPak::ReadStored(int index) const {
 bool TPak::StoredBytesPass(int index) const {
   const TPakFile* entry = ReadableBlob(index);
   if (entry == nullptr) return false;
+  if (entry->IsSolid() && entry->block_lead != index) return true;
   if (!CarriesCrc(*entry)) return true;
   const uint32_t length = entry->BlobLength();
   char buffer[1 << 16];
@@ -225,7 +279,9 @@ size_t TPak::ReadSize(int index) const {
   const TPakFile* entry = ReadableBlob(index);
   if (entry == nullptr) return 0;
   // A full size the stored bytes could not yield is damage: nothing of that size is allocated,
-  // the stream's real length is only counted.
+  // the stream's real length is only counted. (The coding table's sizes were checked against
+  // the zstd rule when it was read.)
+  if (entry->coding != TEntryCoding::kZlib) return entry->full_size;
   if (!entry->IsRaw() && entry->full_size > archive_io::MaxInflatedSize(entry->stored_size)) {
     return 0;
   }
@@ -244,6 +300,20 @@ TEntryData TPak::ReadQuietly(int index, std::string& scratch,
   }
   if (entry.full_size == 0 || !ReadStoredInto(index, scratch)) return result;
   const std::string_view stored = scratch;
+  if (entry.coding == TEntryCoding::kZstd) {
+    return DecodeFrame(entry, stored, room(entry.full_size), entry.full_size, true);
+  }
+  if (entry.IsSolid()) {
+    // Read alone: the block is decoded as far as the entry's end, no further (to the end, the
+    // frame's checksum is checked as well).
+    std::string front(size_t{entry.block_position} + entry.full_size, '\0');
+    result =
+        DecodeFrame(entry, stored, front.data(), front.size(), front.size() == entry.block_size);
+    if (result.status == TEntryData::Status::kOk) {
+      std::memcpy(room(entry.full_size), front.data() + entry.block_position, entry.full_size);
+    }
+    return result;
+  }
 
   if (const size_t size = ReadSize(index); size != 0) {
     size_t produced = 0;
@@ -271,6 +341,35 @@ TEntryData TPak::ReadQuietly(int index, std::string& scratch,
     result.produced = *length;
   }
   return result;
+}
+
+TEntryData TPak::DecodeFrame(const TPakFile& entry, std::string_view stored, char* out, size_t size,
+                             bool whole) const {
+  TEntryData result;
+  size_t produced = 0;
+  switch (archive_io::ZstdDecodeInto(stored, out, size, whole, &produced)) {
+    case archive_io::InflateStatus::kExact:
+      result.status = TEntryData::Status::kOk;
+      break;
+    case archive_io::InflateStatus::kShorter:
+      result.status = TEntryData::Status::kWrongSize;
+      // The entry's own share of what the frame yielded, for the size message.
+      result.produced = produced - std::min<size_t>(produced, entry.block_position);
+      break;
+    case archive_io::InflateStatus::kLonger:
+    case archive_io::InflateStatus::kBroken:
+      result.status = TEntryData::Status::kBroken;
+      break;
+  }
+  return result;
+}
+
+TEntryData TPak::ReadBlockQuietlyInto(int index, std::string& scratch, char* out) const {
+  const TPakFile* entry = Entry(index);
+  if (entry == nullptr || !entry->IsSolid() || !ReadStoredInto(index, scratch)) {
+    return TEntryData();
+  }
+  return DecodeFrame(*entry, scratch, out, entry->block_size, true);
 }
 
 std::optional<std::string> TPak::FinishLoad(int index, TEntryData read) const {

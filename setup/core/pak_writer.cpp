@@ -5,6 +5,7 @@
 
 #include "setup/core/buffer_manager.h"
 #include "setup/core/crc32.h"
+#include "setup/core/integrity_record.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_error.h"
 
@@ -144,8 +145,54 @@ bool TPak::AddPreparedEntry(const std::string& name, uint16_t group, const TPrep
   return AddPreparedEntry(name, group, entry.stored, entry.full_size, entry.crc, entry.compressed);
 }
 
+void TPak::ShareBlob(int index, int from, uint32_t full_size) {
+  if (index < 0 || index >= EntryCount() || from < 0 || from >= EntryCount()) return;
+  TPakFile& entry = entries_[static_cast<size_t>(index)];
+  const TPakFile& blob = entries_[static_cast<size_t>(from)];
+  entry.offset = blob.offset;
+  entry.stored_size = blob.stored_size;
+  entry.crc = blob.crc;
+  entry.full_size = full_size;
+}
+
+void TPak::SetCoding(int index, TEntryCoding coding, uint32_t block_position, uint32_t block_size) {
+  if (index < 0 || index >= EntryCount()) return;
+  TPakFile& entry = entries_[static_cast<size_t>(index)];
+  entry.coding = coding;
+  entry.block_position = block_position;
+  entry.block_size = coding == TEntryCoding::kZstd ? entry.full_size : block_size;
+}
+
+bool TPak::AddCodingTable() {
+  if (FindEntryIndex(kCodingsEntry, 0)) return true;
+  // The table goes with the kit's own entries, in front of the first grouped entry (or of a
+  // closing integrity record, which stays the last entry).
+  size_t place = 0;
+  while (place < entries_.size() && entries_[place].group == 0) ++place;
+  if (place == entries_.size() && place > 0 && entries_.back().name == kIntegrityEntry) --place;
+  TCodingTable table;
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    const TPakFile& entry = entries_[i];
+    if (entry.coding == TEntryCoding::kZlib) continue;
+    const size_t index = i < place ? i : i + 1;
+    if (index > 0xFFFF) return false;
+    table.entries.push_back({static_cast<uint16_t>(index), entry.coding,
+                             entry.coding == TEntryCoding::kZstd ? 0 : entry.block_position,
+                             entry.block_size});
+  }
+  if (table.entries.empty()) return true;
+  const std::string bytes = table.Encode();
+  const uint32_t crc = ComputeCrc32(bytes.data(), bytes.size());
+  const bool stored =
+      AddPreparedEntry(kCodingsEntry, 0, bytes, static_cast<uint32_t>(bytes.size()), crc, false);
+  std::rotate(entries_.begin() + static_cast<std::ptrdiff_t>(place), entries_.end() - 1,
+              entries_.end());
+  return stored;
+}
+
 bool TPak::WriteDirectory() {
   if (!file_ || mode_ == Mode::kRead) return false;
+  if (!AddCodingTable()) return false;
   const std::optional<uint64_t> end = file_->Size();
   // The trailer holds a 2-byte count and a 32-bit offset; a directory they cannot describe
   // would make the whole package unreadable, so it is not written.

@@ -39,8 +39,12 @@ std::optional<PackageContents> ReadPackageContents(const std::string& path) {
   const std::string product = QuietEntry(pak, kProductInfoEntry);
   contents.version = TProductInfo::Decode(product.data(), product.size()).Version;
   contents.integrity = CheckPackageIntegrity(pak);
-  for (const TPakFile& entry : pak.Entries()) {
-    contents.entries.push_back({entry.name, entry.group, entry.full_size, entry.BlobLength()});
+  for (int i = 0; i < pak.EntryCount(); ++i) {
+    const TPakFile& entry = *pak.Entry(i);
+    // The entries of a solid block share its bytes: counted once, with the block's first entry.
+    const bool shared = entry.IsSolid() && entry.block_lead != i;
+    contents.entries.push_back(
+        {entry.name, entry.group, entry.full_size, shared ? 0 : entry.BlobLength()});
   }
   return contents;
 }

@@ -17,7 +17,8 @@ struct PackageContents {
     std::string name;  // Windows-1252, as stored
     uint16_t group = 0;
     uint32_t full_size = 0;
-    uint32_t stored_size = 0;  // bytes in the file (the full size for a raw entry)
+    uint32_t stored_size = 0;  // bytes in the file (the full size for a raw entry; a solid
+                               // block's bytes count with its first entry, 0 for the others)
   };
   std::string setup_name;  // the setup record's title
   std::string short_name;  // the product's key name

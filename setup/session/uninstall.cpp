@@ -177,6 +177,10 @@ void RegisterUninstaller() {
                                 entry.stored_size != 0)) {
         part_failed();
       }
+      // A zstd-coded blob stays one: the copy is named in the uninstaller's coding table.
+      if (entry.coding != TEntryCoding::kZlib) {
+        out.SetCoding(out.EntryCount() - 1, entry.coding, entry.block_position, entry.block_size);
+      }
     }
     TSetupInfoFile copy = info;
     copy.IsUninstaller = 1;

@@ -32,6 +32,7 @@
 #include "tools/setupc/package_writer.h"
 #include "tools/setupc/page_set.h"
 #include "tools/setupc/signing_keys.h"
+#include "tools/setupc/zstd_packing.h"
 
 namespace {
 
@@ -309,6 +310,28 @@ uint64_t BytesIn(const std::vector<setupc::PackageItem>& items) {
   return total;
 }
 
+// Which coding each group got and what it came to: one line per group (`per_line`), or a short
+// list for the summary line.
+std::string GroupCodings(const setupc::PackageResult& result, bool per_line) {
+  std::string text;
+  for (const auto& [group, figures] : result.groups) {
+    char share[32];
+    std::snprintf(share, sizeof share, "%.1f%%",
+                  figures.bytes_in == 0
+                      ? 100.0
+                      : 100.0 * static_cast<double>(figures.bytes_out) / figures.bytes_in);
+    if (per_line) {
+      text += "Group " + std::to_string(group) + ": " + setupc::CodingName(figures.coding) + ", " +
+              std::to_string(figures.bytes_in) + " bytes in, " + std::to_string(figures.bytes_out) +
+              " bytes out (" + share + ")\n";
+    } else {
+      text += (text.empty() ? "; groups " : ", ") + std::to_string(group) + " " +
+              setupc::CodingName(figures.coding) + " " + share;
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -361,7 +384,26 @@ int main(int argc, char** argv) {
     return 2;
   }
   // Script text is read as UTF-8 when it is valid UTF-8, else as Windows-1252.
-  const std::vector<TScriptLine> script = ParseScriptText(*text);
+  std::vector<TScriptLine> script = ParseScriptText(*text);
+  // `compression` lines are the packer's, not commands of the compiled script: taken out here
+  // (the line stays, empty, so line numbers hold) and applied to the groups of the lines after.
+  std::vector<std::pair<int, setupc::PackCoding>> codings;
+  for (size_t i = 0; i < script.size(); ++i) {
+    TScriptLine& line = script[i];
+    if (line.kind != TScriptLine::Kind::kCommand || line.words.empty() ||
+        platform::AsciiLower(line.words[0]) != "compression") {
+      continue;
+    }
+    const std::optional<setupc::PackCoding> coding =
+        setupc::ParseCoding(std::vector<std::string>(line.words.begin() + 1, line.words.end()));
+    if (!coding) {
+      errors.At(static_cast<int>(i) + 1,
+                "compression takes zlib, zstd [LEVEL] or solid [LEVEL] (LEVEL 1 to 22)");
+    } else {
+      codings.emplace_back(static_cast<int>(i), *coding);
+    }
+    line = TScriptLine();
+  }
 
   TScriptCompiler compiler;
   compiler.SourceFolder =
@@ -479,6 +521,18 @@ int main(int argc, char** argv) {
   }
   // Last: the record of the whole file's digest, filled in once the package is written.
   items.push_back({kIntegrityEntry, 0, "", IntegrityPlaceholder(), true});
+  for (setupc::PackageItem& item : items) {
+    if (item.group == 0) {
+      // The kit's own entries are the same in every installer: zstd at its smallest.
+      item.SetCoding({setupc::PackCoding::Kind::kZstd, setupc::kKitZstdLevel});
+      continue;
+    }
+    // Archive updates copy their entries' zlib streams into the game archives as they are.
+    if (compiler.IsArchiveGroup(item.group)) continue;
+    for (const auto& [line, coding] : codings) {
+      if (item.group > compiler.GroupsBefore(line)) item.SetCoding(coding);
+    }
+  }
   if (!platform::FileExists(runtime)) errors.At(0, "runtime not found: " + HostText(runtime));
   if (!platform::DirectoryExists(out_folder)) {
     errors.At(0, "no such folder: " + HostText(out_folder));
@@ -502,6 +556,7 @@ int main(int argc, char** argv) {
   const std::optional<TPackageSigner> signer =
       signing_key ? std::optional(setupc::SignerOf(*signing_key)) : std::nullopt;
   if (result.ok && !SealPackageFile(partial, signer, result.error)) result.ok = false;
+  if (result.ok && options.verbose) std::cout << GroupCodings(result, true);
   if (!result.ok) {
     std::filesystem::remove(partial, fs_error);
     errors.At(0, result.error);
@@ -540,7 +595,7 @@ int main(int argc, char** argv) {
         items.size(), static_cast<unsigned long long>(bytes_in),
         static_cast<unsigned long long>(bytes_out),
         bytes_in == 0 ? 100.0 : 100.0 * static_cast<double>(bytes_out) / bytes_in, seconds);
-    std::cout << "Wrote " << target << ": " << figures << '\n';
+    std::cout << "Wrote " << target << ": " << figures << GroupCodings(result, false) << '\n';
   }
   return 0;
 }

@@ -9,47 +9,85 @@
 #include "setup/core/crc32.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_error.h"
+#include "tools/setupc/zstd_packing.h"
 
 namespace setupc {
 namespace {
 
-enum class SlotKind { kPrepared, kEmpty, kLarge };
+enum class SlotKind { kPrepared, kEmpty, kLarge, kBlock };
+
+// A file of a block that does not shrink (zstd's fastest level saves less than this share of
+// it) is stored raw on its own instead: packing it with the others would only cost time.
+constexpr uint64_t kShrinkTestSize = 64 * 1024;
+constexpr double kShrinkNeeded = 0.97;
+
+struct BlockMember {
+  size_t item = 0;
+  uint32_t position = 0;
+};
 
 struct Slot {
   bool done = false;
   SlotKind kind = SlotKind::kPrepared;
   std::optional<TPreparedEntry> prepared;
+  TEntryCoding coding = TEntryCoding::kZlib;
+  // kBlock: the frame (in `prepared`, full size = the block's bytes), its members and the items
+  // of the block stored raw on their own, each with its bytes.
+  std::vector<BlockMember> members;
+  std::vector<std::pair<size_t, TPreparedEntry>> alone;
   std::string error;
 };
+
+TPreparedEntry RawEntry(std::string bytes) {
+  TPreparedEntry entry;
+  entry.full_size = static_cast<uint32_t>(bytes.size());
+  entry.crc = ComputeCrc32(bytes.data(), bytes.size());
+  entry.stored = std::move(bytes);
+  return entry;
+}
 
 // Shared by the writer (the calling thread) and the compressing workers.
 class Pipeline {
  public:
-  Pipeline(const std::vector<PackageItem>& items, std::vector<uint64_t> sizes, size_t budget)
-      : items_(items), sizes_(std::move(sizes)), slots_(items.size()), budget_(budget) {}
+  Pipeline(const std::vector<PackageItem>& items, std::vector<uint64_t> sizes,
+           std::vector<PackUnit> units, size_t budget)
+      : items_(items),
+        sizes_(std::move(sizes)),
+        units_(std::move(units)),
+        slots_(units_.size()),
+        budget_(budget) {}
+
+  const std::vector<PackUnit>& Units() const { return units_; }
 
   void Work() {
-    // One compressor per thread, reused for every entry it prepares.
+    // One compressor of each kind per thread, reused for every entry it prepares.
     archive_io::ZlibCompressor compressor(archive_io::kPackageLevel);
     std::optional<archive_io::ZlibCompressor> kit_compressor;  // made when first needed
+    ZstdPacker zstd;
     for (;;) {
       size_t index;
       {
         std::unique_lock lock(mutex_);
         // A job is taken only when its bytes fit the budget, or when nothing else waits, so
-        // an entry larger than the budget still goes through and the writer never starves:
-        // the entry it waits for is always taken before any later one.
+        // a unit larger than the budget still goes through and the writer never starves:
+        // the unit it waits for is always taken before any later one.
         work_cv_.wait(lock, [this] {
-          return abort_ || next_ >= items_.size() || in_flight_ == 0 ||
+          return abort_ || next_ >= units_.size() || in_flight_ == 0 ||
                  in_flight_ + Cost(next_) <= budget_;
         });
-        if (abort_ || next_ >= items_.size()) return;
+        if (abort_ || next_ >= units_.size()) return;
         index = next_++;
         in_flight_ += Cost(index);
       }
-      const bool kit_entry = items_[index].group == 0;
-      if (kit_entry && !kit_compressor) kit_compressor.emplace(archive_io::kKitEntryLevel);
-      Slot slot = Prepare(index, kit_entry ? *kit_compressor : compressor);
+      Slot slot;
+      if (units_[index].block) {
+        slot = PrepareBlock(units_[index], zstd);
+      } else {
+        const size_t item = units_[index].items.front();
+        const bool kit_entry = items_[item].group == 0;
+        if (kit_entry && !kit_compressor) kit_compressor.emplace(archive_io::kKitEntryLevel);
+        slot = Prepare(item, kit_entry ? *kit_compressor : compressor, zstd);
+      }
       {
         std::lock_guard lock(mutex_);
         slot.done = true;
@@ -59,7 +97,7 @@ class Pipeline {
     }
   }
 
-  // Waits for entry `index` and hands it over; its budget share is released.
+  // Waits for unit `index` and hands it over; its budget share is released.
   Slot Take(size_t index) {
     std::unique_lock lock(mutex_);
     done_cv_.wait(lock, [&] { return slots_[index].done; });
@@ -80,45 +118,105 @@ class Pipeline {
   }
 
  private:
-  size_t Cost(size_t index) const {
-    const uint64_t size = sizes_[index];
-    return size >= kLargeEntrySize ? 0 : static_cast<size_t>(size);
+  size_t Cost(size_t unit) const {
+    size_t cost = 0;
+    for (const size_t item : units_[unit].items) {
+      const uint64_t size = sizes_[item];
+      if (size < kLargeEntrySize) cost += static_cast<size_t>(size);
+    }
+    return cost;
   }
 
-  Slot Prepare(size_t index, archive_io::ZlibCompressor& compressor) const {
+  std::string Bytes(size_t item) const {
+    return items_[item].bytes ? *items_[item].bytes : ReadWholeFile(items_[item].host_path);
+  }
+
+  Slot Prepare(size_t index, archive_io::ZlibCompressor& compressor, ZstdPacker& zstd) const {
     const PackageItem& item = items_[index];
     Slot slot;
     try {
-      std::string file_bytes;
-      const std::string* data = nullptr;
-      if (item.bytes) {
-        data = &*item.bytes;
-      } else if (sizes_[index] >= kLargeEntrySize) {
+      if (!item.bytes && sizes_[index] >= kLargeEntrySize) {
         slot.kind = SlotKind::kLarge;  // copied raw by the writer, in chunks
         return slot;
-      } else {
-        file_bytes = ReadWholeFile(item.host_path);
-        data = &file_bytes;
       }
-      if (data->empty()) {
+      const std::string data = Bytes(index);
+      if (data.empty()) {
         slot.kind = SlotKind::kEmpty;
         return slot;
       }
       if (item.store_raw) {
-        slot.prepared = TPreparedEntry{*data, static_cast<uint32_t>(data->size()),
-                                       ComputeCrc32(data->data(), data->size()), false};
+        slot.prepared = RawEntry(data);
         return slot;
       }
-      slot.prepared = PrepareEntry(data->data(), data->size(), compressor);
-      if (!slot.prepared) slot.error = "cannot prepare entry " + item.entry_name;
+      if (item.coding == PackCoding::Kind::kZlib) {
+        slot.prepared = PrepareEntry(data.data(), data.size(), compressor);
+        if (!slot.prepared) slot.error = "cannot prepare entry " + item.entry_name;
+        return slot;
+      }
+      // zstd on its own (a solid group's large files too, with the long window); kept raw
+      // when the frame is no shorter than the bytes.
+      const bool long_window = item.coding == PackCoding::Kind::kSolid;
+      std::optional<std::string> frame = zstd.Compress(data, item.level, long_window);
+      if (!frame) {
+        slot.error = "cannot compress entry " + item.entry_name;
+      } else if (frame->size() >= data.size()) {
+        slot.prepared = RawEntry(data);
+      } else {
+        slot.prepared =
+            TPreparedEntry{std::move(*frame), static_cast<uint32_t>(data.size()), 0, true};
+        slot.prepared->crc =
+            ComputeCrc32(slot.prepared->stored.data(), slot.prepared->stored.size());
+        slot.coding = TEntryCoding::kZstd;
+      }
     } catch (const std::exception& error) {
       slot.error = item.entry_name + ": " + error.what();
     }
     return slot;
   }
 
+  Slot PrepareBlock(const PackUnit& unit, ZstdPacker& zstd) const {
+    Slot slot;
+    slot.kind = SlotKind::kBlock;
+    std::string content;
+    size_t current = 0;
+    try {
+      for (const size_t item : unit.items) {
+        current = item;
+        std::string data = Bytes(item);
+        if (data.size() >= kShrinkTestSize) {
+          const std::optional<std::string> quick = zstd.Compress(data, 1, false);
+          if (quick && static_cast<double>(quick->size()) > kShrinkNeeded * data.size()) {
+            slot.alone.emplace_back(item, RawEntry(std::move(data)));
+            continue;
+          }
+        }
+        slot.members.push_back({item, static_cast<uint32_t>(content.size())});
+        content += data;
+      }
+    } catch (const std::exception& error) {
+      slot.error = items_[current].entry_name + ": " + error.what();
+      return slot;
+    }
+    if (content.empty()) return slot;
+    const int level = items_[unit.items.front()].level;
+    std::optional<std::string> frame = zstd.Compress(content, level, true);
+    if (!frame) {
+      slot.error = "cannot compress a block of " + items_[unit.items.front()].entry_name;
+      return slot;
+    }
+    TPreparedEntry prepared;
+    prepared.full_size = static_cast<uint32_t>(content.size());
+    prepared.crc = ComputeCrc32(frame->data(), frame->size());
+    prepared.stored = std::move(*frame);
+    prepared.compressed = true;
+    slot.prepared = std::move(prepared);
+    slot.coding = TEntryCoding::kSolid;
+    return slot;
+  }
+
   const std::vector<PackageItem>& items_;
   const std::vector<uint64_t> sizes_;
+  const std::vector<PackUnit> units_;
   std::vector<Slot> slots_;
   const size_t budget_;
   std::mutex mutex_;
@@ -129,28 +227,65 @@ class Pipeline {
   bool abort_ = false;
 };
 
+// Writes a block's members (the first carries the frame, the others share it) and the files
+// of the block stored raw on their own; answers false when a blob could not be written.
+bool WriteBlock(TPak& pak, const std::vector<PackageItem>& items,
+                const std::vector<uint64_t>& sizes, Slot& slot) {
+  bool stored = true;
+  if (slot.prepared) {
+    const TPreparedEntry& frame = *slot.prepared;
+    int first = -1;
+    for (const BlockMember& member : slot.members) {
+      const PackageItem& item = items[member.item];
+      const auto size = static_cast<uint32_t>(sizes[member.item]);
+      int index;
+      if (first < 0) {
+        stored =
+            pak.AddPreparedEntry(item.entry_name, item.group, frame.stored, size, frame.crc, true);
+        index = first = pak.EntryCount() - 1;
+      } else {
+        index = pak.AddEntry(item.entry_name, std::string(), item.group);
+        pak.ShareBlob(index, first, size);
+      }
+      pak.SetCoding(index, TEntryCoding::kSolid, member.position, frame.full_size);
+    }
+  }
+  for (const auto& [item, entry] : slot.alone) {
+    stored = pak.AddPreparedEntry(items[item].entry_name, items[item].group, entry) && stored;
+  }
+  return stored;
+}
+
 }  // namespace
 
 PackageResult AppendPackage(const std::string& file, const std::vector<PackageItem>& items,
                             unsigned threads, size_t memory_budget) {
   PackageResult result;
   std::vector<uint64_t> sizes;
+  std::vector<PlanItem> plan;
   sizes.reserve(items.size());
   for (const PackageItem& item : items) {
     if (item.bytes) {
       sizes.push_back(item.bytes->size());
-      continue;
+    } else {
+      std::optional<uint64_t> size = platform::GetFileSize(item.host_path);
+      if (!size) {
+        result.error = "cannot read " + item.host_path;
+        return result;
+      }
+      if (*size > UINT32_MAX) {
+        result.error = item.host_path + " is too large for a package entry";
+        return result;
+      }
+      sizes.push_back(*size);
     }
-    std::optional<uint64_t> size = platform::GetFileSize(item.host_path);
-    if (!size) {
-      result.error = "cannot read " + item.host_path;
-      return result;
+    plan.push_back({item.entry_name, item.group, sizes.back(),
+                    item.coding == PackCoding::Kind::kSolid && !item.store_raw});
+    if (item.group != 0) {
+      GroupFigures& figures = result.groups[item.group];
+      figures.coding = item.Coding();
+      figures.bytes_in += sizes.back();
     }
-    if (*size > UINT32_MAX) {
-      result.error = item.host_path + " is too large for a package entry";
-      return result;
-    }
-    sizes.push_back(*size);
   }
 
   TPak pak(file, false, true);
@@ -159,19 +294,23 @@ PackageResult AppendPackage(const std::string& file, const std::vector<PackageIt
     return result;
   }
 
-  Pipeline pipeline(items, sizes, memory_budget);
+  Pipeline pipeline(items, sizes, PlanUnits(plan), memory_budget);
   std::vector<std::thread> workers;
   for (unsigned i = 0; i < std::max(1u, threads); ++i) {
     workers.emplace_back([&pipeline] { pipeline.Work(); });
   }
 
-  for (size_t i = 0; i < items.size() && result.error.empty(); ++i) {
-    Slot slot = pipeline.Take(i);
-    const PackageItem& item = items[i];
+  const std::vector<PackUnit>& units = pipeline.Units();
+  for (size_t u = 0; u < units.size() && result.error.empty(); ++u) {
+    Slot slot = pipeline.Take(u);
+    const size_t first = units[u].items.front();
+    const PackageItem& item = items[first];
     if (!slot.error.empty()) {
       result.error = slot.error;
       break;
     }
+    const int before = pak.EntryCount();
+    uint64_t written = 0;
     bool stored = true;
     switch (slot.kind) {
       case SlotKind::kEmpty:
@@ -180,15 +319,24 @@ PackageResult AppendPackage(const std::string& file, const std::vector<PackageIt
       case SlotKind::kLarge:
         try {
           stored = pak.StoreFromFile(pak.AddEntry(item.entry_name, item.host_path, item.group));
+          written = sizes[first];
         } catch (const std::exception& error) {
           result.error = item.entry_name + ": " + error.what();
         }
         break;
       case SlotKind::kPrepared:
         stored = pak.AddPreparedEntry(item.entry_name, item.group, *slot.prepared);
+        if (slot.coding != TEntryCoding::kZlib) pak.SetCoding(before, slot.coding);
+        written = slot.prepared->stored.size();
+        break;
+      case SlotKind::kBlock:
+        stored = WriteBlock(pak, items, sizes, slot);
+        written = slot.prepared ? slot.prepared->stored.size() : 0;
+        for (const auto& alone : slot.alone) written += alone.second.stored.size();
         break;
     }
     if (!stored && result.error.empty()) result.error = "cannot write " + item.entry_name;
+    if (item.group != 0) result.groups[item.group].bytes_out += written;
   }
   pipeline.Abort();
   for (std::thread& worker : workers) worker.join();

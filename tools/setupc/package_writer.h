@@ -4,9 +4,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "tools/setupc/solid_blocks.h"
 
 namespace setupc {
 
@@ -18,15 +21,33 @@ struct PackageItem {
   std::optional<std::string> bytes;
   // Stored as the bytes are, never compressed (an entry to be filled in place later).
   bool store_raw = false;
+  // How the entry is coded (the group's `compression` line; zstd's level).
+  PackCoding::Kind coding = PackCoding::Kind::kZlib;
+  int level = 0;
+
+  PackCoding Coding() const { return {coding, level}; }
+  void SetCoding(const PackCoding& to) {
+    coding = to.kind;
+    level = to.level;
+  }
+};
+
+// What one group's entries came to.
+struct GroupFigures {
+  PackCoding coding;
+  uint64_t bytes_in = 0;
+  uint64_t bytes_out = 0;  // blobs written for the group (a block's frame counted once)
 };
 
 struct PackageResult {
   bool ok = false;
   std::string error;  // the first failure
+  std::map<uint16_t, GroupFigures> groups;
 };
 
-// Appends `items` in order as a package after the current end of `file` (which must exist) and
-// writes the directory. `threads` >= 1 compress at once; at most about `memory_budget` bytes of
+// Appends `items` as a package after the current end of `file` (which must exist) and writes the
+// directory: in the order given, except that each run of items of a solid group is laid out as
+// PlanUnits says. `threads` >= 1 compress at once; at most about `memory_budget` bytes of
 // read or prepared entries wait at any time (one entry larger than that still goes through).
 PackageResult AppendPackage(const std::string& file, const std::vector<PackageItem>& items,
                             unsigned threads, size_t memory_budget = size_t{512} << 20);

@@ -1,0 +1,101 @@
+#include "tools/setupc/solid_blocks.h"
+
+#include <algorithm>
+
+#include "platform/ascii_case.h"
+#include "tools/setupc/zstd_packing.h"
+
+namespace setupc {
+namespace {
+
+// The sort key of an entry: its extension, then its name, both without regard to case.
+std::pair<std::string, std::string> AlikeKey(const std::string& entry_name) {
+  const std::string name = platform::AsciiLower(entry_name);
+  const size_t slash = name.find_last_of('\\');
+  const size_t dot = name.find_last_of('.');
+  std::string extension;
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+    extension = name.substr(dot + 1);
+  }
+  return {extension, name};
+}
+
+}  // namespace
+
+std::string CodingName(const PackCoding& coding) {
+  switch (coding.kind) {
+    case PackCoding::Kind::kZlib:
+      return "zlib";
+    case PackCoding::Kind::kZstd:
+      return "zstd " + std::to_string(coding.level);
+    case PackCoding::Kind::kSolid:
+      break;
+  }
+  return "solid " + std::to_string(coding.level);
+}
+
+std::optional<PackCoding> ParseCoding(const std::vector<std::string>& words) {
+  if (words.empty() || words.size() > 2) return std::nullopt;
+  const std::string kind = platform::AsciiLower(words[0]);
+  PackCoding coding;
+  if (kind == "zlib") return words.size() == 1 ? std::optional(coding) : std::nullopt;
+  if (kind == "zstd") {
+    coding.kind = PackCoding::Kind::kZstd;
+  } else if (kind == "solid") {
+    coding.kind = PackCoding::Kind::kSolid;
+  } else {
+    return std::nullopt;
+  }
+  coding.level = kDefaultZstdLevel;
+  if (words.size() == 2) {
+    const std::string& level = words[1];
+    if (level.empty() || level.size() > 2 ||
+        level.find_first_not_of("0123456789") != std::string::npos) {
+      return std::nullopt;
+    }
+    coding.level = std::stoi(level);
+    if (coding.level < kMinZstdLevel || coding.level > kMaxZstdLevel) return std::nullopt;
+  }
+  return coding;
+}
+
+std::vector<PackUnit> PlanUnits(const std::vector<PlanItem>& items) {
+  std::vector<PackUnit> units;
+  for (size_t i = 0; i < items.size();) {
+    if (!items[i].solid) {
+      units.push_back({{i}, false});
+      ++i;
+      continue;
+    }
+    // The run of this solid group's items, in the order alike files sit together.
+    size_t end = i;
+    while (end < items.size() && items[end].solid && items[end].group == items[i].group) ++end;
+    std::vector<size_t> run(end - i);
+    for (size_t k = 0; k < run.size(); ++k) run[k] = i + k;
+    std::stable_sort(run.begin(), run.end(), [&items](size_t a, size_t b) {
+      return AlikeKey(items[a].entry_name) < AlikeKey(items[b].entry_name);
+    });
+    PackUnit block{{}, true};
+    uint64_t filled = 0;
+    const auto close = [&] {
+      if (!block.items.empty()) units.push_back(std::move(block));
+      block = PackUnit{{}, true};
+      filled = 0;
+    };
+    for (const size_t index : run) {
+      const uint64_t size = items[index].size;
+      if (size == 0 || size >= kSolidAloneSize) {
+        units.push_back({{index}, false});
+        continue;
+      }
+      if (filled + size > kSolidBlockSize) close();
+      block.items.push_back(index);
+      filled += size;
+    }
+    close();
+    i = end;
+  }
+  return units;
+}
+
+}  // namespace setupc
