@@ -187,8 +187,8 @@ TEST_F(PackerTest, SetupcAppliesEachCompressionLineToTheGroupsAfterItAndReportsT
   EXPECT_EQ(codings[1], std::set<TEntryCoding>{TEntryCoding::kZlib});
   EXPECT_EQ(codings[2], (std::set<TEntryCoding>{TEntryCoding::kSolid, TEntryCoding::kZstd}));
   EXPECT_EQ(codings[4], std::set<TEntryCoding>{TEntryCoding::kZstd});
-  // The kit's own entries are zstd whatever the groups use.
-  EXPECT_EQ(codings[0], std::set<TEntryCoding>{TEntryCoding::kZstd});
+  // The kit's own entries stay zlib whatever the groups use.
+  EXPECT_EQ(codings[0], std::set<TEntryCoding>{TEntryCoding::kZlib});
 
   WriteBytes(dir_ / "setup.sus", "name C\r\noutfile c.exe\r\ncompression lzma\r\nfile src\\\r\n");
   const setupkit_test::ProgramResult refused = setupkit_test::RunProgram(

@@ -335,7 +335,7 @@ TEST_F(SetupcPageSetTest, PacksPageListLayoutsPicturesAndUninstallMaterial) {
                        "SetupInfo", "CompiledLines", "LANGUAGE-install\\english",
                        "UNINSTALL_LANGUAGE-uninstall\\english", "Pages.txt", "welcome.txt",
                        "Side.txt", "pics\\side.jpg", "UNINSTALL_Pages.txt", "UNINSTALL_bye.txt",
-                       "UNINSTALL_ICON.ICO", "WINDOW.EXE", "Codings", "Integrity"}));
+                       "UNINSTALL_ICON.ICO", "WINDOW.EXE", "Integrity"}));
   EXPECT_EQ(pak.FindEntry("pics\\side.jpg", 0),
             ReadBytes(dir_ / "data" / "layout" / "Inst" / "Pics" / "Side.JPG"));
   EXPECT_EQ(pak.FindEntry("UNINSTALL_ICON.ICO", 0), "uninstall icon");
