@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <mutex>
 #include <utility>
 
 #include "platform/desktop_entry.h"
@@ -58,7 +59,23 @@ void KeepParent(const std::string& folder, int fd) {
   last_parent.folder = folder;
 }
 
+// The folder of the innermost live TrustedFolderScope (normalized), read by every thread of the
+// run (the writer of extracted files too); a scope ends only under the lock.
+std::mutex trusted_mutex;
+const std::string* trusted_folder = nullptr;
+
 }  // namespace
+
+TrustedFolderScope::TrustedFolderScope(const std::string& folder)
+    : folder_(internal::NormalizeHostPath(internal::HostPathOf(folder))) {
+  const std::lock_guard<std::mutex> lock(trusted_mutex);
+  previous_ = std::exchange(trusted_folder, &folder_);
+}
+
+TrustedFolderScope::~TrustedFolderScope() {
+  const std::lock_guard<std::mutex> lock(trusted_mutex);
+  trusted_folder = previous_;
+}
 
 std::vector<std::string> GuardedFolders() {
   std::vector<std::string> folders;
@@ -70,6 +87,12 @@ std::vector<std::string> GuardedFolders() {
   // Never the host's root, which would hold every path of the machine.
   const std::string entries = internal::NormalizeHostPath(ApplicationsFolder());
   if (entries != "/") folders.push_back(entries);
+  const std::lock_guard<std::mutex> lock(trusted_mutex);
+  if (trusted_folder == nullptr) return folders;
+  // Only when no other holds it: the deepest trusted folder is the one the walk starts from.
+  bool held = *trusted_folder == "/";
+  for (const std::string& folder : folders) held = held || IsBelow(*trusted_folder, folder);
+  if (!held) folders.push_back(*trusted_folder);
   return folders;
 }
 
@@ -147,6 +170,12 @@ int SafeParent::OpenForFlush() const {
   const std::string folder =
       slash == 0 || slash == std::string::npos ? "/" : leaf_.substr(0, slash);
   return open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+bool MeetsLink(const std::string& path, bool last_too) {
+  const std::optional<SafeParent> parent = SafeParent::Open(internal::HostPathOf(path));
+  if (!parent) return errno == ELOOP;
+  return last_too && parent->Guarded() && parent->LeafIsLink();
 }
 
 bool ChangeModeNoFollow(const std::string& host, mode_t mode) {

@@ -15,11 +15,26 @@
 namespace platform {
 
 // The kit's own folders, as host paths: nothing below them is created, replaced or deleted
-// through a link. Each drive folder that lies inside SETUP_ROOT (the default drive_c) and the
-// folder of the menu entries (ApplicationsFolder). Folders are made below
-// them with a plain mkdir -p (MakeHostFolders, which the drive table itself uses): at worst an
-// empty folder, never a file, lands behind a link.
+// through a link. Each drive folder that lies inside SETUP_ROOT (the default drive_c), the
+// folder of the menu entries (ApplicationsFolder) and, while a TrustedFolderScope lives, its
+// folder when none of the others holds it.
 std::vector<std::string> GuardedFolders();
+
+// The folder this process's run changes as one more trusted folder while the object lives: the
+// install folder of an install or a removal, so that one on a drive outside SETUP_ROOT (Z:) or in
+// the machine's /opt is changed through the same walk, or the destination of an extraction. Made
+// once at the start of the run by the code that knows the folder (a Windows or host path).
+class TrustedFolderScope {
+ public:
+  explicit TrustedFolderScope(const std::string& folder);
+  ~TrustedFolderScope();
+  TrustedFolderScope(const TrustedFolderScope&) = delete;
+  TrustedFolderScope& operator=(const TrustedFolderScope&) = delete;
+
+ private:
+  std::string folder_;
+  const std::string* previous_ = nullptr;
+};
 
 class SafeParent {
  public:
@@ -54,6 +69,11 @@ class SafeParent {
   int fd_ = AT_FDCWD;
   std::string leaf_;
 };
+
+// Whether a change of `path` (a Windows or host path) would meet a symbolic link: one at a folder
+// of its path below the trusted folder that holds it, or with `last_too` the path itself there.
+// The callers refuse such a change before they record it.
+bool MeetsLink(const std::string& path, bool last_too);
 
 // chmod of the file itself, never of a link's target: a link as the last component is refused
 // (ELOOP). Below a guarded folder the mode is set relative to the folder SafeParent opened.

@@ -10,13 +10,12 @@
 #include "platform/ascii_case.h"
 #include "platform/drives.h"
 #include "platform/files.h"
-#include "platform/link_check.h"
 #include "platform/registry.h"
+#include "platform/safe_parent.h"
 #include "platform/temporaries.h"
 #include "platform/whole_copy.h"
 #include "setup/commands/file_operations.h"
 #include "setup/commands/rollback_records.h"
-#include "setup/core/setup_state.h"
 
 namespace {
 
@@ -154,10 +153,10 @@ std::optional<std::string> ReadThrough(const platform::File& file) {
 }
 
 // Nothing is created, replaced, renamed or deleted through a symbolic link inside the install
-// folder (the kit never makes one): such a change would land wherever the link points. The
-// change is refused with ELOOP, which fails the step.
+// folder or the kit's own folders (the kit never makes one): such a change would land wherever
+// the link points. The change is refused with ELOOP before it is recorded, which fails the step.
 bool FreeOfLinks(const std::string& path) {
-  if (platform::LinkBelow(SetupState::Instance().InstallDir(), path, false)) {
+  if (platform::MeetsLink(path, false)) {
     errno = ELOOP;
     return false;
   }

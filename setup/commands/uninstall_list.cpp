@@ -4,14 +4,13 @@
 #include <cerrno>
 
 #include "platform/files.h"
-#include "platform/link_check.h"
 #include "platform/registry.h"
+#include "platform/safe_parent.h"
 #include "setup/commands/install_log_checksum.h"
 #include "setup/commands/rollback_journal.h"
 #include "setup/core/buffer_manager.h"
 #include "setup/core/ciphers.h"
 #include "setup/core/run_log.h"
-#include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
 
 namespace {
@@ -60,10 +59,10 @@ bool DecodeList(TBufferManager& buffer, uint16_t count, std::vector<std::string>
   return true;
 }
 
-// Whether `path`, or a folder above it inside the install folder, is a symbolic link (errno
-// ELOOP then).
+// Whether `path`, or a folder above it inside the install folder or the kit's own folders, is a
+// symbolic link (errno ELOOP then).
 bool LinkInInstallFolder(const std::string& path) {
-  if (!platform::LinkBelow(SetupState::Instance().InstallDir(), path, true)) return false;
+  if (!platform::MeetsLink(path, true)) return false;
   errno = ELOOP;
   return true;
 }

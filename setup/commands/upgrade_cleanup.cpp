@@ -4,11 +4,10 @@
 
 #include "platform/ascii_case.h"
 #include "platform/files.h"
-#include "platform/link_check.h"
+#include "platform/safe_parent.h"
 #include "setup/commands/rollback_journal.h"
 #include "setup/commands/uninstall_list.h"
 #include "setup/core/run_log.h"
-#include "setup/core/setup_state.h"
 #include "setup/core/text_services.h"
 
 namespace {
@@ -19,9 +18,7 @@ std::unordered_set<std::string> Folded(const std::vector<std::string>& texts) {
   return set;
 }
 
-bool ThroughLink(const std::string& path) {
-  return platform::LinkBelow(SetupState::Instance().InstallDir(), path, true).has_value();
-}
+bool ThroughLink(const std::string& path) { return platform::MeetsLink(path, true); }
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 
 #include "platform/failure.h"
 #include "platform/message_box.h"
+#include "platform/safe_parent.h"
 #include "platform/system.h"
 #include "platform/text_encoding.h"
 #include "setup/commands/archive_runs.h"
@@ -123,6 +124,8 @@ void TSetupThread::PerformRun() {
   RunLog("run started: install folder " + state.SetupInfo().InstallDir + ", space required " +
          state.space_required_text + ", space available " + state.space_available_text);
   TRollbackJournal& journal = TRollbackJournal::Instance();
+  // Below the install folder nothing is changed through a link, wherever the folder lies.
+  const platform::TrustedFolderScope run_folder(state.InstallDir());
   platform::StartFaultCounting();
   emptied_folders_.clear();
   if (journal_enabled_.load(std::memory_order_acquire) && !journal.Begin()) {

@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/registry.h"
+#include "platform/safe_parent.h"
 #include "platform/temporaries.h"
 #include "setup/commands/install_log_checksum.h"
 #include "setup/commands/uninstall_list.h"
@@ -62,6 +63,8 @@ void WizardSession::RunUninstall() {
   const TSetupInfoFile& info = state.SetupInfo();
   TUninstallList& list = TUninstallList::Instance();
   working_ = true;
+  // Below the install folder nothing is deleted through a link, wherever the folder lies.
+  const platform::TrustedFolderScope run_folder(info.InstallDir);
   // The removal's changes count for the fault seam, as an install run's do.
   platform::StartFaultCounting();
   // A removal killed while it rewrote the log left that write's temporary in the folder.

@@ -2,11 +2,8 @@
 // install and of an uninstall, before the run and, through the fault seam's stop, at every step
 // between the run's checks and its change. Nothing outside the kit's folders is ever written or
 // deleted; the uninstaller leaves and reports what is no longer the object it made.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,6 +16,7 @@
 
 #include "common/machine_snapshot.h"
 #include "common/program_runner.h"
+#include "common/stopped_run.h"
 #include "common/test_folder.h"
 #include "platform/desktop_entry.h"
 #include "platform/drives.h"
@@ -32,6 +30,7 @@ namespace fs = std::filesystem;
 using setupkit_test::BinPath;
 using setupkit_test::MachineSnapshot;
 using setupkit_test::RunProgram;
+using setupkit_test::RunStoppedAt;
 
 constexpr const char* kFolder = "C:\\Program Files\\Tiny\\";
 
@@ -46,33 +45,11 @@ MachineSnapshot Snapshot(const fs::path& folder) {
   return snapshot;
 }
 
-// Runs `args` with SETUP_FAULT=N:stop; once the program has stopped itself at that step, calls
-// `planted` and lets it go on. Answers its exit code (-1 when it did not exit normally) and
-// whether it stopped at all.
-int RunStoppedAt(const std::vector<std::string>& args, long long step,
-                 const std::function<void()>& planted, bool& stopped) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setenv("SETUP_FAULT", (std::to_string(step) + ":stop").c_str(), 1);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  stopped = false;
-  while (waitpid(pid, &status, WUNTRACED) == pid) {
-    if (!WIFSTOPPED(status)) break;
-    if (!stopped) planted();
-    stopped = true;
-    kill(pid, SIGCONT);
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+// Where the run installs: the default folder below drive C:, a folder outside SETUP_ROOT (given to
+// --dir as a host path, reached through Z:) or, per machine, the machine's /opt: the last two only
+// the run itself knows to trust.
+enum class Place { kDriveC, kOutsideSetupRoot, kMachineOpt };
+constexpr const char* kPlaceNames[] = {"OnDriveC", "OutsideSetupRoot", "MachineOpt"};
 
 class PlantedLinkTest : public ::testing::Test {
  protected:
@@ -121,7 +98,20 @@ class PlantedLinkTest : public ::testing::Test {
   std::string Host(const std::string& windows_path) const {
     return platform::ToHostPath(windows_path).value_or("");
   }
-  std::string Uninstaller() const { return Host(std::string(kFolder) + "Tiny_Uninstall.exe"); }
+  fs::path InstallHost(Place place) const {
+    if (place == Place::kOutsideSetupRoot) return base_ / "games" / "Tiny";
+    if (place == Place::kMachineOpt) return root_ / "machine" / "opt" / "Tiny";
+    return Host(kFolder);
+  }
+  std::vector<std::string> InstallArgs(Place place) const {
+    std::vector<std::string> args = {installer_, "--unattended"};
+    if (place == Place::kOutsideSetupRoot) args.push_back("--dir=" + InstallHost(place).string());
+    if (place == Place::kMachineOpt) args.push_back("--all-users");
+    return args;
+  }
+  std::string Uninstaller(Place place = Place::kDriveC) const {
+    return (InstallHost(place) / "Tiny_Uninstall.exe").string();
+  }
   // The finaliser the uninstaller starts works on after it ends.
   void WaitForFinaliser() const {
     const std::string temp = platform::GetTempPath();
@@ -137,24 +127,18 @@ class PlantedLinkTest : public ::testing::Test {
   }
   // The steps of a clean run of `args` that change something in a folder below the kit's own
   // folders, as the tally names them ("N operation path").
-  std::vector<std::pair<long long, fs::path>> GuardedSteps(const std::vector<std::string>& args) {
+  std::vector<std::pair<long long, fs::path>> GuardedSteps(const std::vector<std::string>& args,
+                                                           std::vector<std::string> tops) {
     const fs::path tally = base_ / "tally";
     setupkit_test::ProgramOptions options;
     options.env = {{"SETUP_FAULT_TALLY", tally.string()}};
     EXPECT_EQ(RunProgram(args, options).exit_code, 0);
-    std::ifstream in(tally);
-    std::string line;
-    std::getline(in, line);
     std::vector<std::pair<long long, fs::path>> steps;
-    const std::vector<std::string> tops = platform::GuardedFolders();
-    while (std::getline(in, line)) {
-      const size_t number_end = line.find(' ');
-      const size_t path_at = line.find(' ', number_end + 1) + 1;
-      const std::string path = line.substr(path_at, line.find(" -> ") - path_at);
-      const fs::path parent = fs::path(path).parent_path();
+    for (const setupkit_test::TalliedStep& step : setupkit_test::ReadTally(tally.string())) {
+      const fs::path parent = fs::path(step.path).parent_path();
       for (const std::string& top : tops) {
         if (parent.string().rfind(top + "/", 0) == 0) {
-          steps.emplace_back(std::stoll(line.substr(0, number_end)), parent);
+          steps.emplace_back(step.number, parent);
           break;
         }
       }
@@ -247,23 +231,37 @@ TEST_F(PlantedLinkTest, UninstallLeavesARecordedFileThatIsNoLongerAPlainFile) {
 }
 
 // The race: at every step of an install and of an uninstall that changes something below the
-// kit's folders, the run stops after its checks; the step's folder moves aside and a link to a
-// copy of it outside takes its place; the run goes on. The copy is never changed.
-TEST_F(PlantedLinkTest, ALinkPlantedAfterTheChecksOfAnyStepIsNeverFollowed) {
+// kit's folders (or below the install folder outside SETUP_ROOT), the run stops after its checks;
+// the step's folder moves aside and a link to a copy of it outside takes its place; the run goes
+// on. The copy is never changed.
+class RaceTest : public PlantedLinkTest, public ::testing::WithParamInterface<Place> {};
+
+TEST_P(RaceTest, ALinkPlantedAfterTheChecksOfAnyStepIsNeverFollowed) {
+  const Place place = GetParam();
+  std::vector<std::string> tops;
+  {
+    const platform::ScopeSwitch scope(place == Place::kMachineOpt);
+    tops = platform::GuardedFolders();
+  }
+  if (place != Place::kDriveC) tops.push_back(InstallHost(place).string());
   int cases = 0, broken = 0, not_stopped = 0;
   for (const bool uninstall : {false, true}) {
     PrepareMachine();
+    fs::remove_all(InstallHost(place));
     if (uninstall) {
-      ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+      ASSERT_EQ(RunProgram(InstallArgs(place)).exit_code, 0);
     }
-    const std::vector<std::string> args = {uninstall ? Uninstaller() : installer_, "--unattended"};
-    const auto steps = GuardedSteps(args);
-    EXPECT_GT(steps.size(), uninstall ? 5u : 15u);
+    const std::vector<std::string> args =
+        uninstall ? std::vector<std::string>{Uninstaller(place), "--unattended"}
+                  : InstallArgs(place);
+    const auto steps = GuardedSteps(args, tops);
+    EXPECT_GT(steps.size(), uninstall ? 5u : 10u);
     WaitForFinaliser();
     for (const auto& [step, folder] : steps) {
       PrepareMachine();
+      fs::remove_all(InstallHost(place));
       if (uninstall) {
-        ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
+        ASSERT_EQ(RunProgram(InstallArgs(place)).exit_code, 0);
       }
       MachineSnapshot before;
       bool stopped = false;
@@ -287,9 +285,16 @@ TEST_F(PlantedLinkTest, ALinkPlantedAfterTheChecksOfAnyStepIsNeverFollowed) {
           << setupkit_test::SnapshotDifference(before, after);
     }
   }
-  std::printf("planted after the checks: %d cases, %d held, %d broken (%d never stopped)\n", cases,
-              cases - broken, broken, not_stopped);
+  std::printf("planted after the checks (%s): %d cases, %d held, %d broken (%d never stopped)\n",
+              kPlaceNames[static_cast<int>(place)], cases, cases - broken, broken, not_stopped);
   EXPECT_EQ(not_stopped, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(InstallFolder, RaceTest,
+                         ::testing::Values(Place::kDriveC, Place::kOutsideSetupRoot,
+                                           Place::kMachineOpt),
+                         [](const auto& info) {
+                           return std::string(kPlaceNames[static_cast<int>(info.param)]);
+                         });
 
 }  // namespace
