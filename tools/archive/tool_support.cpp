@@ -1,10 +1,13 @@
 #include "tools/archive/tool_support.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 
+#include "platform/failure.h"
 #include "platform/files.h"
 #include "platform/link_check.h"
+#include "platform/safe_parent.h"
 
 namespace archive_tool {
 
@@ -97,6 +100,16 @@ std::vector<std::pair<std::string, std::string>> CollectSources(
   return files;
 }
 
+namespace {
+
+// A failed write, with the system's reason; a link met on the way is said as such.
+ToolError WriteError(const std::string& what) {
+  if (errno == ELOOP) return ToolError(what + ": refusing to write through a link");
+  return ToolError(what + ": " + platform::LastErrorText());
+}
+
+}  // namespace
+
 void WriteBelow(const std::string& folder, const std::string& name, const std::string& content) {
   std::vector<std::string> parts;
   size_t start = 0;
@@ -113,22 +126,26 @@ void WriteBelow(const std::string& folder, const std::string& name, const std::s
   }
   std::string path = folder;
   for (const std::string& part : parts) path += "/" + part;
-  // As the archivers' safe modes do: a link already in the destination (planted, or left by
-  // anyone) is never written through, nor are folders made through it.
+  // As the archivers' safe modes do: a link in the destination (planted, or left by anyone) is
+  // never written through, nor are folders made through it. A link there before is named; below
+  // the destination as a trusted folder, every folder is opened without following a link and
+  // the file is made in the last one, so a link planted during the extraction is refused too.
   if (const std::optional<std::string> link = platform::LinkBelow(folder, path, true)) {
     throw ToolError("refusing to write " + name + " through the link " + *link);
   }
+  platform::StartFaultCounting();
+  const platform::TrustedFolderScope destination(folder);
   path = folder;
   if (!platform::DirectoryExists(path)) platform::CreateDirectory(path);
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
     path += "/" + parts[i];
     if (!platform::DirectoryExists(path) && !platform::CreateDirectory(path)) {
-      throw ToolError("cannot create folder " + path);
+      throw WriteError("cannot create folder " + path);
     }
   }
   path += "/" + parts.back();
   if (!platform::WriteFileBytes(path, content.data(), content.size())) {
-    throw ToolError("cannot write " + path);
+    throw WriteError("cannot write " + path);
   }
 }
 
