@@ -389,7 +389,7 @@ std::vector<FindData> FindFiles(const std::string& folder, const std::string& pa
 
 std::string GetTempPath() {
   const std::string path = "C:\\users\\" + GetUserName() + "\\Temp\\";
-  internal::MakeHostFolders(HostPathOf(path));
+  SafeParent::MakeFolders(HostPathOf(path));
   return path;
 }
 

@@ -12,6 +12,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/path_util.h"
+#include "platform/safe_parent.h"
 #include "platform/system.h"
 #include "platform/text_encoding.h"
 
@@ -269,7 +270,7 @@ std::string GetShellFolder(ShellFolder folder) {
       path = user_folder + "\\Temp";
       break;
   }
-  if (auto host = ToHostPath(path)) internal::MakeHostFolders(*host);
+  if (auto host = ToHostPath(path)) SafeParent::MakeFolders(*host);
   return path;
 }
 

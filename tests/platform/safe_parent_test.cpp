@@ -10,7 +10,9 @@
 #include <functional>
 
 #include "common/machine_snapshot.h"
+#include "platform/desktop_entry.h"
 #include "platform/files.h"
+#include "platform/shell.h"
 #include "test_root.h"
 
 namespace platform {
@@ -63,6 +65,58 @@ TEST(SafeParentTest, NoChangeGoesThroughALinkAtAnyFolderLevel) {
           << setupkit_test::SnapshotDifference(before, Snapshot(outside));
     }
   }
+}
+
+// The platform's own folder making (mkdir -p of shell folders, the temporary folder, desktop
+// entries' folders): with a link at a level below a guarded folder nothing is made in the link's
+// target, and the link is refused with ELOOP. Each case names the folder to replace by a link
+// (below SETUP_ROOT) and the call that makes folders below it.
+struct FolderMaking {
+  const char* name;
+  const char* level;
+  std::function<bool(const std::string& root)> run;
+};
+
+const FolderMaking kFolderMakings[] = {
+    {"MakeFolders", "drive_c/a",
+     [](const std::string& root) { return SafeParent::MakeFolders(root + "/drive_c/a/b/c"); }},
+    {"ShellFolder", "drive_c/users",
+     [](const std::string&) { return DirectoryExists(GetShellFolder(ShellFolder::kDesktop)); }},
+    {"TempFolder", "drive_c/users/tester",
+     [](const std::string&) { return DirectoryExists(GetTempPath()); }},
+    {"DesktopEntryFolder", "applications/kit",
+     [](const std::string& root) {
+       return WriteDesktopEntry(root + "/applications/kit/sub/x.desktop", DesktopEntry{});
+     }},
+};
+
+TEST(SafeParentTest, FoldersAreNeverMadeThroughALink) {
+  for (const FolderMaking& making : kFolderMakings) {
+    SCOPED_TRACE(making.name);
+    TempSetupRoot root;
+    const platform_test::ScopedEnv entries_below_root("XDG_DATA_HOME", std::nullopt);
+    fs::create_directories(fs::path(root.Path()) / making.level);
+    const fs::path outside = fs::path(root.Path()) / "outside";
+    fs::create_directories(outside);
+    fs::remove_all(fs::path(root.Path()) / making.level);
+    fs::create_directory_symlink(outside, fs::path(root.Path()) / making.level);
+    EXPECT_FALSE(making.run(root.Path()));
+    EXPECT_TRUE(fs::is_empty(outside));
+  }
+}
+
+// Made through the walk, the folders are there afterwards; one that is there already is kept.
+TEST(SafeParentTest, MakeFoldersMakesEveryMissingLevel) {
+  TempSetupRoot root;
+  const std::string deep = root.DriveC() + "/a/b/c";
+  EXPECT_TRUE(SafeParent::MakeFolders(deep));
+  EXPECT_TRUE(fs::is_directory(deep));
+  EXPECT_TRUE(SafeParent::MakeFolders(deep));
+  std::ofstream(root.DriveC() + "/a/file") << "x";
+  EXPECT_FALSE(SafeParent::MakeFolders(root.DriveC() + "/a/file/d"));
+  const std::string elsewhere = root.Path() + "/elsewhere/x";
+  EXPECT_TRUE(SafeParent::MakeFolders(elsewhere));
+  EXPECT_TRUE(fs::is_directory(elsewhere));
 }
 
 // A folder swapped for a link after the walk: the change lands in the folder the walk opened
