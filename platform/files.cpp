@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -322,15 +323,23 @@ bool MoveFile(const std::string& from, const std::string& to) {
     return renameat(from_parent->Fd(), from_parent->Leaf(), to_parent->Fd(), to_parent->Leaf()) ==
            0;
   }
-  if (errno == EXDEV && S_ISREG(info.st_mode)) {
-    // Another file system: copy, then delete the original (a read-only original stays).
-    if (!CopyFile(source, target, true)) return false;
-    if (unlinkat(from_parent->Fd(), from_parent->Leaf(), 0) != 0) {
-      unlinkat(to_parent->Fd(), to_parent->Leaf(), 0);
-      return false;
-    }
-    return true;
+  if (errno != EXDEV || !S_ISREG(info.st_mode)) return false;
+  // Another file system: copy, then delete the original. Both are opened, and the original
+  // deleted, in the folders reached above, so neither end goes through a link.
+  const int in = openat(from_parent->Fd(), from_parent->Leaf(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  const int out = in < 0 ? -1
+                         : openat(to_parent->Fd(), to_parent->Leaf(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  bool ok = out >= 0 && fchmod(out, info.st_mode & 07777) == 0;
+  for (ssize_t sent = 1; ok && sent > 0;) {
+    sent = sendfile(out, in, nullptr, 1 << 30);
+    ok = sent >= 0;
   }
+  ok = ok && fsync(out) == 0;
+  if (in >= 0) close(in);
+  ok = out >= 0 && close(out) == 0 && ok;
+  if (ok && unlinkat(from_parent->Fd(), from_parent->Leaf(), 0) == 0) return true;
+  if (out >= 0) unlinkat(to_parent->Fd(), to_parent->Leaf(), 0);
   return false;
 }
 

@@ -119,6 +119,44 @@ TEST(SafeParentTest, MakeFoldersMakesEveryMissingLevel) {
   EXPECT_TRUE(fs::is_directory(elsewhere));
 }
 
+// A move to another file system copies, then deletes the original, in the folders the walks
+// opened: content and mode arrive, and a link at the target's folder is refused with nothing
+// written through it. The target lies in a trusted folder of the run on a second file system.
+TEST(SafeParentTest, MoveToAnotherFileSystemStaysInTheOpenedFolders) {
+  TempSetupRoot root;
+  const fs::path other = fs::path("/dev/shm") / ("setupkit-move-" + std::to_string(getpid()));
+  struct stat here {};
+  struct stat there {};
+  if (stat(root.Path().c_str(), &here) != 0 || stat("/dev/shm", &there) != 0 ||
+      here.st_dev == there.st_dev) {
+    GTEST_SKIP() << "no second file system at /dev/shm";
+  }
+  fs::create_directories(other / "in");
+  fs::create_directories(other / "outside");
+  const TrustedFolderScope trusted(other.string());
+  const fs::path source = fs::path(root.DriveC()) / "a" / "f.sh";
+  const auto write_source = [&] {
+    fs::create_directories(source.parent_path());
+    std::ofstream(source) << "#!/bin/sh\n";
+    fs::permissions(source, fs::perms(0750));
+  };
+  write_source();
+  EXPECT_TRUE(MoveFile(source.string(), (other / "in/f.sh").string()));
+  EXPECT_FALSE(fs::exists(source));
+  EXPECT_EQ(ReadFileBytes((other / "in/f.sh").string()), "#!/bin/sh\n");
+  EXPECT_EQ(fs::status(other / "in/f.sh").permissions(), fs::perms(0750));
+
+  write_source();
+  fs::rename(other / "in", other / "moved");
+  fs::create_directory_symlink(other / "outside", other / "in");
+  errno = 0;
+  EXPECT_FALSE(MoveFile(source.string(), (other / "in/g.sh").string()));
+  EXPECT_EQ(errno, ELOOP);
+  EXPECT_TRUE(fs::exists(source));
+  EXPECT_TRUE(fs::is_empty(other / "outside"));
+  fs::remove_all(other);
+}
+
 // A folder swapped for a link after the walk: the change lands in the folder the walk opened
 // (moved aside), never in the link's target.
 TEST(SafeParentTest, AChangeAfterTheWalkStaysInTheFolderItOpened) {
