@@ -112,9 +112,14 @@ class PlantedLinkTest : public ::testing::Test {
   std::string Uninstaller(Place place = Place::kDriveC) const {
     return (InstallHost(place) / "Tiny_Uninstall.exe").string();
   }
-  // The finaliser the uninstaller starts works on after it ends.
-  void WaitForFinaliser() const {
-    const std::string temp = platform::GetTempPath();
+  // The finaliser the uninstaller starts works on after it ends, from the temporary folder of
+  // the uninstall's scope.
+  void WaitForFinaliser(Place place = Place::kDriveC) const {
+    std::string temp;
+    {
+      const platform::ScopeSwitch scope(place == Place::kMachineOpt);
+      temp = Host(platform::GetTempPath());
+    }
     for (int i = 0; i < 200 && !platform::FindFiles(temp, "setup-finalise-*").empty(); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -256,7 +261,7 @@ TEST_P(RaceTest, ALinkPlantedAfterTheChecksOfAnyStepIsNeverFollowed) {
                   : InstallArgs(place);
     const auto steps = GuardedSteps(args, tops);
     EXPECT_GT(steps.size(), uninstall ? 5u : 10u);
-    WaitForFinaliser();
+    WaitForFinaliser(place);
     for (const auto& [step, folder] : steps) {
       PrepareMachine();
       fs::remove_all(InstallHost(place));
@@ -275,7 +280,7 @@ TEST_P(RaceTest, ALinkPlantedAfterTheChecksOfAnyStepIsNeverFollowed) {
             before = Snapshot(victim_);
           },
           stopped);
-      if (uninstall) WaitForFinaliser();
+      if (uninstall) WaitForFinaliser(place);
       ++cases;
       not_stopped += stopped ? 0 : 1;
       const MachineSnapshot after = Snapshot(victim_);
