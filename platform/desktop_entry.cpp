@@ -154,7 +154,7 @@ std::string DesktopFileName(const std::string& text) {
 bool WriteDesktopEntry(const std::string& host_path, const DesktopEntry& entry) {
   const size_t slash = host_path.find_last_of('/');
   if (slash == std::string::npos || slash == 0) return false;
-  if (!SafeParent::MakeFolders(host_path.substr(0, slash))) return false;
+  if (!internal::MakeHostFolders(host_path.substr(0, slash), true)) return false;
   const std::string text = FormatDesktopEntry(entry);
   if (!WriteFileAtomically(host_path, text.data(), text.size())) return false;
   return ChangeModeNoFollow(host_path, 0755);

@@ -398,7 +398,7 @@ std::vector<FindData> FindFiles(const std::string& folder, const std::string& pa
 
 std::string GetTempPath() {
   const std::string path = "C:\\users\\" + GetUserName() + "\\Temp\\";
-  SafeParent::MakeFolders(HostPathOf(path));
+  internal::MakeHostFolders(HostPathOf(path), true);
   return path;
 }
 

@@ -14,6 +14,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/name_index.h"
+#include "platform/safe_parent.h"
 #include "platform/text_encoding.h"
 
 namespace platform::internal {
@@ -138,21 +139,23 @@ std::string ResolveStep(NameIndex& index, const std::string& host, const std::st
   return JoinHostPath(host, found.value_or(part));
 }
 
-bool MakeHostFolders(const std::string& path) {
+bool MakeHostFolders(const std::string& path, bool guarded) {
   struct stat info {};
   if (stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
   const size_t slash = path.find_last_of('/');
-  if (slash != std::string::npos && slash > 0 && !MakeHostFolders(path.substr(0, slash))) {
+  if (slash != std::string::npos && slash > 0 && !MakeHostFolders(path.substr(0, slash), guarded)) {
     return false;
   }
-  if (mkdir(path.c_str(), 0777) == 0) {
+  // Guarded, the folder is made in its parent as SafeParent reached it.
+  std::optional<SafeParent> parent;
+  if (guarded && !(parent = SafeParent::Open(path))) return false;
+  const int folder = parent ? parent->Fd() : AT_FDCWD;
+  const char* name = parent ? parent->Leaf() : path.c_str();
+  if (mkdirat(folder, name, 0777) == 0) {
     if (NameIndex* index = ActiveNameIndex()) index->Added(path);
     return true;
   }
-  if (errno == EEXIST) {
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-  }
-  return false;
+  return errno == EEXIST && fstatat(folder, name, &info, 0) == 0 && S_ISDIR(info.st_mode);
 }
 
 }  // namespace platform::internal

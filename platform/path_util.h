@@ -25,8 +25,11 @@ class NameIndex;
 // does (nothing below a missing folder is looked up).
 std::string ResolveStep(NameIndex& index, const std::string& host, const std::string& part,
                         bool& exists);
-// mkdir -p; true when the folder exists afterwards.
-bool MakeHostFolders(const std::string& path);
+// mkdir -p; true when the folder exists afterwards. With `guarded` each missing folder is made
+// with mkdirat in its parent as SafeParent::Open reached it: below a guarded folder a link at any
+// level is refused (ELOOP) and nothing is made behind it. The drive table makes its own folders,
+// the guarded ones themselves, without.
+bool MakeHostFolders(const std::string& path, bool guarded = false);
 // Host path of a Windows or host path; empty when it cannot be mapped. Unlike ToHostPath it
 // also takes relative paths, against the working folder, as Win32 file calls do.
 std::string HostPathOf(const std::string& path);

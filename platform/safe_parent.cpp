@@ -9,7 +9,6 @@
 
 #include "platform/desktop_entry.h"
 #include "platform/drives.h"
-#include "platform/name_index.h"
 #include "platform/path_util.h"
 
 namespace platform {
@@ -144,24 +143,6 @@ std::optional<SafeParent> SafeParent::OpenBelow(const std::string& top, const st
     start = slash + 1;
   }
   return SafeParent(fd, path.substr(start));
-}
-
-bool SafeParent::MakeFolders(const std::string& host) {
-  // A folder that is there needs nothing made, wherever it is reached through.
-  struct stat info {};
-  if (stat(host.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
-  const size_t slash = host.find_last_of('/');
-  if (slash != std::string::npos && slash > 0 && !MakeFolders(host.substr(0, slash))) return false;
-  // Made in its parent as Open reached it: a link at any level below a guarded folder is refused.
-  const std::optional<SafeParent> parent = Open(host);
-  if (!parent) return false;
-  if (mkdirat(parent->Fd(), parent->Leaf(), 0777) == 0) {
-    if (internal::NameIndex* index = internal::ActiveNameIndex()) index->Added(host);
-    return true;
-  }
-  return errno == EEXIST &&
-         fstatat(parent->Fd(), parent->Leaf(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-         S_ISDIR(info.st_mode);
 }
 
 SafeParent::SafeParent(SafeParent&& other) noexcept

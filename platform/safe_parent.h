@@ -47,10 +47,6 @@ class SafeParent {
   // The same with `top` as the trusted folder (itself followed when it is a link); nothing with
   // errno EXDEV when `host` does not lie below it.
   static std::optional<SafeParent> OpenBelow(const std::string& top, const std::string& host);
-  // mkdir -p of the host path `host`; true when the folder is there afterwards. Each missing
-  // folder is made with mkdirat in its parent as Open reaches it: below a guarded folder a link
-  // at any level is refused (ELOOP) and nothing is made behind it.
-  static bool MakeFolders(const std::string& host);
 
   SafeParent(SafeParent&& other) noexcept;
   SafeParent& operator=(SafeParent&& other) noexcept;

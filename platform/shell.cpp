@@ -12,7 +12,6 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/path_util.h"
-#include "platform/safe_parent.h"
 #include "platform/system.h"
 #include "platform/text_encoding.h"
 
@@ -270,7 +269,7 @@ std::string GetShellFolder(ShellFolder folder) {
       path = user_folder + "\\Temp";
       break;
   }
-  if (auto host = ToHostPath(path)) SafeParent::MakeFolders(*host);
+  if (auto host = ToHostPath(path)) internal::MakeHostFolders(*host, true);
   return path;
 }
 

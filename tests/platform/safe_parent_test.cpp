@@ -12,6 +12,7 @@
 #include "common/machine_snapshot.h"
 #include "platform/desktop_entry.h"
 #include "platform/files.h"
+#include "platform/path_util.h"
 #include "platform/shell.h"
 #include "test_root.h"
 
@@ -78,8 +79,10 @@ struct FolderMaking {
 };
 
 const FolderMaking kFolderMakings[] = {
-    {"MakeFolders", "drive_c/a",
-     [](const std::string& root) { return SafeParent::MakeFolders(root + "/drive_c/a/b/c"); }},
+    {"GuardedMkdirP", "drive_c/a",
+     [](const std::string& root) {
+       return internal::MakeHostFolders(root + "/drive_c/a/b/c", true);
+     }},
     {"ShellFolder", "drive_c/users",
      [](const std::string&) { return DirectoryExists(GetShellFolder(ShellFolder::kDesktop)); }},
     {"TempFolder", "drive_c/users/tester",
@@ -106,16 +109,16 @@ TEST(SafeParentTest, FoldersAreNeverMadeThroughALink) {
 }
 
 // Made through the walk, the folders are there afterwards; one that is there already is kept.
-TEST(SafeParentTest, MakeFoldersMakesEveryMissingLevel) {
+TEST(SafeParentTest, GuardedMkdirPMakesEveryMissingLevel) {
   TempSetupRoot root;
   const std::string deep = root.DriveC() + "/a/b/c";
-  EXPECT_TRUE(SafeParent::MakeFolders(deep));
+  EXPECT_TRUE(internal::MakeHostFolders(deep, true));
   EXPECT_TRUE(fs::is_directory(deep));
-  EXPECT_TRUE(SafeParent::MakeFolders(deep));
+  EXPECT_TRUE(internal::MakeHostFolders(deep, true));
   std::ofstream(root.DriveC() + "/a/file") << "x";
-  EXPECT_FALSE(SafeParent::MakeFolders(root.DriveC() + "/a/file/d"));
+  EXPECT_FALSE(internal::MakeHostFolders(root.DriveC() + "/a/file/d", true));
   const std::string elsewhere = root.Path() + "/elsewhere/x";
-  EXPECT_TRUE(SafeParent::MakeFolders(elsewhere));
+  EXPECT_TRUE(internal::MakeHostFolders(elsewhere, true));
   EXPECT_TRUE(fs::is_directory(elsewhere));
 }
 
