@@ -108,20 +108,6 @@ TEST(SafeParentTest, FoldersAreNeverMadeThroughALink) {
   }
 }
 
-// Made through the walk, the folders are there afterwards; one that is there already is kept.
-TEST(SafeParentTest, GuardedMkdirPMakesEveryMissingLevel) {
-  TempSetupRoot root;
-  const std::string deep = root.DriveC() + "/a/b/c";
-  EXPECT_TRUE(internal::MakeHostFolders(deep, true));
-  EXPECT_TRUE(fs::is_directory(deep));
-  EXPECT_TRUE(internal::MakeHostFolders(deep, true));
-  std::ofstream(root.DriveC() + "/a/file") << "x";
-  EXPECT_FALSE(internal::MakeHostFolders(root.DriveC() + "/a/file/d", true));
-  const std::string elsewhere = root.Path() + "/elsewhere/x";
-  EXPECT_TRUE(internal::MakeHostFolders(elsewhere, true));
-  EXPECT_TRUE(fs::is_directory(elsewhere));
-}
-
 // A move to another file system copies, then deletes the original, in the folders the walks
 // opened: content and mode arrive, and a link at the target's folder is refused with nothing
 // written through it. The target lies in a trusted folder of the run on a second file system.
