@@ -32,7 +32,7 @@
 # Results in the work folder ($BENCH_WORK, default $TMPDIR/setupkit-compare-peers): the tables
 # as results.md, the hyperfine JSON, and a PNG chart of the times per tree (also copied to
 # $BENCH_CHART_DIR when that is set). BENCH_RUNS and BENCH_WARMUP set the hyperfine runs
-# (default 3 and 1).
+# (default 3 and 1); BENCH_TREES the trees to run (default "mixed text").
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -90,7 +90,8 @@ rm -f "$WORK/results.md"
 SHM=/dev/shm/setupkit-compare-peers
 
 # Installs INSTALLER into tmpfs under /usr/bin/time -v (its report in REPORT) and checks the
-# installed tree against TREE: the only extra files are the installer's own four.
+# installed tree against TREE: the only extra files are the installer's own five (the
+# uninstaller, its icons, the install log and the log's checksum).
 check_install() {
   installer=$1 tree=$2 report=$3
   rm -rf "$SHM/setup" "$SHM/root"
@@ -98,7 +99,8 @@ check_install() {
     >/dev/null 2>"$report"
   { diff -r "$tree" "$SHM/setup" 2>&1 || true; } | sort >"$report.diff"
   printf 'Only in %s: %s\n' "$SHM/setup" Uninstall.exe "$SHM/setup" Uninstall.ico \
-    "$SHM/setup" Uninstall.png "$SHM/setup" install.log | sort >"$report.expected"
+    "$SHM/setup" Uninstall.png "$SHM/setup" install.log "$SHM/setup" install.log.sum |
+    sort >"$report.expected"
   if ! cmp -s "$report.diff" "$report.expected"; then
     echo "FAILED: the tree $installer installed differs from its source:" >&2
     diff "$report.expected" "$report.diff" | head -20 >&2
@@ -122,7 +124,7 @@ bench_tree() {
   # setupc reads Windows paths; the tree is reached through drive Z:, which maps to /.
   ZTREE=$(printf 'Z:%s\\' "$TREE" | tr '/' '\\')
   for coding in zlib solid; do
-    printf 'name "Benchmark"\r\noutfile bench-%s.exe\r\nuninstallpages uninstall\r\ncompression %s\r\nfile "%s"\r\n' \
+    printf 'name "Benchmark"\r\noutfile bench-%s.exe\r\ninstalldir "$PROGRAMFILES\\Benchmark\\"\r\nuninstallpages uninstall\r\ncompression %s\r\nfile "%s"\r\n' \
       "$coding" "$coding" "$ZTREE" >"$DIR/bench-$coding.sus"
     "$SETUPC" --runtime "$WORK/runtime.bin" -o "$DIR/out" -j1 "$DIR/bench-$coding.sus"
     cp "$DIR/out/bench-$coding.exe" "$DIR/out/bench-$coding-j1.exe"
@@ -165,9 +167,10 @@ EOF
   # --- installing the tree -------------------------------------------------------------------
   rm -rf "$SHM"
   mkdir -p "$SHM"
-  # The installers need wizard pages to press Next through.
+  # The installers need wizard pages to press Next through; like makensis's they write an
+  # uninstaller (and so an install log).
   for coding in zlib solid; do
-    printf 'name "Benchmark"\r\noutfile Install-%s.exe\r\ninstalldir "C:\\Bench\\"\r\npages install\r\nlanguage install\\english\r\ncompression %s\r\nfile "%s"\r\n' \
+    printf 'name "Benchmark"\r\noutfile Install-%s.exe\r\ninstalldir "C:\\Bench\\"\r\npages install\r\nuninstallpages uninstall\r\nlanguage install\\english\r\ncompression %s\r\nfile "%s"\r\n' \
       "$coding" "$coding" "$ZTREE" >"$DIR/install-$coding.sus"
     "$SETUPC" -q -o "$DIR/out" "$DIR/install-$coding.sus"
   done
@@ -215,6 +218,7 @@ EOF
   echo "chart: $CHART"
 }
 
-bench_tree mixed
-bench_tree text
+for kind in ${BENCH_TREES:-mixed text}; do
+  bench_tree "$kind"
+done
 cat "$WORK/results.md"
