@@ -40,7 +40,7 @@ TEntryPrefetcher::TEntryPrefetcher(const TPak& pak, std::vector<int> indexes, si
     total += UnitSize(position);
   }
   ring_size_ = std::min(budget_, total);
-  ring_ = std::make_unique_for_overwrite<char[]>(ring_size_);
+  ring_ = platform::AllocateLargeBuffer(ring_size_);
   for (unsigned i = 0; i < helpers && i < indexes_.size(); ++i) {
     threads_.emplace_back([this] { Work(); });
   }

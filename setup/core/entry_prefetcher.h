@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/large_buffer.h"
 #include "setup/core/pak.h"
 
 class TEntryPrefetcher {
@@ -116,7 +117,7 @@ class TEntryPrefetcher {
   // The ring: entries placed one after the other in claiming order, wrapping to the start when
   // one does not fit before the end. The bytes held run from the oldest entry still holding
   // bytes (`oldest_`) to `ring_end_`.
-  std::unique_ptr<char[]> ring_;
+  platform::LargeBuffer ring_;
   size_t ring_size_ = 0;
   size_t ring_end_ = 0;      // where the next entry's bytes go
   size_t ring_entries_ = 0;  // entries holding bytes in the ring
