@@ -165,12 +165,12 @@ class TPak {
   bool AddPreparedEntry(const std::string& name, uint16_t group, const std::string& stored,
                         uint32_t full_size, uint32_t crc, bool is_compressed);
   bool AddPreparedEntry(const std::string& name, uint16_t group, const TPreparedEntry& entry);
-  // Marks an added entry as coded with zstd (its blob one frame) or as a member of a solid
-  // block (its blob the block's frame, shared with the other members). WriteDirectory then
-  // stores the coding table in front of the directory.
   // Makes an added entry share the blob of entry `from` (offset, stored size, CRC), with its own
   // full size: the members of one solid block.
   void ShareBlob(int index, int from, uint32_t full_size);
+  // Marks an added entry as coded with zstd (its blob one frame) or as a member of a solid
+  // block (its blob the block's frame, shared with the other members). WriteDirectory then
+  // stores the coding table in front of the directory.
   void SetCoding(int index, TEntryCoding coding, uint32_t block_position = 0,
                  uint32_t block_size = 0);
   // Writes the directory and the trailer at the end of the file.
