@@ -4,26 +4,33 @@
 #include <cstring>
 
 #include "setup/core/buffer_manager.h"
+#include "setup/io/lzma_stream.h"
+#include "setup/io/zstd_stream.h"
 
 namespace {
 
 constexpr std::array<char, 4> kCodingsMagic = {'Q', 'X', 'P', 'Z'};
-constexpr uint16_t kCodingsVersion = 1;
+constexpr uint16_t kCodingsVersion = 2;
 constexpr size_t kHeaderSize = 10;
-constexpr size_t kRecordSize = 11;
+constexpr size_t kRunSize = 9;
 
 }  // namespace
+
+uint64_t MaxCodedOutput(TEntryCoding coding, uint64_t stored) {
+  return coding == TEntryCoding::kSolidLzma ? archive_io::MaxLzmaOutput(stored)
+                                            : archive_io::MaxZstdOutput(stored);
+}
 
 std::string TCodingTable::Encode() const {
   TBufferWriter out;
   out.WriteBytes(kCodingsMagic.data(), kCodingsMagic.size());
   out.WriteUInt16(kCodingsVersion);
-  out.WriteUInt32(static_cast<uint32_t>(entries.size()));
-  for (const TCodedEntry& entry : entries) {
-    out.WriteUInt16(entry.index);
-    out.WriteByte(static_cast<uint8_t>(entry.coding));
-    out.WriteUInt32(entry.position);
-    out.WriteUInt32(entry.block_size);
+  out.WriteUInt32(static_cast<uint32_t>(runs.size()));
+  for (const TCodedRun& run : runs) {
+    out.WriteUInt16(run.first);
+    out.WriteUInt16(run.count);
+    out.WriteByte(static_cast<uint8_t>(run.coding));
+    out.WriteUInt32(run.block_size);
   }
   return out.Data();
 }
@@ -36,27 +43,28 @@ std::optional<TCodingTable> TCodingTable::Decode(const void* data, size_t size) 
   if (in.ReadUInt16() != kCodingsVersion) return std::nullopt;
   const uint32_t count = in.ReadUInt32();
   // The count must describe exactly the bytes that follow: nothing is reserved on its word.
-  if ((size - kHeaderSize) % kRecordSize != 0 || count != (size - kHeaderSize) / kRecordSize) {
+  if ((size - kHeaderSize) % kRunSize != 0 || count != (size - kHeaderSize) / kRunSize) {
     return std::nullopt;
   }
   TCodingTable table;
-  table.entries.resize(count);
-  for (uint32_t i = 0; i < count; ++i) {
-    TCodedEntry& entry = table.entries[i];
-    entry.index = in.ReadUInt16();
+  table.runs.resize(count);
+  uint32_t next = 0;  // the first index a run may start at
+  for (TCodedRun& run : table.runs) {
+    run.first = in.ReadUInt16();
+    run.count = in.ReadUInt16();
     const uint8_t coding = in.ReadByte();
-    entry.position = in.ReadUInt32();
-    entry.block_size = in.ReadUInt32();
-    if (coding != static_cast<uint8_t>(TEntryCoding::kZstd) &&
-        coding != static_cast<uint8_t>(TEntryCoding::kSolid)) {
+    run.block_size = in.ReadUInt32();
+    if (coding < static_cast<uint8_t>(TEntryCoding::kZstd) ||
+        coding > static_cast<uint8_t>(TEntryCoding::kSolidLzma)) {
       return std::nullopt;
     }
-    entry.coding = static_cast<TEntryCoding>(coding);
-    if (i > 0 && entry.index <= table.entries[i - 1].index) return std::nullopt;
-    if (entry.block_size == 0 || entry.block_size > kMaxSolidBlock ||
-        entry.position > entry.block_size) {
+    run.coding = static_cast<TEntryCoding>(coding);
+    const bool block = IsBlockCoding(run.coding);
+    if (run.first < next || run.count == 0 || uint32_t{run.first} + run.count > 0x10000 ||
+        (block ? run.block_size == 0 || run.block_size > kMaxSolidBlock : run.block_size != 0)) {
       return std::nullopt;
     }
+    next = uint32_t{run.first} + run.count;
   }
   return table;
 }

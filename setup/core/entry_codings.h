@@ -1,20 +1,24 @@
 // TCodingTable: the group-0 entry "Codings", which tells which entries of a package are coded
-// with Zstandard instead of zlib. Entries not named in it are read as ever (zlib or raw), so a
-// package without the entry is read exactly as before, and runtimes that do not know it pass
-// over it like any other group-0 entry they do not ask for.
+// with Zstandard or LZMA instead of zlib. Entries not named in it are read as ever (zlib or raw),
+// so a package without the entry is read exactly as before, and runtimes that do not know it
+// pass over it like any other group-0 entry they do not ask for.
 //
-// Two codings:
+// Three codings:
 //  * zstd: the blob is one zstd frame of the entry's bytes. The directory record is as for a
 //    zlib entry: offset and stored size of the frame, the CRC of the frame, the full size.
-//  * solid: the entry's bytes lie inside a block, one zstd frame holding several entries one
-//    after the other. Each member's record gives the frame's offset, stored size and CRC (the
-//    same for every member of the block) and the entry's own full size; the table adds where in
-//    the block's bytes the entry starts and how long the block's bytes are.
+//  * solid: the entries' bytes lie in a block, one zstd frame holding several entries back to
+//    back, in directory order, from the block's first byte. Each member's record gives the
+//    frame's offset, stored size and CRC (the same for every member of the block) and the
+//    entry's own full size; the members' full sizes add up to the block's length.
+//  * solid LZMA: as solid, the block being one LZMA stream (".lzma" form: 13-byte header, then
+//    the range-coded data) instead of a zstd frame. Slower to decode, smaller.
 //
-// Stored form (stored raw): magic "QXPZ", format version (2 bytes, 1), record count (4), then per
-// record 11 bytes: entry index (2), coding (1: zstd, 2: solid), position in the block (4) and
-// the block's length (4) (for zstd: 0 and the entry's full size). Indexes rise strictly.
-// Anything else is a damaged table.
+// The table names runs of neighbouring entries, so a package of thousands of small files needs
+// a record per block, not per file. Stored form (an entry like any other, zlib-compressed when
+// that is shorter): magic "QXPZ", format version (2 bytes, 2), run count (4), then per run 9
+// bytes: the index of its first entry (2), its number of entries (2), the coding (1: zstd,
+// 2: solid, 3: solid LZMA) and the block's length (4; 0 for zstd, whose entries are coded one by
+// one). Runs rise strictly and never overlap. Anything else is a damaged table.
 #pragma once
 
 #include <cstddef>
@@ -25,25 +29,32 @@
 
 constexpr const char kCodingsEntry[] = "Codings";
 
-enum class TEntryCoding : uint8_t { kZlib = 0, kZstd = 1, kSolid = 2 };
+enum class TEntryCoding : uint8_t { kZlib = 0, kZstd = 1, kSolid = 2, kSolidLzma = 3 };
+
+// Whether entries of this coding are members of a block.
+constexpr bool IsBlockCoding(TEntryCoding coding) {
+  return coding == TEntryCoding::kSolid || coding == TEntryCoding::kSolidLzma;
+}
+// The most bytes `stored` bytes of this coding can yield (zlib's rule is the reader's own).
+uint64_t MaxCodedOutput(TEntryCoding coding, uint64_t stored);
 
 // The largest block a package may hold (blocks are written at 32 MiB at most).
 constexpr uint32_t kMaxSolidBlock = 256u << 20;
 
-struct TCodedEntry {
-  uint16_t index = 0;
+struct TCodedRun {
+  uint16_t first = 0;  // index of the run's first entry in the directory
+  uint16_t count = 0;
   TEntryCoding coding = TEntryCoding::kZstd;
-  uint32_t position = 0;    // where the entry's bytes start in the block's bytes
-  uint32_t block_size = 0;  // the block's bytes (for zstd the entry's full size)
+  uint32_t block_size = 0;  // the block's bytes; 0 for zstd
 
-  bool operator==(const TCodedEntry&) const = default;
+  bool operator==(const TCodedRun&) const = default;
 };
 
 struct TCodingTable {
-  std::vector<TCodedEntry> entries;
+  std::vector<TCodedRun> runs;
 
   std::string Encode() const;
-  // Nothing for a damaged table. Checks the form only; TPak checks the records against the
+  // Nothing for a damaged table. Checks the form only; TPak checks the runs against the
   // directory (TPak::ApplyCodings).
   static std::optional<TCodingTable> Decode(const void* data, size_t size);
 };

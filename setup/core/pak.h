@@ -32,6 +32,14 @@ constexpr size_t kTrailerPackageBaseOffset = 8;
 constexpr size_t kTrailerDirectoryOffsetOffset = 12;
 constexpr size_t kTrailerSize = 16;
 constexpr std::array<char, 4> kPakMagic = {'Q', 'X', 'P', 'F'};
+// A package whose directory is coded: the records of all entries but the last are one zlib
+// stream, the last record (the integrity record, whose CRC is filled in once the file is
+// sealed) stays plain. Laid out between the directory offset and the trailer as: the stream's
+// length (4), the records' plain length (4), the stream, the last record. A directory of many
+// small files is mostly path names, which this keeps to about a sixth. Packages whose entries are
+// all zlib keep the plain directory, byte for byte.
+constexpr std::array<char, 4> kPakCodedMagic = {'Q', 'X', 'P', 'C'};
+constexpr size_t kCodedDirectoryHeaderSize = 8;
 constexpr uint16_t kPakVersion = 1;
 
 // Directory record: name length, name, then the fixed fields below.
@@ -62,7 +70,7 @@ struct TPakFile {
 
   bool IsLarge() const { return full_size >= kLargeEntrySize; }
   bool IsRaw() const { return stored_size == 0 && full_size > 0; }
-  bool IsSolid() const { return coding == TEntryCoding::kSolid; }
+  bool IsSolid() const { return IsBlockCoding(coding); }
   // Bytes the blob occupies in the file.
   uint32_t BlobLength() const { return stored_size != 0 ? stored_size : full_size; }
 };
@@ -75,7 +83,8 @@ struct TPakTrailer {
   uint32_t package_base = 0;
   uint32_t directory_offset = 0;
 
-  bool HasMagic() const { return magic == kPakMagic; }
+  bool HasMagic() const { return magic == kPakMagic || magic == kPakCodedMagic; }
+  bool CodedDirectory() const { return magic == kPakCodedMagic; }
 };
 
 // An entry made ready for storing: the blob bytes, their CRC and the directory sizes.
@@ -113,7 +122,7 @@ struct TEntryData {
     kOk,          // `data` holds the full-size bytes
     kUnreadable,  // nothing to read: empty, outside the file, short read or CRC mismatch
     kWrongSize,   // the stream inflates to `produced` bytes instead of the full size
-    kBroken,      // not a valid zlib stream or zstd frame
+    kBroken,      // not a valid zlib stream, zstd frame or LZMA stream
   };
   Status status = Status::kUnreadable;
   std::string data;
@@ -169,8 +178,8 @@ class TPak {
   // full size: the members of one solid block.
   void ShareBlob(int index, int from, uint32_t full_size);
   // Marks an added entry as coded with zstd (its blob one frame) or as a member of a solid
-  // block (its blob the block's frame, shared with the other members). WriteDirectory then
-  // stores the coding table in front of the directory.
+  // block (its blob the block's frame or LZMA stream, shared with the other members).
+  // WriteDirectory then stores the coding table in front of the directory.
   void SetCoding(int index, TEntryCoding coding, uint32_t block_position = 0,
                  uint32_t block_size = 0);
   // Writes the directory and the trailer at the end of the file.
@@ -252,7 +261,7 @@ class TPak {
 
  private:
   bool AppendBlob(TPakFile& entry, const std::string& blob);
-  // Adds the coding table of the entries coded with zstd, if any, in front of a closing
+  // Adds the coding table of the entries not coded with zlib, if any, in front of a closing
   // integrity record; false when it cannot be stored.
   bool AddCodingTable();
   bool CopyLargeFile(TPakFile& entry, platform::File& source, uint64_t size);
@@ -269,8 +278,8 @@ class TPak {
   std::optional<uint64_t> FileSize() const;
   // Reads the coding table entry, if any, and marks the entries it names.
   void ApplyCodings();
-  // Decodes the stored frame of a zstd or solid entry: `size` bytes from its start (with
-  // `whole`, the frame must end there).
+  // Decodes the stored frame (or LZMA stream) of a zstd or solid entry: `size` bytes from its
+  // start (with `whole`, the frame must end there).
   TEntryData DecodeFrame(const TPakFile& entry, std::string_view stored, char* out, size_t size,
                          bool whole) const;
   TGroupItem MakeItem(int index, bool load);
@@ -282,6 +291,10 @@ class TPak {
   uint32_t package_base_ = 0;
   int cursor_ = 0;
   bool codings_sound_ = true;
+  // Where the directory's plain records start in the file and the first of them: the whole
+  // directory, or (coded) the last record only.
+  uint64_t plain_records_start_ = 0;
+  int first_plain_record_ = 0;
   // Size of a read-mode file, taken when the directory is read (such a file is not written).
   std::optional<uint64_t> read_size_;
 };

@@ -9,6 +9,7 @@
 #include "setup/core/setup_error.h"
 #include "setup/io/cp1252_case.h"
 #include "setup/io/zlib_stream.h"
+#include "setup/io/lzma_stream.h"
 #include "setup/io/zstd_stream.h"
 
 namespace {
@@ -19,6 +20,9 @@ class RegionReader {
  public:
   RegionReader(platform::File& file, uint64_t start, uint64_t length)
       : file_(file), next_(start), left_(length) {}
+
+  // The file position of the next byte Read answers.
+  uint64_t Position() const { return next_ - (buffer_.size() - used_); }
 
   bool Read(void* destination, size_t size) {
     auto* out = static_cast<char*>(destination);
@@ -61,6 +65,36 @@ uint32_t Le32(const unsigned char* p) {
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
+// The records of a coded directory before its last, inflated; nothing when the lengths do not
+// fit the directory or the stream does not inflate to exactly the length it gives.
+std::optional<std::string> ReadCodedRecords(RegionReader& reader, uint64_t directory_length,
+                                            size_t count) {
+  unsigned char header[kCodedDirectoryHeaderSize];
+  if (!reader.Read(header, sizeof header)) return std::nullopt;
+  const uint32_t stream_length = Le32(header);
+  const uint32_t plain_length = Le32(header + 4);
+  // The stream and the last record lie inside the directory; a record takes 20 to 20 + 65535
+  // bytes, and the stream must be able to yield what it claims.
+  if (directory_length < kCodedDirectoryHeaderSize + kRecordFixedSize ||
+      stream_length > directory_length - kCodedDirectoryHeaderSize - kRecordFixedSize ||
+      plain_length < count * kRecordFixedSize ||
+      plain_length > count * (kRecordFixedSize + 0xFFFF) ||
+      plain_length > archive_io::MaxInflatedSize(stream_length) ||
+      (plain_length == 0) != (stream_length == 0)) {
+    return std::nullopt;
+  }
+  std::string stream(stream_length, '\0');
+  if (!reader.Read(stream.data(), stream.size())) return std::nullopt;
+  std::string records(plain_length, '\0');
+  size_t produced = 0;
+  if (plain_length != 0 &&
+      archive_io::ZlibInflateInto(stream, records.data(), records.size(), &produced) !=
+          archive_io::InflateStatus::kExact) {
+    return std::nullopt;
+  }
+  return records;
+}
+
 // Large raw entries carry no CRC (it is not computed when they are packed from a file).
 bool CarriesCrc(const TPakFile& entry) { return !(entry.IsRaw() && entry.IsLarge()); }
 
@@ -96,6 +130,8 @@ void TPak::ReadDirectory() {
   entries_.clear();
   trailer_ = TPakTrailer();
   cursor_ = 0;
+  plain_records_start_ = 0;
+  first_plain_record_ = 0;
   if (!file_) return;
   const std::optional<uint64_t> size = file_->Size();
   if (mode_ == Mode::kRead) read_size_ = size;
@@ -119,17 +155,39 @@ void TPak::ReadDirectory() {
   const uint64_t directory_end = *size - kTrailerSize;
   if (trailer.directory_offset > directory_end) return;
   const uint64_t directory_length = directory_end - trailer.directory_offset;
-  if (trailer.entry_count > directory_length / kRecordFixedSize) return;
-
   RegionReader reader(*file_, trailer.directory_offset, directory_length);
+  // Coded: the records before the last, inflated; read from memory instead of the file.
+  std::string coded_records;
+  size_t coded_used = 0;
+  size_t coded_count = 0;
+  uint64_t plain_start = trailer.directory_offset;
+  if (!trailer.CodedDirectory()) {
+    if (trailer.entry_count > directory_length / kRecordFixedSize) return;
+  } else if (trailer.entry_count > 0) {
+    std::optional<std::string> inflated =
+        ReadCodedRecords(reader, directory_length, trailer.entry_count - 1u);
+    if (!inflated) return;
+    coded_records = std::move(*inflated);
+    coded_count = trailer.entry_count - 1u;
+    plain_start = reader.Position();
+  }
+  const auto read = [&](size_t record, void* out, size_t size) {
+    if (record >= coded_count) return reader.Read(out, size);
+    if (size > coded_records.size() - coded_used) return false;
+    std::memcpy(out, coded_records.data() + coded_used, size);
+    coded_used += size;
+    return true;
+  };
+
   std::vector<TPakFile> entries(trailer.entry_count);
-  for (TPakFile& entry : entries) {
+  for (size_t record = 0; record < entries.size(); ++record) {
+    TPakFile& entry = entries[record];
     unsigned char length_bytes[kRecordNameLengthSize];
-    if (!reader.Read(length_bytes, sizeof length_bytes)) return;
+    if (!read(record, length_bytes, sizeof length_bytes)) return;
     entry.name.resize(Le16(length_bytes));
-    if (!reader.Read(entry.name.data(), entry.name.size())) return;
+    if (!read(record, entry.name.data(), entry.name.size())) return;
     unsigned char fixed[kRecordFixedSize - kRecordNameLengthSize];
-    if (!reader.Read(fixed, sizeof fixed)) return;
+    if (!read(record, fixed, sizeof fixed)) return;
     const unsigned char* p = fixed;
     entry.crc = Le32(p);
     p += kRecordCrcSize;
@@ -141,8 +199,12 @@ void TPak::ReadDirectory() {
     p += kRecordFullSizeSize;
     entry.group = Le16(p);
   }
+  // The coded records are exactly the stream's bytes: nothing left over.
+  if (coded_used != coded_records.size()) return;
   trailer_ = trailer;
   entries_ = std::move(entries);
+  plain_records_start_ = plain_start;
+  first_plain_record_ = static_cast<int>(coded_count);
   ApplyCodings();
 }
 
@@ -155,37 +217,40 @@ void TPak::ApplyCodings() {
   if (read.status == TEntryData::Status::kOk) {
     table = TCodingTable::Decode(read.data.data(), read.data.size());
   }
-  // Every record must fit the entry it names: a coded entry has a frame (stored size > 0) that
-  // can yield what the record says, and members of one block agree on its frame and length.
+  // Every run must fit the entries it names: a coded entry has a frame (stored size > 0) that
+  // can yield what it holds, and the members of a block share its frame and fill it exactly.
   std::vector<TPakFile> coded = entries_;
   bool sound = table.has_value();
-  for (size_t i = 0; sound && i < table->entries.size(); ++i) {
-    const TCodedEntry& record = table->entries[i];
-    if (record.index >= coded.size() || record.index == *table_index) {
+  for (size_t r = 0; sound && r < table->runs.size(); ++r) {
+    const TCodedRun& run = table->runs[r];
+    const size_t first = run.first;
+    const size_t end = first + run.count;
+    if (end > coded.size() || (static_cast<size_t>(*table_index) >= first &&
+                               static_cast<size_t>(*table_index) < end)) {
       sound = false;
       break;
     }
-    TPakFile& entry = coded[record.index];
-    const bool zstd = record.coding == TEntryCoding::kZstd;
-    sound = entry.stored_size != 0 && entry.full_size != 0 && !entry.IsLarge() &&
-            record.block_size <= archive_io::MaxZstdOutput(entry.stored_size) &&
-            (zstd ? record.position == 0 && record.block_size == entry.full_size
-                  : entry.full_size <= record.block_size - record.position);
-    entry.coding = record.coding;
-    entry.block_position = record.position;
-    entry.block_size = record.block_size;
-    if (!sound || zstd) continue;
-    // The block's first member in the directory leads it; the table's indexes rise, so the
-    // leader of every block is met first.
-    entry.block_lead = record.index;
-    for (size_t j = 0; j < i; ++j) {
-      const TPakFile& other = coded[table->entries[j].index];
-      if (other.IsSolid() && other.offset == entry.offset) {
-        sound = other.stored_size == entry.stored_size && other.crc == entry.crc &&
-                other.block_size == entry.block_size;
-        entry.block_lead = other.block_lead;
-        break;
+    const TPakFile& lead = coded[first];
+    uint64_t position = 0;
+    for (size_t i = first; sound && i < end; ++i) {
+      TPakFile& entry = coded[i];
+      sound = entry.stored_size != 0 && entry.full_size != 0 && !entry.IsLarge();
+      entry.coding = run.coding;
+      if (run.coding == TEntryCoding::kZstd) {
+        sound = sound && entry.full_size <= MaxCodedOutput(run.coding, entry.stored_size);
+        entry.block_size = entry.full_size;
+        continue;
       }
+      sound = sound && entry.offset == lead.offset && entry.stored_size == lead.stored_size &&
+              entry.crc == lead.crc && entry.full_size <= run.block_size - position;
+      entry.block_position = static_cast<uint32_t>(position);
+      entry.block_size = run.block_size;
+      entry.block_lead = run.first;
+      position += entry.full_size;
+    }
+    if (IsBlockCoding(run.coding)) {
+      sound = sound && position == run.block_size &&
+              run.block_size <= MaxCodedOutput(run.coding, lead.stored_size);
     }
   }
   if (!sound) {
@@ -347,7 +412,9 @@ TEntryData TPak::DecodeFrame(const TPakFile& entry, std::string_view stored, cha
                              bool whole) const {
   TEntryData result;
   size_t produced = 0;
-  switch (archive_io::ZstdDecodeInto(stored, out, size, whole, &produced)) {
+  const auto decode = entry.coding == TEntryCoding::kSolidLzma ? archive_io::LzmaDecodeInto
+                                                                : archive_io::ZstdDecodeInto;
+  switch (decode(stored, out, size, whole, &produced)) {
     case archive_io::InflateStatus::kExact:
       result.status = TEntryData::Status::kOk;
       break;
@@ -420,10 +487,13 @@ bool TPak::ReadFileRange(uint64_t position, void* buffer, size_t size) const {
 
 std::optional<uint64_t> TPak::RecordCrcPosition(int index) const {
   if (Entry(index) == nullptr) return std::nullopt;
-  // Records are read back to back from the directory offset: each is its name and the fixed
-  // fields; the CRC field follows the name.
-  uint64_t position = trailer_.directory_offset;
-  for (int i = 0; i < index; ++i) position += kRecordFixedSize + entries_[i].name.size();
+  // Plain records lie back to back: each is its name and the fixed fields; the CRC field
+  // follows the name. A coded record has no place in the file.
+  if (index < first_plain_record_) return std::nullopt;
+  uint64_t position = plain_records_start_;
+  for (int i = first_plain_record_; i < index; ++i) {
+    position += kRecordFixedSize + entries_[i].name.size();
+  }
   return position + kRecordNameLengthSize + entries_[index].name.size();
 }
 

@@ -170,21 +170,42 @@ bool TPak::AddCodingTable() {
   size_t place = 0;
   while (place < entries_.size() && entries_[place].group == 0) ++place;
   if (place == entries_.size() && place > 0 && entries_.back().name == kIntegrityEntry) --place;
+  // Neighbouring entries of one coding make a run: zstd entries one after another, a block's
+  // members (which lie in it back to back in directory order) one run per block.
   TCodingTable table;
+  uint64_t next_position = 0;  // where the next member of the current block must start
   for (size_t i = 0; i < entries_.size(); ++i) {
     const TPakFile& entry = entries_[i];
     if (entry.coding == TEntryCoding::kZlib) continue;
     const size_t index = i < place ? i : i + 1;
     if (index > 0xFFFF) return false;
-    table.entries.push_back({static_cast<uint16_t>(index), entry.coding,
-                             entry.coding == TEntryCoding::kZstd ? 0 : entry.block_position,
-                             entry.block_size});
+    const bool block = IsBlockCoding(entry.coding);
+    TCodedRun* last = table.runs.empty() ? nullptr : &table.runs.back();
+    const bool follows = last != nullptr && last->coding == entry.coding &&
+                         size_t{last->first} + last->count == index && i != place &&
+                         last->count < 0xFFFF &&
+                         (!block || (entry.offset == entries_[i - 1].offset &&
+                                     entry.block_size == last->block_size));
+    if (follows) {
+      ++last->count;
+    } else {
+      table.runs.push_back({static_cast<uint16_t>(index), 1, entry.coding,
+                            block ? entry.block_size : 0});
+      next_position = 0;
+    }
+    // A block whose members are not back to back in directory order cannot be described.
+    if (block && entry.block_position != next_position) return false;
+    next_position += entry.full_size;
   }
-  if (table.entries.empty()) return true;
+  if (table.runs.empty()) return true;
+  // A package of many small files has a record for each: compressed, the table is a fifth of
+  // its raw size.
   const std::string bytes = table.Encode();
-  const uint32_t crc = ComputeCrc32(bytes.data(), bytes.size());
-  const bool stored =
-      AddPreparedEntry(kCodingsEntry, 0, bytes, static_cast<uint32_t>(bytes.size()), crc, false);
+  archive_io::ZlibCompressor compressor(archive_io::kKitEntryLevel);
+  const std::optional<TPreparedEntry> prepared =
+      PrepareEntry(bytes.data(), bytes.size(), compressor);
+  if (!prepared) return false;
+  const bool stored = AddPreparedEntry(kCodingsEntry, 0, *prepared);
   std::rotate(entries_.begin() + static_cast<std::ptrdiff_t>(place), entries_.end() - 1,
               entries_.end());
   return stored;
@@ -198,19 +219,45 @@ bool TPak::WriteDirectory() {
   // would make the whole package unreadable, so it is not written.
   if (!end || *end > kMaxFileOffset || entries_.size() > 0xFFFF) return false;
 
-  TBufferWriter out;
+  // A package with a coding table gets a coded directory; one of zlib entries only keeps the
+  // plain directory, so its bytes stay as they always were.
+  const bool coded = !entries_.empty() && FindEntryIndex(kCodingsEntry, 0).has_value();
   bool whole = true;
-  for (const TPakFile& entry : entries_) {
-    whole = out.WriteShortString(entry.name) && whole;
-    out.WriteUInt32(entry.crc);
-    out.WriteUInt32(entry.offset);
-    out.WriteUInt32(entry.stored_size);
-    out.WriteUInt32(entry.full_size);
-    out.WriteUInt16(entry.group);
+  const auto write_records = [&](TBufferWriter& out, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
+      const TPakFile& entry = entries_[i];
+      whole = out.WriteShortString(entry.name) && whole;
+      out.WriteUInt32(entry.crc);
+      out.WriteUInt32(entry.offset);
+      out.WriteUInt32(entry.stored_size);
+      out.WriteUInt32(entry.full_size);
+      out.WriteUInt16(entry.group);
+    }
+  };
+  TBufferWriter out;
+  if (coded) {
+    TBufferWriter records;
+    write_records(records, 0, entries_.size() - 1);
+    std::string stream;
+    if (records.Size() != 0) {
+      archive_io::ZlibCompressor compressor(archive_io::kKitEntryLevel);
+      stream = compressor.Compress(records.Data());
+      if (stream.empty()) return false;
+    }
+    out.WriteUInt32(static_cast<uint32_t>(stream.size()));
+    out.WriteUInt32(static_cast<uint32_t>(records.Size()));
+    out.WriteBytes(stream.data(), stream.size());
+    first_plain_record_ = static_cast<int>(entries_.size() - 1);
+    plain_records_start_ = *end + out.Size();
+    write_records(out, entries_.size() - 1, entries_.size());
+  } else {
+    first_plain_record_ = 0;
+    plain_records_start_ = *end;
+    write_records(out, 0, entries_.size());
   }
   if (out.Size() > kMaxFileOffset - *end) return false;
 
-  trailer_.magic = kPakMagic;
+  trailer_.magic = coded ? kPakCodedMagic : kPakMagic;
   trailer_.version = kPakVersion;
   trailer_.entry_count = static_cast<uint16_t>(entries_.size());
   trailer_.package_base = package_base_;

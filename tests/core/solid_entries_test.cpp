@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zstd.h>
 
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -35,7 +36,6 @@ TPreparedEntry Compressed(std::string stored, size_t full_size) {
 
 class SolidEntriesTest : public ::testing::Test {
  protected:
-  // Group 1: a zlib entry, a block of five, a zstd entry, a block of three, then a zlib entry.
   void SetUp() override {
     std::mt19937 random(23);
     for (int i = 0; i < 11; ++i) {
@@ -43,25 +43,34 @@ class SolidEntriesTest : public ::testing::Test {
       for (char& c : data) c = static_cast<char>('a' + random() % (i % 2 == 0 ? 3 : 20));
       data_.push_back(std::move(data));
     }
+    Write();
+  }
+
+  // Group 1: a zlib entry, a block of five, a zstd entry, a block of three, then a zlib entry.
+  // `damage` flips a byte in the middle of the second block's frame (its CRC taken after, so
+  // only the decoder can find it); `overreach` makes the first block's members reach past the
+  // block's length.
+  void Write(bool damage = false, bool overreach = false) {
     TPak pak(Path(), true, false);
     pak.AddPreparedEntry("zlib0", 1, *PrepareEntry(data_[0].data(), data_[0].size()));
-    AddBlock(pak, 1, 6);
+    AddBlock(pak, 1, 6, false, overreach);
     const std::string frame = Frame(data_[6]);
     pak.AddPreparedEntry("zstd6", 1, Compressed(frame, data_[6].size()));
     pak.SetCoding(pak.EntryCount() - 1, TEntryCoding::kZstd);
-    AddBlock(pak, 7, 10);
+    AddBlock(pak, 7, 10, damage, false);
     pak.AddPreparedEntry("zlib10", 1, *PrepareEntry(data_[10].data(), data_[10].size()));
     ASSERT_TRUE(pak.WriteDirectory());
   }
 
-  void AddBlock(TPak& pak, int from, int to) {
+  void AddBlock(TPak& pak, int from, int to, bool damage, bool overreach) {
     std::string content;
     std::vector<uint32_t> positions;
     for (int i = from; i < to; ++i) {
       positions.push_back(static_cast<uint32_t>(content.size()));
       content += data_[i];
     }
-    const std::string frame = Frame(content);
+    std::string frame = Frame(content);
+    if (damage) frame[frame.size() / 2] ^= 0x55;
     const int first = pak.EntryCount();
     for (int i = from; i < to; ++i) {
       const int index = pak.EntryCount();
@@ -72,7 +81,7 @@ class SolidEntriesTest : public ::testing::Test {
         pak.ShareBlob(index, first, static_cast<uint32_t>(data_[i].size()));
       }
       pak.SetCoding(index, TEntryCoding::kSolid, positions[i - from],
-                    static_cast<uint32_t>(content.size()));
+                    static_cast<uint32_t>(content.size() - (overreach ? 10 : 0)));
     }
   }
 
@@ -86,33 +95,33 @@ class SolidEntriesTest : public ::testing::Test {
 
 TEST(CodingTableTest, RoundTripsAndRefusesEveryDamagedForm) {
   TCodingTable table;
-  table.entries = {{3, TEntryCoding::kZstd, 0, 500},
-                   {4, TEntryCoding::kSolid, 0, 9000},
-                   {5, TEntryCoding::kSolid, 4000, 9000}};
+  table.runs = {{3, 2, TEntryCoding::kZstd, 0},
+                {5, 40, TEntryCoding::kSolid, 9000},
+                {45, 1, TEntryCoding::kSolidLzma, 700}};
   const std::string good = table.Encode();
   const std::optional<TCodingTable> back = TCodingTable::Decode(good.data(), good.size());
   ASSERT_TRUE(back.has_value());
-  EXPECT_EQ(back->entries, table.entries);
+  EXPECT_EQ(back->runs, table.runs);
 
-  struct Damage {
+  // Runs start at byte 10: first index (2), count (2), coding (1), block length (4).
+  const struct {
     const char* what;
     size_t at;
     char value;
-  };
-  // Records start at byte 10: index (2), coding (1), position (4), block length (4).
-  const Damage damages[] = {
+  } damages[] = {
       {"magic", 0, 'X'},
-      {"version", 4, 2},
+      {"version", 4, 1},
       {"count", 6, 4},
-      {"unknown coding", 12, 3},
-      {"zlib named as a coding", 12, 0},
-      {"indexes not rising", 21, 3},
-      {"position past the block", 20 + 3 + 3, 0x7f},
-      {"block of nothing", 10 + 7, 0},
+      {"unknown coding", 10 + 9 + 4, 4},
+      {"zlib named as a coding", 10 + 4, 0},
+      {"runs overlapping", 10 + 9, 4},
+      {"a run of nothing", 10 + 9 + 2, 0},
+      {"zstd with a block length", 10 + 5, 1},
+      {"block of nothing", 10 + 9 + 5, 0},
   };
-  for (const Damage& damage : damages) {
+  for (const auto& damage : damages) {
     std::string bytes = good;
-    if (damage.at == 10 + 7) {
+    if (damage.at == 10 + 9 + 5) {
       bytes.replace(damage.at, 4, std::string(4, '\0'));
     } else {
       bytes[damage.at] = damage.value;
@@ -120,8 +129,8 @@ TEST(CodingTableTest, RoundTripsAndRefusesEveryDamagedForm) {
     EXPECT_FALSE(TCodingTable::Decode(bytes.data(), bytes.size())) << damage.what;
   }
   EXPECT_FALSE(TCodingTable::Decode(good.data(), good.size() - 1)) << "cut short";
-  std::string longer = good + std::string(11, '\0');
-  EXPECT_FALSE(TCodingTable::Decode(longer.data(), longer.size())) << "a record more than counted";
+  std::string longer = good + std::string(9, '\0');
+  EXPECT_FALSE(TCodingTable::Decode(longer.data(), longer.size())) << "a run more than counted";
 }
 
 TEST_F(SolidEntriesTest, EveryEntryReadsAloneAndThroughTheReadAheadAsStored) {
@@ -172,35 +181,51 @@ TEST_F(SolidEntriesTest, EveryEntryReadsAloneAndThroughTheReadAheadAsStored) {
 }
 
 TEST_F(SolidEntriesTest, ATableThatContradictsTheDirectoryFailsTheCheck) {
-  // The first block's last entry claims to reach past the block's end.
-  std::string bytes = ReadBytes(Path());
-  const TPak pak(Path(), false, false);
-  const int table = *pak.FindEntryIndex(kCodingsEntry, 0);
-  const TPakFile& entry = *pak.Entry(table);
-  TCodingTable codings = *TCodingTable::Decode(bytes.data() + entry.offset, entry.full_size);
-  codings.entries[4].position = codings.entries[4].block_size - 10;
-  const std::string damaged = codings.Encode();
-  bytes.replace(entry.offset, damaged.size(), damaged);
-  PutLe32(bytes, *pak.RecordCrcPosition(table), ComputeCrc32(damaged.data(), damaged.size()));
-  WriteBytes(Path(), bytes);
-
+  Write(false, true);
   TPak reread(Path(), false, false);
+  const int table = *reread.FindEntryIndex(kCodingsEntry, 0);
   EXPECT_FALSE(reread.CodingsSound());
   EXPECT_FALSE(reread.VerifyEntry(table));
 }
 
-TEST_F(SolidEntriesTest, ABlockFrameThatDoesNotDecodeIsBrokenForEveryEntryOfIt) {
-  // The frame's CRC is made to match again, so only the decoder can find the damage.
-  std::string bytes = ReadBytes(Path());
-  const TPak pak(Path(), false, false);
-  const TPakFile& first = *pak.Entry(At(7));
-  ASSERT_TRUE(first.IsSolid());
-  bytes[first.offset + first.stored_size / 2] ^= 0x55;
-  const uint32_t crc = ComputeCrc32(bytes.data() + first.offset, first.stored_size);
-  for (int i = 7; i < 10; ++i) PutLe32(bytes, *pak.RecordCrcPosition(At(i)), crc);
-  WriteBytes(Path(), bytes);
+TEST_F(SolidEntriesTest, ACodedDirectoryThatDoesNotAddUpLeavesNoPackage) {
+  const std::string good = ReadBytes(Path());
+  uint64_t directory = 0;
+  {
+    const TPak pak(Path(), false, false);
+    ASSERT_TRUE(pak.Trailer().CodedDirectory());
+    ASSERT_EQ(pak.EntryCount(), 12);
+    // Only the last record lies plain in the file, where sealing fills in its CRC.
+    EXPECT_FALSE(pak.RecordCrcPosition(10));
+    EXPECT_TRUE(pak.RecordCrcPosition(11));
+    directory = pak.Trailer().directory_offset;
+  }
+  const auto plain_length = [&](std::string& bytes, uint32_t delta) {
+    PutLe32(bytes, directory + 4, GetLe32(bytes, directory + 4) + delta);
+  };
+  const std::pair<const char*, std::function<void(std::string&)>> damages[] = {
+      {"stream longer than the directory",
+       [&](std::string& bytes) { PutLe32(bytes, directory, 0x00FFFFFF); }},
+      {"records longer than the stream yields", [&](std::string& bytes) { plain_length(bytes, 1); }},
+      {"records shorter than the stream yields",
+       [&](std::string& bytes) { plain_length(bytes, ~0u); }},
+      {"a byte of the stream",
+       [&](std::string& bytes) { bytes[directory + 8 + GetLe32(bytes, directory) / 2] ^= 0x10; }},
+  };
+  for (const auto& [what, damage] : damages) {
+    std::string bytes = good;
+    damage(bytes);
+    WriteBytes(Path(), bytes);
+    const TPak pak(Path(), false, false);
+    EXPECT_EQ(pak.EntryCount(), 0) << what;
+    EXPECT_FALSE(pak.Trailer().HasMagic()) << what;
+  }
+}
 
+TEST_F(SolidEntriesTest, ABlockFrameThatDoesNotDecodeIsBrokenForEveryEntryOfIt) {
+  Write(true, false);
   const TPak damaged(Path(), false, false);
+  ASSERT_TRUE(damaged.Entry(At(7))->IsSolid());
   ASSERT_TRUE(damaged.StoredBytesPass(At(7)));
   TEntryPrefetcher prefetcher(damaged, {At(6), At(7), At(8), At(9), At(10)}, size_t{64} << 20, 2);
   EXPECT_EQ(prefetcher.Take(0).status, TEntryData::Status::kOk);

@@ -24,7 +24,7 @@ using setupkit_test::WriteBytes;
 
 constexpr uint64_t kMiB = uint64_t{1} << 20;
 
-TEST(CompressionLineTest, ReadsTheThreeCodingsAndRefusesAnythingElse) {
+TEST(CompressionLineTest, ReadsTheFourCodingsAndRefusesAnythingElse) {
   const struct {
     std::vector<std::string> words;
     std::optional<PackCoding> coding;
@@ -34,6 +34,13 @@ TEST(CompressionLineTest, ReadsTheThreeCodingsAndRefusesAnythingElse) {
       {{"zstd", "3"}, PackCoding{PackCoding::Kind::kZstd, 3}},
       {{"solid"}, PackCoding{PackCoding::Kind::kSolid, 19}},
       {{"solid", "22"}, PackCoding{PackCoding::Kind::kSolid, 22}},
+      {{"solid", "zstd", "5"}, PackCoding{PackCoding::Kind::kSolid, 5}},
+      {{"Solid", "LZMA"}, PackCoding{PackCoding::Kind::kSolidLzma, 9}},
+      {{"solid", "lzma", "0"}, PackCoding{PackCoding::Kind::kSolidLzma, 0}},
+      {{"solid", "lzma", "10"}, std::nullopt},
+      {{"solid", "lzma", "9", "9"}, std::nullopt},
+      {{"solid", "9", "lzma"}, std::nullopt},
+      {{"zstd", "lzma"}, std::nullopt},
       {{}, std::nullopt},
       {{"zlib", "9"}, std::nullopt},
       {{"solid", "0"}, std::nullopt},
@@ -128,8 +135,9 @@ class PackerTest : public ::testing::Test {
 };
 
 TEST_F(PackerTest, EveryCodingPacksEntriesThatReadBackAsTheirFiles) {
-  for (const PackCoding& coding : {PackCoding{}, PackCoding{PackCoding::Kind::kZstd, 3},
-                                   PackCoding{PackCoding::Kind::kSolid, 3}}) {
+  for (const PackCoding& coding :
+       {PackCoding{}, PackCoding{PackCoding::Kind::kZstd, 3},
+        PackCoding{PackCoding::Kind::kSolid, 3}, PackCoding{PackCoding::Kind::kSolidLzma, 0}}) {
     const TPak pak(Pack(coding, 2, 8 * kMiB), false, false);
     ASSERT_TRUE(pak.CodingsSound());
     EXPECT_EQ(pak.CountInGroup(1), static_cast<int>(files_.size()));
@@ -150,8 +158,12 @@ TEST_F(PackerTest, EveryCodingPacksEntriesThatReadBackAsTheirFiles) {
     for (const auto& [name, bytes] : files_) {
       EXPECT_TRUE(found[name] == bytes) << setupc::CodingName(coding) << " " << name;
     }
-    // Solid: the five small text files share blocks; noise, the empty and the big file do not.
-    EXPECT_EQ(solid, coding.kind == PackCoding::Kind::kSolid ? 5 : 0);
+    // Solid: the five small text files share blocks; noise, the empty and the big file do not
+    // (with LZMA the big file is a block of its own).
+    const int blocked = coding.kind == PackCoding::Kind::kSolidLzma ? 6 : 5;
+    EXPECT_EQ(solid, coding.Solid() ? blocked : 0) << setupc::CodingName(coding);
+    // Any package with a coding table keeps its directory coded; zlib ones keep theirs plain.
+    EXPECT_EQ(pak.Trailer().CodedDirectory(), coding.kind != PackCoding::Kind::kZlib);
   }
 }
 
@@ -169,13 +181,14 @@ TEST_F(PackerTest, SetupcAppliesEachCompressionLineToTheGroupsAfterItAndReportsT
   WriteBytes(dir_ / "runtime", "#!runtime image\n");
   WriteBytes(dir_ / "setup.sus",
              "name C\r\noutfile c.exe\r\nfile src\\\r\ncompression solid 3\r\n"
-             "file src\\ Two\r\nfile src\\ Three\r\ncompression zstd 2\r\nfile src\\ Four\r\n");
+             "file src\\ Two\r\nfile src\\ Three\r\ncompression zstd 2\r\nfile src\\ Four\r\n"
+             "compression solid lzma 0\r\nfile src\\ Five\r\n");
   const setupkit_test::ProgramResult result = setupkit_test::RunProgram(
       {setupkit_test::BinPath("setupc"), "-v", "--runtime", (dir_ / "runtime").string(), "-o",
        dir_.string(), (dir_ / "setup.sus").string()});
   ASSERT_EQ(result.exit_code, 0) << result.output;
   for (const char* line : {"Group 1: zlib, ", "Group 2: solid 3, ", "Group 3: solid 3, ",
-                           "Group 4: zstd 2, ", "; groups 1 zlib "}) {
+                           "Group 4: zstd 2, ", "Group 5: solid lzma 0, ", "; groups 1 zlib "}) {
     EXPECT_NE(result.output.find(line), std::string::npos) << line << "\n" << result.output;
   }
   const TPak pak((dir_ / "c.exe").string(), false, false);
@@ -187,8 +200,15 @@ TEST_F(PackerTest, SetupcAppliesEachCompressionLineToTheGroupsAfterItAndReportsT
   EXPECT_EQ(codings[1], std::set<TEntryCoding>{TEntryCoding::kZlib});
   EXPECT_EQ(codings[2], (std::set<TEntryCoding>{TEntryCoding::kSolid, TEntryCoding::kZstd}));
   EXPECT_EQ(codings[4], std::set<TEntryCoding>{TEntryCoding::kZstd});
-  // The kit's own entries stay zlib whatever the groups use.
-  EXPECT_EQ(codings[0], std::set<TEntryCoding>{TEntryCoding::kZlib});
+  EXPECT_EQ(codings[5], std::set<TEntryCoding>{TEntryCoding::kSolidLzma});
+  // The kit's own entries stay zlib whatever the groups use, but for the window program, an
+  // LZMA block where a group is.
+  for (const TPakFile& entry : pak.Entries()) {
+    if (entry.group != 0 || entry.stored_size == 0) continue;
+    EXPECT_EQ(entry.coding, entry.name == "WINDOW.EXE" ? TEntryCoding::kSolidLzma
+                                                       : TEntryCoding::kZlib)
+        << entry.name;
+  }
 
   WriteBytes(dir_ / "setup.sus", "name C\r\noutfile c.exe\r\ncompression lzma\r\nfile src\\\r\n");
   const setupkit_test::ProgramResult refused = setupkit_test::RunProgram(

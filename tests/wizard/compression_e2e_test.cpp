@@ -52,7 +52,8 @@ class CompressionE2ETest : public InstallerE2ETest {
 
 TEST_F(CompressionE2ETest, EachCodingInstallsTheSourceTree) {
   const std::map<std::string, std::string> source = Tree(src_ / "Product");
-  for (const char* coding : {"compression zlib", "compression zstd 5", "compression solid 5"}) {
+  for (const char* coding : {"compression zlib", "compression zstd 5", "compression solid 5",
+                             "compression solid lzma 1"}) {
     const ProgramResult compiled = Compile(Script(coding, "Tree"));
     ASSERT_EQ(compiled.exit_code, 0) << coding << "\n" << compiled.output;
     const ProgramResult installed = RunProgram({(out_ / "Tree.exe").string(), "--unattended"});

@@ -9,6 +9,7 @@
 #include "setup/core/crc32.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_error.h"
+#include "tools/setupc/lzma_packing.h"
 #include "tools/setupc/zstd_packing.h"
 
 namespace setupc {
@@ -43,6 +44,16 @@ TPreparedEntry RawEntry(std::string bytes) {
   entry.full_size = static_cast<uint32_t>(bytes.size());
   entry.crc = ComputeCrc32(bytes.data(), bytes.size());
   entry.stored = std::move(bytes);
+  return entry;
+}
+
+// A zstd frame or LZMA stream of `full_size` bytes, its CRC taken over the stored bytes.
+TPreparedEntry CodedEntry(std::string stored, size_t full_size) {
+  TPreparedEntry entry;
+  entry.full_size = static_cast<uint32_t>(full_size);
+  entry.crc = ComputeCrc32(stored.data(), stored.size());
+  entry.stored = std::move(stored);
+  entry.compressed = true;
   return entry;
 }
 
@@ -153,20 +164,19 @@ class Pipeline {
         if (!slot.prepared) slot.error = "cannot prepare entry " + item.entry_name;
         return slot;
       }
-      // zstd on its own (a solid group's large files too, with the long window); kept raw
-      // when the frame is no shorter than the bytes.
-      const bool long_window = item.coding == PackCoding::Kind::kSolid;
-      std::optional<std::string> frame = zstd.Compress(data, item.level, long_window);
+      // zstd on its own (a zstd solid group's large files too, with the long window), or an
+      // LZMA block of one entry; kept raw when the frame is no shorter than the bytes.
+      const bool lzma = item.coding == PackCoding::Kind::kSolidLzma;
+      std::optional<std::string> frame =
+          lzma ? LzmaCompress(data, item.level)
+               : zstd.Compress(data, item.level, item.coding == PackCoding::Kind::kSolid);
       if (!frame) {
         slot.error = "cannot compress entry " + item.entry_name;
       } else if (frame->size() >= data.size()) {
         slot.prepared = RawEntry(data);
       } else {
-        slot.prepared =
-            TPreparedEntry{std::move(*frame), static_cast<uint32_t>(data.size()), 0, true};
-        slot.prepared->crc =
-            ComputeCrc32(slot.prepared->stored.data(), slot.prepared->stored.size());
-        slot.coding = TEntryCoding::kZstd;
+        slot.prepared = CodedEntry(std::move(*frame), data.size());
+        slot.coding = lzma ? TEntryCoding::kSolidLzma : TEntryCoding::kZstd;
       }
     } catch (const std::exception& error) {
       slot.error = item.entry_name + ": " + error.what();
@@ -198,19 +208,16 @@ class Pipeline {
       return slot;
     }
     if (content.empty()) return slot;
-    const int level = items_[unit.items.front()].level;
-    std::optional<std::string> frame = zstd.Compress(content, level, true);
+    const PackageItem& first = items_[unit.items.front()];
+    const bool lzma = first.coding == PackCoding::Kind::kSolidLzma;
+    std::optional<std::string> frame =
+        lzma ? LzmaCompress(content, first.level) : zstd.Compress(content, first.level, true);
     if (!frame) {
-      slot.error = "cannot compress a block of " + items_[unit.items.front()].entry_name;
+      slot.error = "cannot compress a block of " + first.entry_name;
       return slot;
     }
-    TPreparedEntry prepared;
-    prepared.full_size = static_cast<uint32_t>(content.size());
-    prepared.crc = ComputeCrc32(frame->data(), frame->size());
-    prepared.stored = std::move(*frame);
-    prepared.compressed = true;
-    slot.prepared = std::move(prepared);
-    slot.coding = TEntryCoding::kSolid;
+    slot.prepared = CodedEntry(std::move(*frame), content.size());
+    slot.coding = lzma ? TEntryCoding::kSolidLzma : TEntryCoding::kSolid;
     return slot;
   }
 
@@ -247,7 +254,7 @@ bool WriteBlock(TPak& pak, const std::vector<PackageItem>& items,
         index = pak.AddEntry(item.entry_name, std::string(), item.group);
         pak.ShareBlob(index, first, size);
       }
-      pak.SetCoding(index, TEntryCoding::kSolid, member.position, frame.full_size);
+      pak.SetCoding(index, slot.coding, member.position, frame.full_size);
     }
   }
   for (const auto& [item, entry] : slot.alone) {
@@ -280,7 +287,7 @@ PackageResult AppendPackage(const std::string& file, const std::vector<PackageIt
       sizes.push_back(*size);
     }
     plan.push_back({item.entry_name, item.group, sizes.back(),
-                    item.coding == PackCoding::Kind::kSolid && !item.store_raw});
+                    item.Coding().Solid() && !item.store_raw});
     if (item.group != 0) {
       GroupFigures& figures = result.groups[item.group];
       figures.coding = item.Coding();
@@ -326,7 +333,10 @@ PackageResult AppendPackage(const std::string& file, const std::vector<PackageIt
         break;
       case SlotKind::kPrepared:
         stored = pak.AddPreparedEntry(item.entry_name, item.group, *slot.prepared);
-        if (slot.coding != TEntryCoding::kZlib) pak.SetCoding(before, slot.coding);
+        // An LZMA-coded entry alone is a block of one member.
+        if (slot.coding != TEntryCoding::kZlib) {
+          pak.SetCoding(before, slot.coding, 0, slot.prepared->full_size);
+        }
         written = slot.prepared->stored.size();
         break;
       case SlotKind::kBlock:

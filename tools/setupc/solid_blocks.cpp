@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/ascii_case.h"
+#include "tools/setupc/lzma_packing.h"
 #include "tools/setupc/zstd_packing.h"
 
 namespace setupc {
@@ -29,34 +30,43 @@ std::string CodingName(const PackCoding& coding) {
     case PackCoding::Kind::kZstd:
       return "zstd " + std::to_string(coding.level);
     case PackCoding::Kind::kSolid:
+      return "solid " + std::to_string(coding.level);
+    case PackCoding::Kind::kSolidLzma:
       break;
   }
-  return "solid " + std::to_string(coding.level);
+  return "solid lzma " + std::to_string(coding.level);
 }
 
 std::optional<PackCoding> ParseCoding(const std::vector<std::string>& words) {
-  if (words.empty() || words.size() > 2) return std::nullopt;
-  const std::string kind = platform::AsciiLower(words[0]);
+  if (words.empty()) return std::nullopt;
+  std::vector<std::string> lower;
+  for (const std::string& word : words) lower.push_back(platform::AsciiLower(word));
   PackCoding coding;
-  if (kind == "zlib") return words.size() == 1 ? std::optional(coding) : std::nullopt;
-  if (kind == "zstd") {
+  size_t next = 1;
+  if (lower[0] == "zlib") return words.size() == 1 ? std::optional(coding) : std::nullopt;
+  if (lower[0] == "zstd") {
     coding.kind = PackCoding::Kind::kZstd;
-  } else if (kind == "solid") {
+  } else if (lower[0] == "solid") {
     coding.kind = PackCoding::Kind::kSolid;
+    if (next < lower.size() && (lower[next] == "zstd" || lower[next] == "lzma")) {
+      if (lower[next] == "lzma") coding.kind = PackCoding::Kind::kSolidLzma;
+      ++next;
+    }
   } else {
     return std::nullopt;
   }
-  coding.level = kDefaultZstdLevel;
-  if (words.size() == 2) {
-    const std::string& level = words[1];
-    if (level.empty() || level.size() > 2 ||
-        level.find_first_not_of("0123456789") != std::string::npos) {
-      return std::nullopt;
-    }
-    coding.level = std::stoi(level);
-    if (coding.level < kMinZstdLevel || coding.level > kMaxZstdLevel) return std::nullopt;
+  const bool lzma = coding.kind == PackCoding::Kind::kSolidLzma;
+  coding.level = lzma ? kDefaultLzmaLevel : kDefaultZstdLevel;
+  if (next == words.size()) return coding;
+  const std::string& level = words[next];
+  if (next + 1 != words.size() || level.empty() || level.size() > 2 ||
+      level.find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
   }
-  return coding;
+  coding.level = std::stoi(level);
+  const bool in_range = lzma ? coding.level <= kMaxLzmaLevel
+                             : coding.level >= kMinZstdLevel && coding.level <= kMaxZstdLevel;
+  return in_range ? std::optional(coding) : std::nullopt;
 }
 
 std::vector<PackUnit> PlanUnits(const std::vector<PlanItem>& items) {

@@ -12,17 +12,19 @@ namespace setupc {
 
 // How a group's entries are coded (the script's `compression` line).
 struct PackCoding {
-  enum class Kind { kZlib, kZstd, kSolid };
+  // kSolid blocks are zstd frames, kSolidLzma blocks LZMA streams.
+  enum class Kind { kZlib, kZstd, kSolid, kSolidLzma };
   Kind kind = Kind::kZlib;
-  int level = 0;  // zstd's level; 0 for zlib
+  int level = 0;  // zstd's level (1 to 22) or LZMA's preset (0 to 9); 0 for zlib
 
   bool operator==(const PackCoding&) const = default;
+  bool Solid() const { return kind == Kind::kSolid || kind == Kind::kSolidLzma; }
 };
 
-// "zlib", "zstd 19", "solid 19": as the summary shows it.
+// "zlib", "zstd 19", "solid 19", "solid lzma 9": as the summary shows it.
 std::string CodingName(const PackCoding& coding);
-// The words after `compression` ("zlib", "zstd [LEVEL]", "solid [LEVEL]"); nothing when they
-// are not one of those (a level is 1 to 22).
+// The words after `compression` ("zlib", "zstd [LEVEL]", "solid [zstd|lzma] [LEVEL]"); nothing
+// when they are not one of those (a zstd level is 1 to 22, an LZMA level 0 to 9).
 std::optional<PackCoding> ParseCoding(const std::vector<std::string>& words);
 
 // Solid blocks hold up to this many bytes of entries; files of kSolidAloneSize or more are packed
