@@ -100,9 +100,19 @@ struct RangeDecoder {
 
 // Lengths 0 to 271 (plus kMinMatch): 3 bits in one of 16 low or mid trees, or 8 high bits.
 LZMA_INLINE uint32_t DecodeLength(RangeDecoder& rc, uint16_t* coder, uint32_t pos_state) {
-  if (rc.Bit(coder) == 0) return rc.Tree(coder + kLenLow + (pos_state << 3), 3) - 8;
-  if (rc.Bit(coder + kLenChoice2) == 0) return rc.Tree(coder + kLenMid + (pos_state << 3), 3);
-  return rc.Tree(coder + kLenHigh, 8) - 256 + 16;
+  uint16_t* tree = coder + kLenLow + (pos_state << 3);
+  uint32_t bits = 3;
+  uint32_t base = 0;
+  if (rc.Bit(coder) != 0) {
+    tree += kLenMid - kLenLow;
+    base = 8;
+    if (rc.Bit(coder + kLenChoice2) != 0) {
+      tree = coder + kLenHigh;
+      bits = 8;
+      base = 16;
+    }
+  }
+  return rc.Tree(tree, bits) - (1u << bits) + base;
 }
 
 }  // namespace
@@ -189,21 +199,57 @@ InflateStatus LzmaDecodeInto(std::string_view stream, void* out, size_t size, bo
       state = state < 4 ? 0 : state < 10 ? state - 3 : state - 6;
       continue;
     }
-    uint32_t length;
-    if (rc.Bit(probs + kIsRep + state) == 0) {
-      length = DecodeLength(rc, probs + kMatchLen, pos_state);
+    const bool is_match = rc.Bit(probs + kIsRep + state) == 0;
+    if (is_match) {
+      state = state < 7 ? 7 : 10;
+    } else {
+      if (rc.Bit(probs + kIsRepG0 + state) == 0) {
+        if (rc.Bit(probs + kIsRep0Long + (state << 4) + pos_state) == 0) {
+          // One byte at distance rep0.
+          if (pos == limit) {
+            more = true;
+            break;
+          }
+          if (rep0 >= pos) return InflateStatus::kBroken;
+          dest[pos] = dest[pos - rep0 - 1];
+          ++pos;
+          state = state < 7 ? 9 : 11;
+          continue;
+        }
+      } else {
+        uint32_t distance;
+        if (rc.Bit(probs + kIsRepG1 + state) == 0) {
+          distance = rep1;
+        } else {
+          if (rc.Bit(probs + kIsRepG2 + state) == 0) {
+            distance = rep2;
+          } else {
+            distance = rep3;
+            rep3 = rep2;
+          }
+          rep2 = rep1;
+        }
+        rep1 = rep0;
+        rep0 = distance;
+      }
+      state = state < 7 ? 8 : 11;
+    }
+    uint32_t length = DecodeLength(rc, probs + (is_match ? kMatchLen : kRepLen), pos_state);
+    if (is_match) {
       const uint32_t slot =
           rc.Tree(probs + kDistSlot + (std::min<uint32_t>(length, 3) << 6), 6) - 64;
       uint32_t distance = slot;
       if (slot >= 4) {
-        const uint32_t bits = (slot >> 1) - 1;
+        uint32_t bits = (slot >> 1) - 1;
         distance = (2 | (slot & 1)) << bits;
-        if (slot < 14) {
-          distance += rc.ReverseTree(probs + kDistSpecial + distance - slot - 1, bits);
-        } else {
+        uint16_t* tree = probs + kDistSpecial + distance - slot - 1;
+        if (slot >= 14) {
+          // The middle bits at probability one half, the lowest 4 through the align tree.
           distance += rc.Direct(bits - 4) << 4;
-          distance += rc.ReverseTree(probs + kAlign, 4);
+          tree = probs + kAlign;
+          bits = 4;
         }
+        distance += rc.ReverseTree(tree, bits);
       }
       if (distance == 0xFFFFFFFFu) {
         marker = true;
@@ -213,39 +259,6 @@ InflateStatus LzmaDecodeInto(std::string_view stream, void* out, size_t size, bo
       rep2 = rep1;
       rep1 = rep0;
       rep0 = distance;
-      state = state < 7 ? 7 : 10;
-    } else if (rc.Bit(probs + kIsRepG0 + state) == 0) {
-      if (rc.Bit(probs + kIsRep0Long + (state << 4) + pos_state) == 0) {
-        // One byte at distance rep0.
-        if (pos == limit) {
-          more = true;
-          break;
-        }
-        if (rep0 >= pos) return InflateStatus::kBroken;
-        dest[pos] = dest[pos - rep0 - 1];
-        ++pos;
-        state = state < 7 ? 9 : 11;
-        continue;
-      }
-      length = DecodeLength(rc, probs + kRepLen, pos_state);
-      state = state < 7 ? 8 : 11;
-    } else {
-      uint32_t distance;
-      if (rc.Bit(probs + kIsRepG1 + state) == 0) {
-        distance = rep1;
-      } else {
-        if (rc.Bit(probs + kIsRepG2 + state) == 0) {
-          distance = rep2;
-        } else {
-          distance = rep3;
-          rep3 = rep2;
-        }
-        rep2 = rep1;
-      }
-      rep1 = rep0;
-      rep0 = distance;
-      length = DecodeLength(rc, probs + kRepLen, pos_state);
-      state = state < 7 ? 8 : 11;
     }
     if (rep0 >= pos || rep0 >= reach) return InflateStatus::kBroken;
     length += kMinMatch;
