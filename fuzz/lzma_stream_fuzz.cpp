@@ -17,7 +17,7 @@ namespace {
 
 using archive_io::InflateStatus;
 
-constexpr size_t kCap = 1 << 16;  // output per input, to keep thousands of runs per second
+constexpr size_t kCap = 1 << 14;  // output per input, to keep thousands of runs per second
 constexpr size_t kGuard = 64;
 constexpr uint8_t kFill = 0xA5;
 
@@ -31,7 +31,7 @@ struct Verdict {
 Verdict Liblzma(const uint8_t* data, size_t size, size_t cap) {
   Verdict v;
   lzma_stream z = LZMA_STREAM_INIT;
-  if (lzma_alone_decoder(&z, uint64_t{64} << 20) != LZMA_OK) std::abort();
+  if (lzma_alone_decoder(&z, uint64_t{4} << 20) != LZMA_OK) std::abort();
   v.out.resize(cap + 1);
   z.next_in = data;
   z.avail_in = size;
