@@ -27,8 +27,9 @@ constexpr uint32_t kLenHigh = kLenMid + (16 << 3);
 constexpr uint32_t kLenCoderSize = kLenHigh + 256;
 constexpr uint32_t kMatchLen = kAlign + 16;
 constexpr uint32_t kRepLen = kMatchLen + kLenCoderSize;
-constexpr uint32_t kLiteral = kRepLen + kLenCoderSize;  // [coder][0x300]
-constexpr uint32_t kMaxProbs = kLiteral + (0x300u << 4);
+constexpr uint32_t kLiteral = kRepLen + kLenCoderSize;    // [coder][0x300]
+constexpr uint32_t kMaxProbs = kLiteral + (0x300u << 4);  // lc + lp = 4
+static_assert(kMaxProbs * sizeof(uint16_t) < 28 * 1024);
 constexpr uint32_t kMinMatch = 2;
 constexpr uint32_t kTop = 1u << 24;
 
@@ -157,6 +158,8 @@ InflateStatus LzmaDecodeInto(std::string_view stream, void* out, size_t size, bo
   // Whether the stream holds a symbol beyond `limit` (a block that goes on past `size`).
   bool more = false;
   for (;;) {
+    // Input that ran out reads as zeros, which would decode on to `limit`: stop at once.
+    if (rc.next > rc.size) break;
     if (pos == limit) {
       // Past the header's size only an end marker may follow, and only if the range decoder
       // has not finished; past `size` one more symbol tells whether the stream ends there.

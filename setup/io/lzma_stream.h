@@ -5,15 +5,15 @@
 //
 // Size rule: a stream of n bytes cannot yield more than kMaxLzmaRatio * n bytes. Proof: every
 // probability stays between 31/2048 and 2017/2048 (the update moves it by (2048 - p) >> 5 or
-// p >> 5, which is 0 beyond those), and the decoder's bound (range >> 11) * p never exceeds the
-// exact share, so each decoded bit shrinks the range by a factor of at most 2017/2048 (plus
-// 31/2^24 of rounding): it costs at least 0.022 bits of input. The cheapest way to produce bytes
-// is a rep match of the longest length, 273 bytes for 14 bits (is-match, is-rep, is-rep0,
-// is-rep0-long, two length choices, eight length bits), so at least 0.308 bits per 273 bytes:
-// at most 886.2 bytes per input bit. The range starts below 2^32, ends at 1 or more and grows
-// by 2^8 per input byte read after the 5 bytes that start it; with the 13-byte header, a stream
-// of n bytes gives at most 886.2 * (8 * (n - 18) + 32) < 7090 * n bytes. 32 MiB of zeros at the
-// strongest setting come out at about 6960:1.
+// p >> 5, which is 0 beyond those), and the decoder's split (range >> 11) * p of a range of at
+// least 2^24 leaves each side at most its exact share plus 31/2^24, so each decoded bit shrinks
+// the range by a factor of at most 2017/2048 + 31/2^24: it costs at least 0.0220014 bits of
+// input. The cheapest way to produce bytes is a rep match of the longest length, 273 bytes for
+// 14 bits (is-match, is-rep, is-rep0, is-rep0-long, two length choices, eight length bits), so
+// at least 0.30802 bits per 273 bytes: at most 886.31 bytes per input bit. The range starts
+// below 2^32, ends at 1 or more and grows by 2^8 per input byte read after the 5 bytes that
+// start it; with the 13-byte header, a stream of n bytes gives at most 886.31 * (8 * (n - 18) +
+// 32) < 7091 * n bytes. 32 MiB of zeros at the strongest setting come out at 6958:1.
 #pragma once
 
 #include <cstddef>
@@ -24,7 +24,7 @@
 
 namespace archive_io {
 
-constexpr uint64_t kMaxLzmaRatio = 7090;
+constexpr uint64_t kMaxLzmaRatio = 8192;
 constexpr uint64_t MaxLzmaOutput(uint64_t stream_size) { return stream_size * kMaxLzmaRatio; }
 constexpr size_t kLzmaHeaderSize = 13;
 
