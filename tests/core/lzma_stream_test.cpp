@@ -221,23 +221,28 @@ TEST(LzmaStreamDamageTest, DamagedStreamsAreJudgedAsLiblzmaJudgesThem) {
   }
 }
 
-TEST(LzmaStreamDamageTest, RefusesHeadersOutsideTheFormat) {
-  const std::string stream = Encode(Words(1000, 8), {});
+TEST(LzmaStreamDamageTest, RefusesHeadersOutsideTheFormatOrTheStream) {
+  // The same words again after 10,000 bytes: a match farther back than 4 KiB.
+  const std::string data = Words(1000, 8) + Noise(10000, 9) + Words(1000, 8);
+  const std::string stream = Encode(data, {});
   std::string out;
   size_t produced = 0;
   struct Edit {
     size_t at;
-    uint8_t value;
+    std::string bytes;
   };
-  // lc + lp = 5; properties beyond pb 4; a first range byte that is not 0; a header size far
-  // beyond what the stream could hold; a header size of 100 where the stream goes on.
-  for (const Edit edit :
-       {Edit{0, (0 * 5 + 2) * 9 + 3}, Edit{0, 225}, Edit{13, 1}, Edit{12, 1}, Edit{5, 100}}) {
+  // lc + lp = 5; properties beyond pb 4; a dictionary of 4 KiB; a first range byte that is not
+  // 0; a header size far beyond what the stream could hold; a header size of 100 where the
+  // stream goes on.
+  for (const Edit& edit :
+       {Edit{0, {(0 * 5 + 2) * 9 + 3}}, Edit{0, "\xE1"}, Edit{1, std::string("\0\x10\0\0", 4)},
+        Edit{13, "\x01"}, Edit{12, "\x01"}, Edit{5, std::string("\x64\0\0\0\0\0\0\0", 8)}}) {
     std::string damaged = stream;
-    if (edit.at == 5) damaged.replace(5, 8, std::string(8, '\0'));
-    damaged[edit.at] = static_cast<char>(edit.value);
-    EXPECT_EQ(Decode(damaged, out, 1000, true, &produced), InflateStatus::kBroken) << edit.at;
-    EXPECT_EQ(Decode(damaged, out, 500, false, &produced), InflateStatus::kBroken) << edit.at;
+    damaged.replace(edit.at, edit.bytes.size(), edit.bytes);
+    EXPECT_EQ(Decode(damaged, out, data.size(), true, &produced), InflateStatus::kBroken)
+        << edit.at;
+    EXPECT_EQ(Decode(damaged, out, data.size() - 1, false, &produced), InflateStatus::kBroken)
+        << edit.at;
   }
 }
 
