@@ -2,6 +2,7 @@
 // from inputs the kit really produces: fuzz_seed_writer CORPUS-FOLDER. Each seed stays small
 // (a few KB); the text formats (language tables, layouts, change logs, pictures) are copied from
 // the stock data by fuzz/make-corpus.sh, which calls this program.
+#include <lzma.h>
 #include <sodium.h>
 
 #include <array>
@@ -239,6 +240,55 @@ void WriteStreamSeeds() {
   Put("zlib_length", "dynamic", archive_io::ZlibCompress(text));
 }
 
+// LZMA blocks as setupc writes them (liblzma's classic format at its strongest preset, end
+// marker, no size) with other literal and position settings, and the form with the size in the
+// header and no end marker.
+std::string LzmaStream(const std::string& data, uint32_t lc, uint32_t lp, uint32_t pb, bool sized) {
+  lzma_options_lzma options;
+  lzma_lzma_preset(&options, 9 | LZMA_PRESET_EXTREME);
+  options.lc = lc;
+  options.lp = lp;
+  options.pb = pb;
+  options.dict_size = 1 << 16;
+  options.ext_flags = 0;
+  lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+  lzma_stream z = LZMA_STREAM_INIT;
+  const lzma_ret started = sized ? lzma_raw_encoder(&z, filters) : lzma_alone_encoder(&z, &options);
+  std::string out;
+  if (sized) {
+    out += static_cast<char>((pb * 5 + lp) * 9 + lc);
+    for (int i = 0; i < 4; ++i) out += static_cast<char>(options.dict_size >> (8 * i));
+    for (int i = 0; i < 8; ++i) out += static_cast<char>(uint64_t{data.size()} >> (8 * i));
+  }
+  const size_t start = out.size();
+  out.resize(start + data.size() + 1024);
+  z.next_in = reinterpret_cast<const uint8_t*>(data.data());
+  z.avail_in = data.size();
+  z.next_out = reinterpret_cast<uint8_t*>(out.data()) + start;
+  z.avail_out = out.size() - start;
+  if (started != LZMA_OK || lzma_code(&z, LZMA_FINISH) != LZMA_STREAM_END) {
+    std::fprintf(stderr, "cannot write an LZMA seed\n");
+    std::exit(1);
+  }
+  out.resize(out.size() - z.avail_out);
+  lzma_end(&z);
+  return out;
+}
+
+void WriteLzmaSeeds() {
+  std::string text;
+  for (int i = 0; i < 200; ++i)
+    text += "line " + std::to_string(i % 37) + " of a small text file\n";
+  std::string records;
+  for (uint32_t i = 0; i < 4096; ++i) records += static_cast<char>(i % 4 == 0 ? i / 4 : i % 4);
+  Put("lzma_stream", "empty", LzmaStream("", 3, 0, 2, false));
+  Put("lzma_stream", "text", LzmaStream(text, 3, 0, 2, false));
+  Put("lzma_stream", "zeros", LzmaStream(std::string(60000, '\0'), 3, 0, 2, false));
+  Put("lzma_stream", "records_lp2_pb2", LzmaStream(records, 0, 2, 2, false));
+  Put("lzma_stream", "text_lc4_pb0", LzmaStream(text, 4, 0, 0, false));
+  Put("lzma_stream", "text_sized", LzmaStream(text.substr(0, 3000), 1, 3, 4, true));
+}
+
 void WriteArchiveSeeds() {
   const std::vector<std::pair<std::string, std::string>> files = {
       {"data\\readme.txt", std::string(300, 'r')},
@@ -362,6 +412,7 @@ int main(int argc, char** argv) {
   WriteCoreSeeds();
   WriteArchiveSeeds();
   WriteStreamSeeds();
+  WriteLzmaSeeds();
   WritePlatformSeeds();
   WriteViewRecordSeeds();
   return 0;

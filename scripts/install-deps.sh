@@ -3,7 +3,7 @@
 set -eu
 packages="build-essential cmake pkg-config zlib1g-dev libdeflate-dev libpng-dev libjpeg62-turbo-dev \
 libfreeimage-dev libwmf-dev qt6-base-dev libgl-dev libgtest-dev googletest \
-libbenchmark-dev libsodium-dev locales desktop-file-utils fonts-urw-base35 libexpat1-dev \
+libbenchmark-dev libsodium-dev liblzma-dev locales desktop-file-utils fonts-urw-base35 libexpat1-dev \
 tzdata"
 missing=""
 for p in $packages; do
