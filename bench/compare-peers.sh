@@ -15,13 +15,15 @@
 #   setupc -j1     the same on one core (same bytes, checked)
 #   setupc solid   the same with `compression solid` (zstd over solid blocks; same bytes on one
 #                  core, checked)
+#   setupc lzma    the same with `compression solid lzma` (LZMA over solid blocks; same bytes on
+#                  one core, checked)
 #   makensis       SetCompressor zlib (per-file deflate), with an uninstaller, as setupc's
 #                  installer carries one (its pages and finaliser)
 #   makensis solid SetCompressor /SOLID lzma, with the uninstaller
 #   zip -9 -r
 #   tar | zstd -19 --long=27 -T0, tar | xz -9 -T0
 # and one times installing the same tree into tmpfs (/dev/shm):
-#   setup          the installers setupc made (zlib and solid) with the real runtime, run
+#   setup          the installers setupc made (zlib, solid, solid lzma) with the real runtime, run
 #                  --unattended, verification included
 #   bsdtar -xf     a tar of the tree
 #   tar -xJf, tar --zstd -xf   the xz and zstd tars
@@ -109,6 +111,14 @@ check_install() {
   echo "$(basename "$installer"): installed tree equals the source, contents compared"
 }
 
+# The words after `compression` for each coding the bench packs with.
+compression_of() {
+  case $1 in
+    lzma) echo "solid lzma" ;;
+    *) echo "$1" ;;
+  esac
+}
+
 # Packs, installs and compares one tree: KIND (mixed or text), in $WORK/KIND.
 bench_tree() {
   kind=$1
@@ -123,9 +133,9 @@ bench_tree() {
   mkdir -p "$DIR/out" "$WORK/setup-root"
   # setupc reads Windows paths; the tree is reached through drive Z:, which maps to /.
   ZTREE=$(printf 'Z:%s\\' "$TREE" | tr '/' '\\')
-  for coding in zlib solid; do
+  for coding in zlib solid lzma; do
     printf 'name "Benchmark"\r\noutfile bench-%s.exe\r\ninstalldir "$PROGRAMFILES\\Benchmark\\"\r\nuninstallpages uninstall\r\ncompression %s\r\nfile "%s"\r\n' \
-      "$coding" "$coding" "$ZTREE" >"$DIR/bench-$coding.sus"
+      "$coding" "$(compression_of "$coding")" "$ZTREE" >"$DIR/bench-$coding.sus"
     "$SETUPC" --runtime "$WORK/runtime.bin" -o "$DIR/out" -j1 "$DIR/bench-$coding.sus"
     cp "$DIR/out/bench-$coding.exe" "$DIR/out/bench-$coding-j1.exe"
     "$SETUPC" --runtime "$WORK/runtime.bin" -o "$DIR/out" "$DIR/bench-$coding.sus"
@@ -158,6 +168,7 @@ EOF
     -n setupc "$SETUPC --runtime $WORK/runtime.bin -o $DIR/out $DIR/bench-zlib.sus" \
     -n "setupc -j1" "$SETUPC --runtime $WORK/runtime.bin -o $DIR/out -j1 $DIR/bench-zlib.sus" \
     -n "setupc solid" "$SETUPC --runtime $WORK/runtime.bin -o $DIR/out $DIR/bench-solid.sus" \
+    -n "setupc lzma" "$SETUPC --runtime $WORK/runtime.bin -o $DIR/out $DIR/bench-lzma.sus" \
     -n makensis "makensis -V1 $DIR/nsis.nsi" \
     -n "makensis solid" "makensis -V1 $DIR/nsis-solid.nsi" \
     -n "zip -9" "rm -f $DIR/out/bench.zip && cd $DIR && zip -9 -r -q $DIR/out/bench.zip tree" \
@@ -169,9 +180,9 @@ EOF
   mkdir -p "$SHM"
   # The installers need wizard pages to press Next through; like makensis's they write an
   # uninstaller (and so an install log).
-  for coding in zlib solid; do
+  for coding in zlib solid lzma; do
     printf 'name "Benchmark"\r\noutfile Install-%s.exe\r\ninstalldir "C:\\Bench\\"\r\npages install\r\nuninstallpages uninstall\r\nlanguage install\\english\r\ncompression %s\r\nfile "%s"\r\n' \
-      "$coding" "$coding" "$ZTREE" >"$DIR/install-$coding.sus"
+      "$coding" "$(compression_of "$coding")" "$ZTREE" >"$DIR/install-$coding.sus"
     "$SETUPC" -q -o "$DIR/out" "$DIR/install-$coding.sus"
   done
   (cd "$DIR" && tar -cf "$DIR/out/bench.tar" tree)
@@ -181,6 +192,8 @@ EOF
     "SETUP_ROOT=$SHM/root $DIR/out/Install-zlib.exe --unattended --dir=$SHM/setup >/dev/null 2>&1" \
     -n "setup solid" --prepare "rm -rf $SHM/setup $SHM/root" \
     "SETUP_ROOT=$SHM/root $DIR/out/Install-solid.exe --unattended --dir=$SHM/setup >/dev/null 2>&1" \
+    -n "setup lzma" --prepare "rm -rf $SHM/setup $SHM/root" \
+    "SETUP_ROOT=$SHM/root $DIR/out/Install-lzma.exe --unattended --dir=$SHM/setup >/dev/null 2>&1" \
     -n "bsdtar -xf" --prepare "rm -rf $SHM/tar && mkdir -p $SHM/tar" \
     "bsdtar -xf $DIR/out/bench.tar -C $SHM/tar" \
     -n "tar -xJf" --prepare "rm -rf $SHM/tar && mkdir -p $SHM/tar" \
@@ -191,7 +204,7 @@ EOF
     "unzip -q -o $DIR/out/bench.zip -d $SHM/zip"
   load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
-  for coding in zlib solid; do
+  for coding in zlib solid lzma; do
     check_install "$DIR/out/Install-$coding.exe" "$TREE" "$DIR/install-time-$coding.txt"
   done
   rm -rf "$SHM"

@@ -4,7 +4,7 @@
     bench/peer-table.py DIR KIND LARGEST FILES BYTES MACHINE LOAD_BEFORE LOAD_AFTER
 
 DIR holds the tree's hyperfine results (compile.json, install.json), the packages in out/ and
-the installers' /usr/bin/time reports (install-time-zlib.txt, install-time-solid.txt).
+the installers' /usr/bin/time reports (install-time-zlib.txt, -solid.txt, -lzma.txt).
 """
 import datetime
 import json
@@ -27,6 +27,7 @@ cpu = lambda table, name: table[name]["user"] + table[name]["system"]
 size = lambda name: os.path.getsize(os.path.join(work, "out", name))
 zlib_size = size("bench-zlib.exe") - 1  # minus the one-byte stand-in runtime
 solid_size = size("bench-solid.exe") - 1
+lzma_size = size("bench-lzma.exe") - 1
 nsis_size, nsis_solid_size = size("bench-nsis.exe"), size("bench-nsis-solid.exe")
 zip_size, zst_size, xz_size = size("bench.zip"), size("bench.tar.zst"), size("bench.tar.xz")
 
@@ -42,6 +43,7 @@ def peak_kb(coding):
 mib = 1 << 20
 # Solid installs hold blocks of up to 32 MiB; files of 16 MiB or more are packed alone.
 budget = {"zlib": 3 * largest + 64 * mib, "solid": 3 * max(largest, 32 * mib) + 64 * mib}
+budget["lzma"] = budget["solid"]
 
 rows = []  # measure, setupkit, peer, ratio, target (None: none)
 
@@ -71,6 +73,8 @@ row("compile, one core", compiled("setupc -j1 zlib", "setupc -j1"),
     compiled("makensis zlib", "makensis"), c("setupc -j1", "makensis"))
 row("compile, all cores", compiled("setupc solid", "setupc solid"),
     compiled("makensis /SOLID lzma", "makensis solid"), c("setupc solid", "makensis solid"), 0.5)
+row("compile, all cores", compiled("setupc solid lzma", "setupc lzma"),
+    compiled("makensis /SOLID lzma", "makensis solid"), c("setupc lzma", "makensis solid"), 0.5)
 row("compile, all cores", compiled("setupc solid", "setupc solid"),
     compiled("tar, zstd -19 --long", "tar zstd -19"), c("setupc solid", "tar zstd -19"))
 row("compile, all cores", compiled("setupc solid", "setupc solid"),
@@ -81,6 +85,10 @@ row("package size", f"zlib {zlib_size:,} B", f"makensis zlib {nsis_size:,} B",
     zlib_size / nsis_size, 1.0)
 row("package size", f"solid {solid_size:,} B", f"makensis /SOLID lzma {nsis_solid_size:,} B",
     solid_size / nsis_solid_size, 1.0)
+row("package size", f"solid lzma {lzma_size:,} B",
+    f"makensis /SOLID lzma {nsis_solid_size:,} B", lzma_size / nsis_solid_size, 1.0)
+row("package size", f"solid lzma {lzma_size:,} B", f"tar, xz -9 {xz_size:,} B",
+    lzma_size / xz_size)
 row("package size", f"solid {solid_size:,} B", f"tar, zstd -19 --long {zst_size:,} B",
     solid_size / zst_size)
 row("package size", f"solid {solid_size:,} B", f"tar, xz -9 {xz_size:,} B", solid_size / xz_size)
@@ -90,12 +98,16 @@ for label, name in (("setup zlib", "setup"), ("setup solid", "setup solid")):
         i(name, "bsdtar -xf"), 1.0)
 row("install into tmpfs", installed("setup solid", "setup solid"),
     installed("tar -xJf", "tar -xJf"), i("setup solid", "tar -xJf"), 0.5)
+row("install into tmpfs", installed("setup solid lzma", "setup lzma"),
+    installed("tar -xJf", "tar -xJf"), i("setup lzma", "tar -xJf"), 0.5)
+row("install into tmpfs", installed("setup solid lzma", "setup lzma"),
+    installed("bsdtar -xf", "bsdtar -xf"), i("setup lzma", "bsdtar -xf"))
 row("install into tmpfs", installed("setup solid", "setup solid"),
     installed("tar --zstd -xf", "tar --zstd -xf"), i("setup solid", "tar --zstd -xf"))
 row("install into tmpfs", installed("setup zlib", "setup"), installed("unzip", "unzip"),
     i("setup", "unzip"))
-for coding in ("zlib", "solid"):
-    unit = "block or entry" if coding == "solid" else "entry"
+for coding in ("zlib", "solid", "lzma"):
+    unit = "entry" if coding == "zlib" else "block or entry"
     row(f"peak memory, {coding} install", f"{peak_kb(coding) / 1024:.1f} MiB",
         f"3 x largest {unit} + 64 MiB = {budget[coding] / mib:.1f} MiB",
         peak_kb(coding) * 1024 / budget[coding], 1.0)
@@ -120,12 +132,14 @@ print("\n".join(lines) + "\n")
 with open(os.path.join(work, "times.dat"), "w") as out:
     for label, table, name in (("setupc", compile_t, "setupc"),
                                ("setupc solid", compile_t, "setupc solid"),
+                               ("setupc lzma", compile_t, "setupc lzma"),
                                ("makensis", compile_t, "makensis"),
                                ("makensis solid", compile_t, "makensis solid"),
                                ("tar zstd", compile_t, "tar zstd -19"),
                                ("tar xz", compile_t, "tar xz -9"),
                                ("setup", install_t, "setup"),
                                ("setup solid", install_t, "setup solid"),
+                               ("setup lzma", install_t, "setup lzma"),
                                ("bsdtar", install_t, "bsdtar -xf"),
                                ("tar -xJf", install_t, "tar -xJf")):
         out.write(f'"{label}" {mean(table, name):.3f}\n')
