@@ -8,8 +8,8 @@
 #include "setup/core/pak.h"
 #include "setup/core/setup_error.h"
 #include "setup/io/cp1252_case.h"
-#include "setup/io/zlib_stream.h"
 #include "setup/io/lzma_stream.h"
+#include "setup/io/zlib_stream.h"
 #include "setup/io/zstd_stream.h"
 
 namespace {
@@ -225,8 +225,8 @@ void TPak::ApplyCodings() {
     const TCodedRun& run = table->runs[r];
     const size_t first = run.first;
     const size_t end = first + run.count;
-    if (end > coded.size() || (static_cast<size_t>(*table_index) >= first &&
-                               static_cast<size_t>(*table_index) < end)) {
+    if (end > coded.size() ||
+        (static_cast<size_t>(*table_index) >= first && static_cast<size_t>(*table_index) < end)) {
       sound = false;
       break;
     }
@@ -413,7 +413,7 @@ TEntryData TPak::DecodeFrame(const TPakFile& entry, std::string_view stored, cha
   TEntryData result;
   size_t produced = 0;
   const auto decode = entry.coding == TEntryCoding::kSolidLzma ? archive_io::LzmaDecodeInto
-                                                                : archive_io::ZstdDecodeInto;
+                                                               : archive_io::ZstdDecodeInto;
   switch (decode(stored, out, size, whole, &produced)) {
     case archive_io::InflateStatus::kExact:
       result.status = TEntryData::Status::kOk;

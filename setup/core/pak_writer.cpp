@@ -181,16 +181,16 @@ bool TPak::AddCodingTable() {
     if (index > 0xFFFF) return false;
     const bool block = IsBlockCoding(entry.coding);
     TCodedRun* last = table.runs.empty() ? nullptr : &table.runs.back();
-    const bool follows = last != nullptr && last->coding == entry.coding &&
-                         size_t{last->first} + last->count == index && i != place &&
-                         last->count < 0xFFFF &&
-                         (!block || (entry.offset == entries_[i - 1].offset &&
-                                     entry.block_size == last->block_size));
+    const bool follows =
+        last != nullptr && last->coding == entry.coding &&
+        size_t{last->first} + last->count == index && i != place && last->count < 0xFFFF &&
+        (!block ||
+         (entry.offset == entries_[i - 1].offset && entry.block_size == last->block_size));
     if (follows) {
       ++last->count;
     } else {
-      table.runs.push_back({static_cast<uint16_t>(index), 1, entry.coding,
-                            block ? entry.block_size : 0});
+      table.runs.push_back(
+          {static_cast<uint16_t>(index), 1, entry.coding, block ? entry.block_size : 0});
       next_position = 0;
     }
     // A block whose members are not back to back in directory order cannot be described.

@@ -206,7 +206,8 @@ TEST_F(SolidEntriesTest, ACodedDirectoryThatDoesNotAddUpLeavesNoPackage) {
   const std::pair<const char*, std::function<void(std::string&)>> damages[] = {
       {"stream longer than the directory",
        [&](std::string& bytes) { PutLe32(bytes, directory, 0x00FFFFFF); }},
-      {"records longer than the stream yields", [&](std::string& bytes) { plain_length(bytes, 1); }},
+      {"records longer than the stream yields",
+       [&](std::string& bytes) { plain_length(bytes, 1); }},
       {"records shorter than the stream yields",
        [&](std::string& bytes) { plain_length(bytes, ~0u); }},
       {"a byte of the stream",

@@ -205,8 +205,8 @@ TEST_F(PackerTest, SetupcAppliesEachCompressionLineToTheGroupsAfterItAndReportsT
   // LZMA block where a group is.
   for (const TPakFile& entry : pak.Entries()) {
     if (entry.group != 0 || entry.stored_size == 0) continue;
-    EXPECT_EQ(entry.coding, entry.name == "WINDOW.EXE" ? TEntryCoding::kSolidLzma
-                                                       : TEntryCoding::kZlib)
+    EXPECT_EQ(entry.coding,
+              entry.name == "WINDOW.EXE" ? TEntryCoding::kSolidLzma : TEntryCoding::kZlib)
         << entry.name;
   }
 

@@ -286,8 +286,8 @@ PackageResult AppendPackage(const std::string& file, const std::vector<PackageIt
       }
       sizes.push_back(*size);
     }
-    plan.push_back({item.entry_name, item.group, sizes.back(),
-                    item.Coding().Solid() && !item.store_raw});
+    plan.push_back(
+        {item.entry_name, item.group, sizes.back(), item.Coding().Solid() && !item.store_raw});
     if (item.group != 0) {
       GroupFigures& figures = result.groups[item.group];
       figures.coding = item.Coding();
