@@ -197,7 +197,8 @@ TEST(LzmaStreamDamageTest, DamagedStreamsAreJudgedAsLiblzmaJudgesThem) {
   std::mt19937 random(11);
   std::string out;
   size_t produced = 0;
-  for (int round = 0; round < 3000; ++round) {
+  // A thousand rounds here; the fuzz harness makes the same comparison without end.
+  for (int round = 0; round < 1000; ++round) {
     std::string damaged = stream;
     const int flips = 1 + round % 3;
     for (int i = 0; i < flips; ++i) {
