@@ -198,8 +198,7 @@ bool TPak::AddCodingTable() {
     next_position += entry.full_size;
   }
   if (table.runs.empty()) return true;
-  // A package of many small files has a record for each: compressed, the table is a fifth of
-  // its raw size.
+  // Stored like any entry: zlib when that is shorter.
   const std::string bytes = table.Encode();
   archive_io::ZlibCompressor compressor(archive_io::kKitEntryLevel);
   const std::optional<TPreparedEntry> prepared =
@@ -221,7 +220,7 @@ bool TPak::WriteDirectory() {
 
   // A package with a coding table gets a coded directory; one of zlib entries only keeps the
   // plain directory, so its bytes stay as they always were.
-  const bool coded = !entries_.empty() && FindEntryIndex(kCodingsEntry, 0).has_value();
+  const bool coded = FindEntryIndex(kCodingsEntry, 0).has_value();
   bool whole = true;
   const auto write_records = [&](TBufferWriter& out, size_t from, size_t to) {
     for (size_t i = from; i < to; ++i) {
