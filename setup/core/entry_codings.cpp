@@ -17,8 +17,8 @@ constexpr size_t kRunSize = 9;
 }  // namespace
 
 uint64_t MaxCodedOutput(TEntryCoding coding, uint64_t stored) {
-  return coding == TEntryCoding::kSolidLzma ? archive_io::MaxLzmaOutput(stored)
-                                            : archive_io::MaxZstdOutput(stored);
+  return IsLzmaCoding(coding) ? archive_io::MaxLzmaOutput(stored)
+                              : archive_io::MaxZstdOutput(stored);
 }
 
 std::string TCodingTable::Encode() const {
@@ -55,7 +55,7 @@ std::optional<TCodingTable> TCodingTable::Decode(const void* data, size_t size) 
     const uint8_t coding = in.ReadByte();
     run.block_size = in.ReadUInt32();
     if (coding < static_cast<uint8_t>(TEntryCoding::kZstd) ||
-        coding > static_cast<uint8_t>(TEntryCoding::kSolidLzma)) {
+        coding > static_cast<uint8_t>(TEntryCoding::kSolidLzmaX86)) {
       return std::nullopt;
     }
     run.coding = static_cast<TEntryCoding>(coding);

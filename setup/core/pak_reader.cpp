@@ -9,6 +9,7 @@
 #include "setup/core/setup_error.h"
 #include "setup/io/cp1252_case.h"
 #include "setup/io/lzma_stream.h"
+#include "setup/io/x86_branches.h"
 #include "setup/io/zlib_stream.h"
 #include "setup/io/zstd_stream.h"
 
@@ -370,8 +371,12 @@ TEntryData TPak::ReadQuietly(int index, std::string& scratch,
   }
   if (entry.IsSolid()) {
     // Read alone: the block is decoded as far as the entry's end, no further (to the end, the
-    // frame's checksum is checked as well).
-    std::string front(size_t{entry.block_position} + entry.full_size, '\0');
+    // frame's checksum is checked as well). Converted branches need a few bytes beyond it.
+    size_t reach = size_t{entry.block_position} + entry.full_size;
+    if (entry.coding == TEntryCoding::kSolidLzmaX86) {
+      reach = std::min<size_t>(reach + archive_io::kX86BranchReach, entry.block_size);
+    }
+    std::string front(reach, '\0');
     result =
         DecodeFrame(entry, stored, front.data(), front.size(), front.size() == entry.block_size);
     if (result.status == TEntryData::Status::kOk) {
@@ -412,11 +417,14 @@ TEntryData TPak::DecodeFrame(const TPakFile& entry, std::string_view stored, cha
                              bool whole) const {
   TEntryData result;
   size_t produced = 0;
-  const auto decode = entry.coding == TEntryCoding::kSolidLzma ? archive_io::LzmaDecodeInto
-                                                               : archive_io::ZstdDecodeInto;
+  const auto decode =
+      IsLzmaCoding(entry.coding) ? archive_io::LzmaDecodeInto : archive_io::ZstdDecodeInto;
   switch (decode(stored, out, size, whole, &produced)) {
     case archive_io::InflateStatus::kExact:
       result.status = TEntryData::Status::kOk;
+      if (entry.coding == TEntryCoding::kSolidLzmaX86) {
+        archive_io::ConvertX86Branches(reinterpret_cast<unsigned char*>(out), size, false);
+      }
       break;
     case archive_io::InflateStatus::kShorter:
       result.status = TEntryData::Status::kWrongSize;

@@ -9,10 +9,12 @@
 #include "common/file_bytes.h"
 #include "common/program_runner.h"
 #include "common/scoped_env.h"
+#include "setup/core/entry_prefetcher.h"
 #include "setup/core/package_integrity.h"
 #include "setup/core/pak.h"
 #include "tools/setupc/package_writer.h"
 #include "tools/setupc/solid_blocks.h"
+#include "tools/setupc/x86_programs.h"
 
 namespace fs = std::filesystem;
 
@@ -64,12 +66,13 @@ TEST(SolidPlanTest, SortsAlikeFilesTogetherAndCutsBlocks) {
       {"c.dat", 1, 0, true},               // 3: empty, alone
       {"z.txt", 1, 15 * kMiB, true},       // 4: does not fit the block of 0 and 2
       {"noext", 1, 10, true},              // 5: no extension sorts first
-      {"x.txt", 2, 10, false},             // 6
-      {"w.txt", 2, 10, false},             // 7
+      {"y.txt", 1, 10, true, true},        // 6: a program, before all of the others
+      {"x.txt", 2, 10, false},             // 7
+      {"w.txt", 2, 10, false},             // 8
   };
   const std::vector<setupc::PackUnit> units = setupc::PlanUnits(items);
-  const std::vector<setupc::PackUnit> want = {{{1}, false}, {{3}, false}, {{5, 0, 2}, true},
-                                              {{4}, true},  {{6}, false}, {{7}, false}};
+  const std::vector<setupc::PackUnit> want = {{{1}, false}, {{3}, false}, {{6, 5, 0, 2}, true},
+                                              {{4}, true},  {{7}, false}, {{8}, false}};
   ASSERT_EQ(units.size(), want.size());
   for (size_t i = 0; i < want.size(); ++i) {
     EXPECT_EQ(units[i].items, want[i].items) << i;
@@ -167,6 +170,46 @@ TEST_F(PackerTest, EveryCodingPacksEntriesThatReadBackAsTheirFiles) {
   }
 }
 
+TEST_F(PackerTest, ProgramBlocksConvertBranchesAndEveryEntryStillReadsAlone) {
+  // Three x86-64 shared objects thick with calls, then a file of another kind: the programs
+  // sort first and make up most of the block. The last one ends in a call whose displacement
+  // ends in the next file, so reading it alone needs bytes past its end.
+  std::mt19937 random(64);
+  const std::string elf_head = std::string(
+                                   "\x7f"
+                                   "ELF\x02\x01",
+                                   6) +
+                               std::string(10, '\0') + std::string("\x03\0\x3e\0", 4);
+  files_.clear();
+  for (int i = 0; i < 3; ++i) {
+    std::string program = elf_head;
+    for (int n = 0; n < 20000; ++n) {
+      program += static_cast<char>(n % 7 == 0 ? 0xE8 : n % 7 == 4 ? 0 : random() % 16);
+    }
+    files_.push_back({"bin\\p" + std::to_string(i) + ".so", program});
+  }
+  files_.back().second += std::string(8, '\x90') + "\xE8\x10\x20";
+  files_.push_back({"notes.bin", std::string("\x30\0", 2) + std::string(9000, 'n')});
+  for (const auto& [name, bytes] : files_) WriteBytes(dir_ / "src" / Host(name), bytes);
+
+  const TPak pak(Pack(PackCoding{PackCoding::Kind::kSolidLzma, 0}, 2, 8 * kMiB), false, false);
+  ASSERT_TRUE(pak.CodingsSound());
+  std::vector<int> indexes;
+  for (int i = 0; i < pak.EntryCount(); ++i) {
+    const TPakFile& entry = *pak.Entry(i);
+    if (entry.group != 1) continue;
+    indexes.push_back(i);
+    EXPECT_EQ(entry.coding, TEntryCoding::kSolidLzmaX86) << entry.name;
+    EXPECT_TRUE(pak.ReadEntryQuietly(i).data == files_[indexes.size() - 1].second) << entry.name;
+  }
+  ASSERT_EQ(indexes.size(), files_.size());
+  TEntryPrefetcher prefetcher(pak, indexes, 64 * kMiB, 1);
+  for (size_t n = 0; n < indexes.size(); ++n) {
+    EXPECT_TRUE(prefetcher.TakeKept(n).bytes == files_[n].second) << files_[n].first;
+    prefetcher.Release(n);
+  }
+}
+
 TEST_F(PackerTest, SolidPackagesAreTheSameBytesOnAnyNumberOfThreads) {
   const PackCoding solid{PackCoding::Kind::kSolid, 3};
   // A budget smaller than a block makes the threads wait for each other in every order.
@@ -202,11 +245,14 @@ TEST_F(PackerTest, SetupcAppliesEachCompressionLineToTheGroupsAfterItAndReportsT
   EXPECT_EQ(codings[4], std::set<TEntryCoding>{TEntryCoding::kZstd});
   EXPECT_EQ(codings[5], std::set<TEntryCoding>{TEntryCoding::kSolidLzma});
   // The kit's own entries stay zlib whatever the groups use, but for the window program, an
-  // LZMA block where a group is.
+  // LZMA block where a group is (its branches converted where it is an x86 program).
+  const bool window_is_x86 =
+      setupc::IsX86Program(ReadBytes(setupkit_test::BinPath("setup-window")));
   for (const TPakFile& entry : pak.Entries()) {
     if (entry.group != 0 || entry.stored_size == 0) continue;
-    EXPECT_EQ(entry.coding,
-              entry.name == "WINDOW.EXE" ? TEntryCoding::kSolidLzma : TEntryCoding::kZlib)
+    EXPECT_EQ(entry.coding, entry.name != "WINDOW.EXE" ? TEntryCoding::kZlib
+                            : window_is_x86            ? TEntryCoding::kSolidLzmaX86
+                                                       : TEntryCoding::kSolidLzma)
         << entry.name;
   }
 

@@ -1,5 +1,6 @@
 // Installers of each coding built by setupc and run by the real runtime: the installed tree is
 // the source tree, and an installer whose block was damaged installs nothing and exits 2.
+#include <algorithm>
 #include <random>
 
 #include "common/file_bytes.h"
@@ -42,6 +43,9 @@ class CompressionE2ETest : public InstallerE2ETest {
     for (char& c : noise) c = static_cast<char>(random());
     WriteText(src_ / "Product" / "data" / "noise.bin", noise);
     WriteText(src_ / "Product" / "empty.cfg", "");
+    // A real program, the larger part of an LZMA block: its branches are converted.
+    WriteText(src_ / "Product" / "bin" / "finalise",
+              setupkit_test::ReadBytes(BinPath("setup-finalise")));
   }
 
   std::string Script(const std::string& coding, const std::string& name) const {
@@ -60,6 +64,14 @@ TEST_F(CompressionE2ETest, EachCodingInstallsTheSourceTree) {
     ASSERT_EQ(installed.exit_code, 0) << coding << "\n" << installed.output;
     const fs::path target = Host("C:\\Program Files\\Tree");
     EXPECT_TRUE(Tree(target) == source) << coding;
+#if defined(__x86_64__) || defined(__i386__)
+    const TPak pak((out_ / "Tree.exe").string(), false, false);
+    const bool converted =
+        std::any_of(pak.Entries().begin(), pak.Entries().end(), [](const TPakFile& entry) {
+          return entry.group != 0 && entry.coding == TEntryCoding::kSolidLzmaX86;
+        });
+    EXPECT_EQ(converted, std::string(coding).find("lzma") != std::string::npos) << coding;
+#endif
     fs::remove_all(target);
   }
 }

@@ -9,7 +9,9 @@
 #include "setup/core/crc32.h"
 #include "setup/core/pak.h"
 #include "setup/core/setup_error.h"
+#include "setup/io/x86_branches.h"
 #include "tools/setupc/lzma_packing.h"
+#include "tools/setupc/x86_programs.h"
 #include "tools/setupc/zstd_packing.h"
 
 namespace setupc {
@@ -47,6 +49,20 @@ TPreparedEntry RawEntry(std::string bytes) {
   entry.crc = ComputeCrc32(bytes.data(), bytes.size());
   entry.stored = std::move(bytes);
   return entry;
+}
+
+// The LZMA stream of `data` and its coding: x86 programs (a block of them when they are most of
+// its bytes) have their branches converted first.
+std::optional<std::pair<std::string, TEntryCoding>> LzmaEntry(std::string data, bool programs,
+                                                              int level) {
+  if (programs) {
+    archive_io::ConvertX86Branches(reinterpret_cast<unsigned char*>(data.data()), data.size(),
+                                   true);
+  }
+  std::optional<std::string> stream = LzmaCompress(data, level);
+  if (!stream) return std::nullopt;
+  return std::pair(std::move(*stream),
+                   programs ? TEntryCoding::kSolidLzmaX86 : TEntryCoding::kSolidLzma);
 }
 
 // A zstd frame or LZMA stream of `full_size` bytes, its CRC taken over the stored bytes.
@@ -168,17 +184,20 @@ class Pipeline {
       }
       // zstd on its own (a zstd solid group's large files too, with the long window), or an
       // LZMA block of one entry; kept raw when the frame is no shorter than the bytes.
-      const bool lzma = item.coding == PackCoding::Kind::kSolidLzma;
-      std::optional<std::string> frame =
-          lzma ? LzmaCompress(data, item.level)
-               : zstd.Compress(data, item.level, item.coding == PackCoding::Kind::kSolid);
+      std::optional<std::pair<std::string, TEntryCoding>> frame;
+      if (item.coding == PackCoding::Kind::kSolidLzma) {
+        frame = LzmaEntry(data, IsX86Program(data), item.level);
+      } else if (auto zstd_frame =
+                     zstd.Compress(data, item.level, item.coding == PackCoding::Kind::kSolid)) {
+        frame.emplace(std::move(*zstd_frame), TEntryCoding::kZstd);
+      }
       if (!frame) {
         slot.error = "cannot compress entry " + item.entry_name;
-      } else if (frame->size() >= data.size()) {
+      } else if (frame->first.size() >= data.size()) {
         slot.prepared = RawEntry(data);
       } else {
-        slot.prepared = CodedEntry(std::move(*frame), data.size());
-        slot.coding = lzma ? TEntryCoding::kSolidLzma : TEntryCoding::kZstd;
+        slot.prepared = CodedEntry(std::move(frame->first), data.size());
+        slot.coding = frame->second;
       }
     } catch (const std::exception& error) {
       slot.error = item.entry_name + ": " + error.what();
@@ -193,10 +212,12 @@ class Pipeline {
     size_t current = 0;
     const PackageItem& first = items_[unit.items.front()];
     const bool lzma = first.coding == PackCoding::Kind::kSolidLzma;
+    size_t program_bytes = 0;
     try {
       for (const size_t item : unit.items) {
         current = item;
         std::string data = Bytes(item);
+        if (lzma && IsX86Program(data)) program_bytes += data.size();
         if (!lzma && data.size() >= kShrinkTestSize) {
           const std::optional<std::string> quick = zstd.Compress(data, 1, false);
           if (quick && static_cast<double>(quick->size()) > kShrinkNeeded * data.size()) {
@@ -212,14 +233,19 @@ class Pipeline {
       return slot;
     }
     if (content.empty()) return slot;
-    std::optional<std::string> frame =
-        lzma ? LzmaCompress(content, first.level) : zstd.Compress(content, first.level, true);
+    const size_t size = content.size();
+    std::optional<std::pair<std::string, TEntryCoding>> frame;
+    if (lzma) {
+      frame = LzmaEntry(std::move(content), program_bytes > size / 2, first.level);
+    } else if (auto zstd_frame = zstd.Compress(content, first.level, true)) {
+      frame.emplace(std::move(*zstd_frame), TEntryCoding::kSolid);
+    }
     if (!frame) {
       slot.error = "cannot compress a block of " + first.entry_name;
       return slot;
     }
-    slot.prepared = CodedEntry(std::move(*frame), content.size());
-    slot.coding = lzma ? TEntryCoding::kSolidLzma : TEntryCoding::kSolid;
+    slot.prepared = CodedEntry(std::move(frame->first), size);
+    slot.coding = frame->second;
     return slot;
   }
 
@@ -288,8 +314,12 @@ PackageResult AppendPackage(const std::string& file, const std::vector<PackageIt
       }
       sizes.push_back(*size);
     }
-    plan.push_back(
-        {item.entry_name, item.group, sizes.back(), item.Coding().Solid() && !item.store_raw});
+    const bool solid = item.Coding().Solid() && !item.store_raw;
+    // Only files that may go into a block are looked at: programs are packed beside each other.
+    const bool program =
+        solid && sizes.back() != 0 && sizes.back() < kSolidAloneSize &&
+        (item.bytes ? IsX86Program(*item.bytes) : HostFileIsX86Program(item.host_path));
+    plan.push_back({item.entry_name, item.group, sizes.back(), solid, program});
     if (item.group != 0) {
       GroupFigures& figures = result.groups[item.group];
       figures.coding = item.Coding();

@@ -1,6 +1,7 @@
 #include "tools/setupc/solid_blocks.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "platform/ascii_case.h"
 #include "tools/setupc/lzma_packing.h"
@@ -9,16 +10,17 @@
 namespace setupc {
 namespace {
 
-// The sort key of an entry: its extension, then its name, both without regard to case.
-std::pair<std::string, std::string> AlikeKey(const std::string& entry_name) {
-  const std::string name = platform::AsciiLower(entry_name);
+// The sort key of an entry: programs first (their branches are converted alike), then its
+// extension, then its name, both without regard to case.
+std::tuple<bool, std::string, std::string> AlikeKey(const PlanItem& item) {
+  const std::string name = platform::AsciiLower(item.entry_name);
   const size_t slash = name.find_last_of('\\');
   const size_t dot = name.find_last_of('.');
   std::string extension;
   if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
     extension = name.substr(dot + 1);
   }
-  return {extension, name};
+  return {!item.program, extension, name};
 }
 
 }  // namespace
@@ -83,7 +85,7 @@ std::vector<PackUnit> PlanUnits(const std::vector<PlanItem>& items) {
     std::vector<size_t> run(end - i);
     for (size_t k = 0; k < run.size(); ++k) run[k] = i + k;
     std::stable_sort(run.begin(), run.end(), [&items](size_t a, size_t b) {
-      return AlikeKey(items[a].entry_name) < AlikeKey(items[b].entry_name);
+      return AlikeKey(items[a]) < AlikeKey(items[b]);
     });
     PackUnit block{{}, true};
     uint64_t filled = 0;

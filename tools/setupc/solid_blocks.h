@@ -42,13 +42,14 @@ struct PlanItem {
   std::string entry_name;
   uint16_t group = 0;
   uint64_t size = 0;
-  bool solid = false;  // its group's coding is solid and the item may be compressed
+  bool solid = false;    // its group's coding is solid and the item may be compressed
+  bool program = false;  // an x86 program (IsX86Program)
 };
 
 // The units, in directory order. Each run of items of one solid group is sorted so that alike
-// files sit together (by extension, then by name, letter case ignored; equal keys keep their
-// order) and cut into blocks of at most kSolidBlockSize bytes; empty items and items of
-// kSolidAloneSize bytes or more become units of their own. Depends only on the items.
+// files sit together (x86 programs first, then by extension, then by name, letter case ignored;
+// equal keys keep their order) and cut into blocks of at most kSolidBlockSize bytes; empty items
+// and items of kSolidAloneSize bytes or more become units of their own. Depends only on the items.
 std::vector<PackUnit> PlanUnits(const std::vector<PlanItem>& items);
 
 }  // namespace setupc
