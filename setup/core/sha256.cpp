@@ -1,5 +1,7 @@
 #include "setup/core/sha256.h"
 
+#include "setup/core/sha256_sha_ni.h"
+
 namespace {
 
 constexpr std::array<uint32_t, 64> kRound = {
@@ -34,9 +36,16 @@ uint32_t LoadBe32(const unsigned char* p) {
 
 }  // namespace
 
-TSha256::TSha256() : state_(kInitial) {}
+TSha256::TSha256(Engine engine) : state_(kInitial) {
+  static const bool present = Sha256ShaInstructionsPresent();
+  sha_instructions_ = engine == Engine::kFastest && present;
+}
 
 void TSha256::Compress(const unsigned char* block) {
+  if (sha_instructions_) {
+    Sha256BlockWithShaInstructions(state_, block);
+    return;
+  }
   uint32_t w[64];
   for (int i = 0; i < 16; ++i) w[i] = LoadBe32(block + 4 * i);
   for (int i = 16; i < 64; ++i) {

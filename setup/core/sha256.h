@@ -1,5 +1,6 @@
 // SHA-256 (FIPS 180-4): the digest of a whole installer and the fingerprint of a signing key.
-// Plain portable code: the input is public, so nothing here needs to run in constant time.
+// Portable code, or the x86 SHA extensions where the processor has them (setup/core/
+// sha256_sha_ni.h). The input is public, so nothing here needs to run in constant time.
 #pragma once
 
 #include <array>
@@ -13,7 +14,11 @@ class TSha256 {
   static constexpr size_t kDigestSize = 32;
   using Digest = std::array<unsigned char, kDigestSize>;
 
-  TSha256();
+  // kPortable keeps to the portable code whatever the processor has (to check one against the
+  // other).
+  enum class Engine { kFastest, kPortable };
+
+  explicit TSha256(Engine engine = Engine::kFastest);
   void Update(const void* data, size_t size);
   // The digest of everything fed so far; the object must not be fed again afterwards.
   Digest Final();
@@ -24,5 +29,6 @@ class TSha256 {
   void Compress(const unsigned char* block);
 
   std::array<uint32_t, 8> state_;
+  bool sha_instructions_;
   TBlockBuffer<64> buffer_;
 };

@@ -1,5 +1,6 @@
 // SHA-256 and SHA-512: the examples of the standard, and agreement with libsodium for every
-// length around the padding boundaries, however the input is cut into pieces.
+// length around the padding boundaries, however the input is cut into pieces; SHA-256 both with
+// the processor's SHA instructions (where it has them) and in portable code.
 #include <gtest/gtest.h>
 #include <sodium.h>
 
@@ -64,10 +65,12 @@ TEST(Sha2Test, AgreesWithLibsodiumAtEveryLengthHoweverTheInputIsCut) {
     std::string data(length, '\0');
     for (char& c : data) c = static_cast<char>(random());
     TSha256 sha256;
+    TSha256 portable(TSha256::Engine::kPortable);
     TSha512 sha512;
     for (size_t at = 0; at < length;) {
       const size_t piece = std::min<size_t>(length - at, random() % 140);
       sha256.Update(data.data() + at, piece);
+      portable.Update(data.data() + at, piece);
       sha512.Update(data.data() + at, piece);
       at += piece;
     }
@@ -77,6 +80,7 @@ TEST(Sha2Test, AgreesWithLibsodiumAtEveryLengthHoweverTheInputIsCut) {
     crypto_hash_sha256(expected256.data(), bytes, length);
     crypto_hash_sha512(expected512.data(), bytes, length);
     EXPECT_EQ(sha256.Final(), expected256) << length;
+    EXPECT_EQ(portable.Final(), expected256) << length;
     EXPECT_EQ(sha512.Final(), expected512) << length;
   }
 }
