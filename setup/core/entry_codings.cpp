@@ -55,7 +55,7 @@ std::optional<TCodingTable> TCodingTable::Decode(const void* data, size_t size) 
     const uint8_t coding = in.ReadByte();
     run.block_size = in.ReadUInt32();
     if (coding < static_cast<uint8_t>(TEntryCoding::kZstd) ||
-        coding > static_cast<uint8_t>(TEntryCoding::kSolidLzmaX86)) {
+        coding > static_cast<uint8_t>(TEntryCoding::kSolidX86)) {
       return std::nullopt;
     }
     run.coding = static_cast<TEntryCoding>(coding);

@@ -12,16 +12,17 @@
 //    entry's own full size; the members' full sizes add up to the block's length.
 //  * solid LZMA: as solid, the block being one LZMA stream (".lzma" form: 13-byte header, then
 //    the range-coded data) instead of a zstd frame. Slower to decode, smaller.
-//  * solid LZMA x86: as solid LZMA, for blocks of x86 programs: the stream holds the block with
-//    its branches converted to absolute targets (setup/io/x86_branches.h), converted back once
-//    decoded.
+//  * solid x86 and solid LZMA x86: as solid and solid LZMA, for blocks made mostly of x86
+//    programs: the frame or stream holds the block with its branches converted to absolute
+//    targets (setup/io/x86_branches.h), converted back once decoded.
 //
 // The table names runs of neighbouring entries, so a package of thousands of small files needs
 // a record per block, not per file. Stored form (an entry like any other, zlib-compressed when
 // that is shorter): magic "QXPZ", format version (2 bytes, 2), run count (4), then per run 9
 // bytes: the index of its first entry (2), its number of entries (2), the coding (1: zstd,
-// 2: solid, 3: solid LZMA, 4: solid LZMA x86) and the block's length (4; 0 for zstd, whose entries
-// are coded one by one). Runs rise strictly and never overlap. Anything else is a damaged table.
+// 2: solid, 3: solid LZMA, 4: solid LZMA x86, 5: solid x86) and the block's length (4; 0 for zstd,
+// whose entries are coded one by one). Runs rise strictly and never overlap. Anything else is a
+// damaged table.
 #pragma once
 
 #include <cstddef>
@@ -38,6 +39,7 @@ enum class TEntryCoding : uint8_t {
   kSolid = 2,
   kSolidLzma = 3,
   kSolidLzmaX86 = 4,
+  kSolidX86 = 5,
 };
 
 constexpr bool IsLzmaCoding(TEntryCoding coding) {
@@ -45,7 +47,12 @@ constexpr bool IsLzmaCoding(TEntryCoding coding) {
 }
 // Whether entries of this coding are members of a block.
 constexpr bool IsBlockCoding(TEntryCoding coding) {
-  return coding == TEntryCoding::kSolid || IsLzmaCoding(coding);
+  return coding == TEntryCoding::kSolid || coding == TEntryCoding::kSolidX86 ||
+         IsLzmaCoding(coding);
+}
+// Whether the block's branches were converted before it was coded.
+constexpr bool HasX86Branches(TEntryCoding coding) {
+  return coding == TEntryCoding::kSolidLzmaX86 || coding == TEntryCoding::kSolidX86;
 }
 // The most bytes `stored` bytes of this coding can yield (zlib's rule is the reader's own).
 uint64_t MaxCodedOutput(TEntryCoding coding, uint64_t stored);

@@ -373,7 +373,7 @@ TEntryData TPak::ReadQuietly(int index, std::string& scratch,
     // Read alone: the block is decoded as far as the entry's end, no further (to the end, the
     // frame's checksum is checked as well). Converted branches need a few bytes beyond it.
     size_t reach = size_t{entry.block_position} + entry.full_size;
-    if (entry.coding == TEntryCoding::kSolidLzmaX86) {
+    if (HasX86Branches(entry.coding)) {
       reach = std::min<size_t>(reach + archive_io::kX86BranchReach, entry.block_size);
     }
     std::string front(reach, '\0');
@@ -422,7 +422,7 @@ TEntryData TPak::DecodeFrame(const TPakFile& entry, std::string_view stored, cha
   switch (decode(stored, out, size, whole, &produced)) {
     case archive_io::InflateStatus::kExact:
       result.status = TEntryData::Status::kOk;
-      if (entry.coding == TEntryCoding::kSolidLzmaX86) {
+      if (HasX86Branches(entry.coding)) {
         archive_io::ConvertX86Branches(reinterpret_cast<unsigned char*>(out), size, false);
       }
       break;

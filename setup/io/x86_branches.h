@@ -1,8 +1,8 @@
-// The x86 branch conversion of LZMA blocks that hold programs. Calls and jumps (opcodes E8 and
-// E9 with a 32-bit displacement) are written with their target as a position in the block
+// The x86 branch conversion of solid blocks that hold programs. Calls and jumps (opcodes E8
+// and E9 with a 32-bit displacement) are written with their target as a position in the block
 // instead of relative to the next instruction: calls of one function from many places then
-// repeat the same four bytes, which LZMA codes as matches. On x86-64 shared libraries this
-// takes about 5% off the packed size.
+// repeat the same four bytes, which the coder finds as matches. On x86-64 shared libraries this
+// takes about 5% off the packed size, with zstd or LZMA.
 //
 // Rule: at each position i with at least five bytes from i on, an E8 or E9 byte whose fourth
 // following byte is 00 or FF (a displacement within 16 MiB either way) has its displacement

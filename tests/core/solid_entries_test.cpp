@@ -112,7 +112,7 @@ TEST(CodingTableTest, RoundTripsAndRefusesEveryDamagedForm) {
       {"magic", 0, 'X'},
       {"version", 4, 1},
       {"count", 6, 4},
-      {"unknown coding", 10 + 9 + 4, 5},
+      {"unknown coding", 10 + 9 + 4, 6},
       {"zlib named as a coding", 10 + 4, 0},
       {"runs overlapping", 10 + 9, 4},
       {"a run of nothing", 10 + 9 + 2, 0},

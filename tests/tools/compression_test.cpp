@@ -192,21 +192,27 @@ TEST_F(PackerTest, ProgramBlocksConvertBranchesAndEveryEntryStillReadsAlone) {
   files_.push_back({"notes.bin", std::string("\x30\0", 2) + std::string(9000, 'n')});
   for (const auto& [name, bytes] : files_) WriteBytes(dir_ / "src" / Host(name), bytes);
 
-  const TPak pak(Pack(PackCoding{PackCoding::Kind::kSolidLzma, 0}, 2, 8 * kMiB), false, false);
-  ASSERT_TRUE(pak.CodingsSound());
-  std::vector<int> indexes;
-  for (int i = 0; i < pak.EntryCount(); ++i) {
-    const TPakFile& entry = *pak.Entry(i);
-    if (entry.group != 1) continue;
-    indexes.push_back(i);
-    EXPECT_EQ(entry.coding, TEntryCoding::kSolidLzmaX86) << entry.name;
-    EXPECT_TRUE(pak.ReadEntryQuietly(i).data == files_[indexes.size() - 1].second) << entry.name;
-  }
-  ASSERT_EQ(indexes.size(), files_.size());
-  TEntryPrefetcher prefetcher(pak, indexes, 64 * kMiB, 1);
-  for (size_t n = 0; n < indexes.size(); ++n) {
-    EXPECT_TRUE(prefetcher.TakeKept(n).bytes == files_[n].second) << files_[n].first;
-    prefetcher.Release(n);
+  const std::pair<PackCoding, TEntryCoding> codings[] = {
+      {PackCoding{PackCoding::Kind::kSolid, 3}, TEntryCoding::kSolidX86},
+      {PackCoding{PackCoding::Kind::kSolidLzma, 0}, TEntryCoding::kSolidLzmaX86}};
+  for (const auto& [coding, converted] : codings) {
+    const TPak pak(Pack(coding, 2, 8 * kMiB), false, false);
+    ASSERT_TRUE(pak.CodingsSound());
+    std::vector<int> indexes;
+    for (int i = 0; i < pak.EntryCount(); ++i) {
+      const TPakFile& entry = *pak.Entry(i);
+      if (entry.group != 1) continue;
+      indexes.push_back(i);
+      EXPECT_EQ(entry.coding, converted) << entry.name;
+      EXPECT_TRUE(pak.ReadEntryQuietly(i).data == files_[indexes.size() - 1].second)
+          << setupc::CodingName(coding) << " " << entry.name;
+    }
+    ASSERT_EQ(indexes.size(), files_.size());
+    TEntryPrefetcher prefetcher(pak, indexes, 64 * kMiB, 1);
+    for (size_t n = 0; n < indexes.size(); ++n) {
+      EXPECT_TRUE(prefetcher.TakeKept(n).bytes == files_[n].second) << files_[n].first;
+      prefetcher.Release(n);
+    }
   }
 }
 

@@ -51,18 +51,22 @@ TPreparedEntry RawEntry(std::string bytes) {
   return entry;
 }
 
-// The LZMA stream of `data` and its coding: x86 programs (a block of them when they are most of
-// its bytes) have their branches converted first.
-std::optional<std::pair<std::string, TEntryCoding>> LzmaEntry(std::string data, bool programs,
-                                                              int level) {
+// A block (or an LZMA entry of its own) coded with `coding`, and the coding its entries get:
+// made mostly of x86 programs, its branches are converted first.
+std::optional<std::pair<std::string, TEntryCoding>> CodedBlock(std::string data, bool programs,
+                                                               const PackCoding& coding,
+                                                               ZstdPacker& zstd) {
   if (programs) {
     archive_io::ConvertX86Branches(reinterpret_cast<unsigned char*>(data.data()), data.size(),
                                    true);
   }
-  std::optional<std::string> stream = LzmaCompress(data, level);
+  const bool lzma = coding.kind == PackCoding::Kind::kSolidLzma;
+  std::optional<std::string> stream =
+      lzma ? LzmaCompress(data, coding.level) : zstd.Compress(data, coding.level, true);
   if (!stream) return std::nullopt;
-  return std::pair(std::move(*stream),
-                   programs ? TEntryCoding::kSolidLzmaX86 : TEntryCoding::kSolidLzma);
+  TEntryCoding kind = lzma ? TEntryCoding::kSolidLzma : TEntryCoding::kSolid;
+  if (programs) kind = lzma ? TEntryCoding::kSolidLzmaX86 : TEntryCoding::kSolidX86;
+  return std::pair(std::move(*stream), kind);
 }
 
 // A zstd frame or LZMA stream of `full_size` bytes, its CRC taken over the stored bytes.
@@ -186,7 +190,7 @@ class Pipeline {
       // LZMA block of one entry; kept raw when the frame is no shorter than the bytes.
       std::optional<std::pair<std::string, TEntryCoding>> frame;
       if (item.coding == PackCoding::Kind::kSolidLzma) {
-        frame = LzmaEntry(data, IsX86Program(data), item.level);
+        frame = CodedBlock(data, IsX86Program(data), item.Coding(), zstd);
       } else if (auto zstd_frame =
                      zstd.Compress(data, item.level, item.coding == PackCoding::Kind::kSolid)) {
         frame.emplace(std::move(*zstd_frame), TEntryCoding::kZstd);
@@ -217,7 +221,6 @@ class Pipeline {
       for (const size_t item : unit.items) {
         current = item;
         std::string data = Bytes(item);
-        if (lzma && IsX86Program(data)) program_bytes += data.size();
         if (!lzma && data.size() >= kShrinkTestSize) {
           const std::optional<std::string> quick = zstd.Compress(data, 1, false);
           if (quick && static_cast<double>(quick->size()) > kShrinkNeeded * data.size()) {
@@ -226,6 +229,7 @@ class Pipeline {
           }
         }
         slot.members.push_back({item, static_cast<uint32_t>(content.size())});
+        if (IsX86Program(data)) program_bytes += data.size();
         content += data;
       }
     } catch (const std::exception& error) {
@@ -234,12 +238,8 @@ class Pipeline {
     }
     if (content.empty()) return slot;
     const size_t size = content.size();
-    std::optional<std::pair<std::string, TEntryCoding>> frame;
-    if (lzma) {
-      frame = LzmaEntry(std::move(content), program_bytes > size / 2, first.level);
-    } else if (auto zstd_frame = zstd.Compress(content, first.level, true)) {
-      frame.emplace(std::move(*zstd_frame), TEntryCoding::kSolid);
-    }
+    std::optional<std::pair<std::string, TEntryCoding>> frame =
+        CodedBlock(std::move(content), program_bytes > size / 2, first.Coding(), zstd);
     if (!frame) {
       slot.error = "cannot compress a block of " + first.entry_name;
       return slot;

@@ -1,6 +1,6 @@
 // Which files are x86 programs: ELF executables and shared objects for x86 and x86-64, and PE
 // programs and libraries for i386 and x64. setupc packs them beside each other and converts the
-// branches of LZMA blocks made mostly of them (setup/io/x86_branches.h).
+// branches of solid blocks made mostly of them (setup/io/x86_branches.h).
 #pragma once
 
 #include <cstddef>
