@@ -18,12 +18,8 @@ uint32_t LittleEndian(std::string_view bytes, size_t at, size_t width) {
 bool IsElfProgram(std::string_view head) {
   // e_ident, then e_type at 16 and e_machine at 18; only little-endian files are x86.
   constexpr uint32_t kExecutable = 2, kShared = 3, kI386 = 3, kX86_64 = 62;
-  if (head.size() < 20 ||
-      head.substr(0, 4) !=
-          "\x7f"
-          "ELF" ||
-      head[5] != 1)
-    return false;
+  constexpr std::string_view kMagic("\177ELF", 4);
+  if (head.size() < 20 || head.substr(0, 4) != kMagic || head[5] != 1) return false;
   const uint32_t type = LittleEndian(head, 16, 2);
   const uint32_t machine = LittleEndian(head, 18, 2);
   return (type == kExecutable || type == kShared) && (machine == kI386 || machine == kX86_64);
