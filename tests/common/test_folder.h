@@ -5,16 +5,19 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
 namespace setupkit_test {
 
 inline std::filesystem::path FreshTestFolder(const std::string& prefix) {
+  // A parameterised test's name holds a slash ("Test/Param"): kept, it would make a folder in a
+  // folder, and removing the test's folder would leave the outer one behind.
+  std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  std::replace(name.begin(), name.end(), '/', '-');
   const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() /
-      (prefix + std::to_string(::getpid()) + "-" +
-       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+      std::filesystem::temp_directory_path() / (prefix + std::to_string(::getpid()) + "-" + name);
   std::filesystem::remove_all(folder);
   return folder;
 }

@@ -16,8 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kFolder = "C:\\Program Files\\Race\\";
-constexpr const char* kUninstallKey =
+constexpr const char* kRaceFolder = "C:\\Program Files\\Race\\";
+constexpr const char* kRaceUninstallKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Race";
 constexpr int kFiles = 40;
 
@@ -48,20 +48,20 @@ class ConcurrentRunsTest : public InstallerE2ETest {
     // whose values went): where every round must end.
     ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
     ASSERT_EQ(RunProgram({Uninstaller(), "--unattended"}).exit_code, 0);
-    ASSERT_TRUE(WaitUntilGone(kFolder));
+    ASSERT_TRUE(WaitUntilGone(kRaceFolder));
     WaitForTempCopy();
     clean_ = setupkit_test::TakeSnapshot(root_);
   }
 
   bool Registered() const {
-    return platform::RegKeyExists(platform::RootKey::kLocalMachine, kUninstallKey);
+    return platform::RegKeyExists(platform::RootKey::kLocalMachine, kRaceUninstallKey);
   }
 
   // Every file of the product as packed, the uninstaller and its registration.
   ::testing::AssertionResult Complete() const {
     for (int i = 0; i < kFiles; ++i) {
       const std::string name = "part" + std::to_string(i) + ".bin";
-      std::ifstream in(Host(std::string(kFolder) + name), std::ios::binary);
+      std::ifstream in(Host(std::string(kRaceFolder) + name), std::ios::binary);
       const std::string bytes{std::istreambuf_iterator<char>(in), {}};
       if (bytes != std::string(200000 + i, static_cast<char>('a' + i % 26))) {
         return ::testing::AssertionFailure() << name << " is missing or wrong";
@@ -72,7 +72,7 @@ class ConcurrentRunsTest : public InstallerE2ETest {
     return ::testing::AssertionSuccess();
   }
 
-  std::string Uninstaller() const { return Host(std::string(kFolder) + "Race_Uninstall.exe"); }
+  std::string Uninstaller() const { return Host(std::string(kRaceFolder) + "Race_Uninstall.exe"); }
 
   // Removes the product with its own uninstaller, then proves the machine is as it was.
   void RemoveAndCompare(const std::string& round) {
@@ -80,7 +80,7 @@ class ConcurrentRunsTest : public InstallerE2ETest {
       ProgramResult removed = RunProgram({Uninstaller(), "--unattended"});
       EXPECT_EQ(removed.exit_code, 0) << round << removed.output;
     }
-    EXPECT_TRUE(WaitUntilGone(kFolder)) << round;
+    EXPECT_TRUE(WaitUntilGone(kRaceFolder)) << round;
     WaitForTempCopy();
     const setupkit_test::MachineSnapshot after = setupkit_test::TakeSnapshot(root_);
     EXPECT_TRUE(after == clean_) << round << setupkit_test::SnapshotDifference(clean_, after);
@@ -155,7 +155,7 @@ TEST_F(ConcurrentRunsTest, AnInstallerAndTheUninstallerEndInOneWholeState) {
     if (Registered()) {
       EXPECT_TRUE(Complete()) << label;
     } else {
-      EXPECT_TRUE(WaitUntilGone(kFolder)) << label << "not registered, yet files are left";
+      EXPECT_TRUE(WaitUntilGone(kRaceFolder)) << label << "not registered, yet files are left";
     }
     RemoveAndCompare(label);
   }

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <thread>
 
+#include "common/file_bytes.h"
 #include "common/program_runner.h"
 #include "common/remove_tree.h"
 #include "platform/drives.h"
@@ -24,14 +25,11 @@ using platform::ValueType;
 using setupkit_test::BinPath;
 using setupkit_test::ProgramResult;
 using setupkit_test::RunProgram;
+using setupkit_test::WriteBytes;
 
-constexpr const char* kKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo";
-constexpr const char* kFolder = "C:\\Program Files\\Demo Product\\";
-
-void WriteText(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
+constexpr const char* kDemoUninstallKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo";
+constexpr const char* kDemoFolder = "C:\\Program Files\\Demo Product\\";
 
 std::string ReadText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -55,20 +53,20 @@ class DesktopEndToEndTest : public ::testing::Test {
     setenv("XDG_CONFIG_HOME", (base_ / "home" / "config").c_str(), 1);
     unsetenv("SETUP_NO_DESKTOP_ENTRIES");
     unsetenv("SETUP_LANGID");
-    WriteText(base_ / "src" / "App" / "demo.sh", "#!/bin/sh\necho demo\n");
-    WriteText(base_ / "src" / "App" / "readme.txt", "read me");
+    WriteBytes(base_ / "src" / "App" / "demo.sh", "#!/bin/sh\necho demo\n");
+    WriteBytes(base_ / "src" / "App" / "readme.txt", "read me");
   }
   void TearDown() override { setupkit_test::RemoveTestTree(base_); }
 
   // Compiles a script (definition lines first, then `body`) into base_/out/DemoSetup.exe.
   std::string Compile(const std::string& header, const std::string& body) {
-    WriteText(base_ / "src" / "demo.setup",
-              "name \"Demo Product\"\nshortname Demo\n" + header +
-                  "outfile DemoSetup.exe\ninstalldir \"$PROGRAMFILES\\Demo Product\\\"\n"
-                  "pages install\nuninstallpages uninstall\nprefix Demo\n"
-                  "language install\\english\nuninstalllanguage uninstall\\english\n"
-                  "file \"App\\\"\n" +
-                  body);
+    WriteBytes(base_ / "src" / "demo.setup",
+               "name \"Demo Product\"\nshortname Demo\n" + header +
+                   "outfile DemoSetup.exe\ninstalldir \"$PROGRAMFILES\\Demo Product\\\"\n"
+                   "pages install\nuninstallpages uninstall\nprefix Demo\n"
+                   "language install\\english\nuninstalllanguage uninstall\\english\n"
+                   "file \"App\\\"\n" +
+                   body);
     fs::create_directories(base_ / "out");
     ProgramResult compiled =
         RunProgram({BinPath("setupc"), "--source", (base_ / "src").string(), "-o",
@@ -85,8 +83,8 @@ class DesktopEndToEndTest : public ::testing::Test {
 };
 
 TEST_F(DesktopEndToEndTest, EntriesUninstallValuesAndListingFollowTheInstall) {
-  WriteText(base_ / "home" / "config" / "user-dirs.dirs",
-            "# from xdg-user-dirs\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
+  WriteBytes(base_ / "home" / "config" / "user-dirs.dirs",
+             "# from xdg-user-dirs\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
   const std::string installer =
       Compile("version 2.1\npublisher \"Demo Makers\"\nurl https://example.org/demo\n",
               "createshortcut \"$SMPROGRAMS\\Demo Product\\Demo.lnk\" \"$INSTDIR\\demo.sh\" "
@@ -108,26 +106,26 @@ TEST_F(DesktopEndToEndTest, EntriesUninstallValuesAndListingFollowTheInstall) {
       EXPECT_EQ(valid.output, "") << valid.output;
     }
   }
-  const std::string program = Host(std::string(kFolder) + "demo.sh");
+  const std::string program = Host(std::string(kDemoFolder) + "demo.sh");
   const std::string menu_text = ReadText(menu);
   EXPECT_NE(menu_text.find("Name=Demo\n"), std::string::npos) << menu_text;
   EXPECT_NE(menu_text.find("Exec=\"" + program + "\" --greet \"\\\\$HOME\"\n"), std::string::npos)
       << menu_text;
   EXPECT_EQ(menu_text.find("Categories="), std::string::npos);
   const std::string desktop_text = ReadText(desktop);
-  EXPECT_NE(desktop_text.find("Exec=xdg-open \"" + Host(std::string(kFolder) + "readme.txt")),
+  EXPECT_NE(desktop_text.find("Exec=xdg-open \"" + Host(std::string(kDemoFolder) + "readme.txt")),
             std::string::npos)
       << desktop_text;
   EXPECT_NE(desktop_text.find("Categories=Utility;\n"), std::string::npos);
   // Icons are PNG files installed with the product.
   const std::string uninstall_text = ReadText(uninstall_entry);
   EXPECT_NE(uninstall_text.find("Name=Uninstall Demo Product\n"), std::string::npos);
-  const std::string png = Host(std::string(kFolder) + "Demo_Uninstall.png");
+  const std::string png = Host(std::string(kDemoFolder) + "Demo_Uninstall.png");
   EXPECT_NE(uninstall_text.find("Icon=" + png + "\n"), std::string::npos) << uninstall_text;
   EXPECT_EQ(ReadText(png).substr(1, 3), "PNG");
 
   // The Uninstall entry: every value with its type.
-  const std::string uninstaller = std::string(kFolder) + "Demo_Uninstall.exe";
+  const std::string uninstaller = std::string(kDemoFolder) + "Demo_Uninstall.exe";
   struct Expected {
     const char* name;
     std::string text;
@@ -136,38 +134,39 @@ TEST_F(DesktopEndToEndTest, EntriesUninstallValuesAndListingFollowTheInstall) {
       {"DisplayName", "Demo"},  // the short name, as the key
       {"UninstallString", "\"" + uninstaller + "\""},
       {"QuietUninstallString", "\"" + uninstaller + "\" --unattended"},
-      {"InstallLocation", kFolder},
-      {"DisplayIcon", std::string(kFolder) + "Demo_Uninstall.ico"},
+      {"InstallLocation", kDemoFolder},
+      {"DisplayIcon", std::string(kDemoFolder) + "Demo_Uninstall.ico"},
       {"DisplayVersion", "2.1"},
       {"Publisher", "Demo Makers"},
       {"URLInfoAbout", "https://example.org/demo"},
   };
   for (const Expected& value : strings) {
-    EXPECT_EQ(platform::RegGetValueType(RootKey::kLocalMachine, kKey, value.name),
+    EXPECT_EQ(platform::RegGetValueType(RootKey::kLocalMachine, kDemoUninstallKey, value.name),
               ValueType::kString)
         << value.name;
-    EXPECT_EQ(platform::RegGetString(RootKey::kLocalMachine, kKey, value.name).value_or(""),
-              value.text);
+    EXPECT_EQ(
+        platform::RegGetString(RootKey::kLocalMachine, kDemoUninstallKey, value.name).value_or(""),
+        value.text);
   }
   const std::string date =
-      platform::RegGetString(RootKey::kLocalMachine, kKey, "InstallDate").value_or("");
+      platform::RegGetString(RootKey::kLocalMachine, kDemoUninstallKey, "InstallDate").value_or("");
   EXPECT_EQ(date.size(), 8u);
   EXPECT_EQ(date.find_first_not_of("0123456789"), std::string::npos) << date;
-  EXPECT_EQ(platform::RegGetDword(RootKey::kLocalMachine, kKey, "NoModify"), 1u);
-  EXPECT_EQ(platform::RegGetDword(RootKey::kLocalMachine, kKey, "NoRepair"), 1u);
+  EXPECT_EQ(platform::RegGetDword(RootKey::kLocalMachine, kDemoUninstallKey, "NoModify"), 1u);
+  EXPECT_EQ(platform::RegGetDword(RootKey::kLocalMachine, kDemoUninstallKey, "NoRepair"), 1u);
   // The installed bytes, the uninstaller included, in KB rounded up.
   const uint64_t uninstaller_bytes = fs::file_size(Host(uninstaller));
   const std::optional<uint32_t> size =
-      platform::RegGetDword(RootKey::kLocalMachine, kKey, "EstimatedSize");
+      platform::RegGetDword(RootKey::kLocalMachine, kDemoUninstallKey, "EstimatedSize");
   ASSERT_TRUE(size.has_value());
   EXPECT_GT(*size, uninstaller_bytes / 1024);
   EXPECT_LT(*size, uninstaller_bytes / 1024 + 64);
-  EXPECT_EQ(platform::RegGetValueType(RootKey::kLocalMachine, kKey, "EstimatedSize"),
+  EXPECT_EQ(platform::RegGetValueType(RootKey::kLocalMachine, kDemoUninstallKey, "EstimatedSize"),
             ValueType::kDword);
 
   // --list-installed, from any runtime: one line with the full name the uninstaller carries,
   // and the same as JSON.
-  const std::string folder_host = Host(kFolder);
+  const std::string folder_host = Host(kDemoFolder);
   ProgramResult listed = RunProgram({BinPath("setup"), "--list-installed"});
   EXPECT_EQ(listed.exit_code, 0);
   EXPECT_EQ(listed.output, "Demo Product\t2.1\t" + folder_host + "\t'" + Host(uninstaller) +
@@ -185,8 +184,8 @@ TEST_F(DesktopEndToEndTest, EntriesUninstallValuesAndListingFollowTheInstall) {
   ASSERT_EQ(removed.exit_code, 0) << removed.output;
   for (const fs::path& entry : {menu, desktop, uninstall_entry}) EXPECT_FALSE(fs::exists(entry));
   EXPECT_FALSE(fs::exists(png));
-  EXPECT_FALSE(platform::DirectoryExists(std::string(kFolder) + "desktop-icons"));
-  EXPECT_FALSE(platform::RegKeyExists(RootKey::kLocalMachine, kKey));
+  EXPECT_FALSE(platform::DirectoryExists(std::string(kDemoFolder) + "desktop-icons"));
+  EXPECT_FALSE(platform::RegKeyExists(RootKey::kLocalMachine, kDemoUninstallKey));
   EXPECT_EQ(RunProgram({BinPath("setup"), "--list-installed", "--json"}).out, "[]\n");
 }
 

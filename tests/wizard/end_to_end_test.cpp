@@ -28,7 +28,7 @@ using setupkit_test::ProgramResult;
 using setupkit_test::RunProgram;
 using setupkit_test::WriteBytes;
 
-constexpr const char* kUninstallKey =
+constexpr const char* kTestProductUninstallKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TestProduct";
 constexpr const char* kInstallFolder = "C:\\Program Files\\Test Product\\";
 
@@ -153,13 +153,14 @@ TEST_F(EndToEndTest, InstallThenUninstallLeavesNothingBehind) {
     for (int i = 0; i < pak.EntryCount(); ++i) EXPECT_TRUE(pak.VerifyEntry(i)) << i;
   }
   // The key and DisplayName are the short name; the command is quoted.
-  EXPECT_EQ(platform::RegGetString(platform::RootKey::kLocalMachine, kUninstallKey, "DisplayName")
+  EXPECT_EQ(platform::RegGetString(platform::RootKey::kLocalMachine, kTestProductUninstallKey,
+                                   "DisplayName")
                 .value_or(""),
             "TestProduct");
-  EXPECT_EQ(
-      platform::RegGetString(platform::RootKey::kLocalMachine, kUninstallKey, "UninstallString")
-          .value_or(""),
-      "\"" + uninstaller + "\"");
+  EXPECT_EQ(platform::RegGetString(platform::RootKey::kLocalMachine, kTestProductUninstallKey,
+                                   "UninstallString")
+                .value_or(""),
+            "\"" + uninstaller + "\"");
 
   ProgramResult removed = RunProgram({Host(uninstaller), "--unattended"});
   ASSERT_EQ(removed.exit_code, 0) << removed.output;
@@ -170,7 +171,7 @@ TEST_F(EndToEndTest, InstallThenUninstallLeavesNothingBehind) {
   EXPECT_FALSE(platform::FileExists(folder + "Test_install.log"));
   EXPECT_FALSE(
       platform::RegValueExists(platform::RootKey::kCurrentUser, "Software\\TestProduct", "Folder"));
-  EXPECT_FALSE(platform::RegKeyExists(platform::RootKey::kLocalMachine, kUninstallKey));
+  EXPECT_FALSE(platform::RegKeyExists(platform::RootKey::kLocalMachine, kTestProductUninstallKey));
   // Other programs' entries under the Uninstall key are untouched: the key itself stays.
   EXPECT_TRUE(platform::RegKeyExists(platform::RootKey::kLocalMachine,
                                      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"));

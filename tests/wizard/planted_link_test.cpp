@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/file_bytes.h"
 #include "common/machine_snapshot.h"
 #include "common/program_runner.h"
 #include "common/stopped_run.h"
@@ -23,21 +24,17 @@
 #include "platform/files.h"
 #include "platform/safe_parent.h"
 #include "platform/shell.h"
+#include "wizard/tiny_product.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using setupkit_test::BinPath;
+using setupkit_test::kTinyFolder;
 using setupkit_test::MachineSnapshot;
 using setupkit_test::RunProgram;
 using setupkit_test::RunStoppedAt;
-
-constexpr const char* kFolder = "C:\\Program Files\\Tiny\\";
-
-void WriteText(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
+using setupkit_test::WriteBytes;
 
 MachineSnapshot Snapshot(const fs::path& folder) {
   MachineSnapshot snapshot;
@@ -62,17 +59,17 @@ class PlantedLinkTest : public ::testing::Test {
     unsetenv("SETUP_FAULT");
     unsetenv("SETUP_NO_DESKTOP_ENTRIES");
     const fs::path src = base_ / "src";
-    WriteText(src / "App" / "app.sh", "#!/bin/sh\necho app\n");
-    WriteText(src / "App" / "sub" / "data.txt", "data");
-    WriteText(src / "App" / "sub" / "deeper" / "more.txt", "more");
-    WriteText(src / "Changes.txt", "Version 1\r\n");
-    WriteText(src / "tiny.setup",
-              "name Tiny\nshortname Tiny\noutfile TinySetup.exe\n"
-              "installdir \"$PROGRAMFILES\\Tiny\\\"\nchangelog Changes.txt\n"
-              "pages install\nuninstallpages uninstall\nprefix Tiny\n"
-              "language install\\english\nuninstalllanguage uninstall\\english\n"
-              "file \"App\\\"\ncreatedirectory \"$INSTDIR\\made\\inner\"\n"
-              "createshortcut \"$SMPROGRAMS\\Tiny\\App.lnk\" \"$INSTDIR\\app.sh\" \"\"\n");
+    WriteBytes(src / "App" / "app.sh", "#!/bin/sh\necho app\n");
+    WriteBytes(src / "App" / "sub" / "data.txt", "data");
+    WriteBytes(src / "App" / "sub" / "deeper" / "more.txt", "more");
+    WriteBytes(src / "Changes.txt", "Version 1\r\n");
+    WriteBytes(src / "tiny.setup",
+               "name Tiny\nshortname Tiny\noutfile TinySetup.exe\n"
+               "installdir \"$PROGRAMFILES\\Tiny\\\"\nchangelog Changes.txt\n"
+               "pages install\nuninstallpages uninstall\nprefix Tiny\n"
+               "language install\\english\nuninstalllanguage uninstall\\english\n"
+               "file \"App\\\"\ncreatedirectory \"$INSTDIR\\made\\inner\"\n"
+               "createshortcut \"$SMPROGRAMS\\Tiny\\App.lnk\" \"$INSTDIR\\app.sh\" \"\"\n");
     fs::create_directories(base_ / "out");
     const auto compiled = RunProgram({BinPath("setupc"), "--source", src.string(), "-o",
                                       (base_ / "out").string(), (src / "tiny.setup").string()});
@@ -101,7 +98,7 @@ class PlantedLinkTest : public ::testing::Test {
   fs::path InstallHost(Place place) const {
     if (place == Place::kOutsideSetupRoot) return base_ / "games" / "Tiny";
     if (place == Place::kMachineOpt) return root_ / "machine" / "opt" / "Tiny";
-    return Host(kFolder);
+    return Host(kTinyFolder);
   }
   std::vector<std::string> InstallArgs(Place place) const {
     std::vector<std::string> args = {installer_, "--unattended"};
@@ -185,7 +182,7 @@ class LinkAtLevelTest : public PlantedLinkTest, public ::testing::WithParamInter
 // Planted before the install: nothing is written outside; a run that has to write there
 // refuses with exit code 2.
 TEST_P(LinkAtLevelTest, InstallWritesNothingThroughIt) {
-  WriteText(base_ / "mine" / "keep.txt", "mine");
+  WriteBytes(base_ / "mine" / "keep.txt", "mine");
   fs::create_directories(LevelHost().parent_path());
   fs::remove_all(LevelHost());
   fs::create_directory_symlink(base_ / "mine", LevelHost());
@@ -216,11 +213,11 @@ INSTANTIATE_TEST_SUITE_P(EveryFolderLevel, LinkAtLevelTest, ::testing::ValuesIn(
 
 // A recorded file that is no longer a plain file (a link, a fifo) is left and reported.
 TEST_F(PlantedLinkTest, UninstallLeavesARecordedFileThatIsNoLongerAPlainFile) {
-  WriteText(base_ / "mine.txt", "mine");
+  WriteBytes(base_ / "mine.txt", "mine");
   for (const bool fifo : {false, true}) {
     PrepareMachine();
     ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
-    const std::string host = Host(std::string(kFolder) + "sub\\data.txt");
+    const std::string host = Host(std::string(kTinyFolder) + "sub\\data.txt");
     fs::remove(host);
     if (fifo) {
       ASSERT_EQ(mkfifo(host.c_str(), 0644), 0);

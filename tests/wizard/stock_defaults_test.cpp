@@ -12,7 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kFolder = "C:\\Program Files\\Plain\\";
+constexpr const char* kPlainFolder = "C:\\Program Files\\Plain\\";
 
 class StockDefaultsTest : public InstallerE2ETest {
  protected:
@@ -40,7 +40,7 @@ constexpr const char kPlainScript[] =
     "installdir \"$PROGRAMFILES\\Plain\\\"\n"
     "file App\\\n";
 
-constexpr const char kUninstallKey[] =
+constexpr const char kPlainUninstallKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plain";
 
 TEST_F(StockDefaultsTest, ScriptWithoutPagesOrLanguagesInstallsAndWritesNoUninstaller) {
@@ -76,20 +76,20 @@ TEST_F(StockDefaultsTest, ScriptWithoutPagesOrLanguagesInstallsAndWritesNoUninst
   }
 
   // A product's Uninstall entry that an installer without uninstaller (a patch) must not touch.
-  ASSERT_TRUE(platform::RegSetString(platform::RootKey::kLocalMachine, kUninstallKey,
+  ASSERT_TRUE(platform::RegSetString(platform::RootKey::kLocalMachine, kPlainUninstallKey,
                                      "UninstallString", "\"C:\\Product\\Uninstall.exe\""));
   const ProgramResult installed = RunProgram({installer.string(), "--unattended"});
   ASSERT_EQ(installed.exit_code, 0) << installed.output;
   EXPECT_EQ(installed.output.find("Missing File"), std::string::npos) << installed.output;
-  EXPECT_EQ(platform::ReadFileBytes(std::string(kFolder) + "doc\\readme.txt").value_or(""),
+  EXPECT_EQ(platform::ReadFileBytes(std::string(kPlainFolder) + "doc\\readme.txt").value_or(""),
             "read me");
-  EXPECT_FALSE(platform::FileExists(std::string(kFolder) + "Uninstall.exe"));
-  EXPECT_FALSE(platform::FileExists(std::string(kFolder) + "install.log"));
-  EXPECT_EQ(
-      platform::RegGetString(platform::RootKey::kLocalMachine, kUninstallKey, "UninstallString"),
-      "\"C:\\Product\\Uninstall.exe\"");
-  EXPECT_FALSE(
-      platform::RegValueExists(platform::RootKey::kLocalMachine, kUninstallKey, "DisplayName"));
+  EXPECT_FALSE(platform::FileExists(std::string(kPlainFolder) + "Uninstall.exe"));
+  EXPECT_FALSE(platform::FileExists(std::string(kPlainFolder) + "install.log"));
+  EXPECT_EQ(platform::RegGetString(platform::RootKey::kLocalMachine, kPlainUninstallKey,
+                                   "UninstallString"),
+            "\"C:\\Product\\Uninstall.exe\"");
+  EXPECT_FALSE(platform::RegValueExists(platform::RootKey::kLocalMachine, kPlainUninstallKey,
+                                        "DisplayName"));
 }
 
 TEST_F(StockDefaultsTest, WithUninstallpagesTheStockUninstallerRemovesWhatTheInstallMade) {
@@ -121,16 +121,17 @@ TEST_F(StockDefaultsTest, WithUninstallpagesTheStockUninstallerRemovesWhatTheIns
                          "copy.txt): No such file or directory"),
       std::string::npos)
       << installed.err;
-  const std::string uninstaller = std::string(kFolder) + "Uninstall.exe";
+  const std::string uninstaller = std::string(kPlainFolder) + "Uninstall.exe";
   ASSERT_TRUE(platform::FileExists(uninstaller));
-  ASSERT_TRUE(platform::FileExists(std::string(kFolder) + "install.log"));
-  EXPECT_EQ(platform::RegGetString(platform::RootKey::kLocalMachine, kUninstallKey, "DisplayName"),
-            "Plain");
+  ASSERT_TRUE(platform::FileExists(std::string(kPlainFolder) + "install.log"));
+  EXPECT_EQ(
+      platform::RegGetString(platform::RootKey::kLocalMachine, kPlainUninstallKey, "DisplayName"),
+      "Plain");
 
   const ProgramResult removed = RunProgram({Host(uninstaller), "--unattended"});
   ASSERT_EQ(removed.exit_code, 0) << removed.output;
-  EXPECT_FALSE(platform::FileExists(std::string(kFolder) + "run.sh"));
-  EXPECT_TRUE(WaitUntilGone(kFolder));
+  EXPECT_FALSE(platform::FileExists(std::string(kPlainFolder) + "run.sh"));
+  EXPECT_TRUE(WaitUntilGone(kPlainFolder));
 }
 
 TEST_F(StockDefaultsTest, QuietCompilePrintsNothingAndTheSummaryLineOtherwise) {
@@ -185,7 +186,7 @@ TEST_F(StockDefaultsTest, PageSetsWithLineFeedsOnlyWork) {
       {(out_ / "PlainSetup.exe").string(), "--unattended", "--screenshot-dir", shots.string()});
   ASSERT_EQ(installed.exit_code, 0) << installed.output;
   EXPECT_TRUE(fs::exists(shots / "02-changelog.png"));
-  EXPECT_TRUE(platform::FileExists(std::string(kFolder) + "run.sh"));
+  EXPECT_TRUE(platform::FileExists(std::string(kPlainFolder) + "run.sh"));
 }
 
 TEST_F(StockDefaultsTest, RenamedInstallerSaysOnTheConsoleHowToRunIt) {

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/file_bytes.h"
 #include "common/machine_snapshot.h"
 #include "common/program_runner.h"
 #include "common/test_folder.h"
@@ -25,26 +26,21 @@
 #include "platform/registry.h"
 #include "platform/run_lock.h"
 #include "platform/shell.h"
+#include "wizard/tiny_product.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using setupkit_test::BinPath;
 using setupkit_test::DrivesOnly;
+using setupkit_test::kTinyFolder;
+using setupkit_test::kTinyUninstallKey;
 using setupkit_test::MachineSnapshot;
 using setupkit_test::ProgramResult;
 using setupkit_test::RunProgram;
 using setupkit_test::SnapshotDifference;
 using setupkit_test::TakeSnapshot;
-
-constexpr const char* kFolder = "C:\\Program Files\\Tiny\\";
-constexpr const char* kUninstallKey =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tiny";
-
-void WriteText(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
+using setupkit_test::WriteBytes;
 
 std::string RunWith(const std::string& name, const std::string& value,
                     const std::vector<std::string>& args, int& exit_code) {
@@ -92,17 +88,17 @@ class TransactionEndToEndTest : public ::testing::Test {
     setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
     const fs::path src = base_ / "src";
     fs::create_directories(base_ / "out");
-    WriteText(src / "App" / "app.sh", "#!/bin/sh\necho new app\n");
-    WriteText(src / "App" / "sub" / "data.txt", "data");
-    WriteText(src / "Changes.txt", "Version 1\r\n");
-    WriteText(src / "tiny.setup",
-              "name Tiny\nshortname Tiny\noutfile TinySetup.exe\n"
-              "installdir \"$PROGRAMFILES\\Tiny\\\"\nchangelog Changes.txt\n"
-              "pages install\nuninstallpages uninstall\nprefix Tiny\n"
-              "language install\\english\nuninstalllanguage uninstall\\english\n"
-              "file \"App\\\"\n"
-              "writeregstr HKCU Software\\Tiny Folder $INSTDIR\n"
-              "createshortcut \"$SMPROGRAMS\\Tiny\\App.lnk\" \"$INSTDIR\\app.sh\" \"\"\n");
+    WriteBytes(src / "App" / "app.sh", "#!/bin/sh\necho new app\n");
+    WriteBytes(src / "App" / "sub" / "data.txt", "data");
+    WriteBytes(src / "Changes.txt", "Version 1\r\n");
+    WriteBytes(src / "tiny.setup",
+               "name Tiny\nshortname Tiny\noutfile TinySetup.exe\n"
+               "installdir \"$PROGRAMFILES\\Tiny\\\"\nchangelog Changes.txt\n"
+               "pages install\nuninstallpages uninstall\nprefix Tiny\n"
+               "language install\\english\nuninstalllanguage uninstall\\english\n"
+               "file \"App\\\"\n"
+               "writeregstr HKCU Software\\Tiny Folder $INSTDIR\n"
+               "createshortcut \"$SMPROGRAMS\\Tiny\\App.lnk\" \"$INSTDIR\\app.sh\" \"\"\n");
     ProgramResult compiled = RunProgram({BinPath("setupc"), "--source", src.string(), "-o",
                                          (base_ / "out").string(), (src / "tiny.setup").string()});
     ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
@@ -128,23 +124,23 @@ class TransactionEndToEndTest : public ::testing::Test {
     fs::create_directories(platform::ApplicationsFolder());
     platform::RegSetString(platform::RootKey::kCurrentUser, "Software\\Other", "Kept", "yes");
     if (with_old_file) {
-      ASSERT_TRUE(platform::CreateDirectory(kFolder));
+      ASSERT_TRUE(platform::CreateDirectory(kTinyFolder));
       const std::string old("old app\0\xff\x01", 11);
       ASSERT_TRUE(
-          platform::WriteFileBytes(std::string(kFolder) + "app.sh", old.data(), old.size()));
+          platform::WriteFileBytes(std::string(kTinyFolder) + "app.sh", old.data(), old.size()));
     }
   }
 
   std::string Host(const std::string& windows_path) const {
     return platform::ToHostPath(windows_path).value_or("");
   }
-  std::string Uninstaller() const { return Host(std::string(kFolder) + "Tiny_Uninstall.exe"); }
+  std::string Uninstaller() const { return Host(std::string(kTinyFolder) + "Tiny_Uninstall.exe"); }
   // The finaliser removes the uninstaller and the emptied folder just after the uninstaller ends,
   // then its own copy in the temporary folder.
   void WaitForFinaliser() {
     // The finaliser's private folder in Temp goes last, with its copy.
     for (int i = 0;
-         i < 200 && (platform::DirectoryExists(kFolder) ||
+         i < 200 && (platform::DirectoryExists(kTinyFolder) ||
                      !platform::FindFiles(platform::GetTempPath(), "setup-finalise-*").empty());
          ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -211,8 +207,9 @@ TEST_P(FailureAtEveryStepTest, EachRunExits2NamesTheItemAndLeavesTheMachineAsItW
       // the install is complete, the next start leaves nothing of the run behind, and the
       // uninstaller takes away all of it (so every closing step was written).
       EXPECT_NE(output.find("setup: finished"), std::string::npos) << StepName(n);
-      EXPECT_TRUE(platform::FileExists(std::string(kFolder) + "sub\\data.txt")) << StepName(n);
-      EXPECT_TRUE(platform::FileExists(std::string(kFolder) + "Tiny_Uninstall.exe")) << StepName(n);
+      EXPECT_TRUE(platform::FileExists(std::string(kTinyFolder) + "sub\\data.txt")) << StepName(n);
+      EXPECT_TRUE(platform::FileExists(std::string(kTinyFolder) + "Tiny_Uninstall.exe"))
+          << StepName(n);
       ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0) << StepName(n);
       EXPECT_TRUE(fs::is_empty(root_ / "rollback")) << StepName(n);
       for (const auto& item : fs::recursive_directory_iterator(root_)) {
@@ -272,7 +269,7 @@ TEST_F(TransactionEndToEndTest, AKilledInstallIsRolledBackByTheNextStartAndUnins
               std::string::npos)
         << next.output;
     EXPECT_TRUE(fs::is_empty(root_ / "rollback"));
-    EXPECT_TRUE(platform::FileExists(std::string(kFolder) + "sub\\data.txt"));
+    EXPECT_TRUE(platform::FileExists(std::string(kTinyFolder) + "sub\\data.txt"));
 
     ProgramResult removed = RunProgram({Uninstaller(), "--unattended"});
     ASSERT_EQ(removed.exit_code, 0) << removed.output;
@@ -336,7 +333,7 @@ class DamagedLogTest : public TransactionEndToEndTest,
 
 TEST_P(DamagedLogTest, IsRefusedWithExitCode2AndTheProductStaysRemovable) {
   ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
-  const std::string log_path = Host(std::string(kFolder) + "Tiny_install.log");
+  const std::string log_path = Host(std::string(kTinyFolder) + "Tiny_install.log");
   std::string log = platform::ReadFileBytes(log_path).value();
   GetParam().damage(log);
   ASSERT_TRUE(platform::WriteFileBytes(log_path, log.data(), log.size()));
@@ -385,7 +382,7 @@ INSTANTIATE_TEST_SUITE_P(
 // nothing and ends with exit code 2.
 TEST_F(TransactionEndToEndTest, EverySampledBitFlipOfTheLogIsRefused) {
   ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
-  const std::string log_path = Host(std::string(kFolder) + "Tiny_install.log");
+  const std::string log_path = Host(std::string(kTinyFolder) + "Tiny_install.log");
   const std::string log = platform::ReadFileBytes(log_path).value();
   for (size_t at = 0; at < log.size(); at += 7) {
     for (const char flip : {'\x01', '\x80'}) {
@@ -394,8 +391,9 @@ TEST_F(TransactionEndToEndTest, EverySampledBitFlipOfTheLogIsRefused) {
       ASSERT_TRUE(platform::WriteFileBytes(log_path, damaged.data(), damaged.size()));
       ProgramResult result = RunProgram({Uninstaller(), "--unattended"});
       ASSERT_EQ(result.exit_code, 2) << "flip at byte " << at << ": " << result.output;
-      ASSERT_TRUE(platform::FileExists(std::string(kFolder) + "sub\\data.txt")) << at;
-      ASSERT_TRUE(platform::RegKeyExists(platform::RootKey::kLocalMachine, kUninstallKey)) << at;
+      ASSERT_TRUE(platform::FileExists(std::string(kTinyFolder) + "sub\\data.txt")) << at;
+      ASSERT_TRUE(platform::RegKeyExists(platform::RootKey::kLocalMachine, kTinyUninstallKey))
+          << at;
     }
   }
 }
@@ -412,9 +410,9 @@ TEST_F(TransactionEndToEndTest, NothingIsWrittenOrDeletedThroughAPlantedLink) {
                    (before_install ? " before install" : " before uninstall"));
       PrepareMachine(false);
       fs::remove_all(victim);
-      WriteText(victim / "data.txt", "mine");
-      WriteText(victim / "app.sh", "mine");
-      const std::string link = Host(std::string(kFolder) + planted);
+      WriteBytes(victim / "data.txt", "mine");
+      WriteBytes(victim / "app.sh", "mine");
+      const std::string link = Host(std::string(kTinyFolder) + planted);
       const fs::path target =
           std::string(planted) == "sub" ? victim : victim / fs::path(link).filename();
       if (before_install) {
@@ -483,7 +481,7 @@ TEST_F(TransactionEndToEndTest, FoldersMadeAboveTheInstallFolderGoWithTheProduct
 
 TEST_F(TransactionEndToEndTest, UninstallOfAReadOnlyTreeKeepsTheProductAndARerunFinishesIt) {
   ASSERT_EQ(RunProgram({installer_, "--unattended"}).exit_code, 0);
-  const std::string folder = Host(kFolder);
+  const std::string folder = Host(kTinyFolder);
   // As root, only a read-only mount stops a deletion; anyone else is stopped by folder modes.
   const bool as_root = geteuid() == 0;
   bool made_read_only = false;
@@ -508,18 +506,18 @@ TEST_F(TransactionEndToEndTest, UninstallOfAReadOnlyTreeKeepsTheProductAndARerun
   EXPECT_EQ(stuck.exit_code, 2) << stuck.output;
   EXPECT_NE(stuck.output.find("Could not remove"), std::string::npos) << stuck.output;
   EXPECT_NE(stuck.output.find("sub\\data.txt"), std::string::npos) << stuck.output;
-  EXPECT_TRUE(platform::FileExists(std::string(kFolder) + "sub\\data.txt"));
+  EXPECT_TRUE(platform::FileExists(std::string(kTinyFolder) + "sub\\data.txt"));
   EXPECT_TRUE(platform::FileExists(Uninstaller()));
-  EXPECT_TRUE(platform::FileExists(std::string(kFolder) + "Tiny_install.log"));
-  EXPECT_TRUE(platform::RegKeyExists(platform::RootKey::kLocalMachine, kUninstallKey));
+  EXPECT_TRUE(platform::FileExists(std::string(kTinyFolder) + "Tiny_install.log"));
+  EXPECT_TRUE(platform::RegKeyExists(platform::RootKey::kLocalMachine, kTinyUninstallKey));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // no finaliser may be running
   EXPECT_TRUE(platform::FileExists(Uninstaller()));
 
   ProgramResult rerun = RunProgram({Uninstaller(), "--unattended"});
   EXPECT_EQ(rerun.exit_code, 0) << rerun.output;
   WaitForFinaliser();
-  EXPECT_FALSE(platform::DirectoryExists(kFolder));
-  EXPECT_FALSE(platform::RegKeyExists(platform::RootKey::kLocalMachine, kUninstallKey));
+  EXPECT_FALSE(platform::DirectoryExists(kTinyFolder));
+  EXPECT_FALSE(platform::RegKeyExists(platform::RootKey::kLocalMachine, kTinyUninstallKey));
   EXPECT_FALSE(
       platform::RegValueExists(platform::RootKey::kCurrentUser, "Software\\Tiny", "Folder"));
 }
@@ -533,7 +531,7 @@ TEST_F(TransactionEndToEndTest, TheFinaliserStartedByHandDeletesNothing) {
   const std::string temp_runtime = Host(platform::GetTempPath() + "FINALISE-runtime.exe");
   fs::copy_file(BinPath("setup"), temp_runtime);
   const fs::path other = base_ / "other.txt";
-  WriteText(other, "keep me");
+  WriteBytes(other, "keep me");
   const MachineSnapshot before = TakeSnapshot(root_, {base_ / "out"});
   struct Start {
     std::string program;

@@ -21,12 +21,15 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "wizard/tiny_product.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using setupkit_test::BinPath;
 using setupkit_test::DrivesOnly;
+using setupkit_test::kTinyFolder;
+using setupkit_test::kTinyUninstallKey;
 using setupkit_test::MachineSnapshot;
 using setupkit_test::ProgramResult;
 using setupkit_test::ReadBytes;
@@ -34,9 +37,6 @@ using setupkit_test::RunProgram;
 using setupkit_test::SnapshotDifference;
 using setupkit_test::TakeSnapshot;
 using setupkit_test::WriteBytes;
-
-constexpr const char* kFolder = "C:\\Program Files\\Tiny\\";
-constexpr const char* kKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tiny";
 
 class UpgradeEndToEndTest : public ::testing::Test {
  protected:
@@ -96,7 +96,7 @@ class UpgradeEndToEndTest : public ::testing::Test {
   static std::string Host(const std::string& windows_path) {
     return platform::ToHostPath(windows_path).value_or("");
   }
-  static std::string In(const std::string& name) { return std::string(kFolder) + name; }
+  static std::string In(const std::string& name) { return std::string(kTinyFolder) + name; }
   static std::string Menu(const std::string& name) {
     return platform::GetShellFolder(platform::ShellFolder::kPrograms) + "\\Tiny\\" + name;
   }
@@ -111,7 +111,7 @@ class UpgradeEndToEndTest : public ::testing::Test {
   void Uninstall() {
     ProgramResult removed = RunProgram({Host(In("Tiny_Uninstall.exe")), "--unattended"});
     ASSERT_EQ(removed.exit_code, 0) << removed.output;
-    for (int i = 0; i < 200 && platform::DirectoryExists(kFolder); ++i) {
+    for (int i = 0; i < 200 && platform::DirectoryExists(kTinyFolder); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   }
@@ -126,7 +126,7 @@ TEST_F(UpgradeEndToEndTest, DropsWhatVersion2LacksShowsTheLogAndUninstallLeavesN
   ASSERT_EQ(Run({v1_, "--unattended"}, output), 0) << output;
   const fs::path old_entry = fs::path(platform::ApplicationsFolder()) / "setupkit-tiny-old.desktop";
   ASSERT_TRUE(fs::exists(old_entry));
-  WriteBytes(Host(kFolder) + "/notes.txt", "mine");
+  WriteBytes(Host(kTinyFolder) + "/notes.txt", "mine");
 
   const fs::path log = base_ / "run.log";
   ASSERT_EQ(Run({v2_, "--unattended", "--log=" + log.string()}, output), 0) << output;
@@ -139,8 +139,9 @@ TEST_F(UpgradeEndToEndTest, DropsWhatVersion2LacksShowsTheLogAndUninstallLeavesN
   EXPECT_TRUE(platform::FileExists(Menu("App.lnk")));
   EXPECT_EQ(platform::ReadFileBytes(In("notes.txt")).value_or(""), "mine");
   EXPECT_FALSE(fs::exists(old_entry));
-  EXPECT_EQ(platform::RegGetString(platform::RootKey::kLocalMachine, kKey, "DisplayVersion"),
-            "2.0");
+  EXPECT_EQ(
+      platform::RegGetString(platform::RootKey::kLocalMachine, kTinyUninstallKey, "DisplayVersion"),
+      "2.0");
 
   // The run log names what went, and the registry value as written.
   const std::string text = ReadBytes(log);
@@ -149,8 +150,8 @@ TEST_F(UpgradeEndToEndTest, DropsWhatVersion2LacksShowsTheLogAndUninstallLeavesN
         "file of the earlier install removed: " + Menu("Old.lnk"),
         "folder of the earlier install removed: " + In("olddir"),
         std::string("upgrade: 6 files of the earlier install that this one does not have removed"),
-        "registry value written: HKCU\\Software\\Tiny\\Folder = " + std::string(kFolder),
-        "install folder: " + std::string(kFolder)}) {
+        "registry value written: HKCU\\Software\\Tiny\\Folder = " + std::string(kTinyFolder),
+        "install folder: " + std::string(kTinyFolder)}) {
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
   }
 
@@ -161,7 +162,7 @@ TEST_F(UpgradeEndToEndTest, DropsWhatVersion2LacksShowsTheLogAndUninstallLeavesN
     ProgramResult shown = RunProgram({BinPath("setup"), "--show-log", what});
     ASSERT_EQ(shown.exit_code, 0) << shown.output;
     for (const std::string& expected :
-         {"Install log: " + std::string(kFolder) + "Tiny_install.log", std::string("Files ("),
+         {"Install log: " + std::string(kTinyFolder) + "Tiny_install.log", std::string("Files ("),
           "  " + In("app.sh") + " (" + Host(In("app.sh")) + ")\n", "  " + Menu("App.lnk"),
           std::string("  HKCU\\Software\\Tiny\\Folder\n"),
           std::string("Folders, removed when empty (")}) {
@@ -191,7 +192,7 @@ TEST_F(UpgradeEndToEndTest, DropsWhatVersion2LacksShowsTheLogAndUninstallLeavesN
   WriteBytes(install_log, bytes);
 
   // The uninstaller follows the merged log: nothing of either version is left.
-  fs::remove(Host(kFolder) + "/notes.txt");
+  fs::remove(Host(kTinyFolder) + "/notes.txt");
   Uninstall();
   const MachineSnapshot left = DrivesOnly(TakeSnapshot(root_));
   EXPECT_TRUE(start == left) << SnapshotDifference(start, left);
@@ -214,7 +215,8 @@ TEST_F(UpgradeEndToEndTest, AnOlderVersionIsRefusedUnattendedUnlessAllowed) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.back());
     ASSERT_EQ(Run(c.args, output), c.exit_code) << output;
-    EXPECT_EQ(platform::RegGetString(platform::RootKey::kLocalMachine, kKey, "DisplayVersion"),
+    EXPECT_EQ(platform::RegGetString(platform::RootKey::kLocalMachine, kTinyUninstallKey,
+                                     "DisplayVersion"),
               c.version_after);
     if (c.exit_code == 2) {
       EXPECT_NE(output.find("setup: version 1.0 of Tiny is older than the installed version 2.0; "
