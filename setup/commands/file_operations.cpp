@@ -223,6 +223,7 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
   std::vector<int> entries;
   std::vector<int> read_ahead;
   uint64_t largest = 0;
+  uint64_t largest_block = 0;
   if (pak != nullptr) {
     for (std::optional<int> index = pak->FirstIndexInGroup(group16); index;
          index = pak->NextIndexInGroup(group16)) {
@@ -231,14 +232,15 @@ bool ExtractGroup(const std::string& folder, int32_t group) {
       if (!entry.IsLarge() && entry.full_size != 0 && IsSafeEntryName(entry.name)) {
         read_ahead.push_back(*index);
         largest = std::max<uint64_t>(largest, TEntryPrefetcher::ReadUnitSize(entry));
+        if (entry.IsSolid()) largest_block = std::max<uint64_t>(largest_block, entry.block_size);
       }
     }
   }
   std::optional<TEntryPrefetcher> prefetcher;
   if (!read_ahead.empty()) {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    prefetcher.emplace(*pak, std::move(read_ahead), TEntryPrefetcher::BudgetFor(largest),
-                       cores - 1);
+    prefetcher.emplace(*pak, std::move(read_ahead),
+                       TEntryPrefetcher::BudgetFor(largest, largest_block), cores - 1);
   }
 
   // The files read whole are created here, in order, and filled on another core meanwhile;

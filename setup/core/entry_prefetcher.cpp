@@ -55,9 +55,10 @@ TEntryPrefetcher::~TEntryPrefetcher() {
   for (std::thread& thread : threads_) thread.join();
 }
 
-size_t TEntryPrefetcher::BudgetFor(uint64_t largest_full_size) {
+size_t TEntryPrefetcher::BudgetFor(uint64_t largest_full_size, uint64_t largest_block_size) {
   // One entry costs its stored bytes and its inflated bytes, at most twice its full size.
-  return kSmallFilesBudget + 2 * static_cast<size_t>(largest_full_size);
+  return kSmallFilesBudget + 2 * static_cast<size_t>(largest_full_size) +
+         static_cast<size_t>(largest_block_size);
 }
 
 uint64_t TEntryPrefetcher::ReadUnitSize(const TPakFile& entry) {

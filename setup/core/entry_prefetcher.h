@@ -52,8 +52,10 @@ class TEntryPrefetcher {
 
   // Bytes the budget allows in flight for entries of these full sizes (for a solid entry, its
   // block's size): enough to keep every core busy on small files, and one entry or block
-  // (stored and decoded) beyond that.
-  static size_t BudgetFor(uint64_t largest_full_size);
+  // (stored and decoded) beyond that. With solid blocks (`largest_block_size` not 0), room for
+  // one more block: a block is decoded whole before its first file can be written, so the next
+  // one must be decoding on another core while this one's files are written.
+  static size_t BudgetFor(uint64_t largest_full_size, uint64_t largest_block_size);
   // What an entry counts for that: its full size, or for a solid entry its block's.
   static uint64_t ReadUnitSize(const TPakFile& entry);
 
