@@ -5,4 +5,6 @@ cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 ./scripts/build.sh
 cd build
-ctest --output-on-failure -j"$(nproc)" --timeout 600
+# Many tests spend their time waiting on the programs they start: twice as many tests as cores
+# keep the cores busy.
+ctest --output-on-failure -j"$(($(nproc) * 2))" --timeout 600
