@@ -11,8 +11,6 @@ set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=$(nproc)
-# Many tests spend their time waiting on the programs they start: twice as many tests as cores.
-tests=$((jobs * 2))
 areas=${SANITIZE_AREAS:-all}
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:strict_string_checks=1"
@@ -35,11 +33,11 @@ configure build-san "$san"
 if [ "$areas" = engine ]; then
   cmake --build build-san -j"$jobs" --target platform_tests core_tests text_tests \
     commands_tests archive_tests vfs_tests tools_tests medalor_tests fuzzers
-  (cd build-san && ctest --output-on-failure -j"$tests" --timeout 900 \
+  (cd build-san && ctest --output-on-failure -j"$jobs" --timeout 900 \
     -L '^(platform|core|text|commands|archive|vfs|tools|medalor|fuzz)$' --no-tests=error)
 else
   cmake --build build-san -j"$jobs"
-  (cd build-san && ctest --output-on-failure -j"$tests" --timeout 900)
+  (cd build-san && ctest --output-on-failure -j"$jobs" --timeout 900)
 fi
 
 # The runner thread and the window thread share the setup state; extraction inflates on helper
@@ -48,6 +46,6 @@ fi
 # the file commands that extract through it, the files filled behind them, and the journal.
 configure build-tsan "-fsanitize=thread"
 cmake --build build-tsan -j"$jobs" --target commands_tests core_tests
-(cd build-tsan && ctest --output-on-failure -j"$tests" --timeout 900 \
+(cd build-tsan && ctest --output-on-failure -j"$jobs" --timeout 900 \
   -R '^(RunnerTest|SetupStateTest|EntryPrefetcherTest|FileCommandsTest|JournalRecoveryTest|ThreadedAndNot/WriteBehindTest)[.]' \
   --no-tests=error)
