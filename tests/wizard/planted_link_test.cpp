@@ -31,6 +31,7 @@ namespace {
 namespace fs = std::filesystem;
 using setupkit_test::BinPath;
 using setupkit_test::kTinyFolder;
+using setupkit_test::kTinyScriptHead;
 using setupkit_test::MachineSnapshot;
 using setupkit_test::RunProgram;
 using setupkit_test::RunStoppedAt;
@@ -64,12 +65,9 @@ class PlantedLinkTest : public ::testing::Test {
     WriteBytes(src / "App" / "sub" / "deeper" / "more.txt", "more");
     WriteBytes(src / "Changes.txt", "Version 1\r\n");
     WriteBytes(src / "tiny.setup",
-               "name Tiny\nshortname Tiny\noutfile TinySetup.exe\n"
-               "installdir \"$PROGRAMFILES\\Tiny\\\"\nchangelog Changes.txt\n"
-               "pages install\nuninstallpages uninstall\nprefix Tiny\n"
-               "language install\\english\nuninstalllanguage uninstall\\english\n"
-               "file \"App\\\"\ncreatedirectory \"$INSTDIR\\made\\inner\"\n"
-               "createshortcut \"$SMPROGRAMS\\Tiny\\App.lnk\" \"$INSTDIR\\app.sh\" \"\"\n");
+               std::string(kTinyScriptHead) +
+                   "file \"App\\\"\ncreatedirectory \"$INSTDIR\\made\\inner\"\n"
+                   "createshortcut \"$SMPROGRAMS\\Tiny\\App.lnk\" \"$INSTDIR\\app.sh\" \"\"\n");
     fs::create_directories(base_ / "out");
     const auto compiled = RunProgram({BinPath("setupc"), "--source", src.string(), "-o",
                                       (base_ / "out").string(), (src / "tiny.setup").string()});

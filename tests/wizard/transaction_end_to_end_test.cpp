@@ -34,6 +34,7 @@ namespace fs = std::filesystem;
 using setupkit_test::BinPath;
 using setupkit_test::DrivesOnly;
 using setupkit_test::kTinyFolder;
+using setupkit_test::kTinyScriptHead;
 using setupkit_test::kTinyUninstallKey;
 using setupkit_test::MachineSnapshot;
 using setupkit_test::ProgramResult;
@@ -92,13 +93,10 @@ class TransactionEndToEndTest : public ::testing::Test {
     WriteBytes(src / "App" / "sub" / "data.txt", "data");
     WriteBytes(src / "Changes.txt", "Version 1\r\n");
     WriteBytes(src / "tiny.setup",
-               "name Tiny\nshortname Tiny\noutfile TinySetup.exe\n"
-               "installdir \"$PROGRAMFILES\\Tiny\\\"\nchangelog Changes.txt\n"
-               "pages install\nuninstallpages uninstall\nprefix Tiny\n"
-               "language install\\english\nuninstalllanguage uninstall\\english\n"
-               "file \"App\\\"\n"
-               "writeregstr HKCU Software\\Tiny Folder $INSTDIR\n"
-               "createshortcut \"$SMPROGRAMS\\Tiny\\App.lnk\" \"$INSTDIR\\app.sh\" \"\"\n");
+               std::string(kTinyScriptHead) +
+                   "file \"App\\\"\n"
+                   "writeregstr HKCU Software\\Tiny Folder $INSTDIR\n"
+                   "createshortcut \"$SMPROGRAMS\\Tiny\\App.lnk\" \"$INSTDIR\\app.sh\" \"\"\n");
     ProgramResult compiled = RunProgram({BinPath("setupc"), "--source", src.string(), "-o",
                                          (base_ / "out").string(), (src / "tiny.setup").string()});
     ASSERT_EQ(compiled.exit_code, 0) << compiled.output;
