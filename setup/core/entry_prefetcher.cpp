@@ -8,6 +8,10 @@ namespace {
 
 // Room for dozens of small files in flight, enough to keep the other cores inflating.
 constexpr size_t kSmallFilesBudget = size_t{8} << 20;
+// The stored bytes of the blocks being decoded, read beside the ring: blocks decode side by side
+// only while theirs add up to no more than this (one alone may hold more), so that the ring, these
+// bytes and the program's own memory stay within three blocks and 64 MiB.
+constexpr size_t kBlocksStoredBeside = size_t{40} << 20;
 
 }  // namespace
 
@@ -107,11 +111,22 @@ void TEntryPrefetcher::RingRelease(Slot& slot) {
   while (slots_[oldest_].ring_offset == kNotInRing) ++oldest_;
 }
 
+size_t TEntryPrefetcher::StoredBeside(size_t position) const {
+  if (slots_[position].unit_end <= position + 1) return 0;
+  return pak_.Entry(indexes_[position])->BlobLength();
+}
+
+bool TEntryPrefetcher::BlockMayStart(size_t position) const {
+  const size_t stored = StoredBeside(position);
+  return stored == 0 || stored_beside_ == 0 || stored_beside_ + stored <= kBlocksStoredBeside;
+}
+
 bool TEntryPrefetcher::ReadNext(std::unique_lock<std::mutex>& lock, std::string& scratch) {
   if (stop_ || next_ >= indexes_.size()) return false;
   const size_t cost = Cost(next_);
   // Over the budget only when nothing else is in flight, so a large entry still goes through.
   if (in_flight_ != 0 && cost > budget_ - std::min(budget_, in_flight_)) return false;
+  if (!BlockMayStart(next_)) return false;
   // An entry that fits the ring waits for room there; one larger than the ring (larger than
   // the budget, so read alone) gets a buffer of its own.
   const size_t size = UnitSize(next_);
@@ -136,6 +151,8 @@ bool TEntryPrefetcher::ReadNext(std::unique_lock<std::mutex>& lock, std::string&
   }
   in_flight_ += cost;
   peak_in_flight_ = std::max(peak_in_flight_, in_flight_);
+  const size_t stored = StoredBeside(position);
+  stored_beside_ += stored;
   lock.unlock();
 
   TEntryData data;
@@ -151,11 +168,14 @@ bool TEntryPrefetcher::ReadNext(std::unique_lock<std::mutex>& lock, std::string&
   } catch (const std::exception&) {
     raised = true;  // read again by the taking thread, which raises it there
   }
-  // The stored bytes are gone once decoded; the entries' place in the ring stays taken.
+  // The stored bytes are gone once decoded; the entries' place in the ring stays taken. A
+  // block's buffer is given back with them, as only blocks being decoded may hold one.
   const size_t kept = std::min(cost, offset != kNotInRing ? size : data.data.size());
+  if (stored != 0) std::string().swap(scratch);
 
   lock.lock();
   in_flight_ -= cost - kept;
+  stored_beside_ -= stored;
   // Each later entry of a block counts its own bytes; the first one the rest of the block.
   size_t rest = kept;
   for (size_t member = end - 1; member > position; --member) {
@@ -184,7 +204,7 @@ TEntryData TEntryPrefetcher::ReadBlock(size_t position, std::string& scratch, si
 bool TEntryPrefetcher::HelpersMayGo() const {
   if (stop_ || next_ >= indexes_.size() || in_flight_ == 0) return true;
   const size_t room = budget_ - std::min(budget_, in_flight_);
-  if (room < std::max(Cost(next_), budget_ / 4)) return false;
+  if (room < std::max(Cost(next_), budget_ / 4) || !BlockMayStart(next_)) return false;
   const size_t size = UnitSize(next_);
   return size == 0 || size > ring_size_ || RingPlace(size) != kNotInRing;
 }

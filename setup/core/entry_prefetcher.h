@@ -91,6 +91,11 @@ class TEntryPrefetcher {
   // Reads the solid block of positions [position, unit end) into the ring at `offset`; answers
   // the status every entry of the block gets (`lock` not held).
   TEntryData ReadBlock(size_t position, std::string& scratch, size_t offset);
+  // The stored bytes a read of the unit at `position` holds beside the ring while it decodes: a
+  // block's; 0 for an entry (counted in the budget with the small files).
+  size_t StoredBeside(size_t position) const;
+  // Whether the unit at `position` may start with the blocks being decoded now (`lock` held).
+  bool BlockMayStart(size_t position) const;
   // Whether a waiting helper should go on: nothing left to read, stopping, or room in the budget
   // for the next entry and a good share more (so that the entries taken and written one by one
   // wake it once per batch rather than once each) and room for it in the ring.
@@ -114,6 +119,7 @@ class TEntryPrefetcher {
   size_t next_ = 0;       // first position not claimed yet
   size_t in_flight_ = 0;  // bytes of claimed entries not taken yet
   size_t peak_in_flight_ = 0;
+  size_t stored_beside_ = 0;  // stored bytes of the blocks being decoded
   bool stop_ = false;
 
   // The ring: entries placed one after the other in claiming order, wrapping to the start when
