@@ -42,10 +42,11 @@ fi
 
 # The runner thread and the window thread share the setup state; extraction inflates on helper
 # threads; the rollback journal is written from whichever thread changes the machine. TSan
-# watches the tests of those: scripts on the runner thread, the shared state, the prefetcher,
-# the file commands that extract through it, the files filled behind them, and the journal.
+# watches the tests of those: scripts on the runner thread, the shared state, the prefetcher
+# (with solid blocks too), the file commands that extract through it, the files filled behind
+# them, and the journal.
 configure build-tsan "-fsanitize=thread"
 cmake --build build-tsan -j"$jobs" --target commands_tests core_tests
 (cd build-tsan && ctest --output-on-failure -j"$jobs" --timeout 900 \
-  -R '^(RunnerTest|SetupStateTest|EntryPrefetcherTest|FileCommandsTest|JournalRecoveryTest|ThreadedAndNot/WriteBehindTest)[.]' \
+  -R '^(RunnerTest|SetupStateTest|EntryPrefetcherTest|SolidEntriesTest|FileCommandsTest|JournalRecoveryTest|ThreadedAndNot/WriteBehindTest)[.]' \
   --no-tests=error)
