@@ -51,6 +51,18 @@ std::vector<std::string> KeyChain(const std::string& key) {
   return chain;
 }
 
+// Whether undoing a record of this kind puts back something that was there before the run.
+bool PutsBackOldState(JournalKind kind) {
+  switch (kind) {
+    case JournalKind::kFileCreated:
+    case JournalKind::kFolderCreated:
+    case JournalKind::kRegistryKey:
+      return false;
+    default:
+      return true;
+  }
+}
+
 // The name a copy is made under until it is whole.
 std::string PartOf(const std::string& aside) { return aside + ".part"; }
 
@@ -239,8 +251,15 @@ bool TRollbackJournal::Append(const JournalRecord& record) {
     errno = ENAMETOOLONG;
     return false;
   }
-  // One write per record, then to the disk before the change it describes.
-  return file_->Write(bytes->data(), bytes->size()) && file_->Flush();
+  // One write per record, before the change it describes: once written, a killed run's record
+  // is there for the next start. A record that puts back what was there before (a file moved
+  // aside or copied, a rename, a registry value, the commit) also goes to the disk first, with
+  // every record before it, so that not even a power cut loses the way back to the user's data.
+  // A record of something new (a file, a folder, a key) is not synced on its own: a cut could
+  // at worst leave a new item the rollback does not know of, and a sync per installed file
+  // would cost milliseconds each on a disk.
+  if (!file_->Write(bytes->data(), bytes->size())) return false;
+  return !PutsBackOldState(record.kind) || file_->Flush();
 }
 
 std::string TRollbackJournal::AsidePath(const std::string& path) {

@@ -1,6 +1,6 @@
 // TRollbackJournal: an install run as a transaction. Before the runner changes the machine it
-// opens a journal under $SETUP_ROOT/rollback/; before each change it appends (and flushes) a
-// record that says how to undo it: files and folders it makes, files it replaces or removes
+// opens a journal under $SETUP_ROOT/rollback/; before each change it appends a record that says
+// how to undo it (written through, and synced to the disk when the undo puts back old data): files and folders it makes, files it replaces or removes
 // (moved aside in their own folder, so on the same file system, never copied), files it
 // renames, registry keys it makes and registry values it sets (with their old type and data).
 // A failed or cancelled run undoes the records in reverse; a successful one commits, which
@@ -38,7 +38,7 @@ class TRollbackJournal {
   bool Begin();
   bool Active() const;
 
-  // The notes made before a change. Each writes and flushes its record first and answers false
+  // The notes made before a change. Each writes its record first and answers false
   // (errno set) when that fails; the caller must then not make the change. Without an active
   // journal they record nothing and answer true.
   bool NoteFileCreated(const std::string& path);
