@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <iterator>
 #include <mutex>
 #include <utility>
 
@@ -22,41 +23,58 @@ bool IsBelow(const std::string& host, const std::string& top) {
          host.compare(0, top.size(), top) == 0;
 }
 
-void CloseIfOpen(int fd) {
-  if (fd >= 0) close(fd);
-}
-
-// The folder this thread's last walk reached: an extraction changes many entries of one folder in
-// a row, and each would otherwise walk down to it again.
-struct LastParent {
-  std::string folder;  // normalized host path
-  int fd = -1;
-  LastParent() = default;
-  LastParent(const LastParent&) = delete;
-  LastParent& operator=(const LastParent&) = delete;
-  ~LastParent() { CloseIfOpen(fd); }
+// The folders this thread's last walks reached: an extraction changes many entries of a few
+// folders in turn (a solid package orders files by kind, not by folder), and each change would
+// otherwise walk down to its folder again. A walk to a folder not kept starts from the deepest
+// kept folder above it. The oldest kept folder makes room for the next.
+struct WalkedFolder {
+  std::string folder;  // normalized host path; empty: the place is free
+  SafeParent::Folder opened;
+  // Its identity when opened. Held open, the folder keeps its number even once removed, so a
+  // path that leads to this number leads to this very folder, still in place.
+  dev_t device = 0;
+  ino_t inode = 0;
 };
-thread_local LastParent last_parent;
+struct WalkedFolders {
+  WalkedFolder kept[32];
+  size_t next = 0;  // the place the next folder takes
+};
+thread_local WalkedFolders walked;
 
-// A new descriptor of the folder kept for `folder`, when the path still names that very folder
-// (by any route: it is the folder the walk opened) and it was not removed since; -1 otherwise.
-int KeptParent(const std::string& folder) {
-  if (last_parent.fd < 0 || last_parent.folder != folder) return -1;
-  struct stat named {};
-  struct stat held {};
-  if (stat(folder.c_str(), &named) != 0 || fstat(last_parent.fd, &held) != 0 ||
-      held.st_nlink == 0 || named.st_dev != held.st_dev || named.st_ino != held.st_ino) {
-    return -1;
+// The deepest kept folder that is the first `length` characters of `path` or lies above them,
+// when its path still names that very folder (by any route: it is the folder the walk opened). A
+// kept folder that fails the check is dropped.
+const WalkedFolder* KeptFolderAbove(const std::string& path, size_t length) noexcept {
+  WalkedFolder* best = nullptr;
+  for (WalkedFolder& kept : walked.kept) {
+    const size_t size = kept.folder.size();
+    if (size != 0 && size <= length && (size == length || path[size] == '/') &&
+        path.compare(0, size, kept.folder) == 0 &&
+        (best == nullptr || size > best->folder.size())) {
+      best = &kept;
+    }
   }
-  return fcntl(last_parent.fd, F_DUPFD_CLOEXEC, 0);
+  if (best == nullptr) return nullptr;
+  struct stat named {};
+  if (stat(best->folder.c_str(), &named) != 0 || named.st_dev != best->device ||
+      named.st_ino != best->inode) {
+    best->folder.clear();
+    best->opened = SafeParent::Folder();
+    return nullptr;
+  }
+  return best;
 }
 
-void KeepParent(const std::string& folder, int fd) {
-  const int kept = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-  if (kept < 0) return;
-  CloseIfOpen(last_parent.fd);
-  last_parent.fd = kept;
-  last_parent.folder = folder;
+// Keeps `opened`, the folder `folder` as `info` describes it.
+void KeepFolder(std::string folder, const SafeParent::Folder& opened,
+                const struct stat& info) noexcept {
+  WalkedFolders& folders = walked;
+  WalkedFolder& place = folders.kept[folders.next];
+  place.folder = std::move(folder);
+  place.opened = opened;
+  place.device = info.st_dev;
+  place.inode = info.st_ino;
+  folders.next = (folders.next + 1) % std::size(folders.kept);
 }
 
 // The folder of the innermost live TrustedFolderScope (normalized), read by every thread of the
@@ -100,17 +118,16 @@ std::optional<SafeParent> SafeParent::Open(const std::string& host) {
   const std::string path = internal::NormalizeHostPath(host);
   const size_t slash = path.find_last_of('/');
   if (slash != 0 && slash != std::string::npos) {
-    const int kept = KeptParent(path.substr(0, slash));
-    if (kept >= 0) return SafeParent(kept, path.substr(slash + 1));
+    if (const WalkedFolder* kept = KeptFolderAbove(path, slash)) {
+      return Walk(kept->opened, kept->folder.size(), path);
+    }
   }
   std::string top;
   for (std::string& folder : GuardedFolders()) {
     if (IsBelow(path, folder) && folder.size() > top.size()) top = std::move(folder);
   }
-  if (top.empty()) return SafeParent(AT_FDCWD, path);
-  std::optional<SafeParent> parent = OpenBelow(top, path);
-  if (parent) KeepParent(path.substr(0, slash), parent->Fd());
-  return parent;
+  if (top.empty()) return SafeParent(Folder(), path);
+  return OpenBelow(top, path);
 }
 
 std::optional<SafeParent> SafeParent::OpenBelow(const std::string& top, const std::string& host) {
@@ -120,52 +137,62 @@ std::optional<SafeParent> SafeParent::OpenBelow(const std::string& top, const st
     errno = EXDEV;
     return std::nullopt;
   }
-  int fd = open(base.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const int fd = open(base.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
-  size_t start = base == "/" ? 1 : base.size() + 1;
+  return Walk(Folder(fd), base == "/" ? 0 : base.size(), path);
+}
+
+std::optional<SafeParent> SafeParent::Walk(Folder from, size_t from_length,
+                                           const std::string& path) {
+  size_t start = from_length + 1;
   for (size_t slash = path.find('/', start); slash != std::string::npos;
        slash = path.find('/', start)) {
     const std::string name = path.substr(start, slash - start);
-    const int next = openat(fd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (next < 0) {
-      // O_PATH opens a link itself, which O_DIRECTORY then refuses as not a folder.
-      int reason = errno;
-      struct stat info {};
-      if (fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode)) {
-        reason = ELOOP;
-      }
-      close(fd);
-      errno = reason;
+    // A link is opened itself (and then refused), as is anything that is not a folder.
+    const int next = openat(from.Fd(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (next < 0) return std::nullopt;
+    Folder opened(next);
+    struct stat info {};
+    if (fstat(next, &info) != 0 || !S_ISDIR(info.st_mode)) {
+      errno = S_ISLNK(info.st_mode) ? ELOOP : ENOTDIR;
       return std::nullopt;
     }
-    close(fd);
-    fd = next;
+    from = std::move(opened);
+    KeepFolder(path.substr(0, slash), from, info);
     start = slash + 1;
   }
-  return SafeParent(fd, path.substr(start));
+  return SafeParent(std::move(from), path.substr(start));
 }
 
-SafeParent::SafeParent(SafeParent&& other) noexcept
-    : fd_(std::exchange(other.fd_, AT_FDCWD)), leaf_(std::move(other.leaf_)) {}
+SafeParent::SafeParent(SafeParent&& other) noexcept = default;
+SafeParent& SafeParent::operator=(SafeParent&& other) noexcept = default;
+SafeParent::~SafeParent() = default;
 
-SafeParent& SafeParent::operator=(SafeParent&& other) noexcept {
-  if (this != &other) {
-    CloseIfOpen(fd_);
-    fd_ = std::exchange(other.fd_, AT_FDCWD);
-    leaf_ = std::move(other.leaf_);
-  }
+SafeParent::Folder::Folder(int fd) : held_(new Held{fd, {1}}) {}
+
+SafeParent::Folder::Folder(const Folder& other) noexcept : held_(other.held_) {
+  if (held_ != nullptr) held_->holders.fetch_add(1, std::memory_order_relaxed);
+}
+
+SafeParent::Folder& SafeParent::Folder::operator=(Folder other) noexcept {
+  std::swap(held_, other.held_);
   return *this;
 }
 
-SafeParent::~SafeParent() { CloseIfOpen(fd_); }
+SafeParent::Folder::~Folder() {
+  if (held_ != nullptr && held_->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    close(held_->fd);
+    delete held_;
+  }
+}
 
 bool SafeParent::LeafIsLink() const {
   struct stat info {};
-  return fstatat(fd_, leaf_.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
+  return fstatat(Fd(), leaf_.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
 }
 
 int SafeParent::OpenForFlush() const {
-  if (Guarded()) return openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (Guarded()) return openat(Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   const size_t slash = leaf_.find_last_of('/');
   const std::string folder =
       slash == 0 || slash == std::string::npos ? "/" : leaf_.substr(0, slash);

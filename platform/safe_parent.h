@@ -8,8 +8,10 @@
 #include <fcntl.h>
 #include <sys/types.h>
 
+#include <atomic>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -38,6 +40,27 @@ class TrustedFolderScope {
 
 class SafeParent {
  public:
+  // An opened folder, shared by the SafeParents made from it and this thread's record of recent
+  // walks (a walk that ends at a folder met shortly before hands out the very descriptor), and
+  // closed with its last holder.
+  class Folder {
+   public:
+    Folder() = default;
+    explicit Folder(int fd);  // takes the descriptor over
+    Folder(const Folder& other) noexcept;
+    Folder(Folder&& other) noexcept : held_(std::exchange(other.held_, nullptr)) {}
+    Folder& operator=(Folder other) noexcept;
+    ~Folder();
+    int Fd() const { return held_ ? held_->fd : AT_FDCWD; }
+
+   private:
+    struct Held {
+      int fd;
+      std::atomic<unsigned> holders;
+    };
+    Held* held_ = nullptr;
+  };
+
   // The folder holding the absolute host path `host` ("." and ".." resolved on the text first).
   // Below a guarded folder (the deepest one that holds the path) each component down to the
   // parent is opened without following a link: a link answers nothing with errno ELOOP, a
@@ -65,8 +88,16 @@ class SafeParent {
   int OpenForFlush() const;
 
  private:
-  SafeParent(int fd, std::string leaf) : fd_(fd), leaf_(std::move(leaf)) {}
-  int fd_ = AT_FDCWD;
+  // The walk from the opened folder `from`, whose normalized path is the first `from_length`
+  // characters of the normalized `path`, down to the folder holding `path`, each component
+  // opened without following a link; each folder it reaches is kept for the later walks of this
+  // thread.
+  static std::optional<SafeParent> Walk(Folder from, size_t from_length, const std::string& path);
+
+  SafeParent(Folder folder, std::string leaf)
+      : folder_(std::move(folder)), fd_(folder_.Fd()), leaf_(std::move(leaf)) {}
+  Folder folder_;  // none: not opened, the calls use the whole path
+  int fd_;         // its descriptor, or AT_FDCWD
   std::string leaf_;
 };
 

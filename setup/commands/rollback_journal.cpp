@@ -266,24 +266,21 @@ std::string TRollbackJournal::AsidePath(const std::string& path) {
   return path + ".setup-rollback-" + std::to_string(::getpid()) + "-" + std::to_string(++sequence_);
 }
 
-bool TRollbackJournal::NoteFileCreated(const std::string& path) {
-  if (!FreeOfLinks(path)) return false;
+bool TRollbackJournal::NoteCreated(JournalKind kind, const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!file_) return true;
   JournalRecord record;
-  record.kind = JournalKind::kFileCreated;
+  record.kind = kind;
   record.path = path;
   return Append(record);
 }
 
+bool TRollbackJournal::NoteFileCreated(const std::string& path) {
+  return FreeOfLinks(path) && NoteCreated(JournalKind::kFileCreated, path);
+}
+
 bool TRollbackJournal::NoteFolderCreated(const std::string& path) {
-  if (!FreeOfLinks(path)) return false;
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!file_) return true;
-  JournalRecord record;
-  record.kind = JournalKind::kFolderCreated;
-  record.path = path;
-  return Append(record);
+  return FreeOfLinks(path) && NoteCreated(JournalKind::kFolderCreated, path);
 }
 
 bool TRollbackJournal::SetAside(const std::string& path, bool folder) {
@@ -305,7 +302,10 @@ bool TRollbackJournal::SetAside(const std::string& path, bool folder) {
 bool TRollbackJournal::PrepareFileWrite(const std::string& path) {
   if (!FreeOfLinks(path)) return false;
   const uint32_t attributes = platform::GetFileAttributes(path);
-  if (attributes == platform::kInvalidFileAttributes) return NoteFileCreated(path);
+  // Checked for links once, above.
+  if (attributes == platform::kInvalidFileAttributes) {
+    return NoteCreated(JournalKind::kFileCreated, path);
+  }
   if ((attributes & platform::kFileAttributeDirectory) != 0) {
     errno = EISDIR;
     return false;

@@ -1,8 +1,10 @@
 // TRollbackJournal: an install run as a transaction. Before the runner changes the machine it
 // opens a journal under $SETUP_ROOT/rollback/; before each change it appends a record that says
-// how to undo it (written through, and synced to the disk when the undo puts back old data): files and folders it makes, files it replaces or removes
-// (moved aside in their own folder, so on the same file system, never copied), files it
-// renames, registry keys it makes and registry values it sets (with their old type and data).
+// how to undo it: files and folders it makes, files it replaces or removes (moved aside in their
+// own folder, so on the same file system, never copied), files it renames, registry keys it makes
+// and registry values it sets (with their old type and data). Each record is written through
+// before its change, so a killed run leaves it behind; one whose undo puts back what was there
+// is also synced to the disk first.
 // A failed or cancelled run undoes the records in reverse; a successful one commits, which
 // deletes the set-aside copies and the journal. The journal file stays locked while its run
 // lives, so a journal found unlocked belongs to a run that was killed: RecoverAbandoned rolls
@@ -15,6 +17,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -25,6 +28,7 @@
 #include "platform/registry.h"
 
 struct JournalRecord;
+enum class JournalKind : uint8_t;
 
 class TRollbackJournal {
  public:
@@ -78,6 +82,8 @@ class TRollbackJournal {
  private:
   TRollbackJournal() = default;
   bool Append(const JournalRecord& record);
+  // The record of a file or folder being made, for a path already checked for links.
+  bool NoteCreated(JournalKind kind, const std::string& path);
   std::string AsidePath(const std::string& path);
   bool SetAside(const std::string& path, bool folder);
   void Close(bool delete_file);

@@ -68,6 +68,33 @@ TEST(SafeParentTest, NoChangeGoesThroughALinkAtAnyFolderLevel) {
   }
 }
 
+// The same after earlier walks of this thread reached the folders (which it keeps for the walks
+// that follow) and a link to another folder took the place of one of them.
+TEST(SafeParentTest, FoldersWalkedBeforeNeverLeadThroughALinkPlantedLater) {
+  for (const char* level : {"a", "a/b", "a/b/c"}) {
+    for (const Change& change : kChanges) {
+      SCOPED_TRACE(std::string(change.name) + " with a link at " + level);
+      TempSetupRoot root;
+      const fs::path drive = root.DriveC();
+      fs::create_directories(drive / "a/b/c/d");
+      fs::create_directories(drive / "a/other");
+      std::ofstream(drive / "a/b/c/f.txt") << "mine";
+      ASSERT_TRUE(SafeParent::Open((drive / "a/b/c/d/x").string()));
+      ASSERT_TRUE(SafeParent::Open((drive / "a/other/x").string()));
+      const fs::path outside = fs::path(root.Path()) / "outside";
+      fs::rename(drive / level, fs::path(root.Path()) / "aside");
+      fs::copy(fs::path(root.Path()) / "aside", outside, fs::copy_options::recursive);
+      fs::create_directory_symlink(outside, drive / level);
+      const setupkit_test::MachineSnapshot before = Snapshot(outside);
+      errno = 0;
+      EXPECT_FALSE(change.run());
+      EXPECT_EQ(errno, ELOOP);
+      EXPECT_TRUE(before == Snapshot(outside))
+          << setupkit_test::SnapshotDifference(before, Snapshot(outside));
+    }
+  }
+}
+
 // The platform's own folder making (mkdir -p of shell folders, the temporary folder, desktop
 // entries' folders): with a link at a level below a guarded folder nothing is made in the link's
 // target, and the link is refused with ELOOP. Each case names the folder to replace by a link
