@@ -73,6 +73,11 @@ void TSetupThread::WaitFor() {
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
 
+bool TSetupThread::WaitForRunEnd(std::chrono::milliseconds limit) {
+  std::unique_lock<std::mutex> lock(run_end_mutex_);
+  return run_ended_.wait_for(lock, limit, [this] { return !RunRequested(); });
+}
+
 void TSetupThread::SetWriteUninstallerHook(UninstallerWriter hook) {
   std::lock_guard<std::mutex> lock(hook_mutex_);
   write_uninstaller_ = std::move(hook);
@@ -109,7 +114,11 @@ void TSetupThread::Body() {
           platform::ExitProcess(ShowEndingError(*error));
         }
       }
-      run_requested_.store(false, std::memory_order_release);
+      {
+        std::lock_guard<std::mutex> lock(run_end_mutex_);
+        run_requested_.store(false, std::memory_order_release);
+      }
+      run_ended_.notify_all();
     }
     platform::Sleep(1);
   }

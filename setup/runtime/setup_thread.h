@@ -11,6 +11,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -41,6 +43,9 @@ class TSetupThread {
   // RunRequested() is false again.
   void RequestRun() { run_requested_.store(true, std::memory_order_release); }
   bool RunRequested() const { return run_requested_.load(std::memory_order_acquire); }
+  // Waits at most `limit` for RunRequested() to clear; answers whether it has. The wizard keeps
+  // its view alive between these waits and learns of the run's end at once.
+  bool WaitForRunEnd(std::chrono::milliseconds limit);
   // QuitRequested := true; the idle loop ends after the current run (if any).
   void RequestStop() { quit_requested_.store(true, std::memory_order_release); }
   bool QuitRequested() const { return quit_requested_.load(std::memory_order_acquire); }
@@ -69,6 +74,8 @@ class TSetupThread {
   std::atomic<bool> run_requested_{false};
   std::atomic<bool> quit_requested_{false};
   std::atomic<bool> journal_enabled_{true};
+  std::mutex run_end_mutex_;
+  std::condition_variable run_ended_;
   std::mutex hook_mutex_;
   UninstallerWriter write_uninstaller_;
   ErrorReporter error_reporter_;

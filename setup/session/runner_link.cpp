@@ -18,6 +18,9 @@ class ScriptRunnerLink : public RunnerLink {
   ~ScriptRunnerLink() override { StopAndJoin(); }
   void RequestRun() override { thread_->RequestRun(); }
   bool RunRequested() const override { return thread_ && thread_->RunRequested(); }
+  bool WaitForRunEnd(std::chrono::milliseconds limit) override {
+    return !thread_ || thread_->WaitForRunEnd(limit);
+  }
   void StopAndJoin() override {
     if (!thread_) return;
     thread_->RequestStop();
